@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Program-wide state, owned by main and passed by reference.
+struct AppState {
+    QString treeName;                 // current tree
+    QString serverSearchContainer;    // where the server list starts
+    bool serverSearchSubContainers = true;
+    QString ownerContext;             // container of the last user or group listing, dotted
+    bool commandLineMode = false;
+    bool debugMode = false;
+    QString saveFileDelimiter = QStringLiteral(",");
+    QString strBrowseCaller;
+    bool blnLoggedIn = false;
+
+    // Command-line output
+    QString outputFilePath;  // empty: results go to standard output
+    bool append = false;
+    bool headings = false;
+    QString outputError; // why the output file was not written; empty when it was
+};

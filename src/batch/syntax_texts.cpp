@@ -1,0 +1,95 @@
+#include "batch/syntax_texts.h"
+
+namespace SyntaxTexts {
+
+namespace {
+
+const char* const kCaptions[kTopicCount] = {
+    "/T = Tree", "/HEADINGS", "/F= Function", "OWNER", "VOLUME", "DIRECTORY", "FILE", "DATE", "/OUTFILE=",
+};
+
+QStringList topicLines(int topic) {
+    switch (topic) {
+    case 0:
+        return {"/T= <Tree>", "",
+                "This is the name of the tree the server is in.  You must always include a Tree in your query.",
+                "", "Example: /T=MyTree"};
+    case 1:
+        return {"/HEADINGS", "", "Add this option if you wish to include headings in your output"};
+    case 2:
+        return {"/F=", "", "This is the function you wish to perform:", "    OWNER", "    VOLUME",
+                "    DIRECTORY", "    FILE", "    DATE"};
+    case 3:
+        return {"/F=OWNER", "", "        /S=Server", "        /V=volume", "        /C=Container",
+                "        /Owner=", "           ALL+SUB - All Owners, Include Subdirectories",
+                "           ALL-SUB - All Owners, Exclude Subdirectories",
+                "           <User ID> - The user id of the user to query",
+                "           GROUP= <Group Name> - Name of the Group to query", "", "Example:", "",
+                "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 /C=MyTree\\MyOrg\\MyOU "
+                "/OWNER=GROUP=MyGroupofUsers /OUTFILE=C:\\output\\OWNER.CSV /APPEND"};
+    case 4:
+        return {"/F=VOLUME", "", "        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume", "",
+                "Example:", "",
+                "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
+                "/OUTFILE=C:\\output\\vOLUME.CSV"};
+    case 5:
+        return {"/F=DIRECTORY", "", "        /D=Directory", "        /IMMSUBS - Immediate Sub-directories",
+                "        /ALLSUBS - All Sub-Directories (Individually)", "", "Example:", "",
+                "quarvo /T=MyTree /F=DIRECTORY /D=\\\\MyServer\\VOL1\\MyDirectory /IMMSUBS /HEADINGS "
+                "/OUTFILE=C:\\output\\DIR.CSV"};
+    case 6:
+        return {"/F=FILE", "", "        /D=Directory", "        /PATTERN= File Pattern to search",
+                "        /SIZE [LT] [GT] [EQ] <File Size>", "           GT - Greater than",
+                "           LT - Less than", "           EQ -Equal",
+                "           <File size> - Size of the files to search for", "", "Example:", "",
+                "quarvo /T=MyTree /F=FILE /D=\\\\MyServer\\VOL1\\MyDirectory /PATTERN=* /HEADINGS "
+                "/OUTFILE=C:\\output\\FILE.CSV"};
+    case 7:
+        return {"/F=DATE", "", "        /D=Directory", "        /OPT= Option",
+                "           CREATE - Based on Creation Date", "           MODIFY - Based on Modify Date",
+                "           ACCESS - Based on Last Access Date",
+                "        /OLDERTHAN=<date> - Files Older than <date>",
+                "        /NEWERTHAN=<date> - Files Newer than <date>",
+                "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate", "",
+                "Example:", "",
+                "quarvo /T=MyTree /F=DATE /D=\\\\MyServer\\VOL1\\MyDirectory /OPT=CREATE "
+                "/OLDERTHAN=09/29/2003 /HEADINGS /OUTFILE=C:\\output\\DATE.CSV"};
+    case 8:
+        return {"/OUTFILE=", "/APPEND", "", "/OUTFILE=This is the name of the results file.", "",
+                "/APPEND - include this if you wish to append to an existing file, exclude it to "
+                "overwrite the file.",
+                "", "Example: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND"};
+    default:
+        return {};
+    }
+}
+
+const char* const kExitStatuses =
+    "Exit status:\n"
+    "    0  the report ran and its results were written\n"
+    "    1  a switch is missing or wrong, or the site file cannot be used\n"
+    "    2  the output file could not be written\n"
+    "    3  the run was cancelled or could not start\n"
+    "\n"
+    "Without /OUTFILE= the results go to standard output. Status lines and\n"
+    "messages go to standard error. Values are matched upper-cased; /OUTFILE=\n"
+    "keeps the case it was typed in. Ctrl-C stops a run and keeps what it found.\n";
+
+} // namespace
+
+QString caption(int topic) {
+    return topic >= 0 && topic < kTopicCount ? QString::fromLatin1(kCaptions[topic]) : QString();
+}
+
+QString description(int topic) {
+    return topicLines(topic).join(QStringLiteral("\r\n"));
+}
+
+QString helpText() {
+    QString text = QStringLiteral("Usage: quarvo /T=<tree> /F=<function> [switches]\n\n");
+    for (int topic = 0; topic < kTopicCount; ++topic)
+        text += topicLines(topic).join(QLatin1Char('\n')) + QStringLiteral("\n\n");
+    return text + QString::fromLatin1(kExitStatuses);
+}
+
+} // namespace SyntaxTexts

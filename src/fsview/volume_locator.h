@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Where a server's volume lives on this host.
+class VolumeLocator {
+public:
+    virtual ~VolumeLocator() = default;
+    // The local root of \\server\volume (names compared without regard to case);
+    // empty when the server or the volume is unknown.
+    virtual std::optional<QByteArray> volumeRoot(const QString& server, const QString& volume) const = 0;
+};

@@ -1,0 +1,259 @@
+#include "netware/client/netware_client.h"
+
+#include <sys/statvfs.h>
+
+namespace {
+
+// Name spaces in which a volume is listed: DOS and LONG, as a NetWare server
+// with long names loaded shows them.
+bool listsVolumes(std::uint32_t nameSpace) {
+    return nameSpace == 0 || nameSpace == 4;
+}
+
+const QString kAdminVolume = QStringLiteral("_ADMIN");
+
+} // namespace
+
+NetWareClient::NetWareClient(Site site) : m_site(std::move(site)) {}
+
+NWCCODE NetWareClient::NWCallsInit() {
+    m_initialized = true;
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWCallsTerm() {
+    m_initialized = false;
+    m_contexts.clear();
+    return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE NetWareClient::NWDSCreateContextHandle(NWDSContextHandle& context) {
+    if (!m_initialized)
+        return done(nw::CLIENT_NOT_INITIALIZED);
+    Context c;
+    if (const TreeConfig* tree = m_site.defaultTree())
+        c.treeName = tree->name;
+    context = m_nextContext++;
+    m_contexts.insert(context, c);
+    return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE NetWareClient::NWDSFreeContext(NWDSContextHandle context) {
+    return done(m_contexts.remove(context) ? nw::SUCCESSFUL : nw::ERR_BAD_CONTEXT);
+}
+
+NetWareClient::Context* NetWareClient::findContext(NWDSContextHandle context) {
+    auto it = m_contexts.find(context);
+    return it == m_contexts.end() ? nullptr : &it.value();
+}
+
+NWDSCCODE NetWareClient::NWDSSetContext(NWDSContextHandle context, int key, const QString& value) {
+    Context* c = findContext(context);
+    if (!c)
+        return done(nw::ERR_BAD_CONTEXT);
+    if (key == nw::DCK_TREE_NAME) {
+        const TreeConfig* tree = m_site.findTree(value.trimmed());
+        if (!tree)
+            return done(nw::ERR_NO_SUCH_ENTRY);
+        c->treeName = tree->name;
+    } else if (key == nw::DCK_NAME_CONTEXT) {
+        c->nameContext = value;
+    } else {
+        return done(nw::ERR_BAD_KEY);
+    }
+    return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE NetWareClient::NWDSSetContext(NWDSContextHandle context, int key, std::uint32_t value) {
+    Context* c = findContext(context);
+    if (!c)
+        return done(nw::ERR_BAD_CONTEXT);
+    if (key != nw::DCK_FLAGS)
+        return done(nw::ERR_BAD_KEY);
+    c->flags = value;
+    return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE NetWareClient::NWDSGetContext(NWDSContextHandle context, int key, QString& value) {
+    Context* c = findContext(context);
+    if (!c)
+        return done(nw::ERR_BAD_CONTEXT);
+    if (key == nw::DCK_TREE_NAME)
+        value = c->treeName;
+    else if (key == nw::DCK_NAME_CONTEXT)
+        value = c->nameContext;
+    else
+        return done(nw::ERR_BAD_KEY);
+    return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE NetWareClient::NWDSGetContext(NWDSContextHandle context, int key, std::uint32_t& value) {
+    Context* c = findContext(context);
+    if (!c)
+        return done(nw::ERR_BAD_CONTEXT);
+    if (key != nw::DCK_FLAGS)
+        return done(nw::ERR_BAD_KEY);
+    value = c->flags;
+    return done(nw::SUCCESSFUL);
+}
+
+// A connection handle is the server's position in the site, from 1.
+NWCCODE NetWareClient::connect(const QString& serverName, NWCONN_HANDLE& connection) {
+    const ServerConfig* server = m_site.findServer(serverName.trimmed());
+    if (!m_initialized || !server) {
+        connection = 0;
+        return m_initialized ? nw::UNKNOWN_FILE_SERVER : nw::CLIENT_NOT_INITIALIZED;
+    }
+    connection = NWCONN_HANDLE(server - m_site.servers.constData()) + 1;
+    return nw::SUCCESSFUL;
+}
+
+const ServerConfig* NetWareClient::serverOf(NWCONN_HANDLE connection) const {
+    if (connection < 1 || connection > NWCONN_HANDLE(m_site.servers.size()))
+        return nullptr;
+    return &m_site.servers[connection - 1];
+}
+
+NWCCODE NetWareClient::NWAttachToFileServer(const QString& serverName, std::uint16_t,
+                                            NWCONN_HANDLE& connection) {
+    return done(connect(serverName, connection));
+}
+
+NWCCODE NetWareClient::NWCCOpenConnByName(NWCONN_HANDLE, const QString& name, int, int, int,
+                                          NWCONN_HANDLE& connection) {
+    return done(connect(name, connection));
+}
+
+NWCCODE NetWareClient::NWParsePath(const QString& path, QString& serverName,
+                                   NWCONN_HANDLE& connection, QString& volumeName,
+                                   QString& dirPath) {
+    serverName.clear();
+    volumeName.clear();
+    dirPath.clear();
+    connection = 0;
+    const qsizetype slash = path.indexOf(QLatin1Char('/'));
+    const qsizetype colon = path.indexOf(QLatin1Char(':'));
+    if (slash <= 0 || colon <= slash + 1)
+        return done(nw::INVALID_PATH);
+    serverName = path.left(slash);
+    volumeName = path.mid(slash + 1, colon - slash - 1);
+    dirPath = path.mid(colon + 1);
+    return done(connect(serverName, connection));
+}
+
+NWCCODE NetWareClient::NWGetVolumeNumber(NWCONN_HANDLE connection, const QString& volumeName,
+                                         std::uint16_t& volumeNumber) {
+    const ServerConfig* server = serverOf(connection);
+    if (!server)
+        return done(nw::INVALID_CONNECTION);
+    const QString wanted = volumeName.trimmed().toUpper();
+    for (qsizetype i = 0; i < server->volumes.size(); ++i) {
+        if (server->volumes[i].name == wanted) {
+            volumeNumber = std::uint16_t(i);
+            return done(nw::SUCCESSFUL);
+        }
+    }
+    if (wanted == kAdminVolume) {
+        volumeNumber = std::uint16_t(server->volumes.size());
+        return done(nw::SUCCESSFUL);
+    }
+    return done(nw::VOLUME_DOES_NOT_EXIST);
+}
+
+const VolumeConfig* NetWareClient::volumeOf(NWCONN_HANDLE connection,
+                                            std::uint16_t volumeNumber) const {
+    const ServerConfig* server = serverOf(connection);
+    if (!server || volumeNumber >= server->volumes.size())
+        return nullptr;
+    return &server->volumes[volumeNumber];
+}
+
+NWCCODE NetWareClient::NWGetDirSpaceInfo(NWCONN_HANDLE connection, NWDIR_HANDLE,
+                                         std::uint16_t volumeNumber, DIR_SPACE_INFO& info) {
+    info = DIR_SPACE_INFO{};
+    if (!serverOf(connection))
+        return done(nw::INVALID_CONNECTION);
+    const VolumeConfig* volume = volumeOf(connection, volumeNumber);
+    struct statvfs fs {};
+    if (!volume || ::statvfs(volume->root.constData(), &fs) != 0)
+        return done(nw::VOLUME_DOES_NOT_EXIST);
+    info.totalBlocks = fs.f_blocks;
+    info.availableBlocks = fs.f_bavail;
+    info.totalDirEntries = fs.f_files;
+    info.availableDirEntries = fs.f_favail;
+    info.sectorsPerBlock = std::uint32_t(fs.f_frsize / 512);
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWScanMountedVolumeList(NWCONN_HANDLE connection, std::uint32_t,
+                                               std::uint32_t nameSpace, std::uint32_t& iterHandle,
+                                               std::uint32_t numberItems,
+                                               std::uint32_t& numberReturned,
+                                               std::vector<NWVolMountNumWithName>& volumes) {
+    volumes.clear();
+    numberReturned = 0;
+    const ServerConfig* server = serverOf(connection);
+    if (!server)
+        return done(nw::INVALID_CONNECTION);
+    // Every server also mounts its administration volume, in the DOS name space.
+    QList<NWVolMountNumWithName> mounted;
+    if (listsVolumes(nameSpace)) {
+        for (qsizetype i = 0; i < server->volumes.size(); ++i)
+            mounted.append({std::uint32_t(i), server->volumes[i].name});
+    }
+    if (nameSpace == 0)
+        mounted.append({std::uint32_t(server->volumes.size()), kAdminVolume});
+    while (iterHandle < std::uint32_t(mounted.size()) && numberReturned < numberItems) {
+        volumes.push_back(mounted[iterHandle++]);
+        ++numberReturned;
+    }
+    if (iterHandle >= std::uint32_t(mounted.size()))
+        iterHandle = 0;
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWGetDriveStatus(std::uint16_t driveNumber, std::uint16_t,
+                                        std::uint16_t& status, NWCONN_HANDLE& connection,
+                                        QString& rootPath, QString& relativePath,
+                                        QString& fullPath) {
+    if (!DriveTable::valid(driveNumber))
+        return done(nw::INVALID_DRIVE_NUMBER);
+    const DriveTable::Mapping& drive = m_drives.at(driveNumber);
+    status = drive.mapped ? nw::NW_NETWARE_DRIVE : nw::NW_FREE_DRIVE;
+    connection = drive.connection;
+    rootPath = drive.path;
+    relativePath.clear();
+    const ServerConfig* server = serverOf(drive.connection);
+    fullPath = drive.mapped && server ? server->name + QLatin1Char('/') + drive.path : QString();
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWSetDriveBase(std::uint16_t driveNumber, NWCONN_HANDLE connection,
+                                      NWDIR_HANDLE, const QString& dirPath, std::uint16_t) {
+    if (!DriveTable::valid(driveNumber))
+        return done(nw::INVALID_DRIVE_NUMBER);
+    if (!serverOf(connection))
+        return done(nw::INVALID_CONNECTION);
+    m_drives.map(driveNumber, connection, dirPath);
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWDeleteDriveBase(std::uint16_t driveNumber, std::uint16_t) {
+    if (!DriveTable::valid(driveNumber))
+        return done(nw::INVALID_DRIVE_NUMBER);
+    m_drives.unmap(driveNumber);
+    return done(nw::SUCCESSFUL);
+}
+
+std::optional<QByteArray> NetWareClient::volumeRoot(const QString& server,
+                                                    const QString& volume) const {
+    const ServerConfig* s = m_site.findServer(server.trimmed());
+    if (!s)
+        return std::nullopt;
+    const QString wanted = volume.trimmed().toUpper();
+    for (const VolumeConfig& v : s->volumes) {
+        if (v.name == wanted)
+            return v.root;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Types and codes of the client calls. Results are 0 for success; NetWare
+// calls report 0x88xx/0x89xx codes, directory calls negative ones.
+using NWCCODE = std::int32_t;
+using NWDSCCODE = std::int32_t;
+using NWCONN_HANDLE = std::uint32_t;
+using NWDSContextHandle = std::uint32_t;
+using NWDIR_HANDLE = std::uint8_t;
+
+namespace nw {
+
+// Context keys
+constexpr int DCK_FLAGS = 1;
+constexpr int DCK_NAME_CONTEXT = 3;
+constexpr int DCK_TREE_NAME = 11;
+
+// Context flags
+constexpr std::uint32_t DCV_DEREF_ALIASES = 0x01;
+constexpr std::uint32_t DCV_XLATE_STRINGS = 0x02;
+constexpr std::uint32_t DCV_TYPELESS_NAMES = 0x04;
+constexpr std::uint32_t DCV_CANONICALIZE_NAMES = 0x10;
+
+constexpr NWCCODE SUCCESSFUL = 0;
+constexpr NWCCODE ALREADY_ATTACHED = 0x8800;
+constexpr NWCCODE INVALID_CONNECTION = 0x8801;
+constexpr NWCCODE UNKNOWN_FILE_SERVER = 0x8847;
+constexpr NWCCODE INVALID_DRIVE_NUMBER = 0x880F;
+constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
+constexpr NWCCODE VOLUME_DOES_NOT_EXIST = 0x8998;
+constexpr NWCCODE INVALID_PATH = 0x899C;
+
+constexpr NWDSCCODE ERR_NOT_ENOUGH_MEMORY = -301;
+constexpr NWDSCCODE ERR_BAD_KEY = -302;
+constexpr NWDSCCODE ERR_BAD_CONTEXT = -303;
+constexpr NWDSCCODE ERR_NO_SUCH_ENTRY = -601;
+
+// Drive status
+constexpr std::uint16_t NW_FREE_DRIVE = 0x0000;
+constexpr std::uint16_t NW_NETWARE_DRIVE = 0x1000;
+constexpr int kDriveCount = 26; // A to Z
+
+} // namespace nw
+
+// Space figures of a volume. Counts are 64-bit here so a large volume is
+// never wrapped.
+struct DIR_SPACE_INFO {
+    std::uint64_t totalBlocks = 0;
+    std::uint64_t availableBlocks = 0;
+    std::uint64_t purgeableBlocks = 0;
+    std::uint64_t notYetPurgeableBlocks = 0;
+    std::uint64_t totalDirEntries = 0;
+    std::uint64_t availableDirEntries = 0;
+    std::uint32_t sectorsPerBlock = 0;
+};
+
+struct NWVolMountNumWithName {
+    std::uint32_t volumeNumber = 0;
+    QString volumeName;
+};

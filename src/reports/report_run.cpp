@@ -1,0 +1,209 @@
+#include "reports/report_run.h"
+
+#include "reports/cell_format.h"
+#include "reports/grid_layouts.h"
+#include "reports/results_file.h"
+#include "reports/volume_report.h"
+
+namespace {
+
+const QString kStop = QStringLiteral("Stop");
+
+QString count(const ResultGrid& grid, const char* picture) {
+    return CellFormat::formatNumber(double(grid.rows() - 1), QString::fromLatin1(picture));
+}
+
+QString amount(double value) {
+    return CellFormat::formatNumber(value, QStringLiteral("###,###,###,##0.00"));
+}
+
+// "Total Results: <n>    |    Total Size: <sum> MB"
+QString totalsLine(const QString& rows, double megabytes) {
+    return QStringLiteral("Total Results: ") + rows + QStringLiteral("    |    Total Size: ") +
+           amount(megabytes) + QStringLiteral(" MB");
+}
+
+void beginRun(ReportEnv& env) {
+    env.view.controlsFrozen = true;
+    env.run.cancel = false;
+    env.run.inProgress = true;
+    env.view.btnShowFilesCaption = QStringLiteral("Show Files for Selected");
+    env.host.pollEvents();
+    env.view.btnShowUsageCaption = kStop;
+}
+
+NWDSContextHandle openContext(ReportEnv& env) {
+    NWDSContextHandle context = 0;
+    NetWareClient& c = env.client;
+    c.NWDSCreateContextHandle(context);
+    c.NWDSSetContext(context, nw::DCK_TREE_NAME, env.app.treeName);
+    std::uint32_t flags = 0;
+    c.NWDSGetContext(context, nw::DCK_FLAGS, flags);
+    c.NWDSSetContext(context, nw::DCK_FLAGS, flags | nw::DCV_TYPELESS_NAMES);
+    c.NWDSSetContext(context, nw::DCK_NAME_CONTEXT, QStringLiteral("[Root]"));
+    return context;
+}
+
+void clearRunFigures(ReportEnv& env) {
+    env.view.lblGraphStats.clear();
+    env.run.patternInUse = QStringLiteral("*");
+    env.run.sizeTotal = 0;
+    env.run.rowLimitReached = false;
+    env.view.lblInformationTip.clear();
+}
+
+// Until a report kind is built it ends the run as cancelled, with a reason.
+void reportNotAvailable(ReportEnv& env, const QString& kind) {
+    env.host.message(QStringLiteral("The %1 report is not available in this version of Quarvo.").arg(kind));
+    env.run.cancel = true;
+}
+
+void runOwner(ReportEnv& env) {
+    env.run.resultsPresent = true;
+    env.view.lblInfoLabel = QStringLiteral("Volume");
+    env.view.lblInformation = QStringLiteral("\\\\") + env.search.cmbServer.text +
+                              QLatin1Char('\\') + env.search.cmbVolumeList.text;
+    subInitializeGrid(env.grid, QStringLiteral("Owner"));
+    env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
+    env.run.resultsKind = QStringLiteral("Owner");
+    reportNotAvailable(env, QStringLiteral("Owner"));
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
+}
+
+void runVolume(ReportEnv& env) {
+    subGetVolumeUsage(env);
+    env.view.btnRmvAllEnabled = true;
+    double size = 0, used = 0, free = 0;
+    for (qsizetype row = 1; row < env.grid.rows(); ++row) {
+        const std::optional<double> rowSize = CellFormat::numberValue(env.grid.cell(row, 4));
+        if (!rowSize)
+            continue;
+        size += *rowSize;
+        used += CellFormat::numberValue(env.grid.cell(row, 5)).value_or(0) +
+                CellFormat::numberValue(env.grid.cell(row, 6)).value_or(0);
+        free += CellFormat::numberValue(env.grid.cell(row, 8)).value_or(0);
+    }
+    env.view.lblGraphStats = QStringLiteral("Total Space: ") + amount(size / 1024) +
+                             QStringLiteral(" GB   |   Used Space: ") + amount(used / 1024) +
+                             QStringLiteral(" GB   |   Free Space: ") + amount(free / 1024) +
+                             QStringLiteral(" GB");
+}
+
+void showStartDirectory(ReportEnv& env) {
+    env.view.lblInfoLabel = QStringLiteral("Start Directory");
+    env.view.lblInformation = env.search.lblDirectory;
+    env.view.lblInformationTip = env.search.lblDirectory;
+}
+
+void runDirectory(ReportEnv& env) {
+    if (env.search.subDirOption != SubDirOption::None) {
+        env.run.resultsPresent = true;
+        showStartDirectory(env);
+        subInitializeGrid(env.grid, QStringLiteral("Directory"));
+        env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
+        env.run.resultsKind = QStringLiteral("Directory");
+        env.run.rowCounter = 1;
+        reportNotAvailable(env, QStringLiteral("Directory"));
+    }
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
+}
+
+void fileTotals(ReportEnv& env, int sizeColumn) {
+    env.run.sizeTotal = fcnSumColumn(env.grid, sizeColumn);
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,##0"), env.run.sizeTotal / 1048576.0);
+}
+
+void runFile(ReportEnv& env) {
+    const int drive = fcnFindFreeDrive(env);
+    if (drive == 99) {
+        env.run.cancel = true;
+        return;
+    }
+    NWCONN_HANDLE connection = 0;
+    env.client.NWAttachToFileServer(env.search.cmbServer.text, 0, connection);
+    env.client.NWSetDriveBase(std::uint16_t(drive), connection, 0,
+                              env.search.cmbVolumeList.text + QStringLiteral(":\\"), 0);
+    env.run.resultsPresent = true;
+    showStartDirectory(env);
+    subInitializeGrid(env.grid, QStringLiteral("File"));
+    env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
+    env.run.resultsKind = QStringLiteral("File");
+    env.run.rowCounter = 1;
+    env.run.cancel = false;
+    if (env.search.fileOption == FileOption::optFileType)
+        env.run.patternInUse = env.search.txtFileType;
+    reportNotAvailable(env, QStringLiteral("File"));
+    env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
+    fileTotals(env, 4);
+}
+
+void runDate(ReportEnv& env) {
+    showStartDirectory(env);
+    env.run.resultsKind = QStringLiteral("File");
+    subInitializeGrid(env.grid, QStringLiteral("Date"), env.search.dateOption);
+    env.run.resultsPresent = true;
+    env.run.rowCounter = 1;
+    env.run.cancel = false;
+    reportNotAvailable(env, QStringLiteral("Date"));
+    fileTotals(env, 6);
+}
+
+void dispatch(ReportEnv& env) {
+    switch (env.search.tabSearch) {
+    case ReportKind::Owner: runOwner(env); break;
+    case ReportKind::Volume: runVolume(env); break;
+    case ReportKind::Directory: runDirectory(env); break;
+    case ReportKind::File: runFile(env); break;
+    case ReportKind::Date: runDate(env); break;
+    }
+}
+
+void endRun(ReportEnv& env, NWDSContextHandle context) {
+    env.client.NWDSFreeContext(context);
+    env.host.setStatus(env.run.cancelled() ? QStringLiteral("Process Cancelled!")
+                                           : QStringLiteral("Process Complete."));
+    env.grid.Col = 0;
+    env.view.btnShowUsageCaption = QStringLiteral("&Show Usage");
+    env.view.controlsFrozen = false;
+    env.run.inProgress = false;
+}
+
+} // namespace
+
+void btnShowUsage_Click(ReportEnv& env) {
+    env.host.setBusy(true);
+    if (env.view.btnShowUsageCaption == kStop) {
+        env.run.cancel = true;
+        return;
+    }
+    beginRun(env);
+    const NWDSContextHandle context = openContext(env);
+    clearRunFigures(env);
+    dispatch(env);
+    endRun(env, context);
+    if (env.app.commandLineMode)
+        env.app.outputError = ResultsFile::writeCommandLineOutput(env);
+    env.host.setBusy(false);
+}
+
+int fcnFindFreeDrive(ReportEnv& env) {
+    for (int drive = nw::kDriveCount; drive >= 2; --drive) {
+        std::uint16_t status = 0xFFFF;
+        NWCONN_HANDLE connection = 0;
+        QString root, relative, full;
+        if (env.client.NWGetDriveStatus(std::uint16_t(drive), 2, status, connection, root,
+                                        relative, full) == nw::SUCCESSFUL &&
+            status == nw::NW_FREE_DRIVE)
+            return drive;
+    }
+    env.host.message(QStringLiteral(
+        "There are no free drive letters, please release a drive and try again."));
+    return 99;
+}
+
+double fcnSumColumn(const ResultGrid& grid, int col) {
+    double sum = 0;
+    for (qsizetype row = 1; row < grid.rows(); ++row)
+        sum += CellFormat::numberValue(grid.cell(row, col)).value_or(0);
+    return sum;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "reports/report_env.h"
+
+// Runs the report of the selected tab: freezes the window, opens a
+// directory-services context, lays out the grid, calls the report routine,
+// writes the totals line and, in command-line mode, the output file. While a
+// run is in progress (caption "Stop") it only sets the cancel flag.
+void btnShowUsage_Click(ReportEnv& env);
+
+// The highest free drive number (26 = Z down to 2 = B), or 99 after telling
+// the user that none is free.
+int fcnFindFreeDrive(ReportEnv& env);
+
+// Sum of the numeric cells of a column over the result rows.
+double fcnSumColumn(const ResultGrid& grid, int col);

@@ -1,0 +1,80 @@
+#include "reports/result_grid.h"
+
+void ResultGrid::reset(int cols) {
+    m_cols = cols;
+    m_cells = {QStringList(cols)};
+    m_widths = QList<int>(cols, 0);
+    m_aligns = QList<Align>(cols, Align::Left);
+    Row = RowSel = TopRow = 0;
+    Col = ColSel = 0;
+    if (m_listener)
+        m_listener->gridReset();
+}
+
+void ResultGrid::setColumn(int col, const QString& heading, int width, Align align) {
+    if (col < 0 || col >= m_cols)
+        return;
+    m_cells[0][col] = heading;
+    m_widths[col] = width;
+    m_aligns[col] = align;
+    notifyChanged(0);
+}
+
+QString ResultGrid::cell(qsizetype row, int col) const {
+    if (row < 0 || row >= m_cells.size() || col < 0 || col >= m_cols)
+        return {};
+    return m_cells[row][col];
+}
+
+void ResultGrid::setCell(qsizetype row, int col, const QString& text) {
+    if (row < 0 || row >= m_cells.size() || col < 0 || col >= m_cols)
+        return;
+    m_cells[row][col] = text;
+    notifyChanged(row);
+}
+
+qsizetype ResultGrid::addRow() {
+    m_cells.append(QStringList(m_cols));
+    const qsizetype row = m_cells.size() - 1;
+    if (m_listener)
+        m_listener->rowsInserted(row, row);
+    return row;
+}
+
+qsizetype ResultGrid::addRow(const QStringList& cells) {
+    QStringList row = cells.mid(0, m_cols);
+    while (row.size() < m_cols)
+        row.append(QString());
+    m_cells.append(row);
+    const qsizetype index = m_cells.size() - 1;
+    if (m_listener)
+        m_listener->rowsInserted(index, index);
+    return index;
+}
+
+void ResultGrid::removeRow(qsizetype row) {
+    if (row <= 0 || row >= m_cells.size())
+        return;
+    m_cells.removeAt(row);
+    if (m_listener)
+        m_listener->rowsRemoved(row, row);
+}
+
+int ResultGrid::fcnFindColumn(const QString& heading) const {
+    for (int col = 0; col < m_cols; ++col) {
+        if (m_cells[0][col] == heading)
+            return col;
+    }
+    return kNotFound;
+}
+
+void ResultGrid::notifyChanged(qsizetype row) {
+    if (m_listener)
+        m_listener->rowsChanged(row, row);
+}
+
+qsizetype fcnGridTopRow(int gridHeight, int rowHeight, qsizetype rowCount, qsizetype currentTop) {
+    if (rowHeight <= 0 || qint64(gridHeight) >= rowCount * rowHeight)
+        return currentTop;
+    return rowCount - (gridHeight / rowHeight - 2);
+}

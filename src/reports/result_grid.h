@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Told of every change so a view can follow the grid without copying it.
+class GridListener {
+public:
+    virtual ~GridListener() = default;
+    virtual void gridReset() = 0;                                // layout or everything changed
+    virtual void rowsInserted(qsizetype first, qsizetype last) = 0;
+    virtual void rowsRemoved(qsizetype first, qsizetype last) = 0;
+    virtual void rowsChanged(qsizetype first, qsizetype last) = 0;
+};
+
+// The results grid: text cells, row 0 the headings, column 0 hidden; widths
+// in twips. Reports write cells as formatted text.
+class ResultGrid {
+public:
+    enum class Align { Left, Right };
+    static constexpr int kNotFound = 999;
+
+    void setListener(GridListener* listener) { m_listener = listener; }
+
+    // Clears every cell and leaves one (heading) row with the given columns.
+    void reset(int cols);
+    int cols() const { return m_cols; }
+    qsizetype rows() const { return m_cells.size(); }
+
+    void setColumn(int col, const QString& heading, int width, Align align);
+    int width(int col) const { return m_widths.value(col); }
+    Align alignment(int col) const { return m_aligns.value(col, Align::Left); }
+
+    QString cell(qsizetype row, int col) const;
+    void setCell(qsizetype row, int col, const QString& text);
+    const QStringList& row(qsizetype row) const { return m_cells[row]; }
+
+    // Appends an empty row and returns its index.
+    qsizetype addRow();
+    // Appends a row whose cells are given from column 0 on.
+    qsizetype addRow(const QStringList& cells);
+    void removeRow(qsizetype row);
+
+    // First column from 0 upward whose heading equals text exactly; 999 when none.
+    int fcnFindColumn(const QString& heading) const;
+
+    // Selection and position, as the window's grid has them.
+    qsizetype Row = 0;
+    qsizetype RowSel = 0;
+    int Col = 0;
+    int ColSel = 0;
+    qsizetype TopRow = 0;
+
+private:
+    void notifyChanged(qsizetype row);
+
+    int m_cols = 0;
+    QList<QStringList> m_cells;
+    QList<int> m_widths;
+    QList<Align> m_aligns;
+    GridListener* m_listener = nullptr;
+};
+
+// First visible row that keeps the newest rows in view: with H the grid's
+// height, R the heading row's height and N the rows, N - (H / R - 2) when the
+// rows do not fit, otherwise the current top row.
+qsizetype fcnGridTopRow(int gridHeight, int rowHeight, qsizetype rowCount, qsizetype currentTop);

@@ -1,0 +1,120 @@
+#include "reports/results_file.h"
+
+#include "reports/cell_format.h"
+#include "reports/report_env.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace ResultsFile {
+
+namespace {
+
+const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
+
+bool needsQuotes(const QString& field, const QString& delimiter) {
+    return field.contains(delimiter) || field.contains(QLatin1Char('"')) ||
+           field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'));
+}
+
+QString quoted(QString field) {
+    field.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
+}
+
+bool writeLine(QFile& file, const QString& line) {
+    const QByteArray bytes = line.toUtf8() + kLineEnd;
+    return file.write(bytes) == bytes.size();
+}
+
+// Opens the named file (appending or replacing) or standard output.
+bool openOutput(QFile& file, const AppState& app) {
+    if (app.outputFilePath.isEmpty())
+        return file.open(stdout, QIODevice::WriteOnly);
+    file.setFileName(app.outputFilePath);
+    const QIODevice::OpenMode mode =
+        app.append ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
+    return file.open(mode);
+}
+
+QStringList leadingFields(const ReportEnv& env, bool headingLine, const QString& runDate) {
+    const bool volumeRun = env.search.tabSearch == ReportKind::Volume;
+    if (headingLine) {
+        return volumeRun ? QStringList{QStringLiteral("Run Date")}
+                         : QStringList{QStringLiteral("Run Date"), QStringLiteral("Server"),
+                                       QStringLiteral("Volume")};
+    }
+    return volumeRun ? QStringList{runDate}
+                     : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
+}
+
+QString outputName(const AppState& app) {
+    return app.outputFilePath.isEmpty() ? QStringLiteral("standard output") : app.outputFilePath;
+}
+
+} // namespace
+
+QString convertCell(const QString& text) {
+    const std::optional<double> value = CellFormat::numberValue(text);
+    if (!value)
+        return text.trimmed();
+    return CellFormat::formatNumber(*value, text.contains(QLatin1Char('.')) ? QStringLiteral("########0.00")
+                                                                           : QStringLiteral("########0"));
+}
+
+QStringList rowFields(const ResultGrid& grid, qsizetype row) {
+    QStringList fields;
+    for (int col = 0; col < grid.cols(); ++col) {
+        if (!grid.cell(0, col).isEmpty())
+            fields.append(convertCell(grid.cell(row, col)));
+    }
+    return fields;
+}
+
+QString joinFields(const QStringList& fields, const QString& delimiter) {
+    QStringList out;
+    out.reserve(fields.size());
+    for (const QString& field : fields)
+        out.append(needsQuotes(field, delimiter) ? quoted(field) : field);
+    return out.join(delimiter);
+}
+
+bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
+                        Host& host) {
+    QFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (qsizetype row = 0; ok && row < grid.rows(); ++row) {
+        ok = writeLine(file, joinFields(rowFields(grid, row), delimiter));
+        host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
+        host.pollEvents();
+    }
+    if (ok) {
+        ok = file.flush();
+        file.close();
+        ok = ok && file.error() == QFileDevice::NoError;
+    }
+    host.setStatus(ok ? QStringLiteral("Save Complete") : QStringLiteral("Save Cancelled"));
+    return ok;
+}
+
+QString writeCommandLineOutput(ReportEnv& env) {
+    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
+    QFile file;
+    if (!openOutput(file, env.app))
+        return QStringLiteral("Cannot open %1: %2").arg(outputName(env.app), file.errorString());
+    const QString& delimiter = env.app.saveFileDelimiter;
+    bool ok = true;
+    for (qsizetype row = env.app.headings ? 0 : 1; ok && row < env.grid.rows(); ++row) {
+        const QStringList fields = leadingFields(env, row == 0, runDate) + rowFields(env.grid, row);
+        env.host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
+        ok = writeLine(file, joinFields(fields, delimiter));
+        env.host.pollEvents();
+    }
+    ok = file.flush() && ok;
+    if (!ok)
+        return QStringLiteral("Cannot write %1: %2").arg(outputName(env.app), file.errorString());
+    return {};
+}
+
+} // namespace ResultsFile

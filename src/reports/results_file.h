@@ -1,0 +1,39 @@
+#pragma once
+
+#include "reports/host.h"
+#include "reports/result_grid.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+struct ReportEnv;
+
+// The grid as delimited text: the results file a user saves and the output
+// file of a command-line run.
+namespace ResultsFile {
+
+// A numeric cell without thousands separators ("########0.00" when it holds a
+// point, else "########0"); any other cell trimmed.
+QString convertCell(const QString& text);
+
+// The converted cells of a row, for the columns that have a heading.
+QStringList rowFields(const ResultGrid& grid, qsizetype row);
+
+// Fields joined with the delimiter. A field holding the delimiter, a double
+// quote or a line break is put in double quotes with its quotes doubled, so
+// the file reads back into the same fields.
+QString joinFields(const QStringList& fields, const QString& delimiter);
+
+// Writes rows 0 to the last to path, showing "Saving row <n>" as it goes and
+// "Save Complete" or "Save Cancelled" at the end. True when all was written.
+bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
+                        Host& host);
+
+// The command-line output file: "Run Date" (and "Server", "Volume" except
+// for a Volume run) before the cells, the heading line only with /HEADINGS,
+// appended with /APPEND. Standard output when no file was named. Returns
+// why it could not be written, empty when it was.
+QString writeCommandLineOutput(ReportEnv& env);
+
+} // namespace ResultsFile

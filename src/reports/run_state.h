@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+
+// What a report run shares with the report routines and the results
+// interaction, for the whole process.
+struct RunState {
+    static constexpr int kNoColumn = 999;
+
+    // True from program start until the first run; set by Stop, polled by the
+    // routines, also from scanner threads.
+    std::atomic<bool> cancel{true};
+    bool inProgress = false;
+    bool resultsPresent = false;
+    QString resultsKind; // "Owner", "Directory", "File", "Volumes", "Files"
+    int ownerColumn = kNoColumn;
+    QString ownerKind = QStringLiteral("User"); // "Group" while a group's members are listed
+    std::int64_t rowCounter = 1;
+    double sizeTotal = 0;
+    QString patternInUse = QStringLiteral("*");
+    bool rowLimitReached = false;
+    double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
+
+    bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
+};

@@ -1,0 +1,120 @@
+#include "reports/volume_report.h"
+
+#include "reports/cell_format.h"
+#include "reports/grid_layouts.h"
+
+namespace {
+
+constexpr double kMegabyte = 1048576.0;
+
+struct VolumeFigures {
+    double total = 0;
+    double free = 0;
+    double purgeable = 0;
+    double notYetPurgeable = 0;
+};
+
+QString serverOf(const QString& volumePath) {
+    const qsizetype end = volumePath.indexOf(QLatin1Char('\\'), 2);
+    return volumePath.mid(2, end < 0 ? -1 : end - 2);
+}
+
+QString volumeOf(const QString& volumePath) {
+    const qsizetype end = volumePath.indexOf(QLatin1Char('\\'), 2);
+    return end < 0 ? QString() : volumePath.mid(end + 1);
+}
+
+DIR_SPACE_INFO readSpaceInfo(ReportEnv& env, const QString& server, const QString& volume) {
+    QString parsedServer, parsedVolume, dirPath;
+    NWCONN_HANDLE connection = 0;
+    std::uint16_t volumeNumber = 0;
+    DIR_SPACE_INFO info;
+    env.client.NWParsePath(server + QLatin1Char('/') + volume + QLatin1Char(':'), parsedServer,
+                           connection, parsedVolume, dirPath);
+    env.client.NWGetVolumeNumber(connection, parsedVolume.trimmed(), volumeNumber);
+    env.client.NWGetDirSpaceInfo(connection, 0, volumeNumber, info);
+    return info;
+}
+
+VolumeFigures figuresOf(const DIR_SPACE_INFO& info) {
+    const double bytesPerBlock = double(info.sectorsPerBlock) * 512.0;
+    return {double(info.totalBlocks) * bytesPerBlock, double(info.availableBlocks) * bytesPerBlock,
+            double(info.purgeableBlocks) * bytesPerBlock,
+            double(info.notYetPurgeableBlocks) * bytesPerBlock};
+}
+
+QString megabytes(double bytes) {
+    return CellFormat::padLeft(CellFormat::formatNumber(bytes / kMegabyte, QStringLiteral("###,###,###,##0.00")));
+}
+
+// Empty when the volume has no blocks: the share cannot be computed.
+QString percentFree(const VolumeFigures& f) {
+    if (f.total == 0)
+        return {};
+    return CellFormat::padLeft(CellFormat::formatNumber(f.free / f.total * 100, QStringLiteral("#0")), 3) +
+           QLatin1Char('%');
+}
+
+QStringList rowCells(const QString& volumePath, const VolumeFigures& f) {
+    return {CellFormat::plainNumber(f.total / kMegabyte), CellFormat::plainNumber(f.free / kMegabyte),
+                 CellFormat::plainNumber((f.total - f.free) / kMegabyte), volumePath,
+                 megabytes(f.total), megabytes(f.total - f.free - f.purgeable),
+                 megabytes(f.purgeable), megabytes(f.notYetPurgeable), megabytes(f.free),
+                 percentFree(f)};
+}
+
+void addUnavailableRow(ResultGrid& grid, const QString& volumePath) {
+    const QString u = QStringLiteral("Unavailable");
+    grid.addRow({u, u, u, volumePath, u, u, u, u, u, QStringLiteral("N/A")});
+}
+
+void startReport(ReportEnv& env) {
+    env.view.controlsFrozen = true;
+    subInitializeGrid(env.grid, QStringLiteral("Volumes"));
+    env.run.rowCounter = 1;
+    env.host.setBusy(true);
+    env.view.lblInfoLabel = QStringLiteral("Volume List");
+    env.view.lblInformation.clear();
+    env.view.lblInformationTip.clear();
+    env.run.resultsKind = QStringLiteral("Volumes");
+    env.view.btnShowFilesCaption = QStringLiteral("Show Directories for selected");
+    env.view.btnShowFilesEnabled = false;
+    env.run.freeSpaceTotal = 0;
+}
+
+void reportVolume(ReportEnv& env, const QString& volumePath) {
+    env.host.setStatus(QStringLiteral("Gathering stats for ") + volumePath);
+    const QString server = serverOf(volumePath);
+    NWCONN_HANDLE connection = 0;
+    env.client.NWAttachToFileServer(server, 0, connection);
+    env.host.pollEvents();
+    if (!env.volumes.canOpenDirectory(volumePath)) {
+        addUnavailableRow(env.grid, volumePath);
+        ++env.run.rowCounter;
+        return;
+    }
+    const VolumeFigures figures = figuresOf(readSpaceInfo(env, server, volumeOf(volumePath)));
+    env.grid.addRow(rowCells(volumePath, figures));
+    env.run.freeSpaceTotal += figures.free / kMegabyte;
+    ++env.run.rowCounter;
+    env.host.pollEvents();
+}
+
+} // namespace
+
+void subGetVolumeUsage(ReportEnv& env) {
+    startReport(env);
+    for (const QString& volumePath : std::as_const(env.search.lstSelectedVolumes)) {
+        if (env.run.cancelled())
+            break;
+        reportVolume(env, volumePath);
+    }
+    env.grid.Row = 0;
+    env.view.controlsFrozen = false;
+    env.host.setStatus(QStringLiteral("Process Complete."));
+    env.host.setBusy(false);
+}
+
+QStringList fcnVolumeRowCells(const QString& volumePath, const DIR_SPACE_INFO& info) {
+    return rowCells(volumePath, figuresOf(info));
+}

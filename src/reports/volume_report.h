@@ -1,0 +1,10 @@
+#pragma once
+
+#include "reports/report_env.h"
+
+// One row of space figures per selected volume, or an unavailable row for a
+// volume that cannot be reached.
+void subGetVolumeUsage(ReportEnv& env);
+
+// The cells of a volume's row, from its space record.
+QStringList fcnVolumeRowCells(const QString& volumePath, const DIR_SPACE_INFO& info);

@@ -1,0 +1,286 @@
+#include "netware/client/site_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SiteFileTest : public ::testing::Test {
+protected:
+    QString write(const QString& text) {
+        const QString path = m_dir.filePath(QStringLiteral("site.toml"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+        return path;
+    }
+
+    QString makeDir(const QString& name) {
+        EXPECT_TRUE(QDir(m_dir.path()).mkpath(name));
+        return m_dir.filePath(name);
+    }
+
+    // The error for a file that must be refused; fails the test if it loads.
+    SiteFileError refusal(const QString& path) {
+        try {
+            SiteFile::parse(path);
+        } catch (const SiteFileError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "the site file was accepted";
+        return SiteFileError(path, -1, QString());
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SiteFileTest, LoadsInlineTreeLdapTreeAndServers) {
+    const QString sys = makeDir(QStringLiteral("fs1/sys"));
+    const QString vol1 = makeDir(QStringLiteral("fs1/vol1"));
+    const QString data = makeDir(QStringLiteral("fs2/data"));
+    const QString path = write(QStringLiteral(R"([[tree]]
+name = "acme_tree"
+directory = "inline"
+default = true
+connected = true
+identity = "admin.acme"
+
+[tree.objects]
+"ACME" = { class = "Organization" }
+"US" = { class = "Country" }
+"NY.US" = { class = "Locality" }
+"sales.acme" = { class = "Organizational Unit" }
+"jsmith.sales.acme" = { class = "User", uid = 1001, full_name = "John Smith", given_name = "John", surname = "Smith", password_hash = "$6$salt$hash" }
+"ADMIN.ACME" = { class = "User", uid = 4294967295 }
+"STAFF.SALES.ACME" = { class = "Group", full_name = "Sales staff", members = ["jsmith.sales.acme", "ADMIN.ACME"] }
+"FS1.ACME" = { class = "NCP Server" }
+
+[[tree]]
+name = "corp_tree"
+directory = "ldap"
+uri = "ldaps://ldap.corp.example"
+bind_dn = "cn=reader,dc=corp"
+password_file = "/etc/quarvo/ldap.secret"
+names = { "Full Name" = "displayName", "Organizational Unit" = "organizationalUnit" }
+
+[[server]]
+name = "fs1"
+volumes = { sys = "%1", VOL1 = "%2" }
+
+[[server]]
+name = "FS2"
+volumes = { DATA = "%3" }
+)").arg(sys, vol1, data));
+
+    const Site site = SiteFile::parse(path);
+
+    ASSERT_EQ(site.trees.size(), 2);
+    const TreeConfig& acme = site.trees[0];
+    EXPECT_EQ(acme.name, QStringLiteral("ACME_TREE"));
+    EXPECT_EQ(acme.directory, DirectoryKind::Inline);
+    EXPECT_TRUE(acme.connected);
+    EXPECT_EQ(acme.identity, QStringLiteral("ADMIN.ACME"));
+    EXPECT_EQ(site.defaultTree(), &acme);
+
+    QStringList names;
+    for (const DirectoryObject& object : acme.objects)
+        names.append(object.name);
+    EXPECT_EQ(names, QStringList({"ACME", "US", "NY.US", "SALES.ACME", "JSMITH.SALES.ACME", "ADMIN.ACME",
+                                  "STAFF.SALES.ACME", "FS1.ACME"}));
+    const DirectoryObject& jsmith = acme.objects[4];
+    EXPECT_EQ(jsmith.className, QStringLiteral("User"));
+    EXPECT_EQ(jsmith.uid, 1001u);
+    EXPECT_EQ(jsmith.fullName, QStringLiteral("John Smith"));
+    EXPECT_EQ(jsmith.givenName, QStringLiteral("John"));
+    EXPECT_EQ(jsmith.surname, QStringLiteral("Smith"));
+    EXPECT_EQ(jsmith.passwordHash, QStringLiteral("$6$salt$hash"));
+    EXPECT_EQ(jsmith.line, 13);
+    EXPECT_EQ(acme.objects[5].uid, 4294967295u);
+    EXPECT_EQ(acme.objects[6].members, QStringList({"JSMITH.SALES.ACME", "ADMIN.ACME"}));
+    EXPECT_EQ(acme.objects[0].uid, std::nullopt);
+
+    const TreeConfig& corp = site.trees[1];
+    EXPECT_EQ(corp.directory, DirectoryKind::Ldap);
+    EXPECT_FALSE(corp.isDefault);
+    EXPECT_FALSE(corp.connected);
+    EXPECT_EQ(corp.uri, QStringLiteral("ldaps://ldap.corp.example"));
+    EXPECT_EQ(corp.bindDn, QStringLiteral("cn=reader,dc=corp"));
+    EXPECT_EQ(corp.passwordFile, QStringLiteral("/etc/quarvo/ldap.secret"));
+    EXPECT_EQ(corp.ldapNames.value(QStringLiteral("Full Name")), QStringLiteral("displayName"));
+    EXPECT_EQ(corp.ldapNames.size(), 2);
+
+    ASSERT_EQ(site.servers.size(), 2);
+    const ServerConfig* fs1 = site.findServer(QStringLiteral("Fs1"));
+    ASSERT_NE(fs1, nullptr);
+    EXPECT_EQ(fs1->name, QStringLiteral("FS1"));
+    ASSERT_EQ(fs1->volumes.size(), 2);
+    EXPECT_EQ(fs1->volumes[0].name, QStringLiteral("SYS")); // file order, not sorted
+    EXPECT_EQ(fs1->volumes[0].root, QFile::encodeName(sys));
+    EXPECT_EQ(fs1->volumes[1].name, QStringLiteral("VOL1"));
+    EXPECT_EQ(fs1->volumes[1].root, QFile::encodeName(vol1));
+    EXPECT_EQ(site.servers[1].volumes[0].root, QFile::encodeName(data));
+    EXPECT_EQ(site.findTree(QStringLiteral("corp_TREE")), &corp);
+}
+
+TEST_F(SiteFileTest, RefusesTomlSyntaxErrorWithItsLine) {
+    const QString path = write(QStringLiteral("[[tree]]\nname = \"ACME\n"));
+    const SiteFileError error = refusal(path);
+    EXPECT_EQ(error.path(), path);
+    EXPECT_EQ(error.line(), 2);
+    EXPECT_TRUE(error.what_().startsWith(QStringLiteral("not valid TOML: "))) << error.what_().toStdString();
+    EXPECT_TRUE(error.message().startsWith(path + QStringLiteral(":2: not valid TOML")));
+}
+
+TEST_F(SiteFileTest, RefusesUnknownClassNamingIt) {
+    const QString path = write(QStringLiteral(R"([[tree]]
+name = "ACME_TREE"
+[tree.objects]
+"ACME" = { class = "Organization" }
+"JSMITH.ACME" = { class = "Usr", uid = 5 }
+)"));
+    const SiteFileError error = refusal(path);
+    EXPECT_EQ(error.line(), 5);
+    EXPECT_TRUE(error.message().startsWith(path + QStringLiteral(":5: ")));
+    EXPECT_TRUE(error.what_().contains(QStringLiteral("unknown class \"Usr\""))) << error.what_().toStdString();
+}
+
+TEST_F(SiteFileTest, RefusesVolumePathThatDoesNotExist) {
+    const QString missing = m_dir.filePath(QStringLiteral("no/such/dir"));
+    const QString path = write(QStringLiteral("[[server]]\nname = \"FS1\"\n\nvolumes = { SYS = \"%1\" }\n").arg(missing));
+    const SiteFileError error = refusal(path);
+    EXPECT_EQ(error.line(), 4);
+    EXPECT_TRUE(error.message().startsWith(path + QStringLiteral(":4: ")));
+    EXPECT_TRUE(error.what_().contains(missing + QStringLiteral(" does not exist"))) << error.what_().toStdString();
+}
+
+TEST_F(SiteFileTest, RefusesFileThatCannotBeOpened) {
+    const QString path = m_dir.filePath(QStringLiteral("absent.toml"));
+    const SiteFileError error = refusal(path);
+    EXPECT_EQ(error.line(), 0);
+    EXPECT_TRUE(error.message().startsWith(path + QStringLiteral(": cannot open"))) << error.message().toStdString();
+}
+
+struct Refusal {
+    const char* name;
+    std::string text;
+    int line;
+    const char* reason;
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) {
+    *out << refusal.name;
+}
+
+class SiteFileRefusal : public SiteFileTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SiteFileRefusal, ReportsLineAndReason) {
+    const SiteFileError error = refusal(write(QString::fromStdString(GetParam().text)));
+    EXPECT_EQ(error.line(), GetParam().line) << error.message().toStdString();
+    EXPECT_TRUE(error.what_().contains(QString::fromUtf8(GetParam().reason))) << error.what_().toStdString();
+}
+
+constexpr const char* acmeHead = "[[tree]]\nname = \"A\"\n[tree.objects]\n\"ACME\" = { class = \"Organization\" }\n";
+
+std::string withAcme(const char* objects) {
+    return std::string(acmeHead) + objects;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, SiteFileRefusal,
+    ::testing::Values(
+        Refusal{"SecondDefaultTree", "[[tree]]\nname = \"A\"\ndefault = true\n[[tree]]\nname = \"B\"\ndefault = true\n",
+                6, "only one tree can be the default"},
+        Refusal{"UnknownTreeKey", "[[tree]]\nname = \"A\"\nconected = true\n", 3, "unknown key \"conected\""},
+        Refusal{"UnknownTopLevelKey", "[[servers]]\nname = \"A\"\n", 1, "unknown key \"servers\""},
+        Refusal{"MissingName", "[[tree]]\ndirectory = \"inline\"\n", 1, "has no \"name\""},
+        Refusal{"LongTreeName", "[[tree]]\nname = \"ABCDEFGHIJKLMNOPQRSTUVWXY\"\n", 2, "at most 24"},
+        Refusal{"UnknownDirectory", "[[tree]]\nname = \"A\"\ndirectory = \"dap\"\n", 3, "not \"dap\""},
+        Refusal{"DefaultNotBoolean", "[[tree]]\nname = \"A\"\ndefault = \"yes\"\n", 3, "must be true or false"},
+        Refusal{"DuplicateTree", "[[tree]]\nname = \"a\"\n[[tree]]\nname = \"A\"\n", 4,
+                "tree A is defined twice (first at line 2)"},
+        Refusal{"ObjectsOnLdapTree", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nuri = \"ldap://x\"\n[tree.objects]\n",
+                5, "\"objects\" applies only to inline trees"},
+        Refusal{"LdapWithoutUri", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\n", 1, "has no \"uri\""},
+        Refusal{"MemberMissing",
+                withAcme("\"STAFF.ACME\" = { class = \"Group\", members = [\"NOBODY.ACME\"] }\n"),
+                5, "member NOBODY.ACME, which is not an object"},
+        Refusal{"ParentMissing",
+                withAcme("\"JSMITH.SALES.ACME\" = { class = \"User\", uid = 5 }\n"),
+                5, "container SALES.ACME, which is not an object"},
+        Refusal{"ParentNotContainer",
+                withAcme("\"JSMITH.ACME\" = { class = \"User\", uid = 5 }\n"
+                         "\"X.JSMITH.ACME\" = { class = \"User\", uid = 6 }\n"),
+                6, "\"User\" is not a container"},
+        Refusal{"TopLevelUser",
+                withAcme("\"JSMITH\" = { class = \"User\", uid = 5 }\n"),
+                5, "cannot sit at the top"},
+        Refusal{"UidTooLarge",
+                withAcme("\"JSMITH.ACME\" = { class = \"User\", uid = 4294967296 }\n"),
+                5, "from 0 to 4294967295"},
+        Refusal{"UserWithoutUid",
+                withAcme("\"JSMITH.ACME\" = { class = \"User\" }\n"),
+                5, "has no \"uid\""},
+        Refusal{"DuplicateObject",
+                withAcme("\"acme\" = { class = \"Organization\" }\n"),
+                5, "object ACME is defined twice (first at line 4)"},
+        Refusal{"UidOnGroup",
+                withAcme("\"STAFF.ACME\" = { class = \"Group\", uid = 5 }\n"),
+                5, "\"uid\" applies only to User objects"},
+        Refusal{"DuplicateServer", "[[server]]\nname = \"fs1\"\nvolumes = {}\n[[server]]\nname = \"FS1\"\nvolumes = {}\n",
+                5, "server FS1 is defined twice"},
+        Refusal{"ServerWithoutVolumes", "[[server]]\nname = \"FS1\"\n", 1, "has no \"volumes\""},
+        Refusal{"VolumeNameWithColon", "[[server]]\nname = \"FS1\"\nvolumes = { \"SY:S\" = \"/\" }\n", 3,
+                "contains \":\""},
+        Refusal{"LongVolumeName", "[[server]]\nname = \"FS1\"\nvolumes = { ABCDEFGHIJKLMNOP = \"/\" }\n", 3,
+                "at most 15"},
+        Refusal{"RelativeVolumePath", "[[server]]\nname = \"FS1\"\nvolumes = { SYS = \"srv/sys\" }\n", 3,
+                "\"srv/sys\" is not absolute"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+class SiteFileLocate : public ::testing::Test {
+protected:
+    QString touch(const QString& relative) {
+        const QString path = m_dir.filePath(relative);
+        EXPECT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+    QString m_systemPath = m_dir.filePath(QStringLiteral("etc/site.toml"));
+};
+
+TEST_F(SiteFileLocate, ExplicitFileWinsEvenWhenMissing) {
+    touch(QStringLiteral("etc/site.toml"));
+    m_env.insert(QStringLiteral("QUARVO_SITE"), QStringLiteral("/nowhere/site.toml"));
+    EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), QStringLiteral("/nowhere/site.toml"));
+}
+
+TEST_F(SiteFileLocate, UserFileBeforeSystemFile) {
+    touch(QStringLiteral("etc/site.toml"));
+    const QString user = touch(QStringLiteral("xdg/Tessaloom/site.toml"));
+    m_env.insert(QStringLiteral("QUARVO_SITE"), QString());
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("xdg")));
+    EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), user);
+}
+
+TEST_F(SiteFileLocate, UserFileUnderHomeWithoutXdgConfigHome) {
+    const QString user = touch(QStringLiteral("home/.config/Tessaloom/site.toml"));
+    m_env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), user);
+}
+
+TEST_F(SiteFileLocate, SystemFileThenNothing) {
+    m_env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+    EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), QString());
+    touch(QStringLiteral("etc/site.toml"));
+    EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), m_systemPath);
+}
+
+} // namespace

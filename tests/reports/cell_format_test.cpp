@@ -1,0 +1,77 @@
+#include "reports/cell_format.h"
+
+#include <gtest/gtest.h>
+
+using namespace CellFormat;
+
+TEST(NumberFormats, GroupedPicturesUseThousandsSeparatorsAndTwoDecimals) {
+    EXPECT_EQ(formatNumber(3906.25, "###,###,###,##0.00"), "3,906.25");
+    EXPECT_EQ(formatNumber(1234567.891, "###,###,##0.00"), "1,234,567.89");
+    EXPECT_EQ(formatNumber(0.004, "###,###,###,##0.00"), "0.00");
+    EXPECT_EQ(formatNumber(65001, "###,##0"), "65,001");
+    EXPECT_EQ(formatNumber(12, "###,###,##0"), "12");
+}
+
+TEST(NumberFormats, UngroupedPicturesHaveNoSeparators) {
+    EXPECT_EQ(formatNumber(1234567.891, "########0.00"), "1234567.89");
+    EXPECT_EQ(formatNumber(1234567, "########0"), "1234567");
+    EXPECT_EQ(formatNumber(1.0, "0.00"), "1.00");
+    EXPECT_EQ(formatNumber(25, "#0"), "25");
+}
+
+TEST(NumberFormats, HalvesRoundAwayFromZero) {
+    EXPECT_EQ(formatNumber(24.5, "#0"), "25");
+    EXPECT_EQ(formatNumber(0.125, "0.00"), "0.13");
+    EXPECT_EQ(formatNumber(976.5625, "0.00"), "976.56");
+    EXPECT_EQ(formatNumber(-0.001, "0.00"), "0.00");
+}
+
+TEST(NumberFormats, SixteenTerabytesInMegabytesIsNotWrapped) {
+    const double bytes = 16.0 * 1024 * 1024 * 1024 * 1024;
+    EXPECT_EQ(formatNumber(bytes / 1048576, "###,###,###,##0.00"), "16,777,216.00");
+}
+
+TEST(Padding, PadsOnTheLeftToFifteenAndKeepsLongerTextWhole) {
+    EXPECT_EQ(padLeft("3,906.25"), "       3,906.25");
+    EXPECT_EQ(padLeft("25", 3), " 25");
+    EXPECT_EQ(padLeft("1,234,567,890,123.00"), "1,234,567,890,123.00");
+}
+
+TEST(PlainNumber, ShortestGeneralForm) {
+    EXPECT_EQ(plainNumber(3906.25), "3906.25");
+    EXPECT_EQ(plainNumber(1000), "1000");
+    EXPECT_EQ(plainNumber(1.0 / 3), "0.333333333333333");
+}
+
+TEST(IsNumber, AcceptsSeparatorsAndBlanksRejectsText) {
+    EXPECT_EQ(numberValue("       3,906.25"), 3906.25);
+    EXPECT_EQ(numberValue("1,234"), 1234.0);
+    EXPECT_EQ(numberValue("-12.5"), -12.5);
+    EXPECT_FALSE(isNumber("Unavailable"));
+    EXPECT_FALSE(isNumber("N/A"));
+    EXPECT_FALSE(isNumber(" 25%"));
+    EXPECT_FALSE(isNumber(""));
+    EXPECT_FALSE(isNumber("   "));
+    EXPECT_FALSE(isNumber("12/7/2026"));
+    EXPECT_FALSE(isNumber("inf"));
+}
+
+TEST(Dates, ShortDateHasAFourDigitYear) {
+    EXPECT_EQ(shortDateFormat(), "M/d/yyyy");
+    EXPECT_EQ(shortDate(QDate(2003, 9, 29)), "9/29/2003");
+}
+
+TEST(Dates, ReadsTypedShortDates) {
+    EXPECT_EQ(parseShortDate("09/29/2003"), QDate(2003, 9, 29));
+    EXPECT_EQ(parseShortDate("9/29/2003"), QDate(2003, 9, 29));
+    EXPECT_EQ(parseShortDate("1/2/03"), QDate(2003, 1, 2));
+    EXPECT_FALSE(parseShortDate("29/09/2003").isValid());
+    EXPECT_FALSE(parseShortDate("YESTERDAY").isValid());
+    EXPECT_FALSE(parseShortDate("").isValid());
+}
+
+TEST(Times, MediumAndLongTimeAndGeneralDate) {
+    EXPECT_EQ(mediumTime(QTime(14, 5)), "02:05 PM");
+    EXPECT_EQ(longTime(QTime(9, 7, 3)), "9:07:03 AM");
+    EXPECT_EQ(generalDate(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58))), "12/7/2026 11:59:58 PM");
+}

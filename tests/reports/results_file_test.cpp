@@ -1,0 +1,162 @@
+#include "report_fixture.h"
+
+#include "reports/grid_layouts.h"
+#include "reports/results_file.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace ResultsFile;
+
+namespace {
+
+QStringList readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.endsWith("\r\n"))
+        text.chop(2);
+    return text.split("\r\n");
+}
+
+ResultGrid volumesGrid() {
+    ResultGrid grid;
+    subInitializeGrid(grid, "Volumes");
+    grid.addRow({"3906.25", "976.5625", "2929.6875", "\\\\FS1\\SYS", "       3,906.25", "       2,929.69",
+                 "           0.00", "           0.00", "         976.56", " 25%"});
+    grid.addRow({"Unavailable", "Unavailable", "Unavailable", "\\\\FS2\\VOL1", "Unavailable", "Unavailable",
+                 "Unavailable", "Unavailable", "Unavailable", "N/A"});
+    return grid;
+}
+
+} // namespace
+
+TEST(CellConversion, NumbersLoseSeparatorsTextIsTrimmed) {
+    EXPECT_EQ(convertCell("       3,906.25"), "3906.25");
+    EXPECT_EQ(convertCell("1,234,567"), "1234567");
+    EXPECT_EQ(convertCell("12.5"), "12.50");
+    EXPECT_EQ(convertCell("N/A"), "N/A");
+    EXPECT_EQ(convertCell("  Size(MB) "), "Size(MB)");
+    EXPECT_EQ(convertCell(" 25%"), "25%");
+}
+
+TEST(CellConversion, HiddenColumnsAreNeverWritten) {
+    const ResultGrid grid = volumesGrid();
+    EXPECT_EQ(rowFields(grid, 0), (QStringList{"Volume", "Size(MB)", "Used Space(MB)", "Purgeable(MB)",
+                                               "Not Yet Purgeable(MB)", "Free Space(MB)", "% Free"}));
+    EXPECT_EQ(rowFields(grid, 1),
+              (QStringList{"\\\\FS1\\SYS", "3906.25", "2929.69", "0.00", "0.00", "976.56", "25%"}));
+}
+
+TEST(Quoting, OnlyFieldsHoldingTheDelimiterAQuoteOrALineBreak) {
+    EXPECT_EQ(joinFields({"a", "b,c", "d"}, ","), "a,\"b,c\",d");
+    EXPECT_EQ(joinFields({"say \"hi\"", "x"}, ","), "\"say \"\"hi\"\"\",x");
+    EXPECT_EQ(joinFields({"two\nlines", "x"}, ";"), "\"two\nlines\";x");
+    EXPECT_EQ(joinFields({"b,c", "d"}, ";"), "b,c;d");
+    EXPECT_EQ(joinFields({"a||b", "c"}, "||"), "\"a||b\"||c");
+    EXPECT_EQ(joinFields({"a|b", "c"}, "||"), "a|b||c");
+}
+
+TEST(InteractiveSave, WritesHeadingsAndRowsWithTheDelimiter) {
+    QTemporaryDir dir;
+    ResultGrid grid;
+    subInitializeGrid(grid, "Directory");
+    grid.addRow({"", "\\\\FS1\\VOL1\\USERS", "       1,024.00"});
+    RecordingHost host;
+    const QString path = dir.path() + "/out.csv";
+    ASSERT_TRUE(subSaveResultsFile(grid, path, ";", host));
+    EXPECT_EQ(readLines(path), (QStringList{"Directory;Size(MB)", "\\\\FS1\\VOL1\\USERS;1024.00"}));
+    EXPECT_TRUE(host.statuses.contains("Saving row 1"));
+    EXPECT_EQ(host.statuses.last(), "Save Complete");
+}
+
+TEST(InteractiveSave, AFileThatCannotBeCreatedEndsCancelled) {
+    ResultGrid grid = volumesGrid();
+    RecordingHost host;
+    EXPECT_FALSE(subSaveResultsFile(grid, "/nonexistent-dir/out.csv", ",", host));
+    EXPECT_EQ(host.statuses.last(), "Save Cancelled");
+}
+
+class CommandLineOutput : public ::testing::Test {
+protected:
+    CommandLineOutput() : f(SiteBuilder().site()) {
+        f.app.commandLineMode = true;
+        f.app.outputFilePath = dir.path() + "/volumes.csv";
+        f.search.tabSearch = ReportKind::Volume;
+        f.grid = volumesGrid();
+    }
+    QStringList write() {
+        EXPECT_EQ(writeCommandLineOutput(f.env), "");
+        return readLines(f.app.outputFilePath);
+    }
+    QTemporaryDir dir;
+    ReportFixture f;
+};
+
+TEST_F(CommandLineOutput, VolumeRunHeadingsStartWithRunDate) {
+    f.app.headings = true;
+    const QStringList lines = write();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "Run Date,Volume,Size(MB),Used Space(MB),Purgeable(MB),Not Yet Purgeable(MB),"
+                        "Free Space(MB),% Free");
+    const QRegularExpression dated("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M,");
+    EXPECT_TRUE(dated.match(lines[1]).hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(",\\\\FS1\\SYS,3906.25,2929.69,0.00,0.00,976.56,25%"));
+    EXPECT_TRUE(lines[2].endsWith(",\\\\FS2\\VOL1,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"));
+}
+
+TEST_F(CommandLineOutput, WithoutHeadingsOnlyResultLines) {
+    const QStringList lines = write();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_FALSE(lines[0].startsWith("Run Date"));
+}
+
+TEST_F(CommandLineOutput, OtherReportsLeadWithServerAndVolume) {
+    f.search.tabSearch = ReportKind::Directory;
+    f.search.cmbServer.showOrAdd("FS1");
+    f.search.cmbVolumeList.showOrAdd("VOL1");
+    subInitializeGrid(f.grid, "Directory");
+    f.grid.addRow({"", "\\\\FS1\\VOL1\\A", "       2.00"});
+    f.app.headings = true;
+    f.app.saveFileDelimiter = "||";
+    const QStringList lines = write();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Run Date||Server||Volume||Directory||Size(MB)");
+    EXPECT_TRUE(lines[1].endsWith("||FS1||VOL1||\\\\FS1\\VOL1\\A||2.00"));
+    EXPECT_FALSE(lines[1].endsWith("|"));
+}
+
+TEST_F(CommandLineOutput, AppendAddsToTheFileAndReplaceStartsOver) {
+    f.app.headings = true;
+    f.app.append = true;
+    write();
+    const QStringList twice = write();
+    ASSERT_EQ(twice.size(), 6);
+    EXPECT_TRUE(twice[0].startsWith("Run Date,"));
+    EXPECT_TRUE(twice[3].startsWith("Run Date,"));
+    f.app.append = false;
+    EXPECT_EQ(write().size(), 3);
+}
+
+TEST_F(CommandLineOutput, SemicolonDelimiterAndAQuotedCell) {
+    f.app.saveFileDelimiter = ";";
+    f.grid.setCell(1, 3, "\\\\FS1\\A;B");
+    const QStringList lines = write();
+    EXPECT_TRUE(lines[0].contains(";\"\\\\FS1\\A;B\";3906.25;")) << lines[0].toStdString();
+}
+
+TEST_F(CommandLineOutput, UnwritableFileIsReported) {
+    f.app.outputFilePath = dir.path() + "/missing-dir/out.csv";
+    const QString error = writeCommandLineOutput(f.env);
+    EXPECT_TRUE(error.startsWith("Cannot open " + f.app.outputFilePath)) << error.toStdString();
+}
+
+TEST_F(CommandLineOutput, AFullDeviceIsReported) {
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    f.app.outputFilePath = "/dev/full";
+    EXPECT_TRUE(writeCommandLineOutput(f.env).startsWith("Cannot write /dev/full"));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "reports/host.h"
+
+#include <QStringList>
+
+#include <functional>
+
+// Records what a report says and answers questions as told.
+class RecordingHost : public Host {
+public:
+    void setStatus(const QString& text) override { statuses.append(text); }
+    void message(const QString& text, const QString& title = {}, Icon = Icon::None) override {
+        messages.append(text);
+        titles.append(title);
+    }
+    bool ask(const QString& text, const QString& = {}) override {
+        questions.append(text);
+        return answer;
+    }
+    void setBusy(bool busy) override { this->busy = busy; }
+    void pollEvents() override {
+        ++polls;
+        if (onPoll)
+            onPoll();
+    }
+
+    QStringList statuses;
+    QStringList messages;
+    QStringList titles;
+    QStringList questions;
+    bool answer = false;
+    bool busy = false;
+    int polls = 0;
+    std::function<void()> onPoll; // runs on every poll, e.g. to press Stop
+};
