@@ -95,14 +95,19 @@ void showStartDirectory(ReportEnv& env) {
     env.view.lblInformationTip = env.search.lblDirectory;
 }
 
+// The common start of the Directory and File runs.
+void startListing(ReportEnv& env, const QString& layout, const QString& resultsKind) {
+    env.run.resultsPresent = true;
+    showStartDirectory(env);
+    subInitializeGrid(env.grid, layout);
+    env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
+    env.run.resultsKind = resultsKind;
+    env.run.rowCounter = 1;
+}
+
 void runDirectory(ReportEnv& env) {
     if (env.search.subDirOption != SubDirOption::None) {
-        env.run.resultsPresent = true;
-        showStartDirectory(env);
-        subInitializeGrid(env.grid, QStringLiteral("Directory"));
-        env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
-        env.run.resultsKind = QStringLiteral("Directory");
-        env.run.rowCounter = 1;
+        startListing(env, QStringLiteral("Directory"), QStringLiteral("Directory"));
         reportNotAvailable(env, QStringLiteral("Directory"));
     }
     env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
@@ -123,12 +128,7 @@ void runFile(ReportEnv& env) {
     env.client.NWAttachToFileServer(env.search.cmbServer.text, 0, connection);
     env.client.NWSetDriveBase(std::uint16_t(drive), connection, 0,
                               env.search.cmbVolumeList.text + QStringLiteral(":\\"), 0);
-    env.run.resultsPresent = true;
-    showStartDirectory(env);
-    subInitializeGrid(env.grid, QStringLiteral("File"));
-    env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
-    env.run.resultsKind = QStringLiteral("File");
-    env.run.rowCounter = 1;
+    startListing(env, QStringLiteral("File"), QStringLiteral("File"));
     env.run.cancel = false;
     if (env.search.fileOption == FileOption::optFileType)
         env.run.patternInUse = env.search.txtFileType;

@@ -1,4 +1,6 @@
 // The quarvo executable run as an administrator would run it.
+#include "text_files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -53,16 +55,6 @@ protected:
         return path;
     }
 
-    QStringList lines(const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QString text = QString::fromUtf8(file.readAll());
-        if (text.endsWith("\r\n"))
-            text.chop(2);
-        return text.isEmpty() ? QStringList() : text.split("\r\n");
-    }
-
     QString out(const QString& name) const { return dir.path() + "/" + name; }
 
     QTemporaryDir dir;
@@ -99,7 +91,7 @@ TEST_F(QuarvoRun, HostVolumeWithNoConfigurationMatchesStatvfs) {
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     struct statvfs fs {};
     ASSERT_EQ(::statvfs("/", &fs), 0);
-    const QStringList l = lines(out("v.csv"));
+    const QStringList l = readCrlfLines(out("v.csv"));
     ASSERT_EQ(l.size(), 2);
     EXPECT_EQ(l[0], kVolumeHeadings);
     const QStringList fields = l[1].split(',');
@@ -118,7 +110,7 @@ TEST_F(QuarvoRun, SiteFileVolumesOfTwoServersAndAMissingOne) {
     const Outcome o = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\fs1\\sys,\\\\FS2\\DATA,\\\\FS2\\NOPE",
                            "/OUTFILE=" + out("sites.csv")});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
-    const QStringList l = lines(out("sites.csv"));
+    const QStringList l = readCrlfLines(out("sites.csv"));
     ASSERT_EQ(l.size(), 3);
     EXPECT_TRUE(l[0].contains(",\\\\FS1\\SYS,"));
     EXPECT_TRUE(l[1].contains(",\\\\FS2\\DATA,"));
@@ -184,7 +176,7 @@ TEST_F(QuarvoRun, AppendWithHeadingsTwiceGivesTwoHeadingLines) {
                               "/APPEND", "/OUTFILE=" + out("twice.csv")};
     ASSERT_EQ(run(args).status, 0);
     ASSERT_EQ(run(args).status, 0);
-    const QStringList l = lines(out("twice.csv"));
+    const QStringList l = readCrlfLines(out("twice.csv"));
     ASSERT_EQ(l.size(), 4);
     EXPECT_EQ(l[0], kVolumeHeadings);
     EXPECT_EQ(l[2], kVolumeHeadings);

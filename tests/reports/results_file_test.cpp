@@ -1,4 +1,5 @@
 #include "report_fixture.h"
+#include "text_files.h"
 
 #include "reports/grid_layouts.h"
 #include "reports/results_file.h"
@@ -11,16 +12,6 @@
 using namespace ResultsFile;
 
 namespace {
-
-QStringList readLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith("\r\n"))
-        text.chop(2);
-    return text.split("\r\n");
-}
 
 ResultGrid volumesGrid() {
     ResultGrid grid;
@@ -68,7 +59,7 @@ TEST(InteractiveSave, WritesHeadingsAndRowsWithTheDelimiter) {
     RecordingHost host;
     const QString path = dir.path() + "/out.csv";
     ASSERT_TRUE(subSaveResultsFile(grid, path, ";", host));
-    EXPECT_EQ(readLines(path), (QStringList{"Directory;Size(MB)", "\\\\FS1\\VOL1\\USERS;1024.00"}));
+    EXPECT_EQ(readCrlfLines(path), (QStringList{"Directory;Size(MB)", "\\\\FS1\\VOL1\\USERS;1024.00"}));
     EXPECT_TRUE(host.statuses.contains("Saving row 1"));
     EXPECT_EQ(host.statuses.last(), "Save Complete");
 }
@@ -90,7 +81,7 @@ protected:
     }
     QStringList write() {
         EXPECT_EQ(writeCommandLineOutput(f.env), "");
-        return readLines(f.app.outputFilePath);
+        return readCrlfLines(f.app.outputFilePath);
     }
     QTemporaryDir dir;
     ReportFixture f;
