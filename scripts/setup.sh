@@ -38,5 +38,10 @@ quarvo_build() {
     if [ ! -f "$build/build.ninja" ]; then
         cmake -S "$QUARVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2 || return 1
     fi
-    cmake --build "$build" "$@" >&2
+    # Quiet when all is well; the whole log when the build fails.
+    local log="$build/last-build.log"
+    if ! cmake --build "$build" "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        return 1
+    fi
 }
