@@ -42,8 +42,10 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
         if (fillers.listUsers)
             fillers.listUsers();
         const qsizetype index = s.cmbSelectedOwner.findUpper(owner);
-        if (index >= 0)
-            s.cmbSelectedOwner.text = s.cmbSelectedOwner.entries[index];
+        // Reporting the first listed user instead would answer another question.
+        if (index < 0)
+            throw CommandLineError(QStringLiteral("There is no user %1 in %2.").arg(owner, s.lblStartContainer));
+        s.cmbSelectedOwner.text = s.cmbSelectedOwner.entries[index];
     }
 }
 
@@ -56,7 +58,9 @@ void applyOwnerSwitches(const CommandLine& line, ReportEnv& env, const OwnerList
         subApplyVolumeSwitch(line, env);
     else
         env.host.message(QStringLiteral("You must specify a Volume"));
-    env.search.lblStartContainer = line.value(QStringLiteral("/C=")).value_or(QString());
+    // Without /C= the whole tree, as the window starts with.
+    env.search.lblStartContainer =
+        line.value(QStringLiteral("/C=")).value_or(env.app.treeName + QStringLiteral("\\[Root]"));
     applyOwnerChoice(required(line, QStringLiteral("/OWNER="), QStringLiteral("an Owner")), env, fillers);
 }
 

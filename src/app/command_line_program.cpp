@@ -5,6 +5,7 @@
 #include "app/command_line_mode.h"
 #include "netware/client/site_file.h"
 #include "netware/client/site_loader.h"
+#include "netware/directory_queries.h"
 #include "reports/result_grid.h"
 
 #include <cstdio>
@@ -42,7 +43,10 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     ResultsView view;
     VolumeView volumes(client);
     ReportEnv env{app, search, run, grid, view, host, client, volumes};
-    const int status = subRunCommandLine(argumentString, env, OwnerListFillers{});
+    const OwnerListFillers fillers{
+        [&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
+        [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
+    const int status = subRunCommandLine(argumentString, env, fillers);
     if (status != 1) {
         host.showFinal(run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete."));
         if (!view.lblGraphStats.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "reports/cell_format.h"
 #include "reports/grid_layouts.h"
+#include "reports/owner_report.h"
 #include "reports/results_file.h"
 #include "reports/volume_report.h"
 
@@ -27,6 +28,8 @@ void beginRun(ReportEnv& env) {
     env.view.controlsFrozen = true;
     env.run.cancel = false;
     env.run.inProgress = true;
+    env.client.startAccountingRun();
+    env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
     env.view.btnShowFilesCaption = QStringLiteral("Show Files for Selected");
     env.host.pollEvents();
     env.view.btnShowUsageCaption = kStop;
@@ -41,6 +44,7 @@ NWDSContextHandle openContext(ReportEnv& env) {
     c.NWDSGetContext(context, nw::DCK_FLAGS, flags);
     c.NWDSSetContext(context, nw::DCK_FLAGS, flags | nw::DCV_TYPELESS_NAMES);
     c.NWDSSetContext(context, nw::DCK_NAME_CONTEXT, QStringLiteral("[Root]"));
+    env.run.dsContext = context;
     return context;
 }
 
@@ -66,7 +70,17 @@ void runOwner(ReportEnv& env) {
     subInitializeGrid(env.grid, QStringLiteral("Owner"));
     env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
     env.run.resultsKind = QStringLiteral("Owner");
-    reportNotAvailable(env, QStringLiteral("Owner"));
+    const QString volumePath =
+        env.search.cmbServer.text + QLatin1Char('/') + env.search.cmbVolumeList.text + QLatin1Char(':');
+    switch (env.search.ownerOption) {
+    case OwnerOption::optAllOwners: subGetOwnerUsage(env, volumePath); break;
+    case OwnerOption::optSelectOwner: subGetSingleOwnerUsage(env, volumePath); break;
+    case OwnerOption::optGroup:
+        env.run.ownerKind = QStringLiteral("Group");
+        subGetGroupofUsers(env, env.search.lblStartContainer, env.search.cmbGroup.text, volumePath);
+        env.run.ownerKind = QStringLiteral("User");
+        break;
+    }
     env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
 }
 
@@ -158,10 +172,19 @@ void dispatch(ReportEnv& env) {
     }
 }
 
+// "Process Complete." or "Process Cancelled!", and how many entries the
+// run's walks could not read, if any.
+QString outcome(ReportEnv& env) {
+    QString text = env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.");
+    if (const std::uint64_t unreadable = env.client.unreadableEntries())
+        text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
+    return text;
+}
+
 void endRun(ReportEnv& env, NWDSContextHandle context) {
     env.client.NWDSFreeContext(context);
-    env.host.setStatus(env.run.cancelled() ? QStringLiteral("Process Cancelled!")
-                                           : QStringLiteral("Process Complete."));
+    env.client.setWalkControl(nullptr, {});
+    env.host.setStatus(outcome(env));
     env.grid.Col = 0;
     env.view.btnShowUsageCaption = QStringLiteral("&Show Usage");
     env.view.controlsFrozen = false;

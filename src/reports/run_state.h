@@ -23,6 +23,7 @@ struct RunState {
     QString patternInUse = QStringLiteral("*");
     bool rowLimitReached = false;
     double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
+    std::uint32_t dsContext = 0; // the run's directory-services context
 
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };

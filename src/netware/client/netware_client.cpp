@@ -14,7 +14,7 @@ const QString kAdminVolume = QStringLiteral("_ADMIN");
 
 } // namespace
 
-NetWareClient::NetWareClient(Site site) : m_site(std::move(site)) {}
+NetWareClient::NetWareClient(Site site) : DirectoryClient(std::move(site)) {}
 
 NWCCODE NetWareClient::NWCallsInit() {
     m_initialized = true;
@@ -23,77 +23,7 @@ NWCCODE NetWareClient::NWCallsInit() {
 
 NWCCODE NetWareClient::NWCallsTerm() {
     m_initialized = false;
-    m_contexts.clear();
-    return done(nw::SUCCESSFUL);
-}
-
-NWDSCCODE NetWareClient::NWDSCreateContextHandle(NWDSContextHandle& context) {
-    if (!m_initialized)
-        return done(nw::CLIENT_NOT_INITIALIZED);
-    Context c;
-    if (const TreeConfig* tree = m_site.defaultTree())
-        c.treeName = tree->name;
-    context = m_nextContext++;
-    m_contexts.insert(context, c);
-    return done(nw::SUCCESSFUL);
-}
-
-NWDSCCODE NetWareClient::NWDSFreeContext(NWDSContextHandle context) {
-    return done(m_contexts.remove(context) ? nw::SUCCESSFUL : nw::ERR_BAD_CONTEXT);
-}
-
-NetWareClient::Context* NetWareClient::findContext(NWDSContextHandle context) {
-    auto it = m_contexts.find(context);
-    return it == m_contexts.end() ? nullptr : &it.value();
-}
-
-NWDSCCODE NetWareClient::NWDSSetContext(NWDSContextHandle context, int key, const QString& value) {
-    Context* c = findContext(context);
-    if (!c)
-        return done(nw::ERR_BAD_CONTEXT);
-    if (key == nw::DCK_TREE_NAME) {
-        const TreeConfig* tree = m_site.findTree(value.trimmed());
-        if (!tree)
-            return done(nw::ERR_NO_SUCH_ENTRY);
-        c->treeName = tree->name;
-    } else if (key == nw::DCK_NAME_CONTEXT) {
-        c->nameContext = value;
-    } else {
-        return done(nw::ERR_BAD_KEY);
-    }
-    return done(nw::SUCCESSFUL);
-}
-
-NWDSCCODE NetWareClient::NWDSSetContext(NWDSContextHandle context, int key, std::uint32_t value) {
-    Context* c = findContext(context);
-    if (!c)
-        return done(nw::ERR_BAD_CONTEXT);
-    if (key != nw::DCK_FLAGS)
-        return done(nw::ERR_BAD_KEY);
-    c->flags = value;
-    return done(nw::SUCCESSFUL);
-}
-
-NWDSCCODE NetWareClient::NWDSGetContext(NWDSContextHandle context, int key, QString& value) {
-    Context* c = findContext(context);
-    if (!c)
-        return done(nw::ERR_BAD_CONTEXT);
-    if (key == nw::DCK_TREE_NAME)
-        value = c->treeName;
-    else if (key == nw::DCK_NAME_CONTEXT)
-        value = c->nameContext;
-    else
-        return done(nw::ERR_BAD_KEY);
-    return done(nw::SUCCESSFUL);
-}
-
-NWDSCCODE NetWareClient::NWDSGetContext(NWDSContextHandle context, int key, std::uint32_t& value) {
-    Context* c = findContext(context);
-    if (!c)
-        return done(nw::ERR_BAD_CONTEXT);
-    if (key != nw::DCK_FLAGS)
-        return done(nw::ERR_BAD_KEY);
-    value = c->flags;
+    resetDirectoryState();
     return done(nw::SUCCESSFUL);
 }
 
@@ -209,6 +139,53 @@ NWCCODE NetWareClient::NWScanMountedVolumeList(NWCONN_HANDLE connection, std::ui
     }
     if (iterHandle >= std::uint32_t(mounted.size()))
         iterHandle = 0;
+    return done(nw::SUCCESSFUL);
+}
+
+void NetWareClient::setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll) {
+    m_cancel = cancel;
+    m_poll = std::move(poll);
+}
+
+void NetWareClient::startAccountingRun() {
+    m_accounting.clear();
+    m_countedRoots.clear();
+    m_unreadable = 0;
+}
+
+std::uint64_t NetWareClient::bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
+                                     const DirectoryBackend* directory) const {
+    if (objectID != 0)
+        return usage.bytesByUid.value(uidOfObjectId(objectID));
+    // Unowned: every uid but root's that no user of the tree owns.
+    std::uint64_t bytes = 0;
+    for (auto it = usage.bytesByUid.constBegin(); it != usage.bytesByUid.constEnd(); ++it) {
+        if (it.key() != 0 && !(directory && directory->userOfUid(it.key())))
+            bytes += it.value();
+    }
+    return bytes;
+}
+
+NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
+                                                std::uint32_t objectID, std::uint64_t& restriction,
+                                                std::uint64_t& inUse) {
+    restriction = 0x40000000; // no limit
+    inUse = 0;
+    const ServerConfig* server = serverOf(connection);
+    if (!server)
+        return done(nw::INVALID_CONNECTION);
+    const VolumeConfig* volume = volumeOf(connection, volumeNumber);
+    if (!volume)
+        return done(nw::VOLUME_DOES_NOT_EXIST);
+    const VolumeUsage* usage = m_accounting.usage(volume->root, m_cancel ? *m_cancel : m_neverCancel, m_poll);
+    if (!usage)
+        return done(nw::SUCCESSFUL);
+    if (!m_countedRoots.contains(volume->root)) {
+        m_countedRoots.insert(volume->root);
+        m_unreadable += usage->skipped;
+    }
+    const TreeConfig* tree = treeOfServer(server->name);
+    inUse = DiskAccounting::blocksOf(bytesOf(*usage, objectID, tree ? directoryOf(tree->name) : nullptr));
     return done(nw::SUCCESSFUL);
 }
 

@@ -1,36 +1,27 @@
 #pragma once
 
 #include "fsview/volume_locator.h"
+#include "netware/client/directory_client.h"
+#include "netware/client/disk_accounting.h"
 #include "netware/client/drive_table.h"
-#include "netware/client/nw_types.h"
-#include "netware/client/site.h"
 
-#include <QMap>
+#include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Our implementation of the NetWare client calls the program makes, over the
 // trees and servers of the site. Every call's result is kept as the last
-// client result; 0 is success.
-class NetWareClient : public VolumeLocator {
+// client result; 0 is success. The directory calls come from DirectoryClient.
+class NetWareClient : public DirectoryClient, public VolumeLocator {
 public:
     explicit NetWareClient(Site site);
 
-    const Site& site() const { return m_site; }
-    NWCCODE lastResult() const { return m_lastResult; }
-
     NWCCODE NWCallsInit();
     NWCCODE NWCallsTerm();
-
-    // Directory-services contexts
-    NWDSCCODE NWDSCreateContextHandle(NWDSContextHandle& context);
-    NWDSCCODE NWDSFreeContext(NWDSContextHandle context);
-    NWDSCCODE NWDSSetContext(NWDSContextHandle context, int key, const QString& value);
-    NWDSCCODE NWDSSetContext(NWDSContextHandle context, int key, std::uint32_t value);
-    NWDSCCODE NWDSGetContext(NWDSContextHandle context, int key, QString& value);
-    NWDSCCODE NWDSGetContext(NWDSContextHandle context, int key, std::uint32_t& value);
 
     // Servers and volumes
     NWCCODE NWAttachToFileServer(const QString& serverName, std::uint16_t scopeFlag,
@@ -51,6 +42,21 @@ public:
                                     std::uint32_t numberItems, std::uint32_t& numberReturned,
                                     std::vector<NWVolMountNumWithName>& volumes);
 
+    // In-use space of an object on a volume, in 4096-byte blocks: a user's
+    // files, the supervisor's (root's), or for object ID 0 the files of
+    // owners that are no user of the server's tree. The restriction is
+    // always "no limit".
+    NWCCODE NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
+                                     std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse);
+
+    // What long walks watch and call while they run: the run's cancel flag and
+    // the host's event pump. A walk that was cancelled counts nothing.
+    void setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll);
+    // Forgets the disk accounting of earlier runs; entries the walks of this
+    // run could not read.
+    void startAccountingRun();
+    std::uint64_t unreadableEntries() const { return m_unreadable; }
+
     // Drives
     NWCCODE NWGetDriveStatus(std::uint16_t driveNumber, std::uint16_t pathFormat,
                              std::uint16_t& status, NWCONN_HANDLE& connection, QString& rootPath,
@@ -66,21 +72,16 @@ public:
     const ServerConfig* serverOf(NWCONN_HANDLE connection) const;
 
 private:
-    struct Context {
-        QString treeName;
-        std::uint32_t flags = nw::DCV_DEREF_ALIASES | nw::DCV_XLATE_STRINGS | nw::DCV_CANONICALIZE_NAMES;
-        QString nameContext = QStringLiteral("[Root]");
-    };
-
-    std::int32_t done(std::int32_t result) { return m_lastResult = result; }
-    Context* findContext(NWDSContextHandle context);
     NWCCODE connect(const QString& serverName, NWCONN_HANDLE& connection);
     const VolumeConfig* volumeOf(NWCONN_HANDLE connection, std::uint16_t volumeNumber) const;
 
-    Site m_site;
-    bool m_initialized = false;
-    std::int32_t m_lastResult = 0;
-    QMap<NWDSContextHandle, Context> m_contexts;
-    NWDSContextHandle m_nextContext = 1;
+    std::uint64_t bytesOf(const VolumeUsage& usage, std::uint32_t objectID, const DirectoryBackend* directory) const;
+
     DriveTable m_drives;
+    DiskAccounting m_accounting;
+    const std::atomic<bool>* m_cancel = nullptr;
+    std::function<void()> m_poll;
+    std::uint64_t m_unreadable = 0;
+    QSet<QByteArray> m_countedRoots; // volumes whose unreadable entries are counted
+    std::atomic<bool> m_neverCancel{false};
 };

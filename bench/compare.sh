@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Times quarvo's command-line reports against the tools an administrator
+# would use instead, on one generated tree, in one run, and prints the ratio
+# of the medians (quarvo / peer) and quarvo's peak memory for each pair.
+#
+#   bench/compare.sh [tree-folder] [files] [directories]
+#
+# The tree is generated once (bench/make_tree.py) and kept for later runs.
+set -u
+BENCH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+QUARVO_ROOT=$(dirname "$BENCH")
+TREE=${1:-/var/tmp/quarvo-bench-tree}
+FILES=${2:-1000000}
+DIRS=${3:-40000}
+RUNS=${RUNS:-5}
+
+. "$QUARVO_ROOT/scripts/setup.sh"
+quarvo_install_packages hyperfine time python3 || exit 1
+quarvo_build --target quarvo || exit 1
+QUARVO="$QUARVO_ROOT/build/quarvo"
+
+if [ ! -d "$TREE" ]; then
+    echo "Generating $FILES files in $DIRS directories under $TREE ..." >&2
+    python3 "$BENCH/make_tree.py" "$TREE" --files "$FILES" --dirs "$DIRS" || exit 1
+fi
+
+# A site that serves the tree as volume \\BENCH\DATA, with its owners as users.
+SITE="$TREE.site.toml"
+{
+    echo '[[tree]]'
+    echo 'name = "BENCH_TREE"'
+    echo 'directory = "inline"'
+    echo 'default = true'
+    echo '[tree.objects]'
+    echo '"BENCH" = { class = "Organization" }'
+    echo '"SRV.BENCH" = { class = "NCP Server" }'
+    for uid in $(seq 20001 20020); do
+        echo "\"U$uid.BENCH\" = { class = \"User\", uid = $uid }"
+    done
+    echo '[[server]]'
+    echo 'name = "SRV"'
+    echo "volumes = { DATA = \"$TREE\" }"
+} > "$SITE"
+export QUARVO_SITE="$SITE"
+OUT=$(mktemp -d)
+trap 'rm -rf "$OUT"' EXIT
+
+# Warm the metadata cache so every command sees the same state.
+du -s "$TREE" > /dev/null
+
+# compare NAME QUARVO-ARGS PEER-COMMAND
+compare() {
+    local name=$1 quarvo_args=$2 peer=$3
+    local json="$OUT/$name.json"
+    hyperfine --style none --warmup 1 --runs "$RUNS" --export-json "$json" \
+        -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n peer "$peer > /dev/null" > /dev/null 2>&1 || {
+        echo "$name: a command failed" >&2
+        return
+    }
+    local peak
+    peak=$( { /usr/bin/time -f '%M' $QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv 2>&1 >/dev/null; } | tail -1)
+    python3 - "$json" "$name" "$peer" "$peak" <<'PY'
+import json, sys
+path, name, peer, peak = sys.argv[1:5]
+results = {r["command"]: r for r in json.load(open(path))["results"]}
+q, p = results["quarvo"]["median"], results["peer"]["median"]
+print("%-28s quarvo %7.3f s   peer %7.3f s   ratio %.2f   quarvo peak %6.1f MB   peer: %s"
+      % (name, q, p, q / p, int(peak) / 1024, peer))
+PY
+}
+
+echo "Tree: $TREE ($(find "$TREE" -type f | wc -l) files), $RUNS runs each, $(nproc) cores"
+compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\\BENCH /OWNER=ALL+SUB" "du -s $TREE"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "fsview/parallel_scanner.h"
+
+#include <QByteArray>
+#include <QHash>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+// Space in use on one volume, per owner.
+struct VolumeUsage {
+    QHash<std::uint32_t, std::uint64_t> bytesByUid; // allocated bytes (st_blocks * 512) per uid
+    std::uint64_t skipped = 0;                      // entries that could not be read
+    bool fromQuotas = false;
+};
+
+// Per-owner in-use space of volumes (NWGetObjDiskRestrictions). Every inode
+// on the volume, directories and symbolic links included as du -s counts
+// them, is charged once to its owner; one walk yields every owner's total,
+// so listing all owners of a volume costs one walk, not one per user.
+class DiskAccounting {
+public:
+    explicit DiskAccounting(ParallelScanner::Options options = {});
+
+    // Usage of the volume whose root is given: read from user quotas when the
+    // root is the mount point of a file system with user quotas on, else one
+    // walk of the volume. Kept per root until clear(); a cancelled walk is
+    // not kept and gives null. The result lives until clear().
+    const VolumeUsage* usage(const QByteArray& root, const std::atomic<bool>& cancel,
+                             const std::function<void()>& poll = {});
+    void clear();
+
+    // 4096-byte blocks, rounded up.
+    static std::uint64_t blocksOf(std::uint64_t bytes);
+
+private:
+    std::unique_ptr<VolumeUsage> walk(const QByteArray& root, const std::atomic<bool>& cancel,
+                                      const std::function<void()>& poll) const;
+
+    ParallelScanner m_scanner;
+    std::map<QByteArray, std::unique_ptr<VolumeUsage>> m_usageByRoot;
+};

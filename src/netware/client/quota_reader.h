@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+
+#include <cstdint>
+#include <optional>
+
+// Space in use per owner as the file system's user quotas account it: no
+// walk at all where quotas are on.
+class QuotaReader {
+public:
+    // Bytes in use per uid holding any, when root is the mount point of a
+    // file system with user quotas on; nothing otherwise, or when the quotas
+    // cannot be read in full (not root, an older kernel), so the caller walks.
+    static std::optional<QHash<std::uint32_t, std::uint64_t>> bytesByUid(const QByteArray& root);
+
+private:
+    QuotaReader(int rootFd, QByteArray device) : m_rootFd(rootFd), m_device(std::move(device)) {}
+
+    bool quotasOn();
+    std::optional<QHash<std::uint32_t, std::uint64_t>> readAll() const;
+    int call(int command, std::uint32_t id, void* data) const;
+    int callByFd(int command, std::uint32_t id, void* data) const;
+    int callByDevice(int command, std::uint32_t id, void* data) const;
+
+    int m_rootFd;
+    QByteArray m_device; // the block device the mount table names
+    bool m_byFd = true;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/settings_store.h"
+#include "reports/report_env.h"
+
+#include <QString>
+#include <QStringList>
+
+// The questions the program puts to the directory and the servers outside
+// the reports: trees, servers, volumes, users, groups, attributes, who is
+// logged in. They fill the lists of the search panel.
+
+// Makes the client's current tree the current tree name.
+void subGetDefaultTree(ReportEnv& env);
+// The trees the workstation is connected to; a failed scan says so.
+QStringList subListConnectedTrees(ReportEnv& env);
+// Every tree on the network, for the window that lists them ("frmAvailableTrees");
+// empty for any other window.
+QStringList subListAvailableTrees(ReportEnv& env, const QString& windowName);
+// Fills both server boxes with the servers (objects of the class) below the
+// server search container, after "[All Servers]" in the Volume tab's box.
+void subListServers(ReportEnv& env, const SettingsStore& settings, const QString& className);
+// Adds the server's mounted volumes, once each, to the list the window and
+// mode name: "frmMain" mode 0 the available volumes (and, under "[All Servers]",
+// the server-volume pairs), "frmMain" other modes the volume box,
+// "frmCreateCommandLineRun" the builder's volume list (cliVolumes).
+void subListServerVolumes(ReportEnv& env, const QString& server, const QString& windowName, int mode,
+                          ChoiceList* cliVolumes = nullptr);
+// Fills target with the users (leaf names) directly in the container (a tree
+// path), then "[Supervisor]" and "[No Owner]"; the first entry is shown.
+void subListUsers(ReportEnv& env, const QString& container, ChoiceList& target);
+// Fills target with the groups directly in the container.
+void subListGroups(ReportEnv& env, const QString& container, ChoiceList& target);
+// One value of an attribute, before its first "."; while the owner kind is
+// "Group" the members go to the group-of-users list instead.
+QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute);
+// "Full Name", else given name and surname; trimmed.
+QString fcnGetFullName(ReportEnv& env, const QString& user);
+// The logged-in user's container with a leading ".", or "[PUBLIC]".
+QString fcnWhoAmIContext(ReportEnv& env);

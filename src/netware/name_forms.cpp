@@ -1,0 +1,47 @@
+#include "netware/name_forms.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+QString fcnContextToTreePath(const QString& dotted, const QString& treeName) {
+    QStringList parts = dotted.split(QLatin1Char('.'));
+    std::reverse(parts.begin(), parts.end());
+    QString path = treeName;
+    for (const QString& part : parts)
+        path += QLatin1Char('\\') + part;
+    return path;
+}
+
+QString fcnTreePathToContext(const QString& path, const QString& treeName) {
+    if (path.isEmpty())
+        return QStringLiteral("[Owner unavailable]");
+    QString rest = path;
+    if (!treeName.isEmpty() && rest.startsWith(treeName, Qt::CaseInsensitive))
+        rest = rest.mid(treeName.size());
+    QStringList parts = rest.split(QLatin1Char('\\'));
+    if (rest.startsWith(QLatin1Char('\\')))
+        parts.removeFirst(); // the separator after the tree name
+    std::reverse(parts.begin(), parts.end());
+    return parts.join(QLatin1Char('.'));
+}
+
+QString fcnReverseDottedName(const QString& name) {
+    if (!name.contains(QLatin1Char('.')))
+        return name;
+    QStringList parts = name.split(QLatin1Char('.'));
+    std::reverse(parts.begin(), parts.end());
+    return parts.join(QLatin1Char('.'));
+}
+
+QString fcnNetWarePath(const QString& text) {
+    const qsizetype first = text.indexOf(QLatin1Char('\\'));
+    if (first < 0)
+        return text + QLatin1Char(':');
+    const qsizetype second = text.indexOf(QLatin1Char('\\'), first + 1);
+    const QString server = text.left(first);
+    if (second < 0)
+        return server + QLatin1Char('/') + text.mid(first + 1) + QLatin1Char(':');
+    return server + QLatin1Char('/') + text.mid(first + 1, second - first - 1) + QLatin1Char(':') +
+           text.mid(second);
+}

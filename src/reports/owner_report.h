@@ -1,0 +1,18 @@
+#pragma once
+
+#include "reports/report_env.h"
+
+#include <QString>
+
+// Space in use per owner on one volume (volumePath "SERVER/VOL:"), from the
+// server's per-object disk accounting, in 4096-byte blocks shown as megabytes.
+
+// Every user of the starting container (and its sub-containers when ticked),
+// after the supervisor and unowned space; only owners with space get a row.
+void subGetOwnerUsage(ReportEnv& env, const QString& volumePath);
+// The owner chosen in the owner box; always one row.
+void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath);
+// Every member of the group; always one row each.
+void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const QString& group,
+                        const QString& volumePath);
+void subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& volumePath);

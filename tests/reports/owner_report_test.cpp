@@ -1,0 +1,157 @@
+#include "acme_site.h"
+#include "report_fixture.h"
+
+#include "reports/cell_format.h"
+#include "reports/owner_report.h"
+#include "reports/report_run.h"
+
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& path, qint64 bytes, uid_t owner) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(bytes, 'x'));
+    file.close();
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), owner, owner), 0);
+}
+
+// Allocated 4096-byte blocks per uid, counted here without the program's walk.
+QHash<uid_t, quint64> blocksByUid(const QByteArray& root) {
+    QHash<uid_t, quint64> bytes;
+    struct stat st {};
+    ::lstat(root.constData(), &st);
+    bytes[st.st_uid] += quint64(st.st_blocks) * 512;
+    QDirIterator it(QFile::decodeName(root), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        ::lstat(QFile::encodeName(it.next()).constData(), &st);
+        bytes[st.st_uid] += quint64(st.st_blocks) * 512;
+    }
+    QHash<uid_t, quint64> blocks;
+    for (auto i = bytes.constBegin(); i != bytes.constEnd(); ++i)
+        blocks[i.key()] = (i.value() + 4095) / 4096;
+    return blocks;
+}
+
+QString mb(quint64 blocks) {
+    return CellFormat::formatNumber(double(blocks) * 4096 / 1048576, "0.00");
+}
+
+class OwnerReports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "owners need chown, which needs root";
+        const QString sys = QFile::decodeName(acme.root("SYS"));
+        QDir().mkpath(sys + "/home/jsmith");
+        writeFile(sys + "/home/jsmith/report.dat", 1048576, 1001);
+        writeFile(sys + "/home/bjones.txt", 1, 1002);
+        writeFile(sys + "/orphan.bin", 2 * 1048576, 4242);
+        expected = blocksByUid(acme.root("SYS"));
+        f = std::make_unique<ReportFixture>(acme.site());
+        f->app.treeName = "ACME_TREE";
+        f->search.lblStartContainer = "ACME_TREE\\ACME";
+        NWDSContextHandle ctx = 0;
+        f->client.NWDSCreateContextHandle(ctx);
+        f->run.dsContext = ctx;
+        subInitializeGridForOwners();
+    }
+    void subInitializeGridForOwners() { f->grid.reset(3); }
+
+    QStringList column(int col) const {
+        QStringList cells;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row)
+            cells.append(f->grid.cell(row, col));
+        return cells;
+    }
+
+    AcmeSite acme;
+    QHash<uid_t, quint64> expected;
+    std::unique_ptr<ReportFixture> f;
+};
+
+} // namespace
+
+TEST_F(OwnerReports, AllOwnersWithSubContainersMatchesAnIndependentCount) {
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(1), (QStringList{"[Supervisor]", "[No Owner]", "JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
+    EXPECT_EQ(column(2), (QStringList{CellFormat::padLeft(mb(expected[0])), CellFormat::padLeft(mb(expected[4242])),
+                                      CellFormat::padLeft(mb(expected[1001])),
+                                      CellFormat::padLeft(mb(expected[1002]))}));
+    if (expected[1001] == 256) // 1 MiB of data takes exactly 256 blocks on this file system
+        EXPECT_EQ(f->grid.cell(3, 2), "           1.00");
+    EXPECT_EQ(expected[1002], 1u);
+    EXPECT_EQ(f->grid.cell(4, 2), "           0.00");
+    EXPECT_EQ(f->run.rowCounter, 5);
+    EXPECT_EQ(f->app.ownerContext, "ACME_TREE\\ACME");
+}
+
+TEST_F(OwnerReports, WithoutSubContainersOnlyTheContainersOwnUsers) {
+    f->search.chkSubContainers = false;
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    // ADMIN.ACME owns nothing, so no row; SALES is not searched.
+    EXPECT_EQ(column(1), (QStringList{"[Supervisor]", "[No Owner]"}));
+}
+
+TEST_F(OwnerReports, NoOwnerRowOnlyWhenUnownedSpaceExists) {
+    subGetOwnerUsage(f->env, "FS1/VOL1:");
+    EXPECT_EQ(column(1), QStringList{"[Supervisor]"});
+    f->grid.reset(3);
+    f->search.cmbSelectedOwner.text = "[No Owner]";
+    subGetSingleOwnerUsage(f->env, "FS1/VOL1:");
+    EXPECT_EQ(column(1), QStringList{"[No Owner]"});
+    EXPECT_EQ(column(2), QStringList{"0.00"});
+}
+
+TEST_F(OwnerReports, SelectOwnerAlwaysWritesOneUnpaddedRow) {
+    f->search.lblStartContainer = "ACME_TREE\\ACME\\SALES";
+    f->search.cmbSelectedOwner.text = "JSMITH";
+    subGetSingleOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(1), QStringList{"JSMITH.SALES.ACME"});
+    EXPECT_EQ(column(2), QStringList{mb(expected[1001])});
+    EXPECT_EQ(f->host.statuses.last(), "JSMITH.SALES.ACME.");
+    f->grid.reset(3);
+    f->search.lblStartContainer = "ACME_TREE\\ACME";
+    f->search.cmbSelectedOwner.text = "ADMIN";
+    subGetSingleOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(2), QStringList{"0.00"});
+}
+
+TEST_F(OwnerReports, GroupMembersEachGetARow) {
+    f->run.ownerKind = "Group";
+    subGetGroupofUsers(f->env, "ACME_TREE\\ACME\\SALES", "STAFF", "FS1/SYS:");
+    EXPECT_EQ(column(1), (QStringList{"JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
+    EXPECT_EQ(column(2), (QStringList{CellFormat::padLeft(mb(expected[1001])), "           0.00"}));
+    f->grid.reset(3);
+    subGetGroupofUsers(f->env, "ACME_TREE\\ACME\\SALES", "EMPTY", "FS1/SYS:");
+    EXPECT_EQ(f->grid.rows(), 1);
+}
+
+TEST_F(OwnerReports, CancelDuringAllOwnersKeepsTheRowsWritten) {
+    f->host.onPoll = [this] {
+        if (f->grid.rows() == 3)
+            f->run.cancel = true;
+    };
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(1), (QStringList{"[Supervisor]", "[No Owner]"}));
+}
+
+TEST_F(OwnerReports, TheRunWritesTheTotalsOfAllOwners) {
+    f->search.cmbServer.showOrAdd("FS1");
+    f->search.cmbVolumeList.showOrAdd("SYS");
+    btnShowUsage_Click(f->env);
+    double shown = 0; // the totals add the figures as shown
+    for (uid_t uid : {0u, 4242u, 1001u, 1002u})
+        shown += mb(expected[uid]).toDouble();
+    EXPECT_EQ(f->view.lblGraphStats,
+              "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(shown, "###,###,###,##0.00") + " MB");
+    EXPECT_EQ(f->host.statuses.last(), "Process Complete.");
+}
