@@ -111,6 +111,12 @@ TEST_F(OwnerReports, NoOwnerRowOnlyWhenUnownedSpaceExists) {
     EXPECT_EQ(column(2), QStringList{"0.00"});
 }
 
+TEST_F(OwnerReports, SupervisorRowOnlyWhenRootOwnsABlock) {
+    ASSERT_EQ(::chown(acme.root("VOL1").constData(), 1003, 1003), 0);
+    subGetOwnerUsage(f->env, "FS1/VOL1:");
+    EXPECT_EQ(column(1), QStringList{"ADMIN.ACME"});
+}
+
 TEST_F(OwnerReports, SelectOwnerAlwaysWritesOneUnpaddedRow) {
     f->search.lblStartContainer = "ACME_TREE\\ACME\\SALES";
     f->search.cmbSelectedOwner.text = "JSMITH";

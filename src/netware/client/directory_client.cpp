@@ -194,50 +194,48 @@ void DirectoryClient::nextBatch(std::int32_t& iterationHandle, const QStringList
     }
 }
 
-NWDSCCODE DirectoryClient::NWDSSearch(NWDSContextHandle context, const QString& baseObjectName, int scope,
-                                      const QString& objectClass, std::int32_t& iterationHandle,
-                                      QStringList& objectNames) {
-    objectNames.clear();
+NWDSCCODE DirectoryClient::batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
+                                   const std::function<NWDSCCODE(const DirectoryBackend&, QStringList&)>& query) {
+    batch.clear();
     NWDSCCODE error = 0;
     const DirectoryBackend* directory = directoryOfContext(context, error);
     if (!directory)
         return done(error);
     QStringList all;
     if (iterationHandle == -1) {
-        const QString base = canonicalDottedName(baseObjectName);
-        if (!directory->isContainer(base))
-            return done(nw::ERR_NO_SUCH_ENTRY);
-        const auto level = scope == 1 ? DirectoryBackend::Scope::OneLevel : DirectoryBackend::Scope::Subtree;
-        for (const DirectoryObject& object : directory->search(base, level, objectClass))
-            all.append(object.name);
+        if (const NWDSCCODE result = query(*directory, all); result != nw::SUCCESSFUL)
+            return done(result);
     } else if (!m_pending.contains(iterationHandle)) {
         return done(nw::ERR_INVALID_HANDLE);
     }
-    nextBatch(iterationHandle, all, objectNames);
+    nextBatch(iterationHandle, all, batch);
     return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE DirectoryClient::NWDSSearch(NWDSContextHandle context, const QString& baseObjectName, int scope,
+                                      const QString& objectClass, std::int32_t& iterationHandle,
+                                      QStringList& objectNames) {
+    return batched(context, iterationHandle, objectNames, [&](const DirectoryBackend& directory, QStringList& all) {
+        const QString base = canonicalDottedName(baseObjectName);
+        if (!directory.isContainer(base))
+            return nw::ERR_NO_SUCH_ENTRY;
+        const auto level = scope == 1 ? DirectoryBackend::Scope::OneLevel : DirectoryBackend::Scope::Subtree;
+        for (const DirectoryObject& object : directory.search(base, level, objectClass))
+            all.append(object.name);
+        return nw::SUCCESSFUL;
+    });
 }
 
 NWDSCCODE DirectoryClient::NWDSRead(NWDSContextHandle context, const QString& objectName,
                                     const QString& attributeName, std::int32_t& iterationHandle,
                                     QStringList& values) {
-    values.clear();
-    NWDSCCODE error = 0;
-    const DirectoryBackend* directory = directoryOfContext(context, error);
-    if (!directory)
-        return done(error);
-    QStringList all;
-    if (iterationHandle == -1) {
-        const std::optional<DirectoryObject> object = directory->find(canonicalDottedName(objectName));
+    return batched(context, iterationHandle, values, [&](const DirectoryBackend& directory, QStringList& all) {
+        const std::optional<DirectoryObject> object = directory.find(canonicalDottedName(objectName));
         if (!object)
-            return done(nw::ERR_NO_SUCH_ENTRY);
+            return nw::ERR_NO_SUCH_ENTRY;
         all = valuesOf(*object, attributeName);
-        if (all.isEmpty())
-            return done(nw::ERR_NO_SUCH_ATTRIBUTE);
-    } else if (!m_pending.contains(iterationHandle)) {
-        return done(nw::ERR_INVALID_HANDLE);
-    }
-    nextBatch(iterationHandle, all, values);
-    return done(nw::SUCCESSFUL);
+        return all.isEmpty() ? nw::ERR_NO_SUCH_ATTRIBUTE : nw::SUCCESSFUL;
+    });
 }
 
 NWDSCCODE DirectoryClient::NWDSMapNameToID(NWDSContextHandle context, NWCONN_HANDLE, const QString& objectName,
@@ -305,27 +303,21 @@ NWDSCCODE DirectoryClient::NWDSScanConnsForTrees(NWDSContextHandle context, int 
 NWDSCCODE DirectoryClient::NWDSListContainers(NWDSContextHandle context, const QString& container,
                                               std::int32_t& iterationHandle, QList<ContainerEntry>& entries) {
     entries.clear();
-    NWDSCCODE error = 0;
-    const DirectoryBackend* directory = directoryOfContext(context, error);
-    if (!directory)
-        return done(error);
-    QStringList all;
-    if (iterationHandle == -1) {
-        const QString base = canonicalDottedName(container);
-        if (!directory->isContainer(base))
-            return done(nw::ERR_NO_SUCH_ENTRY);
-        for (const DirectoryObject& object : directory->search(base, DirectoryBackend::Scope::OneLevel, {})) {
-            if (ObjectListDirectory::isContainerClass(object.className))
-                all.append(object.name + QLatin1Char('\n') + object.className);
-        }
-    } else if (!m_pending.contains(iterationHandle)) {
-        return done(nw::ERR_INVALID_HANDLE);
-    }
     QStringList batch;
-    nextBatch(iterationHandle, all, batch);
-    for (const QString& item : batch)
+    const NWDSCCODE result =
+        batched(context, iterationHandle, batch, [&](const DirectoryBackend& directory, QStringList& all) {
+            const QString base = canonicalDottedName(container);
+            if (!directory.isContainer(base))
+                return nw::ERR_NO_SUCH_ENTRY;
+            for (const DirectoryObject& object : directory.search(base, DirectoryBackend::Scope::OneLevel, {})) {
+                if (ObjectListDirectory::isContainerClass(object.className))
+                    all.append(object.name + QLatin1Char('\n') + object.className);
+            }
+            return nw::SUCCESSFUL;
+        });
+    for (const QString& item : std::as_const(batch))
         entries.append({item.section(QLatin1Char('\n'), 0, 0), item.section(QLatin1Char('\n'), 1)});
-    return done(nw::SUCCESSFUL);
+    return result;
 }
 
 NWCCODE DirectoryClient::NWGetObjectNamesBeginA(std::uint32_t objectType, std::uint32_t& handle) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // A container as NWDSListContainers reports it.
@@ -84,6 +85,10 @@ private:
     Context* findContext(NWDSContextHandle context);
     const DirectoryBackend* directoryOfContext(NWDSContextHandle context, NWDSCCODE& error);
     std::unique_ptr<DirectoryBackend> makeDirectory(const TreeConfig& tree) const;
+    // A query whose results come in batches: the first call (iterationHandle
+    // -1) asks the directory for all of them, later calls hand out the rest.
+    NWDSCCODE batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
+                      const std::function<NWDSCCODE(const DirectoryBackend&, QStringList&)>& query);
     // Hands out the next batch of a pending list; starts one when iterationHandle is -1.
     void nextBatch(std::int32_t& iterationHandle, const QStringList& all, QStringList& batch);
 

@@ -1,0 +1,123 @@
+// Owner reports from the quarvo executable on an inline tree with real files.
+#include "text_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+class OwnerCommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "owners need chown, which needs root";
+        const QString vol = dir.path() + "/vol1";
+        QDir().mkpath(vol + "/users");
+        writeFile(vol + "/users/j.dat", 1048576, 1001); // 256 blocks
+        writeFile(vol + "/users/b.dat", 3 * 1048576, 1002);
+        writeFile(vol + "/lost.dat", 2 * 1048576, 4242);
+        QFile site(dir.path() + "/site.toml");
+        ASSERT_TRUE(site.open(QIODevice::WriteOnly));
+        site.write(QString("[[tree]]\nname = \"ACME_TREE\"\ndirectory = \"inline\"\n\n[tree.objects]\n"
+                           "\"ACME\" = { class = \"Organization\" }\n"
+                           "\"SALES.ACME\" = { class = \"Organizational Unit\" }\n"
+                           "\"JSMITH.SALES.ACME\" = { class = \"User\", uid = 1001 }\n"
+                           "\"BJONES.ACME\" = { class = \"User\", uid = 1002 }\n"
+                           "\"STAFF.SALES.ACME\" = { class = \"Group\", members = [\"JSMITH.SALES.ACME\", "
+                           "\"BJONES.ACME\"] }\n"
+                           "\"FS1.ACME\" = { class = \"NCP Server\" }\n\n"
+                           "[[server]]\nname = \"FS1\"\nvolumes = { VOL1 = \"%1\" }\n")
+                       .arg(vol)
+                       .toUtf8());
+    }
+
+    static void writeFile(const QString& path, qint64 bytes, uid_t owner) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(bytes, 'q'));
+        file.close();
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), owner, owner), 0);
+    }
+
+    // Result lines without the run date.
+    QStringList run(const QString& ownerSwitches) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUARVO_SITE", dir.path() + "/site.toml");
+        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        p.setProcessEnvironment(env);
+        const QString out = dir.path() + "/owners.csv";
+        QFile::remove(out);
+        p.start(QUARVO_BINARY, QStringList{"/T=ACME_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1"} +
+                                   ownerSwitches.split(' ') + QStringList{"/HEADINGS", "/OUTFILE=" + out});
+        p.waitForFinished(60000);
+        status = p.exitCode();
+        errors = QString::fromUtf8(p.readAllStandardError());
+        QStringList lines;
+        for (const QString& line : readCrlfLines(out))
+            lines.append(line.section(',', 1));
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    int status = -1;
+    QString errors;
+};
+
+} // namespace
+
+TEST_F(OwnerCommandLine, AllOwnersWithSubContainers) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME /OWNER=ALL+SUB");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], "Server,Volume,Owner,Used Space(MB)");
+    EXPECT_TRUE(lines[1].startsWith("FS1,VOL1,[Supervisor],"));
+    EXPECT_EQ(lines[2], "FS1,VOL1,[No Owner],2.00");
+    EXPECT_EQ(lines[3], "FS1,VOL1,JSMITH.SALES.ACME,1.00");
+    EXPECT_EQ(lines[4], "FS1,VOL1,BJONES.ACME,3.00");
+}
+
+TEST_F(OwnerCommandLine, AllOwnersWithoutSubContainers) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME /OWNER=ALL - SUB");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[3], "FS1,VOL1,BJONES.ACME,3.00");
+}
+
+TEST_F(OwnerCommandLine, OneUserOfTheContainer) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=jsmith");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    EXPECT_EQ(lines, (QStringList{"Server,Volume,Owner,Used Space(MB)", "FS1,VOL1,JSMITH.SALES.ACME,1.00"}));
+}
+
+TEST_F(OwnerCommandLine, AUserTheContainerDoesNotHoldIsRefused) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=BJONES");
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(errors.contains("There is no user BJONES in ACME_TREE\\ACME\\SALES")) << errors.toStdString();
+    EXPECT_TRUE(lines.isEmpty());
+}
+
+TEST_F(OwnerCommandLine, TheMembersOfAGroup) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=GROUP=staff");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    EXPECT_EQ(lines, (QStringList{"Server,Volume,Owner,Used Space(MB)", "FS1,VOL1,JSMITH.SALES.ACME,1.00",
+                                  "FS1,VOL1,BJONES.ACME,3.00"}));
+}
+
+TEST_F(OwnerCommandLine, AGroupTheDirectoryDoesNotListGivesNoRows) {
+    const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=GROUP=NOBODY");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    EXPECT_EQ(lines, QStringList{"Server,Volume,Owner,Used Space(MB)"});
+}
+
+TEST_F(OwnerCommandLine, WithoutAContainerTheWholeTreeIsSearched) {
+    const QStringList lines = run("/OWNER=ALL+SUB");
+    ASSERT_EQ(status, 0) << errors.toStdString();
+    EXPECT_EQ(lines.size(), 5);
+}
