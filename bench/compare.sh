@@ -16,6 +16,7 @@ RUNS=${RUNS:-5}
 
 . "$QUARVO_ROOT/scripts/setup.sh"
 quarvo_install_packages hyperfine time python3 || exit 1
+quarvo_install_packages gdu 2>/dev/null || echo "gdu is not available here; its comparison is left out" >&2
 quarvo_build --target quarvo || exit 1
 QUARVO="$QUARVO_ROOT/build/quarvo"
 
@@ -50,7 +51,10 @@ du -s "$TREE" > /dev/null
 
 # compare NAME QUARVO-ARGS PEER-COMMAND
 compare() {
-    local name=$1 quarvo_args=$2 peer=$3
+    local name=$1 peer=$3
+    local quarvo_args="" word words
+    read -ra words <<< "$2" # no globbing: the pattern stays a pattern
+    for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
     local json="$OUT/$name.json"
     hyperfine --style none --warmup 1 --runs "$RUNS" --export-json "$json" \
         -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n peer "$peer > /dev/null" > /dev/null 2>&1 || {
@@ -58,7 +62,7 @@ compare() {
         return
     }
     local peak
-    peak=$( { /usr/bin/time -f '%M' $QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv 2>&1 >/dev/null; } | tail -1)
+    peak=$( { eval /usr/bin/time -f '%M' "$QUARVO" $quarvo_args "/OUTFILE=$OUT/$name.csv" 2>&1 >/dev/null; } | tail -1)
     python3 - "$json" "$name" "$peer" "$peak" <<'PY'
 import json, sys
 path, name, peer, peak = sys.argv[1:5]
@@ -70,4 +74,16 @@ PY
 }
 
 echo "Tree: $TREE ($(find "$TREE" -type f | wc -l) files), $RUNS runs each, $(nproc) cores"
-compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\\BENCH /OWNER=ALL+SUB" "du -s $TREE"
+VOL='\\SRV\DATA\'
+PRINTF='%h %f %U %s %TD %TT\n'
+SUBDIRS=$(find "$TREE" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
+OLDER_DAYS=$(( ( $(date +%s) - $(date -d 2016-01-01 +%s) ) / 86400 ))
+compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb --count-links $SUBDIRS"
+compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S --count-links $TREE"
+compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=*.LOG" "find $TREE -iname '*.log' -printf '$PRINTF'"
+compare file-size "/T=BENCH_TREE /F=FILE /D=$VOL /SIZE GT 3" "find $TREE -size +3M -printf '$PRINTF'"
+compare date-older "/T=BENCH_TREE /F=DATE /D=$VOL /OPT=MODIFY /OLDERTHAN=2016-01-01" "find $TREE -mtime +$OLDER_DAYS -printf '$PRINTF'"
+compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\BENCH /OWNER=ALL+SUB" "du -s $TREE"
+if command -v gdu > /dev/null; then
+    compare dir-immediate-gdu "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "gdu -n -p $TREE"
+fi

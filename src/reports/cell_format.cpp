@@ -23,9 +23,11 @@ Picture readPicture(const QString& picture) {
     return p;
 }
 
+// Rounds the value as its 15-digit decimal form reads, so 4.005 becomes 4.01
+// although the nearest double lies just below it.
 double roundHalfAway(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
+    return std::round(QString::number(value * scale, 'g', 15).toDouble()) / scale;
 }
 
 } // namespace
@@ -79,7 +81,10 @@ QString shortDate(const QDate& date) {
 QDate parseShortDate(const QString& text) {
     const QLocale locale;
     const QString trimmed = text.trimmed();
-    QDate date = locale.toDate(trimmed, shortDateFormat());
+    // ISO 8601 first: 2003-09-29 reads the same in every locale.
+    QDate date = QDate::fromString(trimmed, Qt::ISODate);
+    if (!date.isValid())
+        date = locale.toDate(trimmed, shortDateFormat());
     if (!date.isValid()) {
         // A two-digit year means this century, as people type it.
         date = locale.toDate(trimmed, locale.dateFormat(QLocale::ShortFormat));

@@ -32,7 +32,8 @@ inline bool isNumber(const QString& text) { return numberValue(text).has_value()
 // The locale's short date, always with a four-digit year.
 QString shortDateFormat();
 QString shortDate(const QDate& date);
-// Reads a date typed in the short date format (two-digit years too); invalid when it cannot.
+// Reads a date typed in the short date format (two-digit years too) or in
+// ISO 8601 (2003-09-29); invalid when it cannot.
 QDate parseShortDate(const QString& text);
 // "hh:mm AP".
 QString mediumTime(const QTime& time);

@@ -1,6 +1,9 @@
 #include "reports/report_run.h"
 
 #include "reports/cell_format.h"
+#include "netware/name_forms.h"
+#include "reports/directory_report.h"
+#include "reports/file_search.h"
 #include "reports/grid_layouts.h"
 #include "reports/owner_report.h"
 #include "reports/results_file.h"
@@ -29,6 +32,7 @@ void beginRun(ReportEnv& env) {
     env.run.cancel = false;
     env.run.inProgress = true;
     env.client.startAccountingRun();
+    env.run.unreadableEntries = 0;
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
     env.view.btnShowFilesCaption = QStringLiteral("Show Files for Selected");
     env.host.pollEvents();
@@ -54,12 +58,6 @@ void clearRunFigures(ReportEnv& env) {
     env.run.sizeTotal = 0;
     env.run.rowLimitReached = false;
     env.view.lblInformationTip.clear();
-}
-
-// Until a report kind is built it ends the run as cancelled, with a reason.
-void reportNotAvailable(ReportEnv& env, const QString& kind) {
-    env.host.message(QStringLiteral("The %1 report is not available in this version of Quarvo.").arg(kind));
-    env.run.cancel = true;
 }
 
 void runOwner(ReportEnv& env) {
@@ -122,7 +120,10 @@ void startListing(ReportEnv& env, const QString& layout, const QString& resultsK
 void runDirectory(ReportEnv& env) {
     if (env.search.subDirOption != SubDirOption::None) {
         startListing(env, QStringLiteral("Directory"), QStringLiteral("Directory"));
-        reportNotAvailable(env, QStringLiteral("Directory"));
+        if (env.search.subDirOption == SubDirOption::optImmediateSubDirs)
+            subListDirsOnly(env, fcnNetWarePath(env.search.lblDirectory.mid(2)));
+        else
+            subListDirs(env, env.search.lblDirectory);
     }
     env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
 }
@@ -146,7 +147,7 @@ void runFile(ReportEnv& env) {
     env.run.cancel = false;
     if (env.search.fileOption == FileOption::optFileType)
         env.run.patternInUse = env.search.txtFileType;
-    reportNotAvailable(env, QStringLiteral("File"));
+    subListDirsAndFiles(env, env.search.lblDirectory, QString());
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
     fileTotals(env, 4);
 }
@@ -158,7 +159,7 @@ void runDate(ReportEnv& env) {
     env.run.resultsPresent = true;
     env.run.rowCounter = 1;
     env.run.cancel = false;
-    reportNotAvailable(env, QStringLiteral("Date"));
+    subListDirsAndFiles(env, env.search.lblDirectory, QString());
     fileTotals(env, 6);
 }
 
@@ -176,7 +177,7 @@ void dispatch(ReportEnv& env) {
 // run's walks could not read, if any.
 QString outcome(ReportEnv& env) {
     QString text = env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.");
-    if (const std::uint64_t unreadable = env.client.unreadableEntries())
+    if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)
         text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
     return text;
 }

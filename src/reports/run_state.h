@@ -24,6 +24,7 @@ struct RunState {
     bool rowLimitReached = false;
     double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
     std::uint32_t dsContext = 0; // the run's directory-services context
+    std::uint64_t unreadableEntries = 0; // what the run's walks could not read
 
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };

@@ -152,10 +152,11 @@ TEST_F(QuarvoRun, UnwritableOutputFileExits2) {
     EXPECT_TRUE(o.err.contains("Cannot open " + out("no/such/dir.csv"))) << o.err.toStdString();
 }
 
-TEST_F(QuarvoRun, ReportsNotYetBuiltExit3) {
-    const Outcome o = run({"/T=" + hostTree(), "/F=DIRECTORY", "/D=\\\\" + shortHostName() + "\\SYS\\tmp"});
+TEST_F(QuarvoRun, AStartDirectoryThatIsMissingExits3) {
+    const Outcome o = run({"/T=" + hostTree(), "/F=DIRECTORY", "/D=\\\\" + shortHostName() + "\\SYS\\no-such-dir-here",
+                           "/ALLSUBS", "/OUTFILE=" + out("d.csv")});
     EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(o.err.contains("not available")) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains("Unable to access")) << o.err.toStdString();
     EXPECT_TRUE(o.err.contains("Process Cancelled!"));
 }
 
@@ -180,4 +181,71 @@ TEST_F(QuarvoRun, AppendWithHeadingsTwiceGivesTwoHeadingLines) {
     ASSERT_EQ(l.size(), 4);
     EXPECT_EQ(l[0], kVolumeHeadings);
     EXPECT_EQ(l[2], kVolumeHeadings);
+}
+
+namespace {
+
+// The syntax help's examples, pointed at a local volume.
+class SyntaxExamples : public QuarvoRun {
+protected:
+    void SetUp() override {
+        const QString vol = makeVolume("vol1");
+        QDir().mkpath(vol + "/MyDirectory/sub1");
+        QDir().mkpath(vol + "/MyDirectory/sub2");
+        for (const auto& [path, size] : {std::pair{"/MyDirectory/top.txt", 10}, std::pair{"/MyDirectory/sub1/a.log", 1048576},
+                                         std::pair{"/MyDirectory/sub2/b.txt", 2048}}) {
+            QFile file(vol + path);
+            file.open(QIODevice::WriteOnly);
+            file.resize(size);
+        }
+        writeSite(QString("[[tree]]\nname = \"MyTree\"\ndirectory = \"inline\"\ndefault = true\n\n"
+                          "[[server]]\nname = \"MyServer\"\nvolumes = { VOL1 = \"%1\" }\n")
+                      .arg(vol));
+    }
+    QStringList rows(const QStringList& args) {
+        const Outcome o = run(args + QStringList{"/OUTFILE=" + out("r.csv")});
+        EXPECT_EQ(o.status, 0) << o.err.toStdString();
+        QStringList result;
+        for (const QString& line : readCrlfLines(out("r.csv")))
+            result.append(line.section(',', 1)); // without the run date
+        return result;
+    }
+};
+
+} // namespace
+
+TEST_F(SyntaxExamples, DirectoryImmediateSubDirectories) {
+    EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/IMMSUBS", "/HEADINGS"}),
+              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.01",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.01"}));
+}
+
+TEST_F(SyntaxExamples, DirectoryAllSubDirectories) {
+    EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/ALLSUBS"}),
+              (QStringList{"MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,0.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.00"}));
+}
+
+TEST_F(SyntaxExamples, FilePattern) {
+    const QStringList r = rows({"/T=MyTree", "/F=FILE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/PATTERN=*", "/HEADINGS"});
+    ASSERT_EQ(r.size(), 4);
+    EXPECT_EQ(r[0], "Server,Volume,Directory,File,Owner,Size,Date,Time");
+    EXPECT_TRUE(r[1].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,top.txt,"));
+    EXPECT_TRUE(r[2].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,a.log,"));
+    EXPECT_TRUE(r[2].contains(",1048576,"));
+}
+
+TEST_F(SyntaxExamples, FileSizeAndLogPattern) {
+    EXPECT_EQ(rows({"/T=MyTree", "/F=FILE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/SIZE", "GT", "0.5"}).size(), 1);
+    EXPECT_EQ(rows({"/T=MyTree", "/F=FILE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/PATTERN=*.LOG"}).size(), 1);
+}
+
+TEST_F(SyntaxExamples, DateOlderThanAndIsoDates) {
+    // Everything was written today: nothing is older than 2003, all is newer.
+    EXPECT_EQ(rows({"/T=MyTree", "/F=DATE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/OPT=MODIFY", "/OLDERTHAN=09/29/2003"}),
+              QStringList{});
+    EXPECT_EQ(rows({"/T=MyTree", "/F=DATE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/OPT=MODIFY", "/NEWERTHAN=2003-09-29"})
+                  .size(),
+              3);
 }

@@ -24,6 +24,8 @@ TEST(NumberFormats, HalvesRoundAwayFromZero) {
     EXPECT_EQ(formatNumber(0.125, "0.00"), "0.13");
     EXPECT_EQ(formatNumber(976.5625, "0.00"), "976.56");
     EXPECT_EQ(formatNumber(-0.001, "0.00"), "0.00");
+    EXPECT_EQ(formatNumber(4.0 + 0.005, "###,###,##0.00"), "4.01"); // just below 4.005 as a double
+    EXPECT_EQ(formatNumber(4.0049, "0.00"), "4.00");
 }
 
 TEST(NumberFormats, SixteenTerabytesInMegabytesIsNotWrapped) {
@@ -65,6 +67,7 @@ TEST(Dates, ReadsTypedShortDates) {
     EXPECT_EQ(parseShortDate("09/29/2003"), QDate(2003, 9, 29));
     EXPECT_EQ(parseShortDate("9/29/2003"), QDate(2003, 9, 29));
     EXPECT_EQ(parseShortDate("1/2/03"), QDate(2003, 1, 2));
+    EXPECT_EQ(parseShortDate("2003-09-29"), QDate(2003, 9, 29));
     EXPECT_FALSE(parseShortDate("29/09/2003").isValid());
     EXPECT_FALSE(parseShortDate("YESTERDAY").isValid());
     EXPECT_FALSE(parseShortDate("").isValid());

@@ -103,16 +103,17 @@ TEST(ReportRun, OwnerRunWithNoRowsShowsZeroTotals) {
     EXPECT_EQ(f.grid.rows(), 1);
 }
 
-TEST(ReportRun, KindsNotYetBuiltEndAsCancelledWithAReason) {
+TEST(ReportRun, DirectoryRunShowsItsStartDirectory) {
     SiteBuilder b = acme();
     ReportFixture f(b.site());
     f.search.tabSearch = ReportKind::Directory;
+    f.search.subDirOption = SubDirOption::optAllSubDirs;
     f.search.lblDirectory = "\\\\FS1\\SYS\\USERS";
     btnShowUsage_Click(f.env);
-    ASSERT_EQ(f.host.messages.size(), 1);
-    EXPECT_TRUE(f.host.messages[0].contains("Directory report is not available"));
-    EXPECT_EQ(f.host.statuses.last(), "Process Cancelled!");
+    EXPECT_EQ(f.view.lblInfoLabel, "Start Directory");
     EXPECT_EQ(f.view.lblInformationTip, "\\\\FS1\\SYS\\USERS");
+    EXPECT_EQ(f.run.resultsKind, "Directory");
+    EXPECT_EQ(f.host.statuses.last(), "Process Cancelled!"); // USERS does not exist
 }
 
 TEST(FreeDrive, HighestFreeDriveFirstAnd99WhenAllAreTaken) {

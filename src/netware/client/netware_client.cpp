@@ -1,5 +1,8 @@
 #include "netware/client/netware_client.h"
 
+#include "fsview/volume_view.h"
+#include "netware/client/packed_date.h"
+
 #include <sys/statvfs.h>
 
 namespace {
@@ -7,7 +10,12 @@ namespace {
 // Name spaces in which a volume is listed: DOS and LONG, as a NetWare server
 // with long names loaded shows them.
 bool listsVolumes(std::uint32_t nameSpace) {
-    return nameSpace == 0 || nameSpace == 4;
+    return nameSpace == nw::NW_NS_DOS || nameSpace == nw::NW_NS_LONG;
+}
+
+// Name spaces whose names the scans hand out: both are the file's own name.
+bool scansNameSpace(std::uint32_t nameSpace) {
+    return nameSpace == nw::NW_NS_DOS || nameSpace == nw::NW_NS_LONG;
 }
 
 const QString kAdminVolume = QStringLiteral("_ADMIN");
@@ -23,6 +31,7 @@ NWCCODE NetWareClient::NWCallsInit() {
 
 NWCCODE NetWareClient::NWCallsTerm() {
     m_initialized = false;
+    m_dirHandles.clear();
     resetDirectoryState();
     return done(nw::SUCCESSFUL);
 }
@@ -233,4 +242,103 @@ std::optional<QByteArray> NetWareClient::volumeRoot(const QString& server,
             return v.root;
     }
     return std::nullopt;
+}
+
+NWCCODE NetWareClient::NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,
+                                               const QString& path, std::uint8_t nameSpace,
+                                               NWDIR_HANDLE& newHandle, std::uint8_t newNameSpace) {
+    newHandle = 0;
+    const ServerConfig* server = serverOf(connection);
+    if (!server)
+        return done(nw::INVALID_CONNECTION);
+    if (!scansNameSpace(nameSpace) || !scansNameSpace(newNameSpace))
+        return done(nw::INVALID_NAME_SPACE);
+    QString text = path.trimmed();
+    text.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    QString volumePath;
+    std::uint32_t volumeNumber = 0;
+    if (colon < 0) {
+        // No volume: the path goes on from the directory handle's own.
+        const QString* base = m_dirHandles.volumePath(dirHandle);
+        if (!base)
+            return done(dirHandle == 0 ? nw::INVALID_PATH : nw::BAD_DIRECTORY_HANDLE);
+        volumePath = *base + QLatin1Char('\\') + text;
+        const QString volume = VolumePathParts::split(*base)->volume;
+        for (qsizetype i = 0; i < server->volumes.size(); ++i) {
+            if (server->volumes[i].name.compare(volume, Qt::CaseInsensitive) == 0)
+                volumeNumber = std::uint32_t(i);
+        }
+    } else {
+        QString volume = text.left(colon);
+        // "SERVER/VOL:" names the server too; it has to be the connection's.
+        const qsizetype slash = volume.lastIndexOf(QLatin1Char('\\'));
+        if (slash >= 0) {
+            const QString serverName = volume.left(slash);
+            if (!serverName.isEmpty() && serverName.compare(server->name, Qt::CaseInsensitive) != 0)
+                return done(nw::INVALID_PATH);
+            volume = volume.mid(slash + 1);
+        }
+        qsizetype index = -1;
+        for (qsizetype i = 0; i < server->volumes.size(); ++i) {
+            if (server->volumes[i].name.compare(volume, Qt::CaseInsensitive) == 0)
+                index = i;
+        }
+        if (index < 0)
+            return done(nw::INVALID_PATH);
+        volumeNumber = std::uint32_t(index);
+        volumePath = QStringLiteral("\\\\") + server->name + QLatin1Char('\\') + server->volumes[index].name +
+                     QLatin1Char('\\') + text.mid(colon + 1);
+    }
+    const VolumeView::Resolved resolved = VolumeView(*this).resolve(volumePath);
+    if (!resolved.ok())
+        return done(nw::INVALID_PATH);
+    return done(m_dirHandles.allocate(resolved.path, volumePath, volumeNumber, newHandle));
+}
+
+int NetWareClient::NWIsLNSSupportedOnVolume(NWCONN_HANDLE, NWDIR_HANDLE, const QString&) {
+    done(nw::SUCCESSFUL);
+    return 1;
+}
+
+std::uint32_t NetWareClient::creatorIdOfUid(NWCONN_HANDLE connection, std::uint32_t uid) {
+    const ServerConfig* server = serverOf(connection);
+    return server ? creatorOf(*server, uid) : (uid == 0 ? objectIdOfUid(0) : 0);
+}
+
+std::uint32_t NetWareClient::creatorOf(const ServerConfig& server, std::uint32_t uid) {
+    if (uid == 0)
+        return objectIdOfUid(0);
+    const TreeConfig* tree = treeOfServer(server.name);
+    const DirectoryBackend* directory = tree ? directoryOf(tree->name) : nullptr;
+    return directory && directory->userOfUid(uid) ? objectIdOfUid(uid) : 0;
+}
+
+NWCCODE NetWareClient::NWScanNSEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,
+                                         std::uint8_t nameSpace, std::uint16_t searchAttributes,
+                                         SEARCH_SEQUENCE& sequence, const QString& pattern, std::uint32_t,
+                                         NW_ENTRY_INFO& entry) {
+    entry = NW_ENTRY_INFO{};
+    const ServerConfig* server = serverOf(connection);
+    if (!server)
+        return done(nw::INVALID_CONNECTION);
+    if (!scansNameSpace(nameSpace))
+        return done(nw::INVALID_NAME_SPACE);
+    NsDirectoryHandles::EntryStatus status;
+    const NWCCODE result = m_dirHandles.next(dirHandle, searchAttributes, pattern, sequence, entry.name, status);
+    if (result != nw::SUCCESSFUL)
+        return done(result);
+    entry.attributes = status.directory ? nw::A_DIRECTORY : nw::A_NEEDS_ARCHIVED;
+    entry.dataStreamSize = status.size;
+    entry.creatorID = creatorOf(*server, status.uid);
+    entry.creationDate = status.hasBirth ? PackedDate::packTime(status.birth) : 0;
+    entry.modifyDate = PackedDate::packTime(status.modified);
+    entry.lastAccessDate = PackedDate::packTime(status.accessed);
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::NWDeallocateDirectoryHandle(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle) {
+    if (!serverOf(connection))
+        return done(nw::INVALID_CONNECTION);
+    return done(m_dirHandles.release(dirHandle));
 }

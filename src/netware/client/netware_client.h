@@ -4,6 +4,7 @@
 #include "netware/client/directory_client.h"
 #include "netware/client/disk_accounting.h"
 #include "netware/client/drive_table.h"
+#include "netware/client/ns_directory_handles.h"
 
 #include <QSet>
 #include <QString>
@@ -65,6 +66,26 @@ public:
                            NWDIR_HANDLE dirHandle, const QString& dirPath, std::uint16_t driveScope);
     NWCCODE NWDeleteDriveBase(std::uint16_t driveNumber, std::uint16_t driveScope);
 
+    // Directory scans. path is "VOL:DIR\SUB" (components split by "\"), or
+    // relative to dirHandle when it has no volume; name spaces DOS (0) and
+    // LONG (4) are served.
+    NWCCODE NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle, const QString& path,
+                                    std::uint8_t nameSpace, NWDIR_HANDLE& newHandle, std::uint8_t newNameSpace);
+    // Nonzero when the volume keeps long names, which ours always do.
+    int NWIsLNSSupportedOnVolume(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle, const QString& path);
+    // The next entry of the handle's directory: sub-directories when
+    // searchAttributes has 0x10, else everything else (symbolic links as
+    // themselves). Start with sequence.searchDirNumber at -1 and call until
+    // the result is nonzero. infoMask is ignored: every field is filled.
+    NWCCODE NWScanNSEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle, std::uint8_t nameSpace,
+                              std::uint16_t searchAttributes, SEARCH_SEQUENCE& sequence, const QString& pattern,
+                              std::uint32_t infoMask, NW_ENTRY_INFO& entry);
+    NWCCODE NWDeallocateDirectoryHandle(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle);
+
+    // The object ID of the owner of files with this uid on the server: its
+    // user in the server's tree, the supervisor for root, else 0.
+    std::uint32_t creatorIdOfUid(NWCONN_HANDLE connection, std::uint32_t uid);
+
     // VolumeLocator
     std::optional<QByteArray> volumeRoot(const QString& server, const QString& volume) const override;
 
@@ -77,7 +98,10 @@ private:
 
     std::uint64_t bytesOf(const VolumeUsage& usage, std::uint32_t objectID, const DirectoryBackend* directory) const;
 
+    std::uint32_t creatorOf(const ServerConfig& server, std::uint32_t uid);
+
     DriveTable m_drives;
+    NsDirectoryHandles m_dirHandles;
     DiskAccounting m_accounting;
     const std::atomic<bool>* m_cancel = nullptr;
     std::function<void()> m_poll;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -32,7 +33,10 @@ constexpr NWCCODE UNKNOWN_FILE_SERVER = 0x8847;
 constexpr NWCCODE INVALID_DRIVE_NUMBER = 0x880F;
 constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
 constexpr NWCCODE VOLUME_DOES_NOT_EXIST = 0x8998;
+constexpr NWCCODE BAD_DIRECTORY_HANDLE = 0x899B;
 constexpr NWCCODE INVALID_PATH = 0x899C;
+constexpr NWCCODE NO_MORE_DIRECTORY_HANDLES = 0x899D;
+constexpr NWCCODE INVALID_NAME_SPACE = 0x89BF;
 
 constexpr NWDSCCODE ERR_NOT_ENOUGH_MEMORY = -301;
 constexpr NWDSCCODE ERR_BAD_KEY = -302;
@@ -41,6 +45,15 @@ constexpr NWDSCCODE ERR_NO_SUCH_ENTRY = -601;
 constexpr NWDSCCODE ERR_NO_SUCH_ATTRIBUTE = -603;
 constexpr NWDSCCODE ERR_INVALID_HANDLE = -322;
 constexpr NWCCODE NO_MORE_ENTRIES = 0x89FF;
+
+// Name spaces
+constexpr std::uint8_t NW_NS_DOS = 0;
+constexpr std::uint8_t NW_NS_LONG = 4;
+
+// Search attributes and entry attributes
+constexpr std::uint16_t SA_SUBDIR_ONLY = 0x10;
+constexpr std::uint32_t A_DIRECTORY = 0x10;
+constexpr std::uint32_t A_NEEDS_ARCHIVED = 0x20;
 
 // Drive status
 constexpr std::uint16_t NW_FREE_DRIVE = 0x0000;
@@ -64,4 +77,22 @@ struct DIR_SPACE_INFO {
 struct NWVolMountNumWithName {
     std::uint32_t volumeNumber = 0;
     QString volumeName;
+};
+
+// Where a directory scan stands: searchDirNumber starts at -1 and each entry
+// returned moves it on.
+struct SEARCH_SEQUENCE {
+    std::uint32_t volumeNumber = 0;
+    std::uint32_t directoryNumber = 0;
+    std::int32_t searchDirNumber = -1;
+};
+
+// One entry of a directory scan. Dates are packed (PackedDate); creatorID is
+// the owner's object ID, 0 when no user of the server's tree owns it.
+struct NW_ENTRY_INFO {
+    std::uint32_t attributes = 0;
+    std::uint64_t dataStreamSize = 0;
+    std::uint32_t creatorID = 0;
+    std::uint16_t creationDate = 0, modifyDate = 0, lastAccessDate = 0;
+    QByteArray name;
 };

@@ -1,0 +1,210 @@
+#include "fsview/ordered_walk_lister.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Large enough that most directories come in one system call.
+constexpr std::size_t bufferSize = 64 * 1024;
+// Entries read between looks at the stop flag: a huge directory still stops
+// within a few milliseconds.
+constexpr unsigned checkEvery = 256;
+// Never follow the entry, never trigger an automount on the way.
+constexpr int statFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT;
+constexpr unsigned statMask = STATX_BASIC_STATS | STATX_BTIME;
+
+// The fixed part of a linux_dirent64 record; the name follows it.
+struct DirentHead {
+    std::uint64_t ino;
+    std::int64_t off;
+    std::uint16_t reclen;
+    std::uint8_t type;
+};
+constexpr std::size_t nameOffset = offsetof(DirentHead, type) + 1;
+
+bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+dev_t deviceOf(const struct statx& sx) {
+    return makedev(sx.stx_dev_major, sx.stx_dev_minor);
+}
+
+void fillFile(WalkedFile& file, const struct statx& sx) {
+    file.statted = true;
+    file.size = sx.stx_size;
+    file.uid = sx.stx_uid;
+    file.mtime = sx.stx_mtime.tv_sec;
+    file.atime = sx.stx_atime.tv_sec;
+    if (sx.stx_mask & STATX_BTIME)
+        file.btime = sx.stx_btime.tv_sec;
+}
+
+bool fileLess(const WalkedFile& a, const WalkedFile& b) {
+    return lessByNameCaseless(a.name, b.name);
+}
+
+} // namespace
+
+OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
+                                     const OrderedWalk::Options& options,
+                                     const std::atomic<bool>& stop,
+                                     std::atomic<std::uint64_t>& skipped)
+    : m_rootDevice(rootDevice), m_options(options), m_stop(stop),
+      m_skipped(skipped), m_fds(rootFd, cachedFds), m_buffer(new char[bufferSize]) {}
+
+bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
+                             std::vector<ScanDirectoryPtr>& subdirs) {
+    subdirs.clear();
+    m_found.clear();
+    const int fd = m_fds.open(*dir);
+    // The directory opened must be the one listed: not one renamed or
+    // mounted into its place since.
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_dev != dir->device || st.st_ino != dir->inode) {
+        if (fd >= 0)
+            ::close(fd);
+        ++m_skipped;
+        unreadable(out, subdirs);
+        return true;
+    }
+    const Read read = readEntries(fd, out);
+    if (read != Read::Done) {
+        ::close(fd);
+        if (read == Read::Stopped)
+            return false;
+        ++m_skipped;
+        unreadable(out, subdirs);
+        return true;
+    }
+    std::sort(out.files.begin(), out.files.end(), fileLess);
+    std::sort(m_found.begin(), m_found.end(),
+              [](const Found& a, const Found& b) { return lessByNameCaseless(a.name, b.name); });
+    out.subdirectories.reserve(qsizetype(m_found.size()));
+    subdirs.reserve(m_found.size());
+    for (Found& found : m_found) {
+        subdirs.push_back(std::make_shared<const ScanDirectory>(ScanDirectory{
+            dir, std::string(found.name.constData(), std::size_t(found.name.size())),
+            found.device, found.inode}));
+        out.subdirectories.push_back(std::move(found.name));
+    }
+    m_found.clear();
+    // Kept open only where subdirectories will be opened from it.
+    if (subdirs.empty())
+        ::close(fd);
+    else
+        m_fds.keep(dir, fd);
+    return true;
+}
+
+void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<ScanDirectoryPtr>& subdirs) {
+    out.readable = false;
+    out.files.clear();
+    out.subdirectories.clear();
+    subdirs.clear();
+}
+
+OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& out) {
+    char* const buffer = m_buffer.get();
+    for (;;) {
+        const long got = ::syscall(SYS_getdents64, fd, buffer, bufferSize);
+        if (got == 0)
+            return Read::Done;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            m_found.clear();
+            return Read::Failed;
+        }
+        for (long offset = 0; offset < got;) {
+            std::uint16_t length = 0;
+            std::memcpy(&length, buffer + offset + offsetof(DirentHead, reclen), sizeof length);
+            const unsigned char type =
+                static_cast<unsigned char>(buffer[offset + long(offsetof(DirentHead, type))]);
+            const char* name = buffer + offset + nameOffset;
+            offset += length;
+            if (isDotOrDotDot(name))
+                continue;
+            if (++m_sinceCheck % checkEvery == 0 && m_stop.load(std::memory_order_relaxed))
+                return Read::Stopped;
+            addEntry(fd, name, std::strlen(name), type, out);
+        }
+    }
+}
+
+void OrderedWalkLister::addEntry(int fd, const char* name, std::size_t length, unsigned char type,
+                                 WalkedDirectory& out) {
+    if (type != DT_DIR && type != DT_UNKNOWN) {
+        // Filtered before the stat: a name that does not pass costs nothing more.
+        if (passes(name, length))
+            addFile(fd, name, length, out);
+        return;
+    }
+    struct statx sx {};
+    if (type == DT_DIR) {
+        if (::statx(fd, name, statFlags, statMask, &sx) != 0) {
+            ++m_skipped; // gone since the listing: there is nothing left to open
+            return;
+        }
+        if (S_ISDIR(sx.stx_mode))
+            addSubdirectory(sx, name, length);
+        else if (passes(name, length)) // replaced by something else since the listing
+            pushFile(name, length, &sx, out);
+        return;
+    }
+    // Only a stat tells what it is. The filter comes first all the same, so
+    // a file is looked at after its name, as every other file is.
+    const bool wanted = passes(name, length);
+    if (::statx(fd, name, statFlags, statMask, &sx) != 0) {
+        ++m_skipped;
+        if (wanted)
+            pushFile(name, length, nullptr, out);
+    } else if (S_ISDIR(sx.stx_mode)) {
+        addSubdirectory(sx, name, length);
+    } else if (wanted) {
+        pushFile(name, length, &sx, out);
+    }
+}
+
+bool OrderedWalkLister::passes(const char* name, std::size_t length) const {
+    return !m_options.nameFilter || m_options.nameFilter(name, length);
+}
+
+void OrderedWalkLister::addFile(int fd, const char* name, std::size_t length,
+                                WalkedDirectory& out) {
+    struct statx sx {};
+    if (::statx(fd, name, statFlags, statMask, &sx) == 0) {
+        pushFile(name, length, &sx, out);
+        return;
+    }
+    ++m_skipped; // vanished since the listing, or not ours to see
+    pushFile(name, length, nullptr, out);
+}
+
+// sx null: the file could not be statted.
+void OrderedWalkLister::pushFile(const char* name, std::size_t length, const struct statx* sx,
+                                 WalkedDirectory& out) {
+    WalkedFile& file = out.files.emplace_back();
+    file.name = QByteArray(name, qsizetype(length));
+    if (sx)
+        fillFile(file, *sx);
+}
+
+void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name,
+                                        std::size_t length) {
+    // Like du -x: another file system stays out, its mount point included.
+    if (deviceOf(sx) != m_rootDevice)
+        return;
+    m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino)});
+}

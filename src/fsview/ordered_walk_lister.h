@@ -1,0 +1,57 @@
+#pragma once
+
+#include "fsview/directory_fd_cache.h"
+#include "fsview/ordered_walk.h"
+#include "fsview/scan_directory.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Reads one directory at a time for one worker of an OrderedWalk: lists it,
+// stats the entries it has to, and sorts what it found. Keeps its own small
+// set of open directories, so a subdirectory usually opens relative to its
+// parent and no path is ever built.
+class OrderedWalkLister {
+public:
+    OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
+                      const OrderedWalk::Options& options, const std::atomic<bool>& stop,
+                      std::atomic<std::uint64_t>& skipped);
+
+    // Fills out's files and subdirectories (and readable) and subdirs with
+    // what opens each subdirectory, in the same order as out.subdirectories.
+    // False when stopped before the end (out is then incomplete).
+    bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
+              std::vector<ScanDirectoryPtr>& subdirs);
+
+private:
+    struct Found {
+        QByteArray name;
+        dev_t device;
+        ino_t inode;
+    };
+    enum class Read { Done, Failed, Stopped };
+
+    Read readEntries(int fd, WalkedDirectory& out);
+    void addEntry(int fd, const char* name, std::size_t length, unsigned char type,
+                  WalkedDirectory& out);
+    void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
+    void pushFile(const char* name, std::size_t length, const struct statx* sx,
+                  WalkedDirectory& out);
+    void addSubdirectory(const struct statx& sx, const char* name, std::size_t length);
+    bool passes(const char* name, std::size_t length) const;
+    static void unreadable(WalkedDirectory& out, std::vector<ScanDirectoryPtr>& subdirs);
+
+    dev_t m_rootDevice;
+    const OrderedWalk::Options& m_options;
+    const std::atomic<bool>& m_stop;
+    std::atomic<std::uint64_t>& m_skipped;
+    DirectoryFdCache m_fds;
+    std::unique_ptr<char[]> m_buffer;
+    std::vector<Found> m_found; // subdirectories of the directory being read
+    unsigned m_sinceCheck = 0;
+};

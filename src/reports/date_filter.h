@@ -1,0 +1,36 @@
+#pragma once
+
+#include "fsview/ordered_walk.h"
+#include "reports/search_settings.h"
+
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+
+// A packed date as the system's short date, with roll-over for day or month 0.
+QString fcnGetDate(std::uint32_t packedDate);
+
+// Days from 1 January 1990 to the date: the sort key of file rows.
+qint64 fcnDaysSince1990(const QDate& date);
+
+// The Date tab's filter: which date of a file counts, and the comparison with
+// the dates entered, in whole calendar days.
+class DateFilter {
+public:
+    explicit DateFilter(const SearchSettings& search);
+
+    // The packed date of the chosen basis: last access, else creation (the
+    // birth time; 0 where it is not recorded), else modify.
+    std::uint16_t packedDateOf(const WalkedFile& file) const;
+    // "Older than": before S; "Newer than": after S; "Between": from the
+    // earlier to the later of S and E, both included. Anything else, or a
+    // date that cannot be read, keeps nothing.
+    bool keeps(const QDate& date) const;
+
+private:
+    DateOption m_basis;
+    QString m_comparison;
+    QDate m_selected;
+    QDate m_end;
+};

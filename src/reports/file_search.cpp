@@ -1,0 +1,179 @@
+#include "reports/file_search.h"
+
+#include "fsview/ordered_walk.h"
+#include "fsview/wildcard_pattern.h"
+#include "netware/client/packed_date.h"
+#include "reports/cell_format.h"
+#include "reports/date_filter.h"
+
+#include <QDateTime>
+#include <QHash>
+
+namespace {
+
+enum class Layout { File, OwnerFile, Date };
+
+// What one file search keeps for the whole walk.
+struct SearchContext {
+    ReportEnv& env;
+    QString ownerFilter;
+    Layout layout;
+    DateFilter dates;
+    double sizeLimit = 0; // bytes
+    NWCONN_HANDLE connection = 0;
+    QHash<std::uint32_t, QString> ownerOfUid; // owner names, looked up once per uid
+};
+
+QString ownerName(SearchContext& s, std::uint32_t uid) {
+    const auto cached = s.ownerOfUid.constFind(uid);
+    if (cached != s.ownerOfUid.constEnd())
+        return *cached;
+    QString name;
+    NetWareClient& client = s.env.client;
+    const std::uint32_t creator = client.creatorIdOfUid(s.connection, uid);
+    if (client.NWDSMapIDToName(s.env.run.dsContext, s.connection, creator, name) != nw::SUCCESSFUL)
+        name.clear();
+    s.ownerOfUid.insert(uid, name);
+    return name;
+}
+
+// The leading number of the size box in bytes; 0 when there is none.
+double sizeLimit(const QString& text) {
+    qsizetype end = 0;
+    while (end < text.size() && (text[end].isDigit() || text[end] == QLatin1Char('.')))
+        ++end;
+    return text.left(end).toDouble() * 1048576.0;
+}
+
+bool keepsBySize(const SearchSettings& search, double limit, std::uint64_t size) {
+    const QString& comparison = search.cmbSizeLimit.text;
+    if (comparison == QLatin1String("<"))
+        return double(size) < limit;
+    if (comparison == QLatin1String(">"))
+        return double(size) > limit;
+    if (comparison == QLatin1String("="))
+        return double(size) == limit;
+    return false;
+}
+
+bool keeps(SearchContext& s, const WalkedFile& file) {
+    if (!s.ownerFilter.isEmpty()) {
+        const QString owner = ownerName(s, file.uid);
+        return s.ownerFilter == QLatin1String("[No Owner]") ? owner.isEmpty() : s.ownerFilter == owner;
+    }
+    const SearchSettings& search = s.env.search;
+    if (search.tabSearch == ReportKind::File)
+        return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, file.size);
+    if (search.tabSearch == ReportKind::Date)
+        return s.dates.keeps(PackedDate::unpack(s.dates.packedDateOf(file)));
+    return true;
+}
+
+QString sizeCell(std::uint64_t size) {
+    return CellFormat::padLeft(CellFormat::formatNumber(double(size), QStringLiteral("###,###,###,##0")));
+}
+
+QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
+    const QString name = QString::fromUtf8(file.name);
+    if (s.layout == Layout::Date) {
+        const std::uint16_t packed = s.dates.packedDateOf(file);
+        const QDate date = PackedDate::unpack(packed);
+        return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
+                CellFormat::shortDate(date), owner, sizeCell(file.size)};
+    }
+    const QDateTime modified = QDateTime::fromSecsSinceEpoch(file.mtime);
+    const QString key = QString::number(fcnDaysSince1990(modified.date()));
+    const QString date = CellFormat::shortDate(modified.date());
+    const QString time = CellFormat::mediumTime(modified.time());
+    if (s.layout == Layout::OwnerFile)
+        return {key, directory, name, sizeCell(file.size), date, time};
+    return {key, directory, name, owner, sizeCell(file.size), date, time};
+}
+
+// True once the grid holds the most rows a search may add; says so once.
+bool rowLimitReached(ReportEnv& env) {
+    if (env.run.rowLimitReached)
+        return true;
+    if (env.grid.rows() <= kFileRowLimit)
+        return false;
+    env.host.message(QStringLiteral("Please narrow your search, too many records returned"));
+    env.run.rowLimitReached = true;
+    return true;
+}
+
+void addRow(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
+    s.env.grid.addRow(rowCells(s, directory, file, owner));
+    s.env.run.sizeTotal += double(file.size);
+    ++s.env.run.rowCounter;
+}
+
+// One directory's files. A file that can no longer be read ends the
+// directory's listing; the walk goes on.
+void subListFiles(SearchContext& s, const QString& directory, const WalkedDirectory& listing) {
+    ReportEnv& env = s.env;
+    env.host.setStatus(directory);
+    env.host.pollEvents();
+    for (const WalkedFile& file : listing.files) {
+        if (env.run.cancelled() || env.run.rowLimitReached)
+            return;
+        if (!file.statted) {
+            ++env.run.unreadableEntries;
+            return;
+        }
+        const bool kept = keeps(s, file);
+        if (rowLimitReached(env))
+            return;
+        if (kept)
+            addRow(s, directory, file, ownerName(s, file.uid));
+        env.host.pollEvents();
+    }
+}
+
+// "\\SERVER\VOL\" and the start's directory path, as the rows show them.
+QString directoryText(const VolumePathParts& start, const QByteArray& relativePath) {
+    QStringList parts = start.dirs;
+    if (!relativePath.isEmpty())
+        parts += QString::fromUtf8(relativePath).split(QLatin1Char('/'));
+    return QStringLiteral("\\\\") + start.server + QLatin1Char('\\') + start.volume + QLatin1Char('\\') +
+           parts.join(QLatin1Char('\\'));
+}
+
+// The start directory, tried once more at once, then as often as the user
+// asks; nothing when given up.
+std::optional<QByteArray> openStart(ReportEnv& env, const QString& startDirectory) {
+    for (int attempt = 1;; ++attempt) {
+        const VolumeView::Resolved resolved = env.volumes.resolve(startDirectory);
+        if (resolved.ok() && env.volumes.canOpenDirectory(startDirectory))
+            return resolved.path;
+        if (attempt > 1 && !env.host.ask(QStringLiteral("Error accessing volume, would you like to try Again?"),
+                                         QStringLiteral("Volume Access Error")))
+            return std::nullopt;
+    }
+}
+
+Layout layoutOf(const ReportEnv& env, const QString& ownerFilter) {
+    if (!ownerFilter.isEmpty())
+        return Layout::OwnerFile;
+    return env.search.tabSearch == ReportKind::Date ? Layout::Date : Layout::File;
+}
+
+} // namespace
+
+void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
+    const std::optional<VolumePathParts> start = VolumePathParts::split(startDirectory);
+    const std::optional<QByteArray> root = start ? openStart(env, startDirectory) : std::nullopt;
+    if (!root)
+        return;
+    SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
+                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}};
+    env.client.NWAttachToFileServer(start->server, 0, s.connection);
+    const WildcardPattern pattern(env.run.patternInUse);
+    OrderedWalk::Options options;
+    if (!pattern.matchesEverything())
+        options.nameFilter = [&pattern](const char* name, std::size_t length) { return pattern.matches(name, length); };
+    OrderedWalk walk(*root, options);
+    const auto poll = [&env] { env.host.pollEvents(); };
+    while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll))
+        subListFiles(s, directoryText(*start, listing->relativePath), *listing);
+    env.run.unreadableEntries += walk.skipped();
+}

@@ -1,0 +1,611 @@
+#include "fsview/ordered_walk.h"
+
+#include "scoped_tmpfs.h"
+#include "unprivileged_run.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+void writeFile(const QString& path, qsizetype bytes = 0) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(QByteArray(bytes, 'x'));
+}
+
+int openFdCount() {
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    return int(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+QByteArray joined(const QList<QByteArray>& names) {
+    return names.join(',');
+}
+
+QByteArray fileNames(const WalkedDirectory& dir) {
+    QList<QByteArray> names;
+    for (const WalkedFile& file : dir.files)
+        names.push_back(file.name);
+    return joined(names);
+}
+
+// Everything a walk handed out, one line per directory and per file, in order.
+QByteArray describe(OrderedWalk& walk) {
+    std::atomic<bool> never{false};
+    QByteArray text;
+    while (std::optional<WalkedDirectory> dir = walk.next(never)) {
+        text += "D '" + dir->relativePath + "' " + (dir->readable ? "r" : "unreadable") + " ["
+            + joined(dir->subdirectories) + "]\n";
+        for (const WalkedFile& file : dir->files) {
+            text += "  " + file.name + ' ' + (file.statted ? "statted " : "unstatted ")
+                + QByteArray::number(qulonglong(file.size)) + ' '
+                + QByteArray::number(qlonglong(file.mtime)) + '\n';
+        }
+    }
+    return text;
+}
+
+// The directories a walk handed out, in order.
+std::vector<WalkedDirectory> walkAll(const QByteArray& root, OrderedWalk::Options options = {}) {
+    OrderedWalk walk(root, std::move(options));
+    std::atomic<bool> never{false};
+    std::vector<WalkedDirectory> dirs;
+    while (std::optional<WalkedDirectory> dir = walk.next(never))
+        dirs.push_back(std::move(*dir));
+    return dirs;
+}
+
+OrderedWalk::Options withThreads(int threads, std::size_t lookahead = 256) {
+    OrderedWalk::Options options;
+    options.threads = threads;
+    options.lookahead = lookahead;
+    return options;
+}
+
+QList<QByteArray> pathsOf(const std::vector<WalkedDirectory>& dirs) {
+    QList<QByteArray> paths;
+    for (const WalkedDirectory& dir : dirs)
+        paths.push_back(dir.relativePath);
+    return paths;
+}
+
+class Walk : public ::testing::Test {
+protected:
+    Walk() {
+        // Readable by the unprivileged child of the permission tests.
+        ::chmod(native(dir.path()).constData(), 0755);
+        QDir().mkpath(root());
+        QDir().mkpath(outside());
+    }
+    QString root() const { return dir.path() + QStringLiteral("/vol"); }
+    QString outside() const { return dir.path() + QStringLiteral("/outside"); }
+    QByteArray rootPath() const { return native(root()); }
+    void mkdir(const QString& relative) { ASSERT_TRUE(QDir().mkpath(root() + '/' + relative)); }
+    void touch(const QString& relative, qsizetype bytes = 0) {
+        writeFile(root() + '/' + relative, bytes);
+    }
+
+    QTemporaryDir dir;
+    std::atomic<bool> cancel{false};
+};
+
+} // namespace
+
+// Order ----------------------------------------------------------------------------
+
+TEST(NameOrder, FoldsAsciiCaseAndBreaksTiesByBytes) {
+    QList<QByteArray> names{"b",  "a2", "C",   "ab",    "aB", "AB", "Ab",
+                            "_x", "a",  "zz",  "\xc3\xa9", "A",  "a10"};
+    std::sort(names.begin(), names.end(), lessByNameCaseless);
+    // '_' sorts before letters (they fold to lower case); bytes above 0x7f
+    // come last; a prefix comes before what extends it.
+    EXPECT_EQ(joined(names), QByteArray("_x,A,a,a10,a2,AB,Ab,aB,ab,b,C,zz,\xc3\xa9"));
+}
+
+TEST(NameOrder, IsStrictForEqualNames) {
+    EXPECT_FALSE(lessByNameCaseless("Same", "Same"));
+    EXPECT_TRUE(lessByNameCaseless("", "a"));
+    EXPECT_FALSE(lessByNameCaseless("a", ""));
+}
+
+TEST_F(Walk, HandsOutDirectoriesInPreOrderByCaselessName) {
+    touch("b");
+    touch("A");
+    mkdir("c/y");
+    touch("c/x");
+    touch("c/y/q");
+    mkdir("C2");
+    touch("C2/m");
+    mkdir("a1");
+    mkdir("B/deep/er");
+    touch("B/deep/er/z");
+
+    const std::vector<WalkedDirectory> dirs = walkAll(rootPath(), withThreads(2));
+
+    // A directory's own files, then each subdirectory's whole subtree.
+    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a1", "B", "B/deep", "B/deep/er", "c",
+                                                "c/y", "C2"}));
+    ASSERT_EQ(dirs.size(), 8u);
+    EXPECT_EQ(fileNames(dirs[0]), "A,b");
+    EXPECT_EQ(joined(dirs[0].subdirectories), "a1,B,c,C2");
+    EXPECT_EQ(fileNames(dirs[4]), "z");
+    EXPECT_EQ(fileNames(dirs[5]), "x");
+    EXPECT_EQ(joined(dirs[5].subdirectories), "y");
+    EXPECT_EQ(fileNames(dirs[6]), "q");
+    EXPECT_EQ(fileNames(dirs[7]), "m");
+    for (const WalkedDirectory& dir : dirs)
+        EXPECT_TRUE(dir.readable) << dir.relativePath.constData();
+}
+
+TEST_F(Walk, FilesCarryTheirOwnMetadata) {
+    touch("sized", 1234);
+    const QByteArray path = native(root() + "/sized");
+    const timespec times[2] = {{1000000000, 0}, {1200000000, 0}}; // atime, mtime
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+    ASSERT_EQ(::chown(path.constData(), 4321, 99), 0);
+    struct statx sx {};
+    ASSERT_EQ(::statx(AT_FDCWD, path.constData(), 0, STATX_BTIME, &sx), 0);
+
+    const std::vector<WalkedDirectory> dirs = walkAll(rootPath());
+
+    ASSERT_EQ(dirs.size(), 1u);
+    ASSERT_EQ(dirs[0].files.size(), 1);
+    const WalkedFile& file = dirs[0].files[0];
+    EXPECT_TRUE(file.statted);
+    EXPECT_EQ(file.size, 1234u);
+    EXPECT_EQ(file.uid, 4321u);
+    EXPECT_EQ(file.mtime, 1200000000);
+    EXPECT_EQ(file.atime, 1000000000);
+    if (sx.stx_mask & STATX_BTIME)
+        EXPECT_EQ(file.btime, std::optional<std::int64_t>(sx.stx_btime.tv_sec));
+    else
+        EXPECT_FALSE(file.btime.has_value());
+}
+
+namespace {
+
+// depth levels of fanout subdirectories with names in mixed case, each
+// directory holding files files.
+void buildTree(const QString& dir, int depth, int fanout, int files, int& directories) {
+    for (int f = 0; f < files; ++f)
+        writeFile(dir + (f % 2 ? QStringLiteral("/File%1") : QStringLiteral("/file%1")).arg(f), f);
+    if (depth == 0)
+        return;
+    for (int d = 0; d < fanout; ++d) {
+        const QString sub = dir + (d % 2 ? QStringLiteral("/Dir%1") : QStringLiteral("/dir%1")).arg(d);
+        ASSERT_TRUE(QDir().mkdir(sub));
+        ++directories;
+        buildTree(sub, depth - 1, fanout, files, directories);
+    }
+}
+
+} // namespace
+
+TEST_F(Walk, OneThreadAndTwoHandOutTheSameWalk) {
+    int directories = 1;
+    buildTree(root(), 4, 5, 3, directories); // 781 directories, 2343 files
+
+    OrderedWalk one(rootPath(), withThreads(1));
+    OrderedWalk two(rootPath(), withThreads(2));
+    OrderedWalk twoNarrow(rootPath(), withThreads(2, 2));
+    const QByteArray byOne = describe(one);
+
+    EXPECT_EQ(byOne.count("\nD '") + 1, directories);
+    EXPECT_EQ(byOne.count(" statted "), 3 * directories);
+    EXPECT_EQ(byOne, describe(two));
+    EXPECT_EQ(byOne, describe(twoNarrow));
+    EXPECT_EQ(one.skipped() + two.skipped() + twoNarrow.skipped(), 0u);
+}
+
+TEST_F(Walk, EndsAndStaysEnded) {
+    touch("f");
+    OrderedWalk walk(rootPath(), {});
+    EXPECT_TRUE(walk.next(cancel).has_value());
+    EXPECT_FALSE(walk.next(cancel).has_value());
+    EXPECT_FALSE(walk.next(cancel).has_value());
+}
+
+// Name filter ----------------------------------------------------------------------
+
+TEST_F(Walk, NameFilterKeepsFilesOutButNeverDirectories) {
+    touch("a.doc");
+    touch("b.txt");
+    mkdir("sub.txt");
+    touch("sub.txt/c.doc");
+    touch("sub.txt/d.log");
+    std::mutex mutex;
+    QList<QByteArray> asked;
+    OrderedWalk::Options options;
+    options.threads = 2;
+    options.nameFilter = [&](const char* name, std::size_t length) {
+        const QByteArray n(name, qsizetype(length));
+        const std::lock_guard lock(mutex);
+        asked.push_back(n);
+        return n.endsWith(".doc");
+    };
+
+    const std::vector<WalkedDirectory> dirs = walkAll(rootPath(), options);
+
+    ASSERT_EQ(dirs.size(), 2u);
+    EXPECT_EQ(fileNames(dirs[0]), "a.doc");
+    EXPECT_EQ(joined(dirs[0].subdirectories), "sub.txt");
+    EXPECT_EQ(fileNames(dirs[1]), "c.doc");
+    EXPECT_TRUE(dirs[1].files[0].statted);
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(joined(asked), "a.doc,b.txt,c.doc,d.log");
+}
+
+TEST_F(Walk, FilteredOutNamesAreNeverStatted) {
+    // Listable but not searchable: every stat inside fails, so the failures
+    // counted show which names were statted.
+    mkdir("listonly");
+    touch("listonly/keep");
+    touch("listonly/drop1");
+    touch("listonly/drop2");
+    ASSERT_EQ(::chmod(native(root() + "/listonly").constData(), 0444), 0);
+    const QByteArray path = rootPath();
+    const UnprivilegedResult result = runUnprivileged([&] {
+        auto run = [&](OrderedWalk::Options options) {
+            OrderedWalk walk(path, std::move(options));
+            const QByteArray text = describe(walk);
+            return text + "skipped " + QByteArray::number(qulonglong(walk.skipped())) + '\n';
+        };
+        OrderedWalk::Options filtered;
+        filtered.nameFilter = [](const char* name, std::size_t) {
+            return std::strcmp(name, "keep") == 0;
+        };
+        return run(filtered) + run({});
+    });
+    ::chmod(native(root() + "/listonly").constData(), 0755);
+    if (!result.output)
+        GTEST_SKIP() << result.why.toStdString();
+    if (result.output->startsWith("D '' unreadable"))
+        GTEST_SKIP() << "uid 65534 cannot reach " << dir.path().toStdString();
+
+    EXPECT_EQ(*result.output, "D '' r [listonly]\n"
+                              "D 'listonly' r []\n"
+                              "  keep unstatted 0 0\n"
+                              "skipped 1\n"
+                              "D '' r [listonly]\n"
+                              "D 'listonly' r []\n"
+                              "  drop1 unstatted 0 0\n"
+                              "  drop2 unstatted 0 0\n"
+                              "  keep unstatted 0 0\n"
+                              "skipped 3\n");
+}
+
+TEST_F(Walk, FileVanishedBeforeItsStatComesBackUnstatted) {
+    touch("before", 10);
+    touch("gone", 20);
+    touch("later", 30);
+    const QByteArray gonePath = native(root() + "/gone");
+    OrderedWalk::Options options;
+    // The filter runs between the listing and the stat: the file goes there.
+    options.nameFilter = [&](const char* name, std::size_t) {
+        if (std::strcmp(name, "gone") == 0)
+            ::unlink(gonePath.constData());
+        return true;
+    };
+    OrderedWalk walk(rootPath(), options);
+    std::optional<WalkedDirectory> top = walk.next(cancel);
+
+    ASSERT_TRUE(top.has_value());
+    ASSERT_EQ(fileNames(*top), "before,gone,later");
+    EXPECT_TRUE(top->files[0].statted);
+    EXPECT_EQ(top->files[0].size, 10u);
+    EXPECT_FALSE(top->files[1].statted);
+    EXPECT_TRUE(top->files[2].statted);
+    EXPECT_EQ(top->files[2].size, 30u);
+    EXPECT_EQ(walk.skipped(), 1u);
+}
+
+// Links, mounts and the root ---------------------------------------------------------
+
+TEST_F(Walk, SymbolicLinksAreFilesNeverFollowed) {
+    mkdir("real");
+    touch("real/inside");
+    writeFile(outside() + "/far");
+    const QByteArray outsideTarget = native(outside());
+    ASSERT_EQ(::symlink(outsideTarget.constData(), native(root() + "/out").constData()), 0);
+    ASSERT_EQ(::symlink("loop", native(root() + "/loop").constData()), 0);
+    ASSERT_EQ(::symlink("..", native(root() + "/real/up").constData()), 0);
+
+    const std::vector<WalkedDirectory> dirs = walkAll(rootPath(), withThreads(2));
+
+    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "real"}));
+    ASSERT_EQ(dirs.size(), 2u);
+    EXPECT_EQ(fileNames(dirs[0]), "loop,out");
+    EXPECT_EQ(joined(dirs[0].subdirectories), "real");
+    EXPECT_EQ(fileNames(dirs[1]), "inside,up");
+    // The link's own size: the length of its target.
+    ASSERT_EQ(dirs[0].files.size(), 2);
+    EXPECT_EQ(dirs[0].files[1].size, std::uint64_t(outsideTarget.size()));
+}
+
+TEST_F(Walk, RootMayBeASymbolicLinkToTheTree) {
+    touch("f", 7);
+    mkdir("sub");
+    const QByteArray link = native(dir.path() + "/link");
+    ASSERT_EQ(::symlink(rootPath().constData(), link.constData()), 0);
+
+    const std::vector<WalkedDirectory> dirs = walkAll(link);
+
+    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "sub"}));
+    ASSERT_FALSE(dirs.empty());
+    EXPECT_EQ(fileNames(dirs[0]), "f");
+}
+
+TEST_F(Walk, RootThatCannotBeOpenedIsOneUnreadableDirectory) {
+    OrderedWalk walk(native(dir.path() + "/missing"), {});
+    EXPECT_EQ(describe(walk), "D '' unreadable []\n");
+    EXPECT_EQ(walk.skipped(), 1u);
+}
+
+TEST_F(Walk, NestedMountIsNotEntered) {
+    mkdir("a");
+    touch("a/one");
+    mkdir("mnt");
+    ScopedTmpfs tmpfs(native(root() + "/mnt"));
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << tmpfs.why().toStdString();
+    writeFile(root() + "/mnt/inner");
+    QDir().mkpath(root() + "/mnt/sub");
+
+    OrderedWalk walk(rootPath(), withThreads(2));
+    std::vector<WalkedDirectory> dirs;
+    while (std::optional<WalkedDirectory> next = walk.next(cancel))
+        dirs.push_back(std::move(*next));
+
+    // Like du -x, the mount point itself is left out too.
+    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a"}));
+    ASSERT_EQ(dirs.size(), 2u);
+    EXPECT_EQ(joined(dirs[0].subdirectories), "a");
+    EXPECT_EQ(fileNames(dirs[0]), "");
+    EXPECT_EQ(fileNames(dirs[1]), "one");
+    EXPECT_EQ(walk.skipped(), 0u);
+}
+
+// What cannot be read ------------------------------------------------------------------
+
+TEST_F(Walk, UnreadableDirectoryComesBackEmptyAndTheWalkGoesOn) {
+    mkdir("locked/inner");
+    touch("locked/f");
+    mkdir("next");
+    touch("next/n");
+    touch("top");
+    ASSERT_EQ(::chmod(native(root() + "/locked").constData(), 0), 0);
+    const QByteArray path = rootPath();
+    const UnprivilegedResult result = runUnprivileged([&] {
+        OrderedWalk walk(path, withThreads(2));
+        const QByteArray text = describe(walk);
+        return text + "skipped " + QByteArray::number(qulonglong(walk.skipped())) + '\n';
+    });
+    ::chmod(native(root() + "/locked").constData(), 0755);
+    if (!result.output)
+        GTEST_SKIP() << result.why.toStdString();
+    if (result.output->startsWith("D '' unreadable"))
+        GTEST_SKIP() << "uid 65534 cannot reach " << dir.path().toStdString();
+
+    const QByteArray output = *result.output;
+    EXPECT_TRUE(output.startsWith("D '' r [locked,next]\n  top statted 0 ")) << output.constData();
+    EXPECT_TRUE(output.contains("\nD 'locked' unreadable []\nD 'next' r []\n  n statted 0 "))
+        << output.constData();
+    EXPECT_TRUE(output.endsWith("\nskipped 1\n")) << output.constData();
+}
+
+TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
+    mkdir("a");
+    touch("a/kept");
+    mkdir("b/c");
+    touch("b/lost");
+    touch("b/c/lost");
+    mkdir("d");
+    // One directory listed ahead at most: when the reader has the root, only
+    // "a" can have been listed, so "b" is read after it is removed.
+    OrderedWalk walk(rootPath(), withThreads(2, 1));
+    const std::optional<WalkedDirectory> top = walk.next(cancel);
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(joined(top->subdirectories), "a,b,d");
+    ASSERT_TRUE(QDir(root() + "/b").removeRecursively());
+
+    std::vector<WalkedDirectory> rest;
+    while (std::optional<WalkedDirectory> dir = walk.next(cancel))
+        rest.push_back(std::move(*dir));
+
+    // "b" keeps its place; what lay below it was never found.
+    EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_EQ(fileNames(rest[0]), "kept");
+    EXPECT_FALSE(rest[1].readable);
+    EXPECT_TRUE(rest[1].files.isEmpty());
+    EXPECT_TRUE(rest[1].subdirectories.isEmpty());
+    EXPECT_TRUE(rest[2].readable);
+    EXPECT_EQ(walk.skipped(), 1u);
+}
+
+// Depth ---------------------------------------------------------------------------
+
+namespace {
+
+// levels nested "d" directories, every tenth beside a directory "l" holding a
+// file: far deeper than PATH_MAX.
+constexpr int leafEvery = 10;
+
+void buildDeepTree(const QByteArray& root, int levels) {
+    int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        if (i % leafEvery == 0) {
+            ::mkdirat(fd, "l", 0755);
+            ::close(::openat(fd, "l/f", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        }
+        ::mkdirat(fd, "d", 0755);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+std::vector<std::string> namesIn(int fd) {
+    std::vector<std::string> names;
+    DIR* d = ::fdopendir(::dup(fd));
+    if (!d)
+        return names;
+    ::rewinddir(d);
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+// QTemporaryDir cannot remove what lies deeper than PATH_MAX: lift every
+// subdirectory's subdirectories up into root until nothing is nested.
+void removeDeepTree(const QByteArray& root) {
+    const int top = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int lifted = 0;
+    for (bool nested = true; top >= 0 && nested;) {
+        nested = false;
+        for (const std::string& name : namesIn(top)) {
+            const int sub =
+                ::openat(top, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) {
+                ::unlinkat(top, name.c_str(), 0);
+                continue;
+            }
+            for (const std::string& inner : namesIn(sub)) {
+                if (::unlinkat(sub, inner.c_str(), 0) == 0)
+                    continue;
+                const std::string up = "lifted" + std::to_string(lifted++);
+                ::renameat(sub, inner.c_str(), top, up.c_str());
+                nested = true;
+            }
+            ::close(sub);
+            ::unlinkat(top, name.c_str(), AT_REMOVEDIR);
+        }
+    }
+    if (top >= 0)
+        ::close(top);
+}
+
+} // namespace
+
+TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
+    constexpr int levels = 5000;
+    buildDeepTree(rootPath(), levels);
+    const int before = openFdCount();
+    int mostOpen = before;
+    int directories = 0;
+    int files = 0;
+    int outOfOrder = 0;
+    // Pre-order: the whole "d" chain first, then each "l" after its parent's
+    // "d" subtree, so from the deepest one up.
+    auto expectedPath = [](int index) {
+        const int chain = index <= levels ? index : (levels - 1) / leafEvery * leafEvery
+                - (index - levels - 1) * leafEvery;
+        QByteArray path = QByteArray("d/").repeated(chain);
+        if (index > levels)
+            return path + 'l';
+        path.chop(1);
+        return path;
+    };
+    {
+        OrderedWalk walk(rootPath(), withThreads(2, 64));
+        while (std::optional<WalkedDirectory> dir = walk.next(cancel)) {
+            if (dir->relativePath != expectedPath(directories))
+                ++outOfOrder;
+            files += int(dir->files.size());
+            if (++directories % 200 == 0)
+                mostOpen = std::max(mostOpen, openFdCount());
+        }
+        EXPECT_EQ(walk.skipped(), 0u);
+    }
+    removeDeepTree(rootPath());
+
+    constexpr int leaves = levels / leafEvery;
+    EXPECT_EQ(directories, levels + leaves + 1);
+    EXPECT_EQ(files, leaves);
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_LT(mostOpen - before, 64);
+    EXPECT_EQ(openFdCount(), before);
+}
+
+// Stopping -------------------------------------------------------------------------
+
+TEST_F(Walk, CancelBetweenCallsEndsTheWalk) {
+    int directories = 1;
+    buildTree(root(), 2, 4, 2, directories);
+    OrderedWalk walk(rootPath(), withThreads(2));
+    ASSERT_TRUE(walk.next(cancel).has_value());
+    ASSERT_TRUE(walk.next(cancel).has_value());
+    cancel = true;
+    EXPECT_FALSE(walk.next(cancel).has_value());
+    cancel = false;
+    EXPECT_FALSE(walk.next(cancel).has_value());
+}
+
+TEST_F(Walk, CancelFromPollEndsAWaitingCall) {
+    touch("slow");
+    touch("other");
+    std::atomic<bool> release{false};
+    OrderedWalk::Options options;
+    options.threads = 1;
+    // Holds the only worker in the root's listing until the test lets go.
+    options.nameFilter = [&](const char* name, std::size_t) {
+        for (int i = 0; i < 10000 && !release && std::strcmp(name, "slow") == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    };
+    int polls = 0;
+    std::optional<WalkedDirectory> got;
+    {
+        OrderedWalk walk(rootPath(), options);
+        got = walk.next(cancel, [&] {
+            ++polls;
+            cancel = true;
+        });
+        release = true;
+    }
+    EXPECT_EQ(polls, 1);
+    EXPECT_FALSE(got.has_value());
+}
+
+TEST_F(Walk, DestroyingTheWalkEarlyStopsItsWorkers) {
+    int directories = 1;
+    buildTree(root(), 3, 6, 4, directories);
+    const int before = openFdCount();
+    {
+        OrderedWalk untouched(rootPath(), withThreads(2));
+    }
+    {
+        OrderedWalk started(rootPath(), withThreads(2, 8));
+        ASSERT_TRUE(started.next(cancel).has_value());
+        ASSERT_TRUE(started.next(cancel).has_value());
+    }
+    // Every directory the workers held open is closed with them.
+    EXPECT_EQ(openFdCount(), before);
+}

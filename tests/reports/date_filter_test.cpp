@@ -1,0 +1,74 @@
+#include "reports/date_filter.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SearchSettings dateSearch(const QString& comparison, const QString& selected, const QString& end = {}) {
+    SearchSettings s = SearchSettings::withDefaults(QDate(2026, 12, 7));
+    s.tabSearch = ReportKind::Date;
+    s.cmbDate.text = comparison;
+    s.txtSelectedDate = selected;
+    s.txtEndDate = end;
+    return s;
+}
+
+std::int64_t noonOf(const QDate& date) {
+    return QDateTime(date, QTime(12, 0)).toSecsSinceEpoch();
+}
+
+} // namespace
+
+TEST(GetDate, DecodesPackedDatesWithRollOver) {
+    EXPECT_EQ(fcnGetDate(0x2821), "1/1/2000");
+    EXPECT_EQ(fcnDaysSince1990(QDate(2000, 1, 1)), 3652);
+    EXPECT_EQ(fcnGetDate(0), "11/30/1979");
+    EXPECT_EQ(fcnDaysSince1990(QDate(1979, 11, 30)), -3685);
+    EXPECT_EQ(fcnDaysSince1990(QDate(1990, 1, 2)), 1);
+    EXPECT_EQ(fcnDaysSince1990(QDate(1989, 12, 31)), -1);
+}
+
+TEST(DateComparison, OlderAndNewerExcludeTheSameDay) {
+    const DateFilter older(dateSearch("Older than", "6/15/2020"));
+    EXPECT_TRUE(older.keeps(QDate(2020, 6, 14)));
+    EXPECT_FALSE(older.keeps(QDate(2020, 6, 15)));
+    EXPECT_FALSE(older.keeps(QDate(2020, 6, 16)));
+    const DateFilter newer(dateSearch("Newer than", "2020-06-15"));
+    EXPECT_TRUE(newer.keeps(QDate(2020, 6, 16)));
+    EXPECT_FALSE(newer.keeps(QDate(2020, 6, 15)));
+}
+
+TEST(DateComparison, BetweenIncludesBothEndsInEitherOrder) {
+    for (const auto& [first, second] : {std::pair{"1/1/2020", "1/31/2020"}, std::pair{"1/31/2020", "1/1/2020"}}) {
+        const DateFilter between(dateSearch("Between", first, second));
+        EXPECT_TRUE(between.keeps(QDate(2020, 1, 1)));
+        EXPECT_TRUE(between.keeps(QDate(2020, 1, 31)));
+        EXPECT_TRUE(between.keeps(QDate(2020, 1, 15)));
+        EXPECT_FALSE(between.keeps(QDate(2019, 12, 31)));
+        EXPECT_FALSE(between.keeps(QDate(2020, 2, 1)));
+    }
+    EXPECT_TRUE(DateFilter(dateSearch("Between", "3/3/2021", "3/3/2021")).keeps(QDate(2021, 3, 3)));
+}
+
+TEST(DateComparison, UnreadableDatesAndOtherComparisonsKeepNothing) {
+    EXPECT_FALSE(DateFilter(dateSearch("Older than", "soon")).keeps(QDate(2000, 1, 1)));
+    EXPECT_FALSE(DateFilter(dateSearch("Between", "1/1/2020", "")).keeps(QDate(2020, 1, 1)));
+    EXPECT_FALSE(DateFilter(dateSearch("Sometime", "1/1/2020")).keeps(QDate(2000, 1, 1)));
+}
+
+TEST(DateBasis, EachBasisTakesItsOwnDate) {
+    WalkedFile file;
+    file.mtime = noonOf(QDate(2001, 2, 3));
+    file.atime = noonOf(QDate(2004, 5, 6));
+    SearchSettings s = dateSearch("Older than", "1/1/2030");
+    s.dateOption = DateOption::optAccessDate;
+    EXPECT_EQ(fcnGetDate(DateFilter(s).packedDateOf(file)), "5/6/2004");
+    s.dateOption = DateOption::optModifyDate;
+    EXPECT_EQ(fcnGetDate(DateFilter(s).packedDateOf(file)), "2/3/2001");
+    s.dateOption = DateOption::optCreationDate;
+    EXPECT_EQ(DateFilter(s).packedDateOf(file), 0); // no birth time recorded
+    file.btime = noonOf(QDate(1999, 9, 9));
+    EXPECT_EQ(fcnGetDate(DateFilter(s).packedDateOf(file)), "9/9/1999");
+}

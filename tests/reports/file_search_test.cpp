@@ -1,0 +1,175 @@
+#include "report_fixture.h"
+#include "tree_builder.h"
+
+#include "reports/file_search.h"
+#include "reports/grid_layouts.h"
+#include "reports/report_run.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+class FileSearch : public ::testing::Test {
+protected:
+    FileSearch() {
+        builder.tree("ACME_TREE").server("FS1", {"VOL1"});
+        root = QFile::decodeName(builder.rootOf("FS1", "VOL1"));
+    }
+    void start(ReportKind kind, const QString& directory) {
+        f = std::make_unique<ReportFixture>(builder.site());
+        f->search.tabSearch = kind;
+        f->search.cmbServer.showOrAdd("FS1");
+        f->search.cmbVolumeList.showOrAdd("VOL1");
+        f->search.lblDirectory = directory;
+    }
+    // "directory|file" of every row, after a run of the File report.
+    QStringList files(const QString& pattern, const QString& directory = "\\\\FS1\\VOL1\\docs") {
+        start(ReportKind::File, directory);
+        f->search.txtFileType = pattern;
+        btnShowUsage_Click(f->env);
+        return cells({1, 2});
+    }
+    QStringList bySize(const QString& comparison, const QString& megabytes) {
+        start(ReportKind::File, "\\\\FS1\\VOL1\\sizes");
+        f->search.fileOption = FileOption::optFileSize;
+        f->search.cmbSizeLimit.text = comparison;
+        f->search.txtSearchSize = megabytes;
+        btnShowUsage_Click(f->env);
+        return cells({2});
+    }
+    QStringList cells(std::initializer_list<int> cols) const {
+        QStringList rows;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row) {
+            QStringList parts;
+            for (int col : cols)
+                parts.append(f->grid.cell(row, col));
+            rows.append(parts.join("|"));
+        }
+        return rows;
+    }
+
+    SiteBuilder builder;
+    QString root;
+    std::unique_ptr<ReportFixture> f;
+};
+
+} // namespace
+
+TEST_F(FileSearch, PatternsMatchWithoutRegardToCaseAndTheWalkDescendsEverywhere) {
+    TreeBuilder::file(root + "/docs/a.txt", 10);
+    TreeBuilder::file(root + "/docs/B.TxT", 10);
+    TreeBuilder::file(root + "/docs/c.doc", 10);
+    TreeBuilder::file(root + "/docs/sub.doc/d.txt", 10);
+    EXPECT_EQ(files("*.TXT"), (QStringList{"\\\\FS1\\VOL1\\docs|a.txt", "\\\\FS1\\VOL1\\docs|B.TxT",
+                                           "\\\\FS1\\VOL1\\docs\\sub.doc|d.txt"}));
+    EXPECT_EQ(files("*.*").size(), 4);
+    EXPECT_EQ(f->run.patternInUse, "*.*");
+}
+
+TEST_F(FileSearch, RowsCarrySizeDateTimeAndSortKey) {
+    TreeBuilder::file(root + "/docs/n.dat", 1234);
+    TreeBuilder::times(root + "/docs/n.dat", QDate(1990, 1, 2), QDate(1990, 1, 2));
+    TreeBuilder::file(root + "/docs/o.dat", 1);
+    TreeBuilder::times(root + "/docs/o.dat", QDate(1989, 12, 31), QDate(1989, 12, 31));
+    files("*");
+    EXPECT_EQ(cells({0, 4, 5, 6}), (QStringList{"1|          1,234|1/2/1990|12:00 PM", "-1|              1|12/31/1989|12:00 PM"}));
+    EXPECT_EQ(f->view.lblGraphStats, "Total Results: 2    |    Total Size: 0.00 MB");
+    EXPECT_DOUBLE_EQ(f->run.sizeTotal, 1235);
+}
+
+TEST_F(FileSearch, TheVolumeRootsDirectoryEndsInABackslash) {
+    TreeBuilder::file(root + "/top.txt", 1);
+    EXPECT_EQ(files("TOP.TXT", "\\\\FS1\\VOL1"), QStringList{"\\\\FS1\\VOL1\\|top.txt"});
+    EXPECT_EQ(files("TOP.TXT", "\\\\FS1\\VOL1\\"), QStringList{"\\\\FS1\\VOL1\\|top.txt"});
+}
+
+TEST_F(FileSearch, SizeComparisons) {
+    TreeBuilder::file(root + "/sizes/exact", 1048576);
+    TreeBuilder::file(root + "/sizes/under", 1048575);
+    TreeBuilder::file(root + "/sizes/half", 524288);
+    TreeBuilder::file(root + "/sizes/empty", 0);
+    EXPECT_EQ(bySize("=", "1"), QStringList{"exact"});
+    EXPECT_EQ(bySize(">", "1"), QStringList{});
+    EXPECT_EQ(bySize("<", ""), QStringList{});
+    EXPECT_EQ(bySize("<", "0.5"), QStringList{"empty"});
+    EXPECT_EQ(bySize("=", "0.5"), QStringList{"half"});
+    EXPECT_EQ(bySize(">", "0.5"), (QStringList{"exact", "under"}));
+}
+
+TEST_F(FileSearch, OwnerFilterNoOwnerListsFilesWithoutAUser) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "owners need chown, which needs root";
+    TreeBuilder::file(root + "/docs/lost.dat", 5);
+    TreeBuilder::file(root + "/docs/roots.dat", 7);
+    ASSERT_EQ(::chown(QFile::encodeName(root + "/docs/lost.dat").constData(), 4242, 4242), 0);
+    start(ReportKind::Owner, "\\\\FS1\\VOL1\\docs");
+    subInitializeGrid(f->grid, "OwnerFile");
+    NWDSContextHandle ctx = 0;
+    f->client.NWDSCreateContextHandle(ctx);
+    f->run.dsContext = ctx;
+    subListDirsAndFiles(f->env, "\\\\FS1\\VOL1\\docs", "[No Owner]");
+    EXPECT_EQ(cells({2, 3}), QStringList{"lost.dat|              5"});
+    f->grid.reset(6);
+    subListDirsAndFiles(f->env, "\\\\FS1\\VOL1\\docs", "[Supervisor]");
+    EXPECT_EQ(cells({2}), QStringList{"roots.dat"});
+}
+
+TEST_F(FileSearch, RowLimitStopsRowsButNotTheWalk) {
+    const QString big = root + "/many/a";
+    TreeBuilder::dir(big);
+    for (int i = 0; i <= kFileRowLimit; ++i) {
+        QFile file(big + QString("/f%1").arg(i, 5, 10, QChar('0')));
+        file.open(QIODevice::WriteOnly);
+    }
+    TreeBuilder::file(root + "/many/z/last.txt", 1);
+    files("*", "\\\\FS1\\VOL1\\many");
+    EXPECT_EQ(f->grid.rows() - 1, kFileRowLimit);
+    EXPECT_EQ(f->host.messages, QStringList{"Please narrow your search, too many records returned"});
+    EXPECT_TRUE(f->run.rowLimitReached);
+    EXPECT_TRUE(f->host.statuses.contains("\\\\FS1\\VOL1\\many\\z")); // later directories are still visited
+}
+
+TEST_F(FileSearch, AStartDirectoryThatCannotBeReachedAsksAndUnattendedGivesUp) {
+    start(ReportKind::File, "\\\\FS1\\VOL1\\gone");
+    btnShowUsage_Click(f->env);
+    EXPECT_EQ(f->host.questions, QStringList{"Error accessing volume, would you like to try Again?"});
+    EXPECT_EQ(f->grid.rows(), 1);
+}
+
+class DateSearch : public FileSearch {
+protected:
+    QStringList dated(DateOption basis, const QString& comparison, const QString& selected, const QString& end = {}) {
+        start(ReportKind::Date, "\\\\FS1\\VOL1\\dated");
+        f->search.dateOption = basis;
+        f->search.cmbDate.text = comparison;
+        f->search.txtSelectedDate = selected;
+        f->search.txtEndDate = end;
+        btnShowUsage_Click(f->env);
+        return cells({3});
+    }
+    void SetUp() override {
+        TreeBuilder::file(root + "/dated/old.txt", 100);
+        TreeBuilder::times(root + "/dated/old.txt", QDate(2010, 5, 1), QDate(2024, 1, 10));
+        TreeBuilder::file(root + "/dated/new.txt", 200);
+        TreeBuilder::times(root + "/dated/new.txt", QDate(2020, 5, 1), QDate(2011, 1, 10));
+    }
+};
+
+TEST_F(DateSearch, OlderNewerAndBetweenOnTheModifyDate) {
+    EXPECT_EQ(dated(DateOption::optModifyDate, "Older than", "5/1/2020"), QStringList{"old.txt"});
+    EXPECT_EQ(dated(DateOption::optModifyDate, "Newer than", "5/1/2010"), QStringList{"new.txt"});
+    EXPECT_EQ(dated(DateOption::optModifyDate, "Between", "5/1/2020", "5/1/2010"),
+              (QStringList{"new.txt", "old.txt"}));
+    EXPECT_EQ(f->grid.cell(0, 4), "Modify Date");
+    EXPECT_EQ(cells({4, 6}), (QStringList{"5/1/2020|            200", "5/1/2010|            100"}));
+    EXPECT_EQ(f->view.lblGraphStats, "Total Results: 2    |    Total Size: 0.00 MB");
+}
+
+TEST_F(DateSearch, AccessDateBasis) {
+    EXPECT_EQ(dated(DateOption::optAccessDate, "Older than", "1/1/2020"), QStringList{"new.txt"});
+    EXPECT_EQ(f->grid.cell(0, 4), "Access Date");
+    EXPECT_EQ(f->grid.cell(1, 4), "1/10/2011");
+    EXPECT_EQ(f->grid.cell(1, 1), QString::number(QDate(1990, 1, 1).daysTo(QDate(2011, 1, 10))));
+}

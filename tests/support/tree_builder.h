@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Small helpers to lay out fixture trees.
+namespace TreeBuilder {
+
+// A file of the given size (sparse), created with its folders.
+inline void file(const QString& path, qint64 size) {
+    QDir().mkpath(path.section('/', 0, -2));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.resize(size);
+}
+
+inline void dir(const QString& path) {
+    QDir().mkpath(path);
+}
+
+// Sets the last-modified and last-access times to noon of the given days.
+inline void times(const QString& path, const QDate& modified, const QDate& accessed) {
+    const timespec t[2] = {{QDateTime(accessed, QTime(12, 0)).toSecsSinceEpoch(), 0},
+                           {QDateTime(modified, QTime(12, 0)).toSecsSinceEpoch(), 0}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), t, AT_SYMLINK_NOFOLLOW);
+}
+
+} // namespace TreeBuilder
