@@ -4,6 +4,7 @@
 # of the medians (quarvo / peer) and quarvo's peak memory for each pair.
 #
 #   bench/compare.sh [tree-folder] [files] [directories]
+#   ONLY='file-*' bench/compare.sh    runs only the pairs whose name matches
 #
 # The tree is generated once (bench/make_tree.py) and kept for later runs.
 set -u
@@ -52,6 +53,7 @@ du -s "$TREE" > /dev/null
 # compare NAME QUARVO-ARGS PEER-COMMAND
 compare() {
     local name=$1 peer=$3
+    [ -n "${ONLY:-}" ] && [[ "$name" != $ONLY ]] && return
     local quarvo_args="" word words
     read -ra words <<< "$2" # no globbing: the pattern stays a pattern
     for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
@@ -80,7 +82,7 @@ SUBDIRS=$(find "$TREE" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
 OLDER_DAYS=$(( ( $(date +%s) - $(date -d 2016-01-01 +%s) ) / 86400 ))
 compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb --count-links $SUBDIRS"
 compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S --count-links $TREE"
-compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=*.LOG" "find $TREE -iname '*.log' -printf '$PRINTF'"
+compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=FILE00*.LOG" "find $TREE -iname 'file00*.log' -printf '$PRINTF'"
 compare file-size "/T=BENCH_TREE /F=FILE /D=$VOL /SIZE GT 3" "find $TREE -size +3M -printf '$PRINTF'"
 compare date-older "/T=BENCH_TREE /F=DATE /D=$VOL /OPT=MODIFY /OLDERTHAN=2016-01-01" "find $TREE -mtime +$OLDER_DAYS -printf '$PRINTF'"
 compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\BENCH /OWNER=ALL+SUB" "du -s $TREE"

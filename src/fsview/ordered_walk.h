@@ -27,6 +27,7 @@ struct WalkedDirectory {
     QList<WalkedFile> files;            // passing the name filter, in case-insensitive name order
     QList<QByteArray> subdirectories;   // names, in case-insensitive name order (same file system, no links)
     bool readable = true;               // false: it could not be opened or read (files and subdirectories empty)
+    std::uint64_t filteredOut = 0;      // files that passed the name filter but not the file filter
 };
 
 // A walk that hands out directories in depth-first pre-order on the calling
@@ -42,6 +43,9 @@ public:
         // Files whose name fails the filter are neither statted nor handed out.
         // It runs on the worker threads, several at once: it must be thread-safe.
         std::function<bool(const char* name, std::size_t length)> nameFilter;
+        // Files the stat shows are not wanted are counted, not handed out.
+        // Runs on the worker threads, several at once: it must be thread-safe.
+        std::function<bool(const WalkedFile& file)> fileFilter;
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
     };
 

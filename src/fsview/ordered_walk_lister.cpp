@@ -195,10 +195,16 @@ void OrderedWalkLister::addFile(int fd, const char* name, std::size_t length,
 // sx null: the file could not be statted.
 void OrderedWalkLister::pushFile(const char* name, std::size_t length, const struct statx* sx,
                                  WalkedDirectory& out) {
-    WalkedFile& file = out.files.emplace_back();
-    file.name = QByteArray(name, qsizetype(length));
+    WalkedFile file;
     if (sx)
         fillFile(file, *sx);
+    // Deciding here what the stat tells keeps unwanted files off the reader's thread.
+    if (sx && m_options.fileFilter && !m_options.fileFilter(file)) {
+        ++out.filteredOut;
+        return;
+    }
+    file.name = QByteArray(name, qsizetype(length));
+    out.files.push_back(std::move(file));
 }
 
 void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name,

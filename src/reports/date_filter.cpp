@@ -14,7 +14,28 @@ qint64 fcnDaysSince1990(const QDate& date) {
 DateFilter::DateFilter(const SearchSettings& search)
     : m_basis(search.dateOption), m_comparison(search.cmbDate.text),
       m_selected(CellFormat::parseShortDate(search.txtSelectedDate)),
-      m_end(CellFormat::parseShortDate(search.txtEndDate)) {}
+      m_end(CellFormat::parseShortDate(search.txtEndDate)) {
+    const auto packable = [](const QDate& d) { return d.isValid() && d.year() >= 1980 && d.year() <= 2107; };
+    if (packable(m_selected) && (packable(m_end) || m_comparison != QLatin1String("Between"))) {
+        m_selectedPacked = PackedDate::pack(m_selected);
+        m_endPacked = PackedDate::pack(m_end);
+    }
+}
+
+bool DateFilter::keepsPacked(std::uint16_t packed) const {
+    // Packed 0 stands for a day before 1980 (30 November 1979), which needs the calendar.
+    if (packed == 0 || m_selectedPacked == 0)
+        return keeps(PackedDate::unpack(packed));
+    if (m_comparison == QLatin1String("Older than"))
+        return packed < m_selectedPacked;
+    if (m_comparison == QLatin1String("Newer than"))
+        return packed > m_selectedPacked;
+    if (m_comparison != QLatin1String("Between"))
+        return false;
+    const std::uint16_t low = std::min(m_selectedPacked, m_endPacked);
+    const std::uint16_t high = std::max(m_selectedPacked, m_endPacked);
+    return packed >= low && packed <= high;
+}
 
 std::uint16_t DateFilter::packedDateOf(const WalkedFile& file) const {
     switch (m_basis) {

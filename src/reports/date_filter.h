@@ -27,10 +27,15 @@ public:
     // earlier to the later of S and E, both included. Anything else, or a
     // date that cannot be read, keeps nothing.
     bool keeps(const QDate& date) const;
+    // The same for a packed date, without decoding it where the dates
+    // entered can be packed too (packed dates order as their dates do).
+    bool keepsPacked(std::uint16_t packed) const;
 
 private:
     DateOption m_basis;
     QString m_comparison;
     QDate m_selected;
     QDate m_end;
+    std::uint16_t m_selectedPacked = 0; // 0: not packable, compare decoded dates
+    std::uint16_t m_endPacked = 0;
 };

@@ -56,17 +56,22 @@ bool keepsBySize(const SearchSettings& search, double limit, std::uint64_t size)
     return false;
 }
 
+// The size and date parts of the keep decision: what the stat alone decides.
+bool keepsByStat(const SearchContext& s, const WalkedFile& file) {
+    const SearchSettings& search = s.env.search;
+    if (search.tabSearch == ReportKind::File)
+        return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, file.size);
+    if (search.tabSearch == ReportKind::Date)
+        return s.dates.keepsPacked(s.dates.packedDateOf(file));
+    return true;
+}
+
 bool keeps(SearchContext& s, const WalkedFile& file) {
     if (!s.ownerFilter.isEmpty()) {
         const QString owner = ownerName(s, file.uid);
         return s.ownerFilter == QLatin1String("[No Owner]") ? owner.isEmpty() : s.ownerFilter == owner;
     }
-    const SearchSettings& search = s.env.search;
-    if (search.tabSearch == ReportKind::File)
-        return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, file.size);
-    if (search.tabSearch == ReportKind::Date)
-        return s.dates.keeps(PackedDate::unpack(s.dates.packedDateOf(file)));
-    return true;
+    return keepsByStat(s, file);
 }
 
 QString sizeCell(std::uint64_t size) {
@@ -113,6 +118,9 @@ void subListFiles(SearchContext& s, const QString& directory, const WalkedDirect
     ReportEnv& env = s.env;
     env.host.setStatus(directory);
     env.host.pollEvents();
+    // Entries the walk already left out were scanned all the same.
+    if (listing.filteredOut > 0 && !env.run.cancelled() && rowLimitReached(env))
+        return;
     for (const WalkedFile& file : listing.files) {
         if (env.run.cancelled() || env.run.rowLimitReached)
             return;
@@ -171,6 +179,11 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
     OrderedWalk::Options options;
     if (!pattern.matchesEverything())
         options.nameFilter = [&pattern](const char* name, std::size_t length) { return pattern.matches(name, length); };
+    // Size and date filters need nothing but the stat: they run on the walk's threads.
+    if (ownerFilter.isEmpty() && (env.search.tabSearch == ReportKind::Date ||
+                                  (env.search.tabSearch == ReportKind::File &&
+                                   env.search.fileOption == FileOption::optFileSize)))
+        options.fileFilter = [&s](const WalkedFile& file) { return keepsByStat(s, file); };
     OrderedWalk walk(*root, options);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll))

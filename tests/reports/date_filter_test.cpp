@@ -1,5 +1,7 @@
 #include "reports/date_filter.h"
 
+#include "netware/client/packed_date.h"
+
 #include <QDateTime>
 
 #include <gtest/gtest.h>
@@ -71,4 +73,23 @@ TEST(DateBasis, EachBasisTakesItsOwnDate) {
     EXPECT_EQ(DateFilter(s).packedDateOf(file), 0); // no birth time recorded
     file.btime = noonOf(QDate(1999, 9, 9));
     EXPECT_EQ(fcnGetDate(DateFilter(s).packedDateOf(file)), "9/9/1999");
+}
+
+TEST(DateComparison, PackedComparisonsAgreeWithTheCalendar) {
+    const QList<QDate> days = {QDate(1979, 11, 30), QDate(1980, 1, 1), QDate(1999, 12, 31), QDate(2000, 1, 1),
+                               QDate(2020, 6, 14), QDate(2020, 6, 15), QDate(2020, 6, 16), QDate(2044, 1, 1),
+                               QDate(2107, 12, 31)};
+    const QList<SearchSettings> filters = {dateSearch("Older than", "6/15/2020"), dateSearch("Newer than", "6/15/2020"),
+                                           dateSearch("Between", "6/16/2020", "1/1/1980"),
+                                           dateSearch("Between", "1/1/1970", "1/1/2000"),
+                                           dateSearch("Older than", "1/1/1975"), dateSearch("Newer than", "1/1/2050")};
+    for (const SearchSettings& s : filters) {
+        const DateFilter filter(s);
+        for (const QDate& day : days) {
+            const std::uint16_t packed = PackedDate::pack(day);
+            EXPECT_EQ(filter.keepsPacked(packed), filter.keeps(PackedDate::unpack(packed)))
+                << s.cmbDate.text.toStdString() << " " << s.txtSelectedDate.toStdString() << " "
+                << day.toString(Qt::ISODate).toStdString();
+        }
+    }
 }

@@ -1,20 +1,33 @@
 #include "netware/client/packed_date.h"
 
-#include <QDateTime>
+#include <ctime>
 
 namespace PackedDate {
 
-std::uint16_t pack(const QDate& date) {
-    if (!date.isValid() || date.year() < 1980)
+namespace {
+
+std::uint16_t packYmd(int year, int month, int day) {
+    if (year < 1980)
         return 0;
-    if (date.year() > 2107)
+    if (year > 2107)
         return std::uint16_t((127u << 9) | (12u << 5) | 31u);
-    return std::uint16_t((unsigned(date.year() - 1980) << 9) | (unsigned(date.month()) << 5) |
-                         unsigned(date.day()));
+    return std::uint16_t((unsigned(year - 1980) << 9) | (unsigned(month) << 5) | unsigned(day));
 }
 
+} // namespace
+
+std::uint16_t pack(const QDate& date) {
+    return date.isValid() ? packYmd(date.year(), date.month(), date.day()) : 0;
+}
+
+// Called once per file by the date search: the C library's local time is
+// several times cheaper than going through QDateTime.
 std::uint16_t packTime(std::int64_t secondsSinceEpoch) {
-    return pack(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).date());
+    const std::time_t t = std::time_t(secondsSinceEpoch);
+    std::tm local{};
+    if (!::localtime_r(&t, &local))
+        return 0;
+    return packYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 QDate unpack(std::uint32_t packed) {
