@@ -28,6 +28,7 @@ struct WalkedDirectory {
     QList<QByteArray> subdirectories;   // names, in case-insensitive name order (same file system, no links)
     bool readable = true;               // false: it could not be opened or read (files and subdirectories empty)
     std::uint64_t filteredOut = 0;      // files that passed the name filter but not the file filter
+    std::uint64_t fileBytes = 0;        // apparent size of the files passing the name filter, kept or not
 };
 
 // A walk that hands out directories in depth-first pre-order on the calling

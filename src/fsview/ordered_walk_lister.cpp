@@ -1,3 +1,4 @@
+#include "fsview/dirent_records.h"
 #include "fsview/ordered_walk_lister.h"
 
 #include <dirent.h>
@@ -16,26 +17,12 @@
 namespace {
 
 // Large enough that most directories come in one system call.
-constexpr std::size_t bufferSize = 64 * 1024;
 // Entries read between looks at the stop flag: a huge directory still stops
 // within a few milliseconds.
 constexpr unsigned checkEvery = 256;
 // Never follow the entry, never trigger an automount on the way.
 constexpr int statFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_SYNC_AS_STAT;
 constexpr unsigned statMask = STATX_BASIC_STATS | STATX_BTIME;
-
-// The fixed part of a linux_dirent64 record; the name follows it.
-struct DirentHead {
-    std::uint64_t ino;
-    std::int64_t off;
-    std::uint16_t reclen;
-    std::uint8_t type;
-};
-constexpr std::size_t nameOffset = offsetof(DirentHead, type) + 1;
-
-bool isDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
 
 dev_t deviceOf(const struct statx& sx) {
     return makedev(sx.stx_dev_major, sx.stx_dev_minor);
@@ -62,7 +49,7 @@ OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t c
                                      const std::atomic<bool>& stop,
                                      std::atomic<std::uint64_t>& skipped)
     : m_rootDevice(rootDevice), m_options(options), m_stop(stop),
-      m_skipped(skipped), m_fds(rootFd, cachedFds), m_buffer(new char[bufferSize]) {}
+      m_skipped(skipped), m_fds(rootFd, cachedFds), m_buffer(new char[DirentRecords::kBufferSize]) {}
 
 bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                              std::vector<ScanDirectoryPtr>& subdirs) {
@@ -118,7 +105,7 @@ void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<ScanDirecto
 OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& out) {
     char* const buffer = m_buffer.get();
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, fd, buffer, bufferSize);
+        const long got = ::syscall(SYS_getdents64, fd, buffer, DirentRecords::kBufferSize);
         if (got == 0)
             return Read::Done;
         if (got < 0) {
@@ -129,12 +116,12 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
         }
         for (long offset = 0; offset < got;) {
             std::uint16_t length = 0;
-            std::memcpy(&length, buffer + offset + offsetof(DirentHead, reclen), sizeof length);
+            std::memcpy(&length, buffer + offset + offsetof(DirentRecords::Head, reclen), sizeof length);
             const unsigned char type =
-                static_cast<unsigned char>(buffer[offset + long(offsetof(DirentHead, type))]);
-            const char* name = buffer + offset + nameOffset;
+                static_cast<unsigned char>(buffer[offset + long(offsetof(DirentRecords::Head, type))]);
+            const char* name = buffer + offset + DirentRecords::kNameOffset;
             offset += length;
-            if (isDotOrDotDot(name))
+            if (DirentRecords::isDotOrDotDot(name))
                 continue;
             if (++m_sinceCheck % checkEvery == 0 && m_stop.load(std::memory_order_relaxed))
                 return Read::Stopped;
@@ -196,8 +183,10 @@ void OrderedWalkLister::addFile(int fd, const char* name, std::size_t length,
 void OrderedWalkLister::pushFile(const char* name, std::size_t length, const struct statx* sx,
                                  WalkedDirectory& out) {
     WalkedFile file;
-    if (sx)
+    if (sx) {
         fillFile(file, *sx);
+        out.fileBytes += file.size;
+    }
     // Deciding here what the stat tells keeps unwanted files off the reader's thread.
     if (sx && m_options.fileFilter && !m_options.fileFilter(file)) {
         ++out.filteredOut;

@@ -1,3 +1,4 @@
+#include "fsview/dirent_records.h"
 #include "fsview/scan_worker.h"
 
 #include <fcntl.h>
@@ -12,29 +13,15 @@
 namespace {
 
 // Large enough that most directories come in one system call.
-constexpr std::size_t bufferSize = 64 * 1024;
 // Entries visited between looks at the cancel flag: a huge directory still
 // stops within a few milliseconds.
 constexpr unsigned checkEvery = 256;
-
-// The fixed part of a linux_dirent64 record; the name follows it.
-struct DirentHead {
-    std::uint64_t ino;
-    std::int64_t off;
-    std::uint16_t reclen;
-    std::uint8_t type;
-};
-constexpr std::size_t nameOffset = offsetof(DirentHead, type) + 1;
-
-bool isDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
 
 } // namespace
 
 ScanWorker::ScanWorker(int index, const ScanWalk& walk, std::size_t cachedFds)
     : m_index(index), m_walk(walk), m_fds(walk.rootFd, cachedFds),
-      m_buffer(new char[bufferSize]) {}
+      m_buffer(new char[DirentRecords::kBufferSize]) {}
 
 void ScanWorker::run() {
     while (ScanDirectoryPtr dir = m_walk.queue.pop(m_index)) {
@@ -86,7 +73,7 @@ bool ScanWorker::verified(int fd, const ScanDirectory& dir) {
 bool ScanWorker::readEntries(int fd, const ScanDirectoryPtr& dir) {
     char* const buffer = m_buffer.get();
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, fd, buffer, bufferSize);
+        const long got = ::syscall(SYS_getdents64, fd, buffer, DirentRecords::kBufferSize);
         if (got == 0)
             return true;
         if (got < 0) {
@@ -97,10 +84,10 @@ bool ScanWorker::readEntries(int fd, const ScanDirectoryPtr& dir) {
         }
         for (long offset = 0; offset < got;) {
             std::uint16_t length = 0;
-            std::memcpy(&length, buffer + offset + offsetof(DirentHead, reclen), sizeof length);
-            const char* name = buffer + offset + nameOffset;
+            std::memcpy(&length, buffer + offset + offsetof(DirentRecords::Head, reclen), sizeof length);
+            const char* name = buffer + offset + DirentRecords::kNameOffset;
             offset += length;
-            if (isDotOrDotDot(name))
+            if (DirentRecords::isDotOrDotDot(name))
                 continue;
             if (++m_sinceCheck % checkEvery == 0 && cancelled())
                 return false;

@@ -83,9 +83,7 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     const qsizetype row = env.grid.addRow({QString(), path, QStringLiteral("Calculating...")});
     env.host.pollEvents();
     keepRowInView(env);
-    double bytes = 0;
-    for (const WalkedFile& file : directory.files)
-        bytes += double(file.size);
+    const double bytes = double(directory.fileBytes);
     env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(bytes / kMegabyte,
                                                                             QStringLiteral("###,###,###,##0.00"))));
     env.run.sizeTotal += bytes / kMegabyte;
@@ -96,14 +94,9 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
 
 void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
     env.host.setBusy(true);
-    const int drive = fcnFindFreeDrive(env);
-    if (drive == 99) {
-        env.run.cancel = true;
+    const int drive = fcnMapDriveToVolume(env);
+    if (drive == 99)
         return;
-    }
-    NWCONN_HANDLE mapped = 0;
-    env.client.NWAttachToFileServer(env.search.cmbServer.text, 0, mapped);
-    env.client.NWSetDriveBase(std::uint16_t(drive), mapped, 0, env.search.cmbVolumeList.text + QLatin1Char(':'), 0);
     const ParsedPath p = parsePath(env, netWarePath);
     if (env.client.lastResult() != nw::SUCCESSFUL)
         env.host.message(QStringLiteral("Parse Path result: ") + QString::number(env.client.lastResult()));
@@ -132,7 +125,10 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
         env.run.cancel = true;
         return;
     }
-    OrderedWalk walk(start.path, OrderedWalk::Options{});
+    OrderedWalk::Options options;
+    // Only each directory's total is wanted: no file needs to reach this thread.
+    options.fileFilter = [](const WalkedFile&) { return false; };
+    OrderedWalk walk(start.path, options);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
         addOwnFilesRow(env, pathBelow(startDirectory, directory->relativePath), *directory);

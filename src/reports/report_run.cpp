@@ -134,15 +134,9 @@ void fileTotals(ReportEnv& env, int sizeColumn) {
 }
 
 void runFile(ReportEnv& env) {
-    const int drive = fcnFindFreeDrive(env);
-    if (drive == 99) {
-        env.run.cancel = true;
+    const int drive = fcnMapDriveToVolume(env);
+    if (drive == 99)
         return;
-    }
-    NWCONN_HANDLE connection = 0;
-    env.client.NWAttachToFileServer(env.search.cmbServer.text, 0, connection);
-    env.client.NWSetDriveBase(std::uint16_t(drive), connection, 0,
-                              env.search.cmbVolumeList.text + QStringLiteral(":\\"), 0);
     startListing(env, QStringLiteral("File"), QStringLiteral("File"));
     env.run.cancel = false;
     if (env.search.fileOption == FileOption::optFileType)
@@ -223,6 +217,19 @@ int fcnFindFreeDrive(ReportEnv& env) {
     env.host.message(QStringLiteral(
         "There are no free drive letters, please release a drive and try again."));
     return 99;
+}
+
+int fcnMapDriveToVolume(ReportEnv& env) {
+    const int drive = fcnFindFreeDrive(env);
+    if (drive == 99) {
+        env.run.cancel = true;
+        return drive;
+    }
+    NWCONN_HANDLE connection = 0;
+    env.client.NWAttachToFileServer(env.search.cmbServer.text, 0, connection);
+    env.client.NWSetDriveBase(std::uint16_t(drive), connection, 0, env.search.cmbVolumeList.text + QStringLiteral(":\\"),
+                              0);
+    return drive;
 }
 
 double fcnSumColumn(const ResultGrid& grid, int col) {

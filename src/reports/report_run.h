@@ -12,5 +12,9 @@ void btnShowUsage_Click(ReportEnv& env);
 // the user that none is free.
 int fcnFindFreeDrive(ReportEnv& env);
 
+// Maps the highest free drive to the root of the chosen volume for the
+// length of a listing; 99, with the cancel flag set, when no drive is free.
+int fcnMapDriveToVolume(ReportEnv& env);
+
 // Sum of the numeric cells of a column over the result rows.
 double fcnSumColumn(const ResultGrid& grid, int col);

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "deep_tree.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -34,10 +36,6 @@ void writeFile(const QString& path, qsizetype bytes = 0) {
     file.write(QByteArray(bytes, 'x'));
 }
 
-int openFdCount() {
-    QDir fds(QStringLiteral("/proc/self/fd"));
-    return int(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
-}
 
 QByteArray joined(const QList<QByteArray>& names) {
     return names.join(',');
@@ -448,76 +446,16 @@ TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
 
 namespace {
 
-// levels nested "d" directories, every tenth beside a directory "l" holding a
-// file: far deeper than PATH_MAX.
-constexpr int leafEvery = 10;
 
-void buildDeepTree(const QByteArray& root, int levels) {
-    int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int i = 0; i < levels && fd >= 0; ++i) {
-        if (i % leafEvery == 0) {
-            ::mkdirat(fd, "l", 0755);
-            ::close(::openat(fd, "l/f", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
-        }
-        ::mkdirat(fd, "d", 0755);
-        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = next;
-    }
-    if (fd >= 0)
-        ::close(fd);
-}
 
-std::vector<std::string> namesIn(int fd) {
-    std::vector<std::string> names;
-    DIR* d = ::fdopendir(::dup(fd));
-    if (!d)
-        return names;
-    ::rewinddir(d);
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(d);
-    return names;
-}
 
-// QTemporaryDir cannot remove what lies deeper than PATH_MAX: lift every
-// subdirectory's subdirectories up into root until nothing is nested.
-void removeDeepTree(const QByteArray& root) {
-    const int top = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int lifted = 0;
-    for (bool nested = true; top >= 0 && nested;) {
-        nested = false;
-        for (const std::string& name : namesIn(top)) {
-            const int sub =
-                ::openat(top, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
-                ::unlinkat(top, name.c_str(), 0);
-                continue;
-            }
-            for (const std::string& inner : namesIn(sub)) {
-                if (::unlinkat(sub, inner.c_str(), 0) == 0)
-                    continue;
-                const std::string up = "lifted" + std::to_string(lifted++);
-                ::renameat(sub, inner.c_str(), top, up.c_str());
-                nested = true;
-            }
-            ::close(sub);
-            ::unlinkat(top, name.c_str(), AT_REMOVEDIR);
-        }
-    }
-    if (top >= 0)
-        ::close(top);
-}
 
 } // namespace
 
 TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
     constexpr int levels = 5000;
-    buildDeepTree(rootPath(), levels);
-    const int before = openFdCount();
+    DeepTree::build(rootPath(), levels);
+    const int before = DeepTree::openFdCount();
     int mostOpen = before;
     int directories = 0;
     int files = 0;
@@ -525,8 +463,8 @@ TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
     // Pre-order: the whole "d" chain first, then each "l" after its parent's
     // "d" subtree, so from the deepest one up.
     auto expectedPath = [](int index) {
-        const int chain = index <= levels ? index : (levels - 1) / leafEvery * leafEvery
-                - (index - levels - 1) * leafEvery;
+        const int chain = index <= levels ? index : (levels - 1) / DeepTree::kLeafEvery * DeepTree::kLeafEvery
+                - (index - levels - 1) * DeepTree::kLeafEvery;
         QByteArray path = QByteArray("d/").repeated(chain);
         if (index > levels)
             return path + 'l';
@@ -540,18 +478,18 @@ TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
                 ++outOfOrder;
             files += int(dir->files.size());
             if (++directories % 200 == 0)
-                mostOpen = std::max(mostOpen, openFdCount());
+                mostOpen = std::max(mostOpen, DeepTree::openFdCount());
         }
         EXPECT_EQ(walk.skipped(), 0u);
     }
-    removeDeepTree(rootPath());
+    DeepTree::remove(rootPath());
 
-    constexpr int leaves = levels / leafEvery;
+    constexpr int leaves = levels / DeepTree::kLeafEvery;
     EXPECT_EQ(directories, levels + leaves + 1);
     EXPECT_EQ(files, leaves);
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_LT(mostOpen - before, 64);
-    EXPECT_EQ(openFdCount(), before);
+    EXPECT_EQ(DeepTree::openFdCount(), before);
 }
 
 // Stopping -------------------------------------------------------------------------
@@ -597,7 +535,7 @@ TEST_F(Walk, CancelFromPollEndsAWaitingCall) {
 TEST_F(Walk, DestroyingTheWalkEarlyStopsItsWorkers) {
     int directories = 1;
     buildTree(root(), 3, 6, 4, directories);
-    const int before = openFdCount();
+    const int before = DeepTree::openFdCount();
     {
         OrderedWalk untouched(rootPath(), withThreads(2));
     }
@@ -607,5 +545,5 @@ TEST_F(Walk, DestroyingTheWalkEarlyStopsItsWorkers) {
         ASSERT_TRUE(started.next(cancel).has_value());
     }
     // Every directory the workers held open is closed with them.
-    EXPECT_EQ(openFdCount(), before);
+    EXPECT_EQ(DeepTree::openFdCount(), before);
 }

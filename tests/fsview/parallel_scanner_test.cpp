@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "deep_tree.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -40,10 +42,6 @@ struct stat lstatOf(const QString& path) {
     return st;
 }
 
-int openFdCount() {
-    QDir fds(QStringLiteral("/proc/self/fd"));
-    return int(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
-}
 
 struct Visit {
     dev_t device;
@@ -252,97 +250,37 @@ TEST_F(Scanner, NestedMountIsNeitherVisitedNorEntered) {
 
 namespace {
 
-// levels nested "d" directories, every tenth beside a directory "l" holding a
-// file: far deeper than PATH_MAX, and work is left behind on the way down.
-constexpr int leafEvery = 10;
 
-void buildDeepTree(const QByteArray& root, int levels) {
-    int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int i = 0; i < levels && fd >= 0; ++i) {
-        if (i % leafEvery == 0) {
-            ::mkdirat(fd, "l", 0755);
-            ::close(::openat(fd, "l/f", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
-        }
-        ::mkdirat(fd, "d", 0755);
-        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = next;
-    }
-    if (fd >= 0)
-        ::close(fd);
-}
 
-std::vector<std::string> namesIn(int fd) {
-    std::vector<std::string> names;
-    DIR* d = ::fdopendir(::dup(fd));
-    if (!d)
-        return names;
-    ::rewinddir(d); // the duplicate shares its offset with fd, left at the end by the last listing
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(d);
-    return names;
-}
 
-// QTemporaryDir cannot remove what lies deeper than PATH_MAX: lift every
-// subdirectory's subdirectories up into root until nothing is nested.
-void removeDeepTree(const QByteArray& root) {
-    const int top = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int lifted = 0;
-    for (bool nested = true; top >= 0 && nested;) {
-        nested = false;
-        for (const std::string& name : namesIn(top)) {
-            const int sub =
-                ::openat(top, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
-                ::unlinkat(top, name.c_str(), 0);
-                continue;
-            }
-            for (const std::string& inner : namesIn(sub)) {
-                if (::unlinkat(sub, inner.c_str(), 0) == 0)
-                    continue;
-                const std::string up = "lifted" + std::to_string(lifted++);
-                ::renameat(sub, inner.c_str(), top, up.c_str());
-                nested = true;
-            }
-            ::close(sub);
-            ::unlinkat(top, name.c_str(), AT_REMOVEDIR);
-        }
-    }
-    if (top >= 0)
-        ::close(top);
-}
 
 } // namespace
 
 TEST_F(Scanner, TreeFiveThousandLevelsDeepWithFewDescriptors) {
     constexpr int levels = 5000;
-    buildDeepTree(native(root()), levels);
-    const int before = openFdCount();
+    DeepTree::build(native(root()), levels);
+    const int before = DeepTree::openFdCount();
     std::atomic<int> mostOpen{0};
     std::atomic<std::uint64_t> seen{0};
     const ParallelScanner::Visitor countFds = [&](int, const struct stat&) {
         if (++seen % 200 != 0)
             return;
-        const int now = openFdCount();
+        const int now = DeepTree::openFdCount();
         for (int most = mostOpen; now > most && !mostOpen.compare_exchange_weak(most, now);) {
         }
     };
     const ParallelScanner::Totals totals =
         ParallelScanner({.threads = 2}).walk(native(root()), countFds, cancel);
-    removeDeepTree(native(root()));
+    DeepTree::remove(native(root()));
 
-    constexpr std::uint64_t leaves = levels / leafEvery;
+    constexpr std::uint64_t leaves = levels / DeepTree::kLeafEvery;
     EXPECT_EQ(totals.directories, levels + leaves + 1);
     EXPECT_EQ(totals.entries, levels + 2 * leaves + 1);
     EXPECT_EQ(totals.skipped, 0u);
     EXPECT_FALSE(totals.cancelled);
     // Bounded by the workers, not the depth; and nothing is left open.
     EXPECT_LT(mostOpen.load() - before, 64);
-    EXPECT_EQ(openFdCount(), before);
+    EXPECT_EQ(DeepTree::openFdCount(), before);
 }
 
 // What cannot be read -----------------------------------------------------------
