@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "deep_tree.h"
+#include "tree_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +27,10 @@
 
 namespace {
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
+using TreeBuilder::native;
 
 void writeFile(const QString& path, qsizetype bytes = 0) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(QByteArray(bytes, 'x'));
+    ASSERT_TRUE(TreeBuilder::dense(path, bytes)) << path.toStdString();
 }
 
 

@@ -22,6 +22,16 @@ inline void file(const QString& path, qint64 size) {
     f.resize(size);
 }
 
+// A file of the given size holding real bytes, in an existing folder.
+inline bool dense(const QString& path, qsizetype size = 0) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(QByteArray(size, 'x')) == size;
+}
+
+inline QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
 inline void dir(const QString& path) {
     QDir().mkpath(path);
 }
