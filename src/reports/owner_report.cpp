@@ -53,6 +53,9 @@ VolumeTarget beginOwnerReport(ReportEnv& env, const QString& volumePath) {
 }
 
 void addSpecialOwners(ReportEnv& env, const VolumeTarget& target) {
+    // The first figure may walk the whole volume: say what is going on.
+    env.host.setStatus(QStringLiteral("Gathering stats for ") + env.search.cmbServer.text + QLatin1Char('/') +
+                       env.search.cmbVolumeList.text + QLatin1Char(':'));
     const std::uint64_t supervisor = inUseOfName(env, target, QStringLiteral("[Supervisor]"));
     if (supervisor >= 1)
         addOwnerRow(env, QStringLiteral("[Supervisor]"), CellFormat::padLeft(megabytes(supervisor)));

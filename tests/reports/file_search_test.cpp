@@ -1,5 +1,6 @@
 #include "report_fixture.h"
 #include "tree_builder.h"
+#include "unprivileged_run.h"
 
 #include "reports/file_search.h"
 #include "reports/grid_layouts.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -172,4 +174,26 @@ TEST_F(DateSearch, AccessDateBasis) {
     EXPECT_EQ(f->grid.cell(0, 4), "Access Date");
     EXPECT_EQ(f->grid.cell(1, 4), "1/10/2011");
     EXPECT_EQ(f->grid.cell(1, 1), QString::number(QDate(1990, 1, 1).daysTo(QDate(2011, 1, 10))));
+}
+
+TEST_F(FileSearch, AFileThatCannotBeReadEndsOnlyItsDirectorysListing) {
+    TreeBuilder::file(root + "/docs/a/x.txt", 1);
+    TreeBuilder::file(root + "/docs/b/y.txt", 1);
+    TreeBuilder::file(root + "/docs/b/z.txt", 1);
+    TreeBuilder::file(root + "/docs/c/w.txt", 1);
+    // b can be listed but its files not looked at, as when they vanish between scan and read.
+    for (const QString& d : {builder.dir(), root, root + "/docs", root + "/docs/a", root + "/docs/c"})
+        ::chmod(QFile::encodeName(d).constData(), 0755);
+    ::chmod(QFile::encodeName(root + "/docs/b").constData(), 0444);
+    start(ReportKind::File, "\\\\FS1\\VOL1\\docs");
+    const UnprivilegedResult result = runUnprivileged([this] {
+        btnShowUsage_Click(f->env);
+        return (cells({1, 2}).join(";") + "#" + QString::number(f->run.unreadableEntries)).toUtf8();
+    });
+    ::chmod(QFile::encodeName(root + "/docs/b").constData(), 0755);
+    if (!result.output)
+        GTEST_SKIP() << result.why.toStdString();
+    const QStringList parts = QString::fromUtf8(*result.output).split('#');
+    EXPECT_EQ(parts[0], "\\\\FS1\\VOL1\\docs\\a|x.txt;\\\\FS1\\VOL1\\docs\\c|w.txt");
+    EXPECT_GE(parts[1].toInt(), 1);
 }
