@@ -1,5 +1,11 @@
 #include "fsview/directory_fd_cache.h"
 
+#include <thread>
+
+#include <algorithm>
+
+#include <sys/resource.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -132,4 +138,22 @@ int DirectoryFdCache::openUp(const Below& below, const ScanDirectory& dir) const
         return fd;
     ::close(fd);
     return -1;
+}
+
+namespace {
+constexpr std::size_t kMostCachedFds = 8;
+}
+
+// Each worker has a directory open, up to two more while it opens one by its
+// ancestors, and its cache; half the limit stays with the rest of the program.
+std::size_t DirectoryFdCache::capacityPerWorker(int threads) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMostCachedFds;
+    const rlim_t perWorker = limit.rlim_cur / 2 / rlim_t(std::max(threads, 1));
+    return std::size_t(std::clamp<rlim_t>(perWorker > 3 ? perWorker - 3 : 1, 1, kMostCachedFds));
+}
+
+int DirectoryFdCache::workerCount(int requested) {
+    return requested > 0 ? requested : std::max(1, int(std::thread::hardware_concurrency()));
 }

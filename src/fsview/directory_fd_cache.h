@@ -20,6 +20,13 @@ public:
     DirectoryFdCache(const DirectoryFdCache&) = delete;
     DirectoryFdCache& operator=(const DirectoryFdCache&) = delete;
 
+    // The cache size each of threads workers may have under this process's
+    // descriptor limit: many workers under a low limit get a smaller cache
+    // rather than failing to open directories.
+    static std::size_t capacityPerWorker(int threads);
+    // Worker threads for a walk: the count asked for, else one per core.
+    static int workerCount(int requested);
+
     // A new descriptor of dir for reading; -1 with errno set when it cannot be
     // opened. The caller checks that it is the directory listed.
     int open(const ScanDirectory& dir);

@@ -1,9 +1,9 @@
 #include "fsview/ordered_walk.h"
 
+#include "fsview/directory_fd_cache.h"
 #include "fsview/ordered_walk_lister.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +18,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds pollInterval(20);
-constexpr std::size_t maxCachedFds = 8;
 
 unsigned char folded(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
@@ -43,18 +42,6 @@ using WalkNodePtr = std::shared_ptr<WalkNode>;
 // Heap order: the earliest in pre-order on top.
 bool laterInPreOrder(const WalkNodePtr& a, const WalkNodePtr& b) {
     return a->key > b->key;
-}
-
-// Each worker has a directory open, up to two more while it opens one by its
-// ancestors, and its cache: many workers under a low descriptor limit get a
-// smaller cache rather than failing to open directories.
-std::size_t fdsPerWorker(int threads) {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return maxCachedFds;
-    const rlim_t forWalks = limit.rlim_cur / 2; // the rest stays with the program
-    const rlim_t perWorker = forWalks / rlim_t(threads);
-    return std::size_t(std::clamp<rlim_t>(perWorker > 3 ? perWorker - 3 : 1, 1, maxCachedFds));
 }
 
 } // namespace
@@ -131,9 +118,7 @@ OrderedWalk::Impl::Impl(QByteArray root, Options options)
       m_batch(std::clamp<std::size_t>(m_lookahead / 4, 1, 16)),
       m_lowWater(m_lookahead - std::max<std::size_t>(1, m_lookahead / 4)),
       m_lastPoll(std::chrono::steady_clock::now()) {
-    const int threads = m_options.threads > 0
-        ? m_options.threads
-        : std::max(1, int(std::thread::hardware_concurrency()));
+    const int threads = DirectoryFdCache::workerCount(m_options.threads);
     auto rootNode = std::make_shared<WalkNode>();
     m_stack.push_back(rootNode);
     // The root alone may be reached through a symbolic link.
@@ -149,7 +134,7 @@ OrderedWalk::Impl::Impl(QByteArray root, Options options)
     }
     rootNode->dir = std::make_shared<const ScanDirectory>(ScanDirectory{nullptr, {}, st.st_dev, st.st_ino});
     m_waiting.push_back(rootNode);
-    const std::size_t cachedFds = fdsPerWorker(threads);
+    const std::size_t cachedFds = DirectoryFdCache::capacityPerWorker(threads);
     for (int i = 0; i < threads; ++i)
         m_threads.emplace_back(&Impl::work, this, st.st_dev, cachedFds);
 }

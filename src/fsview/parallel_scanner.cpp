@@ -1,5 +1,6 @@
 #include "fsview/parallel_scanner.h"
 
+#include "fsview/directory_fd_cache.h"
 #include "fsview/scan_worker.h"
 
 #include <fcntl.h>
@@ -15,11 +16,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds pollInterval(20);
-constexpr std::size_t maxCachedFds = 8;
-
-int defaultThreads() {
-    return std::max(1, int(std::thread::hardware_concurrency()));
-}
 
 // The walk's root, open for as long as the walk runs.
 class RootFd {
@@ -66,19 +62,7 @@ void runWorkers(const std::vector<std::unique_ptr<ScanWorker>>& workers, ScanWor
 } // namespace
 
 ParallelScanner::ParallelScanner(Options options)
-    : m_threads(options.threads > 0 ? options.threads : defaultThreads()) {}
-
-// Each worker has a directory open, up to two more while it opens one by its
-// ancestors, and its cache: many workers under a low descriptor limit get a
-// smaller cache rather than failing to open directories.
-std::size_t ParallelScanner::fdsPerWorker() const {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return maxCachedFds;
-    const rlim_t forWalks = limit.rlim_cur / 2; // the rest stays with the program
-    const rlim_t perWorker = forWalks / rlim_t(m_threads);
-    return std::size_t(std::clamp<rlim_t>(perWorker > 3 ? perWorker - 3 : 1, 1, maxCachedFds));
-}
+    : m_threads(DirectoryFdCache::workerCount(options.threads)) {}
 
 ParallelScanner::Totals ParallelScanner::walk(const QByteArray& root, const Visitor& visit,
                                               const std::atomic<bool>& cancel,
@@ -101,7 +85,7 @@ ParallelScanner::Totals ParallelScanner::walk(const QByteArray& root, const Visi
     const ScanWalk shared{queue, visit, cancel, rootFd.get(), rootStat.st_dev};
     std::vector<std::unique_ptr<ScanWorker>> workers;
     for (int i = 0; i < m_threads; ++i)
-        workers.push_back(std::make_unique<ScanWorker>(i, shared, fdsPerWorker()));
+        workers.push_back(std::make_unique<ScanWorker>(i, shared, DirectoryFdCache::capacityPerWorker(m_threads)));
     runWorkers(workers, queue, cancel, poll);
     for (const std::unique_ptr<ScanWorker>& worker : workers)
         addTotals(totals, worker->totals());

@@ -47,7 +47,5 @@ public:
                 const std::function<void()>& poll = {}) const;
 
 private:
-    std::size_t fdsPerWorker() const;
-
     int m_threads;
 };

@@ -46,10 +46,6 @@ void debugMessage(ReportEnv& env, const QString& text) {
         env.host.message(text);
 }
 
-QString leafOf(const QString& name) {
-    return name.section(QLatin1Char('.'), 0, 0);
-}
-
 QString searchBase(const QString& context) {
     return context == QLatin1String("[Root]") ? context : context + QLatin1Char('.');
 }
@@ -75,7 +71,7 @@ void listContainerObjects(ReportEnv& env, const QString& container, const QStrin
         for (const QString& name : std::as_const(names)) {
             if (env.run.cancelled())
                 return;
-            target.entries.append(leafOf(name));
+            target.entries.append(fcnLeafName(name));
             env.host.pollEvents();
         }
         env.host.pollEvents();
@@ -162,8 +158,8 @@ void subListServers(ReportEnv& env, const SettingsStore& settings, const QString
                                   names) != nw::SUCCESSFUL)
             break;
         for (const QString& name : std::as_const(names)) {
-            s.cmbServer.entries.append(leafOf(name));
-            s.cmbServers.entries.append(leafOf(name));
+            s.cmbServer.entries.append(fcnLeafName(name));
+            s.cmbServers.entries.append(fcnLeafName(name));
         }
     } while (iteration != -1);
 }
@@ -228,7 +224,7 @@ QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& a
     QString value = values.value(0);
     if (value.startsWith(QLatin1String("CN=")))
         value = value.mid(3);
-    return leafOf(value);
+    return fcnLeafName(value);
 }
 
 QString fcnGetFullName(ReportEnv& env, const QString& user) {

@@ -26,6 +26,10 @@ QString fcnTreePathToContext(const QString& path, const QString& treeName) {
     return parts.join(QLatin1Char('.'));
 }
 
+QString fcnLeafName(const QString& dotted) {
+    return dotted.section(QLatin1Char('.'), 0, 0);
+}
+
 QString fcnReverseDottedName(const QString& name) {
     if (!name.contains(QLatin1Char('.')))
         return name;

@@ -14,6 +14,9 @@ QString fcnContextToTreePath(const QString& dotted, const QString& treeName);
 // name) becomes the last part of the result.
 QString fcnTreePathToContext(const QString& path, const QString& treeName);
 
+// The leaf of a dotted name: JSMITH.SALES.ACME -> JSMITH.
+QString fcnLeafName(const QString& dotted);
+
 // A.B.C -> C.B.A; a name without "." is returned unchanged.
 QString fcnReverseDottedName(const QString& name);
 

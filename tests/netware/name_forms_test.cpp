@@ -23,6 +23,12 @@ TEST(TreePathToContext, RoundTripsWithContextToTreePath) {
         EXPECT_EQ(fcnTreePathToContext(fcnContextToTreePath(dotted, "ACME_TREE"), "ACME_TREE"), dotted);
 }
 
+TEST(LeafName, TheFirstPartOfADottedName) {
+    EXPECT_EQ(fcnLeafName("JSMITH.SALES.ACME"), "JSMITH");
+    EXPECT_EQ(fcnLeafName("ACME"), "ACME");
+    EXPECT_EQ(fcnLeafName(""), "");
+}
+
 TEST(ReverseDottedName, ReversesOrKeepsANameWithoutDots) {
     EXPECT_EQ(fcnReverseDottedName("A.B.C"), "C.B.A");
     EXPECT_EQ(fcnReverseDottedName("ACME"), "ACME");

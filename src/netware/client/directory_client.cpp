@@ -1,5 +1,7 @@
 #include "netware/client/directory_client.h"
 
+#include "netware/name_forms.h"
+
 #include "netware/client/object_list_directory.h"
 #include "netware/client/site_loader.h"
 #include "netware/client/system_directory.h"
@@ -10,10 +12,6 @@
 namespace {
 
 constexpr qsizetype kBatchBytes = 4096; // what one client buffer holds
-
-QString leafOf(const QString& name) {
-    return name.section(QLatin1Char('.'), 0, 0);
-}
 
 QString attributeOf(const DirectoryObject& object, const QString& attribute, bool& known) {
     known = true;
@@ -160,7 +158,7 @@ const TreeConfig* DirectoryClient::treeOfServer(const QString& serverName) {
             continue;
         for (const DirectoryObject& server : directory->search({}, DirectoryBackend::Scope::Subtree,
                                                                QStringLiteral("NCP Server"))) {
-            if (leafOf(server.name).compare(serverName, Qt::CaseInsensitive) == 0)
+            if (fcnLeafName(server.name).compare(serverName, Qt::CaseInsensitive) == 0)
                 return &tree;
         }
     }
@@ -255,8 +253,9 @@ NWDSCCODE DirectoryClient::NWDSMapNameToID(NWDSContextHandle context, NWCONN_HAN
     if (object->uid) {
         objectID = objectIdOfUid(*object->uid);
     } else {
-        // Objects that own no files still get an ID, from a range uids do not reach.
-        objectID = 0x80000000u | (qHash(object->name.toUpper()) & 0x7FFFFFFFu);
+        // Objects that own no files still get an ID, from a range uids do not
+        // reach; seed 0 keeps it the same from one run to the next.
+        objectID = 0x80000000u | (qHash(object->name.toUpper(), 0) & 0x7FFFFFFFu);
     }
     return done(nw::SUCCESSFUL);
 }
