@@ -25,6 +25,14 @@ struct RunState {
     double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
     std::uint32_t dsContext = 0; // the run's directory-services context
     std::uint64_t unreadableEntries = 0; // what the run's walks could not read
+    // How far the run's walk has come, for a progress line: written by the
+    // walking report on its own thread, read between events.
+    struct Progress {
+        std::uint64_t directories = 0;
+        std::uint64_t files = 0;
+        std::uint64_t bytes = 0;
+        QString directory; // the directory being listed, as the rows show it
+    } progress;
 
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };
