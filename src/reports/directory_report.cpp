@@ -1,9 +1,12 @@
 #include "reports/directory_report.h"
 
-#include "fsview/folder_size.h"
 #include "fsview/ordered_walk.h"
+#include "fsview/subtree_bytes.h"
 #include "reports/cell_format.h"
+#include "reports/directory_trail.h"
 #include "reports/report_run.h"
+#include "reports/start_directory.h"
+#include "reports/walk_progress.h"
 
 namespace {
 
@@ -33,49 +36,85 @@ ParsedPath parsePath(ReportEnv& env, const QString& netWarePath) {
     return p;
 }
 
-NWDIR_HANDLE allocateHandle(ReportEnv& env, const ParsedPath& p) {
-    NWDIR_HANDLE handle = 0;
-    const QString path = p.volume + p.directory;
-    if (env.client.NWAllocTempNSDirHandle2(p.connection, 0, path, 4, handle, 4) != nw::SUCCESSFUL)
-        env.client.NWAllocTempNSDirHandle2(p.connection, 0, path, 0, handle, 0);
-    return handle;
+QString volumePathOf(const ParsedPath& p) {
+    return QStringLiteral("\\\\") + p.server + QLatin1Char('\\') + p.volume.chopped(1) + QLatin1Char('\\') +
+           p.directory;
 }
 
 void keepRowInView(ReportEnv& env) {
     env.grid.TopRow = fcnGridTopRow(kGridHeight, kRowHeight, env.grid.rows(), env.grid.TopRow);
 }
 
-// Measures one immediate sub-directory into its row; a cancel removes the row.
-void measureSubdirectory(ReportEnv& env, const QString& path) {
-    const qsizetype row = env.grid.addRow({QStringLiteral("0"), path, QStringLiteral("Calculating..")});
-    env.host.pollEvents();
-    keepRowInView(env);
-    env.host.pollEvents();
-    env.host.setStatus(QStringLiteral("Gathering Information for ") + path);
-    const VolumeView::Resolved folder = env.volumes.resolve(path);
-    std::optional<std::uint64_t> bytes;
-    if (folder.ok() && !env.run.cancelled())
-        bytes = FolderSize::of(folder.path, env.run.cancel, [&env] { env.host.pollEvents(); });
-    if (env.run.cancelled()) {
-        env.grid.setCell(row, 2, QStringLiteral("Cancelled"));
-        env.grid.removeRow(row);
-        return;
+OrderedWalk::Options sizesOnly() {
+    OrderedWalk::Options options;
+    // Only each directory's sums are wanted: no file needs to reach this thread.
+    options.fileFilter = [](const WalkedFile&) { return false; };
+    return options;
+}
+
+// The rows of the immediate subdirectories: one walk of the start
+// directory, each row summing the subtree of one subdirectory, measured
+// while the walk is inside it.
+class ImmediateRows {
+public:
+    explicit ImmediateRows(ReportEnv& env) : m_env(env) {}
+
+    void begin(const QString& path) {
+        m_row = m_env.grid.addRow({QStringLiteral("0"), path, QStringLiteral("Calculating..")});
+        m_env.host.pollEvents();
+        keepRowInView(m_env);
+        m_env.host.pollEvents();
+        m_env.host.setStatus(QStringLiteral("Gathering Information for ") + path);
+        m_sum.clear();
     }
-    const double megabytes = double(bytes.value_or(0)) / kMegabyte + 0.005;
-    env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes, QStringLiteral("###,###,##0.00"))));
-    ++env.run.rowCounter;
-    env.host.pollEvents();
-}
+    void add(const WalkedDirectory& directory) { m_sum.add(directory); }
+    void finish() {
+        if (m_row < 0)
+            return;
+        const double megabytes = double(m_sum.bytes()) / kMegabyte;
+        m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(
+                                         megabytes + 0.005, QStringLiteral("###,###,##0.00"))));
+        m_env.run.sizeTotal += megabytes;
+        ++m_env.run.rowCounter;
+        m_row = -1;
+        m_env.host.pollEvents();
+    }
+    // A cancel removes the row being measured; rows measured stay.
+    void cancel() {
+        if (m_row < 0)
+            return;
+        m_env.grid.setCell(m_row, 2, QStringLiteral("Cancelled"));
+        m_env.grid.removeRow(m_row);
+        m_row = -1;
+    }
 
-QString displayName(const QByteArray& bytes) {
-    return QString::fromUtf8(bytes);
-}
+private:
+    ReportEnv& m_env;
+    qsizetype m_row = -1;
+    SubtreeBytes m_sum;
+};
 
-QString pathBelow(const QString& start, const QByteArray& relativePath) {
-    if (relativePath.isEmpty())
-        return start;
-    const QString separator = start.endsWith(QLatin1Char('\\')) ? QString() : QStringLiteral("\\");
-    return start + separator + displayName(relativePath).replace(QLatin1Char('/'), QLatin1Char('\\'));
+void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
+    OrderedWalk walk(start.fd.release(), sizesOnly());
+    DirectoryTrail trail(start.display);
+    ImmediateRows rows(env);
+    const auto poll = [&env] { env.host.pollEvents(); };
+    while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
+        const QString& path = trail.enter(*directory);
+        countWalked(env.run.progress, *directory, path);
+        if (directory->depth == 0)
+            continue; // the start's own files are in no row
+        if (directory->depth == 1) {
+            rows.finish();
+            rows.begin(path);
+        }
+        rows.add(*directory);
+    }
+    if (env.run.cancelled())
+        rows.cancel();
+    else
+        rows.finish();
+    env.run.unreadableEntries += walk.skipped();
 }
 
 void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& directory) {
@@ -83,10 +122,10 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     const qsizetype row = env.grid.addRow({QString(), path, QStringLiteral("Calculating...")});
     env.host.pollEvents();
     keepRowInView(env);
-    const double bytes = double(directory.fileBytes);
-    env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(bytes / kMegabyte,
+    const double megabytes = double(directory.fileBytes) / kMegabyte;
+    env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
                                                                             QStringLiteral("###,###,###,##0.00"))));
-    env.run.sizeTotal += bytes / kMegabyte;
+    env.run.sizeTotal += megabytes;
     ++env.run.rowCounter;
 }
 
@@ -100,38 +139,25 @@ void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
     const ParsedPath p = parsePath(env, netWarePath);
     if (env.client.lastResult() != nw::SUCCESSFUL)
         env.host.message(QStringLiteral("Parse Path result: ") + QString::number(env.client.lastResult()));
-    const NWDIR_HANDLE handle = allocateHandle(env, p);
-    SEARCH_SEQUENCE sequence;
-    NW_ENTRY_INFO entry;
-    const QString base = QStringLiteral("\\\\") + p.server + QLatin1Char('\\') + p.volume.chopped(1) +
-                         QLatin1Char('\\') + p.directory;
-    while (!env.run.cancelled()) {
-        const std::uint8_t nameSpace = env.client.NWIsLNSSupportedOnVolume(p.connection, handle, QString()) ? 4 : 0;
-        if (env.client.NWScanNSEntryInfo(p.connection, handle, nameSpace, 0xB7, sequence, QStringLiteral("*"),
-                                         0x000D, entry) != nw::SUCCESSFUL)
-            break;
-        measureSubdirectory(env, base + displayName(entry.name));
-    }
+    VolumeView::Opened start = StartDirectory::open(env, volumePathOf(p), false);
+    if (start.ok())
+        measureImmediateSubdirectories(env, start);
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
-    env.client.NWDeallocateDirectoryHandle(p.connection, handle);
     env.host.pollEvents();
 }
 
 void subListDirs(ReportEnv& env, const QString& startDirectory) {
     env.host.setBusy(true);
-    const VolumeView::Resolved start = env.volumes.resolve(startDirectory);
-    if (!start.ok()) {
-        env.host.message(QStringLiteral("Unable to access ") + startDirectory + QStringLiteral(": ") + start.error);
-        env.run.cancel = true;
+    VolumeView::Opened start = StartDirectory::open(env, startDirectory, false);
+    if (!start.ok())
         return;
-    }
-    OrderedWalk::Options options;
-    // Only each directory's total is wanted: no file needs to reach this thread.
-    options.fileFilter = [](const WalkedFile&) { return false; };
-    OrderedWalk walk(start.path, options);
+    OrderedWalk walk(start.fd.release(), sizesOnly());
+    DirectoryTrail trail(start.display);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
-        addOwnFilesRow(env, pathBelow(startDirectory, directory->relativePath), *directory);
+        const QString& path = trail.enter(*directory);
+        countWalked(env.run.progress, *directory, path);
+        addOwnFilesRow(env, path, *directory);
         env.host.pollEvents();
     }
     env.run.unreadableEntries += walk.skipped();

@@ -125,11 +125,11 @@ void runDirectory(ReportEnv& env) {
         else
             subListDirs(env, env.search.lblDirectory);
     }
-    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
+    // The exact sizes: the cells are rounded, immediate ones even up.
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), env.run.sizeTotal);
 }
 
-void fileTotals(ReportEnv& env, int sizeColumn) {
-    env.run.sizeTotal = fcnSumColumn(env.grid, sizeColumn);
+void fileTotals(ReportEnv& env) {
     env.view.lblGraphStats = totalsLine(count(env.grid, "###,##0"), env.run.sizeTotal / 1048576.0);
 }
 
@@ -143,7 +143,7 @@ void runFile(ReportEnv& env) {
         env.run.patternInUse = env.search.txtFileType;
     subListDirsAndFiles(env, env.search.lblDirectory, QString());
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
-    fileTotals(env, 4);
+    fileTotals(env);
 }
 
 void runDate(ReportEnv& env) {
@@ -154,7 +154,7 @@ void runDate(ReportEnv& env) {
     env.run.rowCounter = 1;
     env.run.cancel = false;
     subListDirsAndFiles(env, env.search.lblDirectory, QString());
-    fileTotals(env, 6);
+    fileTotals(env);
 }
 
 void dispatch(ReportEnv& env) {

@@ -216,23 +216,23 @@ protected:
 
 TEST_F(SyntaxExamples, DirectoryImmediateSubDirectories) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/IMMSUBS", "/HEADINGS"}),
-              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.01",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.01"}));
+              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.01",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.01"}));
 }
 
 TEST_F(SyntaxExamples, DirectoryAllSubDirectories) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/ALLSUBS"}),
-              (QStringList{"MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,0.00",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.00",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.00"}));
+              (QStringList{"MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory,0.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.00"}));
 }
 
 TEST_F(SyntaxExamples, FilePattern) {
     const QStringList r = rows({"/T=MyTree", "/F=FILE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/PATTERN=*", "/HEADINGS"});
     ASSERT_EQ(r.size(), 4);
     EXPECT_EQ(r[0], "Server,Volume,Directory,File,Owner,Size,Date,Time");
-    EXPECT_TRUE(r[1].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,top.txt,"));
-    EXPECT_TRUE(r[2].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,a.log,"));
+    EXPECT_TRUE(r[1].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory,top.txt,"));
+    EXPECT_TRUE(r[2].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,a.log,"));
     EXPECT_TRUE(r[2].contains(",1048576,"));
 }
 
