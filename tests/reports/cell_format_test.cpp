@@ -81,23 +81,24 @@ TEST(IsNumber, CommaDecimalLocaleSwapsTheSeparators) {
     EXPECT_FALSE(isNumber("1,000.5"));
 }
 
-TEST(PlainFigure, NoSeparatorsTwoDecimalsOnlyWhereTheCellHadThem) {
-    EXPECT_EQ(plainFigure("       3,906.25"), "3906.25");
-    EXPECT_EQ(plainFigure("      2,097,152"), "2097152");
-    EXPECT_EQ(plainFigure("12.5"), "12.50");
-    EXPECT_EQ(plainFigure("  N/A "), "N/A");
-    EXPECT_EQ(plainFigure("Unavailable"), "Unavailable");
-    EXPECT_EQ(plainFigure(" 25%"), "25%");
-}
-
-TEST(PlainFigure, CommaDecimalLocaleKeepsItsDecimalComma) {
-    const ScopedLocale german(ScopedLocale::german());
-    EXPECT_EQ(plainFigure("       3.906,25"), "3906,25");
-    EXPECT_EQ(plainFigure("      2.097.152"), "2097152");
-    EXPECT_EQ(plainFigure("           1,50"), "1,50");
-    EXPECT_EQ(plainFigure("12,5"), "12,50");
-    EXPECT_EQ(plainFigure("02.02.2022"), "02.02.2022");
-    EXPECT_EQ(plainFigure(" 25%"), "25%");
+TEST(PlainFigure, NoSeparatorsTwoDecimalsOnlyWhereTheCellHadThemInTheLocalesForm) {
+    struct Case {
+        QLocale locale;
+        const char* cell;
+        const char* written;
+    };
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale de = ScopedLocale::german();
+    const Case cases[] = {
+        {us, "       3,906.25", "3906.25"}, {us, "      2,097,152", "2097152"}, {us, "12.5", "12.50"},
+        {us, "  N/A ", "N/A"},             {us, "Unavailable", "Unavailable"}, {us, " 25%", "25%"},
+        {de, "       3.906,25", "3906,25"}, {de, "      2.097.152", "2097152"}, {de, "           1,50", "1,50"},
+        {de, "12,5", "12,50"},             {de, "02.02.2022", "02.02.2022"},  {de, " 25%", "25%"},
+    };
+    for (const Case& c : cases) {
+        const ScopedLocale locale(c.locale);
+        EXPECT_EQ(plainFigure(c.cell), c.written) << c.locale.name().toStdString() << " \"" << c.cell << '"';
+    }
 }
 
 TEST(Dates, ShortDateHasAFourDigitYear) {
