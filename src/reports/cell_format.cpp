@@ -65,7 +65,7 @@ NumericDateFields numericDateFields(const QString& format) {
 // keeps 2/29/00 the leap day of 2000.
 QString withCentury(const QString& text, const QString& format) {
     const NumericDateFields fields = numericDateFields(format);
-    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    const QRegularExpression digits(QStringLiteral("\\d+"));
     QList<QRegularExpressionMatch> runs;
     for (QRegularExpressionMatchIterator it = digits.globalMatch(text); it.hasNext();)
         runs.append(it.next());
