@@ -89,7 +89,7 @@ QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFil
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
                 CellFormat::shortDate(date), owner, sizeCell(file.size)};
     }
-    const QDateTime modified = QDateTime::fromSecsSinceEpoch(file.mtime);
+    const QDateTime modified = CellFormat::localDateTime(file.mtime);
     const QString key = QString::number(fcnDaysSince1990(modified.date()));
     const QString date = CellFormat::shortDate(modified.date());
     const QString time = CellFormat::mediumTime(modified.time());

@@ -1,6 +1,7 @@
 #include "reports/results_file.h"
 
 #include "reports/cell_format.h"
+#include "reports/figure_columns.h"
 #include "reports/report_env.h"
 
 #include <QFile>
@@ -55,19 +56,16 @@ QString outputName(const AppState& app) {
 
 } // namespace
 
-QString convertCell(const QString& text) {
-    const std::optional<double> value = CellFormat::numberValue(text);
-    if (!value)
-        return text.trimmed();
-    return CellFormat::formatNumber(*value, text.contains(QLatin1Char('.')) ? QStringLiteral("########0.00")
-                                                                           : QStringLiteral("########0"));
+QString convertCell(const QString& heading, const QString& text) {
+    return FigureColumns::isFigure(heading) ? CellFormat::plainFigure(text) : text.trimmed();
 }
 
 QStringList rowFields(const ResultGrid& grid, qsizetype row) {
     QStringList fields;
     for (int col = 0; col < grid.cols(); ++col) {
-        if (!grid.cell(0, col).isEmpty())
-            fields.append(convertCell(grid.cell(row, col)));
+        const QString heading = grid.cell(0, col);
+        if (!heading.isEmpty())
+            fields.append(convertCell(heading, grid.cell(row, col)));
     }
     return fields;
 }

@@ -13,9 +13,9 @@ struct ReportEnv;
 // file of a command-line run.
 namespace ResultsFile {
 
-// A numeric cell without thousands separators ("########0.00" when it holds a
-// point, else "########0"); any other cell trimmed.
-QString convertCell(const QString& text);
+// A cell of a figure column (FigureColumns) as a plain number
+// (CellFormat::plainFigure); any other cell trimmed.
+QString convertCell(const QString& heading, const QString& text);
 
 // The converted cells of a row, for the columns that have a heading.
 QStringList rowFields(const ResultGrid& grid, qsizetype row);

@@ -1,7 +1,10 @@
 #include "report_fixture.h"
+#include "scoped_locale.h"
 #include "text_files.h"
+#include "tree_builder.h"
 
 #include "reports/grid_layouts.h"
+#include "reports/report_run.h"
 #include "reports/results_file.h"
 
 #include <QFile>
@@ -23,15 +26,57 @@ ResultGrid volumesGrid() {
     return grid;
 }
 
+ResultGrid fileGrid() {
+    ResultGrid grid;
+    subInitializeGrid(grid, "File");
+    grid.addRow({"11720", "\\\\FS1\\VOL1\\2022", "007", "42", "      2,097,152", "2/2/2022", "12:00 PM"});
+    grid.addRow({"11720", "\\\\FS1\\VOL1\\1.5", "1,000", "JSMITH", "              1", "2/2/2022", "12:00 PM"});
+    grid.addRow({"11720", "\\\\FS1\\VOL1", " 1.5 ", "12.5", "             12", "2/2/2022", "12:00 PM"});
+    return grid;
+}
+
 } // namespace
 
-TEST(CellConversion, NumbersLoseSeparatorsTextIsTrimmed) {
-    EXPECT_EQ(convertCell("       3,906.25"), "3906.25");
-    EXPECT_EQ(convertCell("1,234,567"), "1234567");
-    EXPECT_EQ(convertCell("12.5"), "12.50");
-    EXPECT_EQ(convertCell("N/A"), "N/A");
-    EXPECT_EQ(convertCell("  Size(MB) "), "Size(MB)");
-    EXPECT_EQ(convertCell(" 25%"), "25%");
+TEST(CellConversion, FigureColumnsLoseSeparatorsOtherColumnsAreOnlyTrimmed) {
+    const std::pair<const char*, const char*> headingAndCell[] = {
+        {"Size(MB)", "       3,906.25"}, {"Size", "1,234,567"}, {"Used Space(MB)", "12.5"}, {"% Free", "N/A"},
+        {"Size(MB)", "  Size(MB) "},       {"% Free", " 25%"},   {"File", "007"},             {"File", " 1,000 "},
+        {"Owner", "1.5"},                  {"Directory", "\\\\FS1\\VOL1\\2022"},  {"Modify Date", "02.02.2022"}};
+    QStringList written;
+    for (const auto& [heading, cell] : headingAndCell)
+        written.append(convertCell(heading, cell));
+    EXPECT_EQ(written, (QStringList{"3906.25", "1234567", "12.50", "N/A", "Size(MB)", "25%", "007", "1,000", "1.5",
+                                    "\\\\FS1\\VOL1\\2022", "02.02.2022"}));
+}
+
+TEST(CellConversion, NamesThatLookLikeNumbersKeepTheirForm) {
+    const ResultGrid grid = fileGrid();
+    EXPECT_EQ(rowFields(grid, 1),
+              (QStringList{"\\\\FS1\\VOL1\\2022", "007", "42", "2097152", "2/2/2022", "12:00 PM"}));
+    EXPECT_EQ(rowFields(grid, 2),
+              (QStringList{"\\\\FS1\\VOL1\\1.5", "1,000", "JSMITH", "1", "2/2/2022", "12:00 PM"}));
+    EXPECT_EQ(rowFields(grid, 3), (QStringList{"\\\\FS1\\VOL1", "1.5", "12.5", "12", "2/2/2022", "12:00 PM"}));
+}
+
+TEST(CellConversion, CommaDecimalLocaleFigures) {
+    const ScopedLocale german(ScopedLocale::german());
+    ResultGrid volumes;
+    subInitializeGrid(volumes, "Volumes");
+    volumes.addRow({"3906,25", "976,5625", "2929,6875", "\\\\FS1\\SYS", "       3.906,25", "       2.929,69",
+                    "           0,00", "           0,00", "         976,56", " 25%"});
+    EXPECT_EQ(rowFields(volumes, 1),
+              (QStringList{"\\\\FS1\\SYS", "3906,25", "2929,69", "0,00", "0,00", "976,56", "25%"}));
+    ResultGrid owners;
+    subInitializeGrid(owners, "Owner");
+    owners.addRow({"", "JSMITH", "           1,50"});
+    owners.addRow({"", "1.234", "       1.234,50"});
+    EXPECT_EQ(rowFields(owners, 1), (QStringList{"JSMITH", "1,50"}));
+    EXPECT_EQ(rowFields(owners, 2), (QStringList{"1.234", "1234,50"}));
+    ResultGrid files;
+    subInitializeGrid(files, "File");
+    files.addRow({"11720", "\\\\FS1\\VOL1", "1,5", "ADMIN", "      2.097.152", "02.02.2022", "12:00 PM"});
+    EXPECT_EQ(rowFields(files, 1),
+              (QStringList{"\\\\FS1\\VOL1", "1,5", "ADMIN", "2097152", "02.02.2022", "12:00 PM"}));
 }
 
 TEST(CellConversion, HiddenColumnsAreNeverWritten) {
@@ -143,6 +188,40 @@ TEST_F(CommandLineOutput, UnwritableFileIsReported) {
     f.app.outputFilePath = dir.path() + "/missing-dir/out.csv";
     const QString error = writeCommandLineOutput(f.env);
     EXPECT_TRUE(error.startsWith("Cannot open " + f.app.outputFilePath)) << error.toStdString();
+}
+
+// A File run over real files in a comma-decimal locale, written as a
+// command-line run writes it.
+TEST_F(CommandLineOutput, FileRunInACommaDecimalLocale) {
+    const ScopedLocale german(ScopedLocale::german());
+    SiteBuilder builder;
+    builder.tree("ACME_TREE").server("FS1", {"VOL1"});
+    const QString root = QFile::decodeName(builder.rootOf("FS1", "VOL1"));
+    for (const QString name : {"007", "1,000", "1.5"}) {
+        TreeBuilder::file(root + "/docs/" + name, 2097152);
+        TreeBuilder::times(root + "/docs/" + name, QDate(2022, 2, 2), QDate(2022, 2, 2));
+    }
+    ReportFixture run(builder.site());
+    run.app.commandLineMode = true;
+    run.app.outputFilePath = dir.path() + "/files.csv";
+    run.app.saveFileDelimiter = ";";
+    run.search.tabSearch = ReportKind::File;
+    run.search.cmbServer.showOrAdd("FS1");
+    run.search.cmbVolumeList.showOrAdd("VOL1");
+    run.search.lblDirectory = "\\\\FS1\\VOL1\\docs";
+    run.search.txtFileType = "*";
+    btnShowUsage_Click(run.env);
+    ASSERT_EQ(run.grid.cell(1, 4).trimmed(), "2.097.152");
+    ASSERT_EQ(writeCommandLineOutput(run.env), "");
+    const QStringList lines = readCrlfLines(run.app.outputFilePath);
+    ASSERT_EQ(lines.size(), 3);
+    QStringList namesSizesDates; // after Run Date, Server, Volume, Directory: File, Owner, Size, Date
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(';');
+        namesSizesDates.append(QStringList{fields.value(4), fields.value(6), fields.value(7)}.join('|'));
+    }
+    EXPECT_EQ(namesSizesDates,
+              (QStringList{"007|2097152|02.02.2022", "1,000|2097152|02.02.2022", "1.5|2097152|02.02.2022"}));
 }
 
 TEST_F(CommandLineOutput, AFullDeviceIsReported) {
