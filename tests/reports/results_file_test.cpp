@@ -5,7 +5,6 @@
 #include "reports/results_file.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -69,85 +68,4 @@ TEST(InteractiveSave, AFileThatCannotBeCreatedEndsCancelled) {
     RecordingHost host;
     EXPECT_FALSE(subSaveResultsFile(grid, "/nonexistent-dir/out.csv", ",", host));
     EXPECT_EQ(host.statuses.last(), "Save Cancelled");
-}
-
-class CommandLineOutput : public ::testing::Test {
-protected:
-    CommandLineOutput() : f(SiteBuilder().site()) {
-        f.app.commandLineMode = true;
-        f.app.outputFilePath = dir.path() + "/volumes.csv";
-        f.search.tabSearch = ReportKind::Volume;
-        f.grid = volumesGrid();
-    }
-    QStringList write() {
-        EXPECT_EQ(writeCommandLineOutput(f.env), "");
-        return readCrlfLines(f.app.outputFilePath);
-    }
-    QTemporaryDir dir;
-    ReportFixture f;
-};
-
-TEST_F(CommandLineOutput, VolumeRunHeadingsStartWithRunDate) {
-    f.app.headings = true;
-    const QStringList lines = write();
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "Run Date,Volume,Size(MB),Used Space(MB),Purgeable(MB),Not Yet Purgeable(MB),"
-                        "Free Space(MB),% Free");
-    const QRegularExpression dated("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M,");
-    EXPECT_TRUE(dated.match(lines[1]).hasMatch()) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].endsWith(",\\\\FS1\\SYS,3906.25,2929.69,0.00,0.00,976.56,25%"));
-    EXPECT_TRUE(lines[2].endsWith(",\\\\FS2\\VOL1,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"));
-}
-
-TEST_F(CommandLineOutput, WithoutHeadingsOnlyResultLines) {
-    const QStringList lines = write();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_FALSE(lines[0].startsWith("Run Date"));
-}
-
-TEST_F(CommandLineOutput, OtherReportsLeadWithServerAndVolume) {
-    f.search.tabSearch = ReportKind::Directory;
-    f.search.cmbServer.showOrAdd("FS1");
-    f.search.cmbVolumeList.showOrAdd("VOL1");
-    subInitializeGrid(f.grid, "Directory");
-    f.grid.addRow({"", "\\\\FS1\\VOL1\\A", "       2.00"});
-    f.app.headings = true;
-    f.app.saveFileDelimiter = "||";
-    const QStringList lines = write();
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0], "Run Date||Server||Volume||Directory||Size(MB)");
-    EXPECT_TRUE(lines[1].endsWith("||FS1||VOL1||\\\\FS1\\VOL1\\A||2.00"));
-    EXPECT_FALSE(lines[1].endsWith("|"));
-}
-
-TEST_F(CommandLineOutput, AppendAddsToTheFileAndReplaceStartsOver) {
-    f.app.headings = true;
-    f.app.append = true;
-    write();
-    const QStringList twice = write();
-    ASSERT_EQ(twice.size(), 6);
-    EXPECT_TRUE(twice[0].startsWith("Run Date,"));
-    EXPECT_TRUE(twice[3].startsWith("Run Date,"));
-    f.app.append = false;
-    EXPECT_EQ(write().size(), 3);
-}
-
-TEST_F(CommandLineOutput, SemicolonDelimiterAndAQuotedCell) {
-    f.app.saveFileDelimiter = ";";
-    f.grid.setCell(1, 3, "\\\\FS1\\A;B");
-    const QStringList lines = write();
-    EXPECT_TRUE(lines[0].contains(";\"\\\\FS1\\A;B\";3906.25;")) << lines[0].toStdString();
-}
-
-TEST_F(CommandLineOutput, UnwritableFileIsReported) {
-    f.app.outputFilePath = dir.path() + "/missing-dir/out.csv";
-    const QString error = writeCommandLineOutput(f.env);
-    EXPECT_TRUE(error.startsWith("Cannot open " + f.app.outputFilePath)) << error.toStdString();
-}
-
-TEST_F(CommandLineOutput, AFullDeviceIsReported) {
-    if (!QFile::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
-    f.app.outputFilePath = "/dev/full";
-    EXPECT_TRUE(writeCommandLineOutput(f.env).startsWith("Cannot write /dev/full"));
 }
