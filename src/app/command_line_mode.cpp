@@ -268,8 +268,10 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         host.message(error);
         return 2;
     }
-    if (host.interrupted()) // stopped while the names were looked up
+    if (host.interrupted()) { // stopped while the names were looked up
+        host.message(QStringLiteral("Stopped before the report started; nothing was written."));
         return 3;
+    }
     btnShowUsage_Click(env);
     const QString outcome = host.lastStatus();
     host.clearLine();

@@ -32,6 +32,17 @@ bool isSpecialFile(const QString& path) {
     return info.exists() && !info.isFile() && !info.isDir();
 }
 
+// The lines of the run's results, each without its line end.
+QStringList outputLines(const ReportEnv& env, bool headings, const QString& delimiter) {
+    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
+    QStringList result;
+    for (qsizetype row = headings ? 0 : 1; row < env.grid.rows(); ++row) {
+        const QStringList fields = leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row);
+        result.append(ResultsFile::joinFields(fields, delimiter));
+    }
+    return result;
+}
+
 } // namespace
 
 CommandLineOutput::CommandLineOutput(Target target, std::FILE* standardOutput)
@@ -49,23 +60,20 @@ QString CommandLineOutput::open() {
     if (toStandardOutput())
         return {};
     const QString& path = m_target.path;
+    std::unique_ptr<QFileDevice> device;
+    QIODevice::OpenMode mode = QIODevice::WriteOnly;
     if (m_target.append) {
         m_created = !QFileInfo::exists(path);
-        auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
-            return QStringLiteral("Cannot open %1: %2").arg(path, file->errorString());
-        m_device = std::move(file);
+        device = std::make_unique<QFile>(path);
+        mode |= QIODevice::Append;
     } else if (isSpecialFile(path)) {
-        auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::WriteOnly))
-            return QStringLiteral("Cannot open %1: %2").arg(path, file->errorString());
-        m_device = std::move(file);
+        device = std::make_unique<QFile>(path);
     } else {
-        auto file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly))
-            return QStringLiteral("Cannot open %1: %2").arg(path, file->errorString());
-        m_device = std::move(file);
+        device = std::make_unique<QSaveFile>(path);
     }
+    if (!device->open(mode))
+        return QStringLiteral("Cannot open %1: %2").arg(path, device->errorString());
+    m_device = std::move(device);
     return {};
 }
 
@@ -114,21 +122,10 @@ void CommandLineOutput::abandon() {
     m_created = false;
 }
 
-QStringList CommandLineOutput::lines(const ReportEnv& env, bool headings, const QString& delimiter) {
-    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
-    QStringList result;
-    for (qsizetype row = headings ? 0 : 1; row < env.grid.rows(); ++row) {
-        const QStringList fields = leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row);
-        result.append(ResultsFile::joinFields(fields, delimiter));
-    }
-    return result;
-}
-
-// host is null for standard output, where a status line would mix with the rows.
 QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, const ReportEnv& env, Host* host) {
     // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they are.
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
-    const QStringList all = lines(env, m_target.headings, m_target.delimiter);
+    const QStringList all = outputLines(env, m_target.headings, m_target.delimiter);
     for (qsizetype i = 0; i < all.size(); ++i) {
         const QByteArray bytes = (terminal ? TerminalText::escaped(all[i]) : all[i]).toUtf8() + kLineEnd;
         if (device.write(bytes) != bytes.size())

@@ -44,10 +44,8 @@ public:
     // Leaves the file as it was before open(): nothing written, nothing created.
     void abandon();
 
-    // The lines of the run's results, each without its line end.
-    static QStringList lines(const ReportEnv& env, bool headings, const QString& delimiter);
-
 private:
+    // host is null for standard output, where a status line would mix with the rows.
     QString writeTo(QFileDevice& device, const QString& name, const ReportEnv& env, Host* host);
     QString finish(QFileDevice& device, const QString& name);
 

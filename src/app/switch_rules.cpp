@@ -104,6 +104,13 @@ void refuseOrphans(const CommandLine& line, ReportKind kind) {
     }
 }
 
+// A path cut in two by " /" shows up as an unknown switch that looks like a path.
+QString pathHint(const QString& name) {
+    if (name.indexOf(QLatin1Char('/'), 1) < 0 && !name.contains(QLatin1Char('\\')))
+        return {};
+    return QStringLiteral(" (a value ends where a blank is followed by /, so a path cannot hold \" /\")");
+}
+
 } // namespace
 
 QString SwitchRules::switchOf(const QString& upperWord) {
@@ -140,8 +147,8 @@ void SwitchRules::checkWords(const CommandLine& line) {
     for (const CommandLine::Word& word : line.switchWords()) {
         const QString name = switchOf(word.upper);
         if (!isKnown(name))
-            throw CommandLineError(QStringLiteral("Unknown switch %1; did you mean %2?")
-                                       .arg(word.typed.left(name.size()), nearest(name)));
+            throw CommandLineError(QStringLiteral("Unknown switch %1; did you mean %2?%3")
+                                       .arg(word.typed.left(name.size()), nearest(name), pathHint(name)));
         if (seen.contains(name))
             throw CommandLineError(QStringLiteral("%1 is given more than once.").arg(name));
         seen.append(name);

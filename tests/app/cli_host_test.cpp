@@ -1,3 +1,5 @@
+#include "temporary_file.h"
+
 #include "app/cli_host.h"
 
 #include <QStringList>
@@ -10,25 +12,10 @@
 
 namespace {
 
-QString contents(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
-        bytes.append(buffer, qsizetype(n));
-    return QString::fromUtf8(bytes);
-}
-
-struct TemporaryFile {
-    std::FILE* file = std::tmpfile();
-    ~TemporaryFile() { std::fclose(file); }
-};
-
 // A host writing to a temporary file that passes for a terminal, or not.
 struct Hosted {
     explicit Hosted(bool terminal, int width = 200) : host(cancel, run, CliHost::Options{out.file, terminal, width}) {}
-    QString text() { return contents(out.file); }
+    QString text() { return out.text(); }
 
     TemporaryFile out; // outlives the host, which clears its line when it goes
     std::atomic<bool> cancel{false};

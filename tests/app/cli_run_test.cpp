@@ -1,6 +1,7 @@
 // Whole command-line runs in this process, where a test can press Ctrl-C at
 // a chosen moment: the real signal, the real host, real files.
 #include "acme_site.h"
+#include "temporary_file.h"
 #include "text_files.h"
 #include "unprivileged_run.h"
 
@@ -16,20 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct TemporaryFile {
-    std::FILE* file = std::tmpfile();
-    ~TemporaryFile() { std::fclose(file); }
-    QString text() const {
-        std::fflush(file);
-        std::rewind(file);
-        QByteArray bytes;
-        char buffer[4096];
-        while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
-            bytes.append(buffer, qsizetype(n));
-        return QString::fromUtf8(bytes);
-    }
-};
 
 // A user who presses Ctrl-C once the grid holds the given number of rows
 // (heading row included); never when it is 0.

@@ -13,13 +13,19 @@
 
 namespace {
 
+// A row of the Volumes layout: its hidden sort keys (never written), the
+// volume path, then the figures as the grid shows them.
+QStringList volumeRow(const QString& path, const QStringList& shown) {
+    return QStringList{"0", "0", "0", path} + shown;
+}
+
+// One volume with its figures and one that could not be reached.
 ResultGrid volumesGrid() {
     ResultGrid grid;
     subInitializeGrid(grid, "Volumes");
-    grid.addRow({"3906.25", "976.5625", "2929.6875", "\\\\FS1\\SYS", "       3,906.25", "       2,929.69",
-                 "           0.00", "           0.00", "         976.56", " 25%"});
-    grid.addRow({"Unavailable", "Unavailable", "Unavailable", "\\\\FS2\\VOL1", "Unavailable", "Unavailable",
-                 "Unavailable", "Unavailable", "Unavailable", "N/A"});
+    grid.addRow(volumeRow("\\\\FS1\\SYS", {"       3,906.25", "       2,929.69", "           0.00", "           0.00",
+                                             "         976.56", " 25%"}));
+    grid.addRow(volumeRow("\\\\FS2\\VOL1", QStringList(5, "Unavailable") + QStringList{"N/A"}));
     return grid;
 }
 
@@ -75,7 +81,7 @@ TEST_F(OutputFile, CommaDecimalLocaleDatesTheRowsItsOwnWay) {
     target.delimiter = ";";
     f.grid = ResultGrid();
     subInitializeGrid(f.grid, "Volumes");
-    f.grid.addRow({"1", "1", "1", "\\\\FS1\\SYS", "       3.906,25", "0", "0", "0", "0", " 25%"});
+    f.grid.addRow(volumeRow("\\\\FS1\\SYS", {"       3.906,25", "0", "0", "0", "0", " 25%"}));
     const QStringList lines = write();
     ASSERT_EQ(lines.size(), 1);
     const QRegularExpression dated("^\\d{2}\\.\\d{2}\\.\\d{4} \\d{2}:\\d{2}:\\d{2}[^;]*;\\\\\\\\FS1\\\\SYS;3906,25;");

@@ -37,6 +37,21 @@ struct Applied {
     QString error;
 };
 
+struct Refusal {
+    const char* args;
+    const char* message;
+};
+
+// Each line, the prefix before it, is refused with a message that starts with
+// the given text, and nothing runs.
+void expectRefused(const QString& prefix, std::initializer_list<Refusal> refusals) {
+    for (const Refusal& r : refusals) {
+        Applied a(prefix + r.args);
+        EXPECT_TRUE(a.error.startsWith(r.message)) << r.args << " -> " << a.error.toStdString();
+        EXPECT_EQ(a.f.grid.rows(), 0) << r.args;
+    }
+}
+
 } // namespace
 
 TEST(SwitchValue, RunsToTheNextBlankSlashAndLosesSurroundingQuotes) {
@@ -276,10 +291,7 @@ TEST(Grammar, OwnerForms) {
 }
 
 TEST(OwnerNames, NamesThatFindNothingAreRefusedWithWhatExists) {
-    const struct {
-        const char* args;
-        const char* message;
-    } cases[] = {
+    expectRefused("/T=ACME_TREE /F=OWNER ", {
         {"/S=FS9 /V=VOL1 /OWNER=ALL+SUB", "There is no server FS9 (servers: FS1, FS2)."},
         {"/S=FS1 /V=VOL7 /OWNER=ALL+SUB", "There is no volume VOL7 on server FS1 (volumes: SYS, VOL1)."},
         {"/S=FS1 /V=VOL1 /C=ACME_TREE\\ACME\\NORTH /OWNER=ALL+SUB",
@@ -291,18 +303,11 @@ TEST(OwnerNames, NamesThatFindNothingAreRefusedWithWhatExists) {
          "There is no user JSMITH in ACME_TREE\\ACME (users: ADMIN, [Supervisor], [No Owner])."},
         {"/V=VOL1 /OWNER=ALL+SUB", "You must specify a Server"},
         {"/S=FS1 /OWNER=ALL+SUB", "You must specify a Volume"},
-    };
-    for (const auto& c : cases) {
-        Applied a(QString("/T=ACME_TREE /F=OWNER ") + c.args);
-        EXPECT_EQ(a.error, c.message) << c.args;
-    }
+    });
 }
 
 TEST(UnknownSwitches, AreRefusedNamingTheNearestKnownOne) {
-    const struct {
-        const char* args;
-        const char* message;
-    } cases[] = {
+    expectRefused("", {
         {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /OUTFLE=/tmp/x.csv", "Unknown switch /OUTFLE=; did you mean /OUTFILE=?"},
         {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /heading", "Unknown switch /heading; did you mean /HEADINGS?"},
         {"/T=ACME_TREE /F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /IMMSUB", "Unknown switch /IMMSUB; did you mean /IMMSUBS?"},
@@ -310,11 +315,10 @@ TEST(UnknownSwitches, AreRefusedNamingTheNearestKnownOne) {
         {"/TREE=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS", "Unknown switch /TREE=; did you mean /T=?"},
         {"ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS", "\"ACME_TREE\" is not a switch"},
         {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /T=FAR_TREE", "/T= is given more than once."},
-    };
-    for (const auto& c : cases) {
-        Applied a(c.args);
-        EXPECT_TRUE(a.error.startsWith(c.message)) << c.args << " -> " << a.error.toStdString();
-    }
+    });
+    EXPECT_TRUE(Applied("/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /OUTFILE=/tmp/My /Reports/x.csv")
+                    .error.endsWith("(a value ends where a blank is followed by /, so a path cannot hold \" /\")"));
+    EXPECT_FALSE(Applied("/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /HEADING").error.contains("a path"));
 }
 
 TEST(UnknownSwitches, LocalPathsAndDatesInValuesAreNotSwitches) {
@@ -324,26 +328,16 @@ TEST(UnknownSwitches, LocalPathsAndDatesInValuesAreNotSwitches) {
 }
 
 TEST(MisplacedSwitches, ASwitchOfAnotherFunctionIsRefused) {
-    const struct {
-        const char* args;
-        const char* message;
-    } cases[] = {
+    expectRefused("/T=ACME_TREE ", {
         {"/F=VOLUME /V=\\\\FS1\\SYS /PATTERN=*.DOC", "/PATTERN= does not belong to /F=VOLUME, which takes /V=."},
         {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /SIZE GT 1", "/SIZE does not belong to /F=DIRECTORY, which takes /D=, /IMMSUBS, /ALLSUBS."},
         {"/F=OWNER /S=FS1 /V=VOL1 /OWNER=ALL+SUB /D=\\\\FS1\\VOL1\\USERS", "/D= does not belong to /F=OWNER"},
         {"/F=FILE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY", "/OPT= does not belong to /F=FILE"},
-    };
-    for (const auto& c : cases) {
-        Applied a(QString("/T=ACME_TREE ") + c.args);
-        EXPECT_TRUE(a.error.startsWith(c.message)) << c.args << " -> " << a.error.toStdString();
-    }
+    });
 }
 
 TEST(ConflictingSwitches, AreRefused) {
-    const struct {
-        const char* args;
-        const char* message;
-    } cases[] = {
+    expectRefused("/T=ACME_TREE ", {
         {"/F=FILE /D=\\\\FS1\\VOL1\\USERS /SIZE EQ 1 /PATTERN=*.DOC", "/PATTERN= and /SIZE cannot be used together"},
         {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /ALLSUBS /IMMSUBS", "/IMMSUBS and /ALLSUBS cannot be used together"},
         {"/F=DATE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY /OLDERTHAN=1/1/2020 /BETWEEN=1/1/2019,1/1/2020",
@@ -353,11 +347,7 @@ TEST(ConflictingSwitches, AreRefused) {
         {"/F=DATE /D=\\\\FS1\\VOL1\\USERS /OLDERTHAN=01/01/2000", "/OLDERTHAN= needs /OPT=CREATE, MODIFY or ACCESS."},
         {"/F=VOLUME /V=\\\\FS1\\SYS /APPEND", "/APPEND needs /OUTFILE= with a file to append to."},
         {"/F=VOLUME /V=\\\\FS1\\SYS /OUTFILE=- /APPEND", "/APPEND needs /OUTFILE= with a file to append to."},
-    };
-    for (const auto& c : cases) {
-        Applied a(QString("/T=ACME_TREE ") + c.args);
-        EXPECT_TRUE(a.error.startsWith(c.message)) << c.args << " -> " << a.error.toStdString();
-    }
+    });
 }
 
 TEST(Grammar, UnknownFunctionOrOptionIsRefused) {
@@ -366,10 +356,7 @@ TEST(Grammar, UnknownFunctionOrOptionIsRefused) {
 }
 
 TEST(MalformedLines, EachEndsWithAClearMessage) {
-    const struct {
-        const char* args;
-        const char* message;
-    } cases[] = {
+    expectRefused("", {
         {"/F=VOLUME /V=\\\\FS1\\SYS", "You must specify a Tree"},
         {"/T=NO_SUCH_TREE /F=VOLUME /V=\\\\FS1\\SYS", "The tree NO_SUCH_TREE is not known"},
         {"/T=ACME_TREE /V=\\\\FS1\\SYS", "You must specify a Function (/F=)"},
@@ -383,12 +370,7 @@ TEST(MalformedLines, EachEndsWithAClearMessage) {
         {"/T=ACME_TREE /F=DATE /D=\\\\FS1\\VOL1\\DATA /OPT=MODIFY /OLDERTHAN=31/12/2020", "/OLDERTHAN= needs a date"},
         {"/T=ACME_TREE /F=DATE /D=\\\\FS1\\VOL1\\DATA /OPT=MODIFY /BETWEEN=1/1/2020,SOON", "/BETWEEN= needs a date"},
         {"/T=ACME_TREE /F=OWNER /S=FS1 /V=VOL1", "You must specify an Owner (/OWNER=)"},
-        {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /OUTFILE=\"", "single quote character"},
+        {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /OUTFILE=\"", "A switch value consists of a single quote character."},
         {"/T=ACME_TREE /F=VOLUME /V=\\\\FS1\\SYS /OUTFILE= /HEADINGS", "/OUTFILE= needs a file name"},
-    };
-    for (const auto& c : cases) {
-        Applied a(c.args);
-        EXPECT_TRUE(a.error.contains(c.message)) << c.args << " -> " << a.error.toStdString();
-        EXPECT_EQ(a.f.grid.rows(), 0) << c.args; // nothing ran
-    }
+    });
 }
