@@ -52,7 +52,8 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
         const qsizetype index = s.cmbGroup.findUpper(group);
         if (index < 0)
             throw CommandLineError(QStringLiteral("There is no group %1 in %2 (%3).")
-                                       .arg(group, s.lblStartContainer, holding(s.cmbGroup, QStringLiteral("groups"))));
+                                       .arg(group, s.lblStartContainer,
+                                            holding(s.cmbGroup, QStringLiteral("groups"))));
         s.cmbGroup.text = s.cmbGroup.entries[index];
     } else {
         s.ownerOption = OwnerOption::optSelectOwner;
@@ -62,7 +63,8 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
         // Reporting the first listed user instead would answer another question.
         if (index < 0)
             throw CommandLineError(QStringLiteral("There is no user %1 in %2 (%3).")
-                                       .arg(owner, s.lblStartContainer, holding(s.cmbSelectedOwner, QStringLiteral("users"))));
+                                       .arg(owner, s.lblStartContainer,
+                                            holding(s.cmbSelectedOwner, QStringLiteral("users"))));
         s.cmbSelectedOwner.text = s.cmbSelectedOwner.entries[index];
     }
 }

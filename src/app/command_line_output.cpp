@@ -19,10 +19,12 @@ QStringList leadingFields(const ReportEnv& env, bool headingLine, const QString&
     const bool volumeRun = env.search.tabSearch == ReportKind::Volume;
     if (headingLine) {
         return volumeRun ? QStringList{QStringLiteral("Run Date")}
-                         : QStringList{QStringLiteral("Run Date"), QStringLiteral("Server"), QStringLiteral("Volume")};
+                         : QStringList{QStringLiteral("Run Date"), QStringLiteral("Server"),
+                                       QStringLiteral("Volume")};
     }
-    return volumeRun ? QStringList{runDate}
-                     : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
+    return volumeRun
+               ? QStringList{runDate}
+               : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
 }
 
 // A device, a pipe or a FIFO named as the output is written straight to:
@@ -37,7 +39,8 @@ QStringList outputLines(const ReportEnv& env, bool headings, const QString& deli
     const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
     QStringList result;
     for (qsizetype row = headings ? 0 : 1; row < env.grid.rows(); ++row) {
-        const QStringList fields = leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row);
+        const QStringList fields =
+            leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row);
         result.append(ResultsFile::joinFields(fields, delimiter));
     }
     return result;
@@ -57,8 +60,7 @@ bool CommandLineOutput::toStandardOutput() const {
 }
 
 QString CommandLineOutput::open() {
-    if (toStandardOutput())
-        return {};
+    if (toStandardOutput()) return {};
     const QString& path = m_target.path;
     std::unique_ptr<QFileDevice> device;
     QIODevice::OpenMode mode = QIODevice::WriteOnly;
@@ -84,8 +86,7 @@ QString CommandLineOutput::write(const ReportEnv& env, Host& host) {
             return QStringLiteral("Cannot write standard output: %1").arg(out.errorString());
         return writeTo(out, QStringLiteral("standard output"), env, nullptr);
     }
-    if (!m_device)
-        return QStringLiteral("Cannot write %1: it was not opened").arg(m_target.path);
+    if (!m_device) return QStringLiteral("Cannot write %1: it was not opened").arg(m_target.path);
     QString error = writeTo(*m_device, m_target.path, env, &host);
     if (!error.isEmpty()) {
         abandon();
@@ -98,8 +99,7 @@ QString CommandLineOutput::write(const ReportEnv& env, Host& host) {
 }
 
 QString CommandLineOutput::writePartial(const ReportEnv& env, Host& host) {
-    if (toStandardOutput())
-        return write(env, host);
+    if (toStandardOutput()) return write(env, host);
     abandon();
     QSaveFile partial(partialPath());
     if (!partial.open(QIODevice::WriteOnly))
@@ -109,25 +109,26 @@ QString CommandLineOutput::writePartial(const ReportEnv& env, Host& host) {
 }
 
 void CommandLineOutput::abandon() {
-    if (!m_device)
-        return;
+    if (!m_device) return;
     // A QSaveFile discards its temporary file when it goes; closing it is not allowed.
     if (auto* save = qobject_cast<QSaveFile*>(m_device.get()))
         save->cancelWriting();
     else
         m_device->close();
     m_device.reset();
-    if (m_created && QFileInfo(m_target.path).size() == 0)
-        QFile::remove(m_target.path);
+    if (m_created && QFileInfo(m_target.path).size() == 0) QFile::remove(m_target.path);
     m_created = false;
 }
 
-QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, const ReportEnv& env, Host* host) {
-    // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they are.
+QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, const ReportEnv& env,
+                                   Host* host) {
+    // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they
+    // are.
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
     const QStringList all = outputLines(env, m_target.headings, m_target.delimiter);
     for (qsizetype i = 0; i < all.size(); ++i) {
-        const QByteArray bytes = (terminal ? TerminalText::escaped(all[i]) : all[i]).toUtf8() + kLineEnd;
+        const QByteArray bytes =
+            (terminal ? TerminalText::escaped(all[i]) : all[i]).toUtf8() + kLineEnd;
         if (device.write(bytes) != bytes.size())
             return QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
         if (host) {
@@ -135,7 +136,8 @@ QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, con
             host->pollEvents();
         }
     }
-    return device.flush() ? QString() : QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
+    return device.flush() ? QString()
+                          : QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
 }
 
 QString CommandLineOutput::finish(QFileDevice& device, const QString& name) {

@@ -19,7 +19,7 @@ class QFileDevice;
 // or stops never destroys the previous file; with /APPEND they are added at
 // the end. No file, or "-", means standard output.
 class CommandLineOutput {
-public:
+  public:
     struct Target {
         QString path;
         bool append = false;
@@ -44,7 +44,7 @@ public:
     // Leaves the file as it was before open(): nothing written, nothing created.
     void abandon();
 
-private:
+  private:
     // host is null for standard output, where a status line would mix with the rows.
     QString writeTo(QFileDevice& device, const QString& name, const ReportEnv& env, Host* host);
     QString finish(QFileDevice& device, const QString& name);

@@ -12,7 +12,7 @@ constexpr qsizetype kMostContainers = 1000;
 
 // A directory-services context on the run's tree for one check.
 class TreeContext {
-public:
+  public:
     explicit TreeContext(ReportEnv& env) : m_client(env.client) {
         m_client.NWDSCreateContextHandle(m_handle);
         m_client.NWDSSetContext(m_handle, nw::DCK_TREE_NAME, env.app.treeName);
@@ -22,7 +22,7 @@ public:
     TreeContext& operator=(const TreeContext&) = delete;
     NWDSContextHandle handle() const { return m_handle; }
 
-private:
+  private:
     NetWareClient& m_client;
     NWDSContextHandle m_handle = 0;
 };
@@ -33,7 +33,8 @@ NWDSCCODE listContainers(NetWareClient& client, const TreeContext& context, cons
     std::int32_t iteration = -1;
     do {
         QList<ContainerEntry> batch;
-        if (const NWDSCCODE result = client.NWDSListContainers(context.handle(), dotted, iteration, batch);
+        if (const NWDSCCODE result =
+                client.NWDSListContainers(context.handle(), dotted, iteration, batch);
             result != nw::SUCCESSFUL)
             return result;
         for (const ContainerEntry& entry : std::as_const(batch))
@@ -45,8 +46,7 @@ NWDSCCODE listContainers(NetWareClient& client, const TreeContext& context, cons
 } // namespace
 
 QString NameLookup::listed(const QStringList& names) {
-    if (names.size() <= kListedNames)
-        return names.join(QStringLiteral(", "));
+    if (names.size() <= kListedNames) return names.join(QStringLiteral(", "));
     return names.first(kListedNames).join(QStringLiteral(", ")) +
            QStringLiteral(" and %1 more").arg(names.size() - kListedNames);
 }
@@ -57,15 +57,15 @@ QString NameLookup::server(const QString& name) const {
     QStringList known;
     for (const ServerConfig& s : m_env.client.site().servers)
         known.append(s.name);
-    throw CommandLineError(QStringLiteral("There is no server %1 (servers: %2).").arg(name, listed(known)));
+    throw CommandLineError(
+        QStringLiteral("There is no server %1 (servers: %2).").arg(name, listed(known)));
 }
 
 QString NameLookup::volume(const QString& server, const QString& name) const {
     ChoiceList mounted;
     subListServerVolumes(m_env, server, QStringLiteral("frmCreateCommandLineRun"), 0, &mounted);
     const qsizetype index = mounted.findUpper(name.trimmed().toUpper());
-    if (index >= 0)
-        return mounted.entries[index];
+    if (index >= 0) return mounted.entries[index];
     throw CommandLineError(QStringLiteral("There is no volume %1 on server %2 (volumes: %3).")
                                .arg(name, server, listed(mounted.entries)));
 }
@@ -75,11 +75,11 @@ void NameLookup::container(const QString& treePath) const {
     QStringList below;
     const QString dotted = fcnTreePathToContext(treePath.trimmed(), m_env.app.treeName);
     const NWDSCCODE result = listContainers(m_env.client, context, dotted, below);
-    if (result == nw::SUCCESSFUL)
-        return;
+    if (result == nw::SUCCESSFUL) return;
     if (result != nw::ERR_NO_SUCH_ENTRY)
-        throw CommandLineError(QStringLiteral("The container %1 cannot be looked up in %2 (error %3).")
-                                   .arg(treePath, m_env.app.treeName, QString::number(result)));
+        throw CommandLineError(
+            QStringLiteral("The container %1 cannot be looked up in %2 (error %3).")
+                .arg(treePath, m_env.app.treeName, QString::number(result)));
     throw CommandLineError(QStringLiteral("There is no container %1 (containers: %2).")
                                .arg(treePath, listed(containers())));
 }

@@ -10,7 +10,7 @@
 // with a message listing what exists, so a typing mistake never runs a
 // report on something else.
 class NameLookup {
-public:
+  public:
     explicit NameLookup(ReportEnv& env) : m_env(env) {}
 
     // The server's name as the site spells it. Throws CommandLineError.
@@ -23,7 +23,7 @@ public:
     // "A, B, C" for a message, cut short after a screenful of names.
     static QString listed(const QStringList& names);
 
-private:
+  private:
     QStringList containers() const;
 
     ReportEnv& m_env;

@@ -10,17 +10,19 @@ namespace {
 
 QString directoryKind(DirectoryKind kind) {
     switch (kind) {
-    case DirectoryKind::System: return QStringLiteral("system");
-    case DirectoryKind::Inline: return QStringLiteral("inline");
-    case DirectoryKind::Ldap: return QStringLiteral("ldap");
+    case DirectoryKind::System:
+        return QStringLiteral("system");
+    case DirectoryKind::Inline:
+        return QStringLiteral("inline");
+    case DirectoryKind::Ldap:
+        return QStringLiteral("ldap");
     }
     return {};
 }
 
 QString treeLine(const TreeConfig& tree) {
     QStringList notes = {directoryKind(tree.directory) + QStringLiteral(" directory")};
-    if (tree.isDefault)
-        notes.prepend(QStringLiteral("default"));
+    if (tree.isDefault) notes.prepend(QStringLiteral("default"));
     return QStringLiteral("  %1  (%2)").arg(tree.name, notes.join(QStringLiteral(", ")));
 }
 
@@ -33,7 +35,8 @@ QStringList lines(const Site& site) {
     QList<std::pair<QString, QString>> volumes;
     for (const ServerConfig& server : site.servers) {
         for (const VolumeConfig& volume : server.volumes)
-            volumes.append({QStringLiteral("\\\\%1\\%2").arg(server.name, volume.name), QFile::decodeName(volume.root)});
+            volumes.append({QStringLiteral("\\\\%1\\%2").arg(server.name, volume.name),
+                            QFile::decodeName(volume.root)});
     }
     qsizetype width = 0;
     for (const auto& [path, root] : std::as_const(volumes))

@@ -20,8 +20,7 @@ namespace {
 QStringList localComponents(const QString& path) {
     QStringList parts;
     for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part != QLatin1String("."))
-            parts.append(part);
+        if (part != QLatin1String(".")) parts.append(part);
     }
     return parts;
 }
@@ -39,7 +38,8 @@ QString volumePath(const QString& server, const QString& volume, const QStringLi
 // message saying where one could start instead.
 QStringList entriesOf(const QByteArray& localPath, QDir::Filters kinds) {
     return QDir(QFile::decodeName(localPath))
-        .entryList(kinds | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+        .entryList(kinds | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                   QDir::Name | QDir::IgnoreCase);
 }
 
 struct VolumeMatch {
@@ -68,7 +68,8 @@ QString volumeRoots(const Site& site) {
     QStringList roots;
     for (const ServerConfig& server : site.servers) {
         for (const VolumeConfig& volume : server.volumes)
-            roots.append(QStringLiteral("\\\\%1\\%2 = %3").arg(server.name, volume.name, QFile::decodeName(volume.root)));
+            roots.append(QStringLiteral("\\\\%1\\%2 = %3")
+                             .arg(server.name, volume.name, QFile::decodeName(volume.root)));
     }
     return NameLookup::listed(roots);
 }
@@ -87,13 +88,13 @@ StartDirectory::Place StartDirectory::find(const QString& typed, ReportEnv& env)
 }
 
 StartDirectory::Parts StartDirectory::partsOf(const QString& typed, const Site& site) {
-    if (typed.startsWith(QLatin1Char('/')))
-        return fromLocalPath(typed, site);
+    if (typed.startsWith(QLatin1Char('/'))) return fromLocalPath(typed, site);
     const std::optional<VolumePathParts> parts = VolumePathParts::split(typed);
     if (!parts)
-        throw CommandLineError(QStringLiteral("/D= needs a directory path such as \\\\SERVER\\VOLUME\\DIRECTORY "
-                                              "or a local path inside a volume, not \"%1\".")
-                                   .arg(typed));
+        throw CommandLineError(
+            QStringLiteral("/D= needs a directory path such as \\\\SERVER\\VOLUME\\DIRECTORY "
+                           "or a local path inside a volume, not \"%1\".")
+                .arg(typed));
     return {parts->server, parts->volume, parts->dirs};
 }
 
@@ -104,29 +105,33 @@ StartDirectory::Parts StartDirectory::fromLocalPath(const QString& path, const S
     if (!match.volume && !real.isEmpty()) {
         // A volume configured through a symbolic link still holds its real path.
         components = localComponents(real);
-        match = innermostVolume(site, components, [](const QString& root) { return QFileInfo(root).canonicalFilePath(); });
+        match = innermostVolume(site, components, [](const QString& root) {
+            return QFileInfo(root).canonicalFilePath();
+        });
     }
     if (!match.volume)
-        throw CommandLineError(QStringLiteral("%1 lies in no volume (volumes: %2).").arg(path, volumeRoots(site)));
+        throw CommandLineError(
+            QStringLiteral("%1 lies in no volume (volumes: %2).").arg(path, volumeRoots(site)));
     const QStringList below = components.mid(match.depth);
     for (const QString& part : below) {
         if (part.contains(QLatin1Char('\\')))
-            throw CommandLineError(QStringLiteral("%1 cannot be written as a volume path: \"%2\" holds a backslash.")
-                                       .arg(path, part));
+            throw CommandLineError(
+                QStringLiteral("%1 cannot be written as a volume path: \"%2\" holds a backslash.")
+                    .arg(path, part));
     }
     return {match.server->name, match.volume->name, below};
 }
 
 void StartDirectory::checkReachable(const Parts& parts, const QString& path, ReportEnv& env) {
     const VolumeView::Resolved resolved = env.volumes.resolve(path);
-    if (!resolved.ok())
-        throw CommandLineError(whyUnreachable(parts, resolved.error, env));
+    if (!resolved.ok()) throw CommandLineError(whyUnreachable(parts, resolved.error, env));
     const int fd = ::open(resolved.path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        throw CommandLineError(error == ENOTDIR ? QStringLiteral("%1 is not a directory.").arg(path)
-                                                : QStringLiteral("%1 cannot be opened: %2.")
-                                                      .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        throw CommandLineError(error == ENOTDIR
+                                   ? QStringLiteral("%1 is not a directory.").arg(path)
+                                   : QStringLiteral("%1 cannot be opened: %2.")
+                                         .arg(path, QString::fromLocal8Bit(std::strerror(error))));
     }
     ::close(fd);
 }
@@ -137,16 +142,17 @@ QString StartDirectory::whyUnreachable(const Parts& parts, const QString& error,
     for (qsizetype depth = parts.dirs.size() - 1; depth >= 0; --depth) {
         const QString parent = volumePath(parts.server, parts.volume, parts.dirs.first(depth));
         const VolumeView::Resolved resolved = env.volumes.resolve(parent);
-        if (!resolved.ok())
-            continue;
+        if (!resolved.ok()) continue;
         const QString& missing = parts.dirs[depth];
         if (missing == QLatin1String("..") || missing.contains(QLatin1Char('/')) ||
             entriesOf(resolved.path, QDir::AllEntries).contains(missing, Qt::CaseInsensitive))
             break;
         const QStringList dirs = entriesOf(resolved.path, QDir::Dirs);
-        const QString holds = dirs.isEmpty() ? QStringLiteral("%1 holds no directories").arg(parent)
-                                             : QStringLiteral("%1 holds: %2").arg(parent, NameLookup::listed(dirs));
-        return QStringLiteral("%1 does not exist (%2).").arg(volumePath(parts.server, parts.volume, parts.dirs.first(depth + 1)), holds);
+        const QString holds =
+            dirs.isEmpty() ? QStringLiteral("%1 holds no directories").arg(parent)
+                           : QStringLiteral("%1 holds: %2").arg(parent, NameLookup::listed(dirs));
+        return QStringLiteral("%1 does not exist (%2).")
+            .arg(volumePath(parts.server, parts.volume, parts.dirs.first(depth + 1)), holds);
     }
     return QStringLiteral("/D= cannot be used: %1.").arg(error);
 }

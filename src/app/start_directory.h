@@ -11,7 +11,7 @@
 // root) or a local absolute path inside a volume. It must exist and be a
 // directory that opens before any walk starts.
 class StartDirectory {
-public:
+  public:
     struct Place {
         QString server; // as the site spells it
         QString volume;
@@ -21,7 +21,7 @@ public:
     // Throws CommandLineError saying what is wrong and what exists.
     static Place find(const QString& typed, ReportEnv& env);
 
-private:
+  private:
     struct Parts {
         QString server;
         QString volume;

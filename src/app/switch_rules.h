@@ -9,7 +9,7 @@
 // each other. A mistyped switch would otherwise be skipped and the run would
 // answer another question, so every word that starts a switch must be known.
 class SwitchRules {
-public:
+  public:
     // Refuses text before the first switch, unknown switches (naming the
     // nearest known one) and switches given twice. Throws CommandLineError.
     static void checkWords(const CommandLine& line);

@@ -21,8 +21,9 @@ namespace {
 // A user who presses Ctrl-C once the grid holds the given number of rows
 // (heading row included); never when it is 0.
 class CtrlCAfterRows : public CliHost {
-public:
-    CtrlCAfterRows(std::atomic<bool>& cancel, const RunState& run, std::FILE* out, const ResultGrid& grid)
+  public:
+    CtrlCAfterRows(std::atomic<bool>& cancel, const RunState& run, std::FILE* out,
+                   const ResultGrid& grid)
         : CliHost(cancel, run, Options{out, false, 80}), m_grid(grid) {}
     qsizetype pressAt = 0;
     void pollEvents() override {
@@ -33,7 +34,7 @@ public:
         CliHost::pollEvents();
     }
 
-private:
+  private:
     const ResultGrid& m_grid;
 };
 
@@ -43,7 +44,7 @@ QByteArray contents(const QString& path) {
 }
 
 class InProcessRun : public ::testing::Test {
-protected:
+  protected:
     InProcessRun() {
         tree = QFile::decodeName(acme.root("VOL1")) + "/TREE";
         for (int i = 0; i < 40; ++i)
@@ -90,8 +91,8 @@ TEST_F(InProcessRun, CtrlCKeepsTheRowsFoundBesideTheFormerFile) {
     EXPECT_TRUE(kept[0].endsWith(",FS1,VOL1,\\\\FS1\\VOL1\\TREE,0.00")) << kept[0].toStdString();
     const QString text = err.text();
     EXPECT_EQ(text.count("Process Cancelled!"), 1) << text.toStdString();
-    EXPECT_TRUE(text.contains("quarvo: The rows found before the run stopped are in " + output + ".partial; " + output +
-                              " is as it was.\n"))
+    EXPECT_TRUE(text.contains("quarvo: The rows found before the run stopped are in " + output +
+                              ".partial; " + output + " is as it was.\n"))
         << text.toStdString();
 }
 
@@ -114,10 +115,10 @@ TEST_F(InProcessRun, TheOutcomeIsPrintedOnceWithWhatCouldNotBeRead) {
         return (QString::number(status) + "#" + err.text()).toUtf8();
     });
     ::chmod(QFile::encodeName(tree + "/d07").constData(), 0755);
-    if (!result.output)
-        GTEST_SKIP() << result.why.toStdString();
+    if (!result.output) GTEST_SKIP() << result.why.toStdString();
     const QString text = QString::fromUtf8(*result.output);
     EXPECT_TRUE(text.startsWith("0#")) << text.toStdString();
     EXPECT_EQ(text.count("Process Complete."), 1) << text.toStdString();
-    EXPECT_TRUE(text.contains("#Process Complete. (1 entries could not be read)\nTotal Results: ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("#Process Complete. (1 entries could not be read)\nTotal Results: "))
+        << text.toStdString();
 }

@@ -23,8 +23,8 @@ QStringList volumeRow(const QString& path, const QStringList& shown) {
 ResultGrid volumesGrid() {
     ResultGrid grid;
     subInitializeGrid(grid, "Volumes");
-    grid.addRow(volumeRow("\\\\FS1\\SYS", {"       3,906.25", "       2,929.69", "           0.00", "           0.00",
-                                             "         976.56", " 25%"}));
+    grid.addRow(volumeRow("\\\\FS1\\SYS", {"       3,906.25", "       2,929.69", "           0.00",
+                                           "           0.00", "         976.56", " 25%"}));
     grid.addRow(volumeRow("\\\\FS2\\VOL1", QStringList(5, "Unavailable") + QStringList{"N/A"}));
     return grid;
 }
@@ -41,13 +41,15 @@ void put(const QString& path, const QByteArray& bytes) {
 }
 
 class OutputFile : public ::testing::Test {
-protected:
+  protected:
     OutputFile() : f(SiteBuilder().site()) {
         f.search.tabSearch = ReportKind::Volume;
         f.grid = volumesGrid();
         target.path = path;
     }
-    ~OutputFile() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    ~OutputFile() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
 
     QStringList write() {
         CommandLineOutput output(target);
@@ -68,12 +70,14 @@ TEST_F(OutputFile, VolumeRunHeadingsStartWithRunDate) {
     target.headings = true;
     const QStringList lines = write();
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "Run Date,Volume,Size(MB),Used Space(MB),Purgeable(MB),Not Yet Purgeable(MB),"
-                        "Free Space(MB),% Free");
+    EXPECT_EQ(lines[0],
+              "Run Date,Volume,Size(MB),Used Space(MB),Purgeable(MB),Not Yet Purgeable(MB),"
+              "Free Space(MB),% Free");
     const QRegularExpression dated("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M,");
     EXPECT_TRUE(dated.match(lines[1]).hasMatch()) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith(",\\\\FS1\\SYS,3906.25,2929.69,0.00,0.00,976.56,25%"));
-    EXPECT_TRUE(lines[2].endsWith(",\\\\FS2\\VOL1,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"));
+    EXPECT_TRUE(lines[2].endsWith(
+        ",\\\\FS2\\VOL1,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"));
 }
 
 TEST_F(OutputFile, CommaDecimalLocaleDatesTheRowsItsOwnWay) {
@@ -84,7 +88,8 @@ TEST_F(OutputFile, CommaDecimalLocaleDatesTheRowsItsOwnWay) {
     f.grid.addRow(volumeRow("\\\\FS1\\SYS", {"       3.906,25", "0", "0", "0", "0", " 25%"}));
     const QStringList lines = write();
     ASSERT_EQ(lines.size(), 1);
-    const QRegularExpression dated("^\\d{2}\\.\\d{2}\\.\\d{4} \\d{2}:\\d{2}:\\d{2}[^;]*;\\\\\\\\FS1\\\\SYS;3906,25;");
+    const QRegularExpression dated(
+        "^\\d{2}\\.\\d{2}\\.\\d{4} \\d{2}:\\d{2}:\\d{2}[^;]*;\\\\\\\\FS1\\\\SYS;3906,25;");
     EXPECT_TRUE(dated.match(lines[0]).hasMatch()) << lines[0].toStdString();
 }
 
@@ -144,8 +149,7 @@ TEST_F(OutputFile, AFolderThatIsMissingFailsWhenOpened) {
 }
 
 TEST_F(OutputFile, AFullDeviceIsReported) {
-    if (!QFile::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
+    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     target.path = "/dev/full";
     CommandLineOutput output(target);
     ASSERT_EQ(output.open(), "");
@@ -160,7 +164,8 @@ TEST_F(OutputFile, TheFormerFileStaysWholeUntilTheNewOneIsComplete) {
     EXPECT_EQ(contents(path), "yesterday\r\n"); // open() neither truncates nor replaces
     ASSERT_EQ(output.write(f.env, f.host), "");
     EXPECT_EQ(readCrlfLines(path).size(), 2);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"volumes.csv"}); // no temporary file left
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList{"volumes.csv"}); // no temporary file left
 }
 
 TEST_F(OutputFile, AnAbandonedRunLeavesEverythingAsItWas) {
@@ -208,7 +213,8 @@ TEST_F(OutputFile, ADashOrNoFileMeansStandardOutput) {
     char buffer[4096] = {};
     const size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
     std::fclose(out);
-    const QStringList lines = QString::fromUtf8(buffer, qsizetype(n)).split("\r\n", Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(buffer, qsizetype(n)).split("\r\n", Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 4);
     EXPECT_FALSE(QFile::exists("-"));
     EXPECT_TRUE(f.host.statuses.isEmpty()); // no "Saving row" among the rows

@@ -17,8 +17,10 @@ RunState::Progress walked(const QString& directory) {
 }
 
 class ProgressText : public ::testing::Test {
-protected:
-    ~ProgressText() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+  protected:
+    ~ProgressText() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
 };
 
 } // namespace
