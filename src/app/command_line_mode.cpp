@@ -29,11 +29,19 @@ ReportKind reportKindOf(const QString& function) {
     return ReportKind(index + 1);
 }
 
-// "groups: A, B" or "it holds no groups"
-QString holding(const ChoiceList& list, const QString& what) {
-    if (list.entries.isEmpty())
-        return QStringLiteral("it holds no %1").arg(what);
-    return what + QStringLiteral(": ") + NameLookup::listed(list.entries);
+// Shows the entry the directory listed for name in the container. A name
+// it did not list would report someone else, or nothing, as if it were true.
+void showListed(ChoiceList& list, const QString& name, const QString& kind, const QString& container) {
+    const qsizetype index = list.findUpper(name);
+    if (index >= 0) {
+        list.text = list.entries[index];
+        return;
+    }
+    const QString held = list.entries.isEmpty()
+                             ? QStringLiteral("it holds no %1s").arg(kind)
+                             : QStringLiteral("%1s: %2").arg(kind, NameLookup::listed(list.entries));
+    throw CommandLineError(
+        QStringLiteral("There is no %1 %2 in %3 (%4).").arg(kind, name, container, held));
 }
 
 void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFillers& fillers) {
@@ -47,25 +55,12 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
         s.ownerOption = OwnerOption::optGroup;
         if (fillers.listGroups)
             fillers.listGroups();
-        const QString group = owner.mid(6).trimmed();
-        // A group the container does not hold would give an empty report that looks like a true one.
-        const qsizetype index = s.cmbGroup.findUpper(group);
-        if (index < 0)
-            throw CommandLineError(QStringLiteral("There is no group %1 in %2 (%3).")
-                                       .arg(group, s.lblStartContainer,
-                                            holding(s.cmbGroup, QStringLiteral("groups"))));
-        s.cmbGroup.text = s.cmbGroup.entries[index];
+        showListed(s.cmbGroup, owner.mid(6).trimmed(), QStringLiteral("group"), s.lblStartContainer);
     } else {
         s.ownerOption = OwnerOption::optSelectOwner;
         if (fillers.listUsers)
             fillers.listUsers();
-        const qsizetype index = s.cmbSelectedOwner.findUpper(owner);
-        // Reporting the first listed user instead would answer another question.
-        if (index < 0)
-            throw CommandLineError(QStringLiteral("There is no user %1 in %2 (%3).")
-                                       .arg(owner, s.lblStartContainer,
-                                            holding(s.cmbSelectedOwner, QStringLiteral("users"))));
-        s.cmbSelectedOwner.text = s.cmbSelectedOwner.entries[index];
+        showListed(s.cmbSelectedOwner, owner, QStringLiteral("user"), s.lblStartContainer);
     }
 }
 
