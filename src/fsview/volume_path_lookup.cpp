@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <optional>
 #include <cstring>
 
@@ -31,7 +33,7 @@ QString systemError(int error) {
 } // namespace
 
 VolumePathLookup::VolumePathLookup(const QByteArray& root, const QString& display, const QString& typed)
-    : m_typed(typed), m_local(root), m_display(display) {
+    : m_typed(typed), m_root(root), m_local(root), m_display(display) {
     // The volume's root itself may be reached through a link: it is configured, not typed.
     m_dir.reset(::open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
@@ -73,9 +75,10 @@ bool VolumePathLookup::step(const QString& component, bool last, bool lastMayBeF
         return fail(QStringLiteral("%1 cannot be reached: %2").arg(m_typed, systemError(errno)), true);
     const QString shown = QString::fromUtf8(name);
     if (S_ISLNK(st.st_mode))
-        return fail(QStringLiteral("%1 passes through the symbolic link %2, which is not followed: "
-                                   "it could lead anywhere, even out of the volume")
-                        .arg(m_typed, shown));
+        return fail(linkLeadsOut(name) ? QStringLiteral("%1 leaves its volume through the symbolic link %2").arg(m_typed, shown)
+                                       : QStringLiteral("%1 passes through the symbolic link %2, which is not followed: "
+                                                        "by the time it is opened it could lead anywhere")
+                                             .arg(m_typed, shown));
     if (st.st_dev != m_device)
         return fail(QStringLiteral("%1 lies on another file system than its volume (at %2)").arg(m_typed, shown));
     m_local += '/' + name;
@@ -135,6 +138,16 @@ QList<QByteArray> VolumePathLookup::caselessMatches(const QString& component) co
     ::closedir(dir);
     std::sort(matches.begin(), matches.end());
     return matches;
+}
+
+// Whether the link named name, below the directory reached, points out of the volume now.
+bool VolumePathLookup::linkLeadsOut(const QByteArray& name) const {
+    char root[PATH_MAX];
+    char target[PATH_MAX];
+    if (!::realpath(m_root.constData(), root) || !::realpath((m_local + '/' + name).constData(), target))
+        return true;
+    const QByteArray inside = QByteArray(root) == "/" ? QByteArray("/") : QByteArray(root) + '/';
+    return QByteArray(target) != QByteArray(root) && !QByteArray(target).startsWith(inside);
 }
 
 QString VolumePathLookup::display() const {

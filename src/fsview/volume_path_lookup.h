@@ -32,8 +32,10 @@ private:
     bool find(const QString& component, QByteArray& name);
     QList<QByteArray> caselessMatches(const QString& component) const;
     bool fail(const QString& why, bool transient = false);
+    bool linkLeadsOut(const QByteArray& name) const;
 
     QString m_typed;
+    QByteArray m_root;
     QByteArray m_local;
     QString m_display;
     bool m_atRoot = true;

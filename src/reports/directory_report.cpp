@@ -5,7 +5,7 @@
 #include "reports/cell_format.h"
 #include "reports/directory_trail.h"
 #include "reports/report_run.h"
-#include "reports/start_directory.h"
+#include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
 namespace {
@@ -139,7 +139,7 @@ void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
     const ParsedPath p = parsePath(env, netWarePath);
     if (env.client.lastResult() != nw::SUCCESSFUL)
         env.host.message(QStringLiteral("Parse Path result: ") + QString::number(env.client.lastResult()));
-    VolumeView::Opened start = StartDirectory::open(env, volumePathOf(p), false);
+    VolumeView::Opened start = WalkStart::open(env, volumePathOf(p), false);
     if (start.ok())
         measureImmediateSubdirectories(env, start);
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
@@ -148,7 +148,7 @@ void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
 
 void subListDirs(ReportEnv& env, const QString& startDirectory) {
     env.host.setBusy(true);
-    VolumeView::Opened start = StartDirectory::open(env, startDirectory, false);
+    VolumeView::Opened start = WalkStart::open(env, startDirectory, false);
     if (!start.ok())
         return;
     OrderedWalk walk(start.fd.release(), sizesOnly());

@@ -6,7 +6,7 @@
 #include "reports/cell_format.h"
 #include "reports/date_filter.h"
 #include "reports/directory_trail.h"
-#include "reports/start_directory.h"
+#include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
 #include <QDateTime>
@@ -161,7 +161,7 @@ OrderedWalk::Options walkOptions(SearchContext& s, const WildcardPattern& patter
 
 void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
     const std::optional<VolumePathParts> parts = VolumePathParts::split(startDirectory);
-    VolumeView::Opened start = StartDirectory::open(env, startDirectory, true);
+    VolumeView::Opened start = WalkStart::open(env, startDirectory, true);
     if (!parts || !start.ok())
         return;
     SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),

@@ -6,7 +6,6 @@
 #include "reports/file_search.h"
 #include "reports/grid_layouts.h"
 #include "reports/owner_report.h"
-#include "reports/results_file.h"
 #include "reports/volume_report.h"
 
 namespace {
@@ -199,8 +198,6 @@ void btnShowUsage_Click(ReportEnv& env) {
     clearRunFigures(env);
     dispatch(env);
     endRun(env, context);
-    if (env.app.commandLineMode)
-        env.app.outputError = ResultsFile::writeCommandLineOutput(env);
     env.host.setBusy(false);
 }
 

@@ -3,11 +3,8 @@
 #include "reports/host.h"
 #include "reports/result_grid.h"
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
-
-struct ReportEnv;
 
 // The grid as delimited text: the results file a user saves and the output
 // file of a command-line run.
@@ -29,11 +26,5 @@ QString joinFields(const QStringList& fields, const QString& delimiter);
 // "Save Complete" or "Save Cancelled" at the end. True when all was written.
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host);
-
-// The command-line output file: "Run Date" (and "Server", "Volume" except
-// for a Volume run) before the cells, the heading line only with /HEADINGS,
-// appended with /APPEND. Standard output when no file was named. Returns
-// why it could not be written, empty when it was.
-QString writeCommandLineOutput(ReportEnv& env);
 
 } // namespace ResultsFile

@@ -1,4 +1,4 @@
-#include "reports/start_directory.h"
+#include "reports/walk_start.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ bool askToTryAgain(ReportEnv& env) {
 
 } // namespace
 
-VolumeView::Opened StartDirectory::open(ReportEnv& env, const QString& volumePath, bool askAgain) {
+VolumeView::Opened WalkStart::open(ReportEnv& env, const QString& volumePath, bool askAgain) {
     for (int attempt = 1;; ++attempt) {
         VolumeView::Opened opened = env.volumes.openDirectory(volumePath);
         if (opened.ok())

@@ -9,6 +9,6 @@
 // directory on its volume is said at once; one that exists but cannot be
 // opened now is tried once more at once, then, with askAgain, as often as
 // the user asks. Given up, the run is cancelled: nothing was measured.
-struct StartDirectory {
+struct WalkStart {
     static VolumeView::Opened open(ReportEnv& env, const QString& volumePath, bool askAgain);
 };
