@@ -1,9 +1,9 @@
 #include "reports/directory_report.h"
 
 #include "fsview/ordered_walk.h"
-#include "fsview/subtree_bytes.h"
 #include "reports/cell_format.h"
 #include "reports/directory_trail.h"
+#include "reports/immediate_rows.h"
 #include "reports/report_run.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
@@ -11,8 +11,6 @@
 namespace {
 
 constexpr double kMegabyte = 1048576.0;
-constexpr int kGridHeight = 4000; // twips the window shows the grid in; enough to keep new rows in view
-constexpr int kRowHeight = 240;
 
 struct ParsedPath {
     QString server;
@@ -42,7 +40,7 @@ QString volumePathOf(const ParsedPath& p) {
 }
 
 void keepRowInView(ReportEnv& env) {
-    env.grid.TopRow = fcnGridTopRow(kGridHeight, kRowHeight, env.grid.rows(), env.grid.TopRow);
+    env.grid.TopRow = fcnGridTopRow(kDirectoryGridHeight, kDirectoryRowHeight, env.grid.rows(), env.grid.TopRow);
 }
 
 OrderedWalk::Options sizesOnly() {
@@ -51,48 +49,6 @@ OrderedWalk::Options sizesOnly() {
     options.fileFilter = [](const WalkedFile&) { return false; };
     return options;
 }
-
-// The rows of the immediate subdirectories: one walk of the start
-// directory, each row summing the subtree of one subdirectory, measured
-// while the walk is inside it.
-class ImmediateRows {
-public:
-    explicit ImmediateRows(ReportEnv& env) : m_env(env) {}
-
-    void begin(const QString& path) {
-        m_row = m_env.grid.addRow({QStringLiteral("0"), path, QStringLiteral("Calculating..")});
-        m_env.host.pollEvents();
-        keepRowInView(m_env);
-        m_env.host.pollEvents();
-        m_env.host.setStatus(QStringLiteral("Gathering Information for ") + path);
-        m_sum.clear();
-    }
-    void add(const WalkedDirectory& directory) { m_sum.add(directory); }
-    void finish() {
-        if (m_row < 0)
-            return;
-        const double megabytes = double(m_sum.bytes()) / kMegabyte;
-        m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(
-                                         megabytes + 0.005, QStringLiteral("###,###,##0.00"))));
-        m_env.run.sizeTotal += megabytes;
-        ++m_env.run.rowCounter;
-        m_row = -1;
-        m_env.host.pollEvents();
-    }
-    // A cancel removes the row being measured; rows measured stay.
-    void cancel() {
-        if (m_row < 0)
-            return;
-        m_env.grid.setCell(m_row, 2, QStringLiteral("Cancelled"));
-        m_env.grid.removeRow(m_row);
-        m_row = -1;
-    }
-
-private:
-    ReportEnv& m_env;
-    qsizetype m_row = -1;
-    SubtreeBytes m_sum;
-};
 
 void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
     OrderedWalk walk(start.fd.release(), sizesOnly());
