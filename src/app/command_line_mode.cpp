@@ -64,14 +64,29 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
     }
 }
 
+// Where the tree holds the one user or group /OWNER= names, when it names one.
+std::optional<QString> containerOfSingleOwner(const QString& owner, ReportEnv& env) {
+    static const QRegularExpression allOwners(QStringLiteral("^ALL ?[+-] ?SUB$"));
+    if (allOwners.match(owner).hasMatch() || owner.startsWith(QLatin1Char('[')))
+        return std::nullopt;
+    const bool group = owner.startsWith(QLatin1String("GROUP="));
+    const QString found = NameLookup(env).containerHolding(group ? QStringLiteral("Group") : QStringLiteral("User"),
+                                                           group ? owner.mid(6).trimmed() : owner);
+    return found.isEmpty() ? std::nullopt : std::optional<QString>(found);
+}
+
 void applyOwnerSwitches(const CommandLine& line, ReportEnv& env, const OwnerListFillers& fillers) {
     subApplyServerSwitch(line, env);
     subApplyVolumeSwitch(line, env);
-    // Without /C= the whole tree, as the window starts with.
+    const QString owner = required(line, QStringLiteral("/OWNER="), QStringLiteral("an Owner")).trimmed();
+    // Without /C= the whole tree, as the window starts with; a single user or
+    // group is looked for in every container of it.
     env.search.lblStartContainer =
         line.value(QStringLiteral("/C=")).value_or(env.app.treeName + QStringLiteral("\\[Root]")).trimmed();
+    if (!line.has(QStringLiteral("/C=")))
+        env.search.lblStartContainer = containerOfSingleOwner(owner, env).value_or(env.search.lblStartContainer);
     NameLookup(env).container(env.search.lblStartContainer);
-    applyOwnerChoice(required(line, QStringLiteral("/OWNER="), QStringLiteral("an Owner")).trimmed(), env, fillers);
+    applyOwnerChoice(owner, env, fillers);
 }
 
 void applyVolumeSwitches(const CommandLine& line, ReportEnv& env) {

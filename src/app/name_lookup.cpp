@@ -100,3 +100,27 @@ QStringList NameLookup::containers() const {
         paths.append(fcnContextToTreePath(name, m_env.app.treeName));
     return paths;
 }
+
+QString NameLookup::containerHolding(const QString& className, const QString& leaf) const {
+    const TreeContext context(m_env);
+    QStringList holders;
+    std::int32_t iteration = -1;
+    do {
+        QStringList names;
+        if (m_env.client.NWDSSearch(context.handle(), QStringLiteral("[Root]"), 2, className, iteration, names) !=
+            nw::SUCCESSFUL)
+            break;
+        for (const QString& name : std::as_const(names)) {
+            if (fcnLeafName(name).compare(leaf, Qt::CaseInsensitive) == 0)
+                holders.append(name.section(QLatin1Char('.'), 1));
+        }
+    } while (iteration != -1);
+    if (holders.size() > 1) {
+        QStringList paths;
+        for (const QString& dotted : std::as_const(holders))
+            paths.append(fcnContextToTreePath(dotted, m_env.app.treeName));
+        throw CommandLineError(QStringLiteral("Several containers hold %1 (%2): name one with /C=.")
+                                   .arg(leaf, listed(paths)));
+    }
+    return holders.isEmpty() ? QString() : fcnContextToTreePath(holders.front(), m_env.app.treeName);
+}

@@ -19,6 +19,10 @@ class NameLookup {
     QString volume(const QString& server, const QString& name) const;
     // Refuses a starting container (a tree path) that the tree does not hold.
     void container(const QString& treePath) const;
+    // The container (a tree path) of the one object of the class ("User",
+    // "Group") named leaf anywhere in the tree; empty when there is none.
+    // Throws CommandLineError when several containers hold one.
+    QString containerHolding(const QString& className, const QString& leaf) const;
 
     // "A, B, C" for a message, cut short after a screenful of names.
     static QString listed(const QStringList& names);

@@ -148,3 +148,15 @@ TEST_F(OwnerCommandLine, WithoutAContainerTheWholeTreeIsSearched) {
     ASSERT_EQ(status, 0) << errors.toStdString();
     EXPECT_EQ(lines.size(), 5);
 }
+
+// Without /C= a single user or group is looked for in every container of the tree.
+TEST_F(OwnerCommandLine, WithoutAContainerAUserOrGroupIsFoundAnywhereInTheTree) {
+    EXPECT_EQ(run("/OWNER=JSMITH"), (QStringList{"Server,Volume,Owner,Used Space(MB)", "FS1,VOL1,JSMITH.SALES.ACME,1.00"}))
+        << errors.toStdString();
+    EXPECT_EQ(status, 0);
+    const QStringList group = run("/OWNER=GROUP=STAFF");
+    EXPECT_EQ(status, 0) << errors.toStdString();
+    EXPECT_EQ(group.size(), 3);
+    EXPECT_TRUE(run("/OWNER=NOBODY").isEmpty());
+    EXPECT_EQ(status, 1);
+}
