@@ -283,7 +283,8 @@ NWCCODE NetWareClient::NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_H
         if (!base)
             return done(dirHandle == 0 ? nw::INVALID_PATH : nw::BAD_DIRECTORY_HANDLE);
         volumePath = *base + QLatin1Char('\\') + text;
-        volumeNumber = std::uint32_t(std::max<qsizetype>(0, indexOfVolume(*server, VolumePathParts::split(*base)->volume)));
+        const qsizetype index = indexOfVolume(*server, VolumePathParts::split(*base)->volume);
+        volumeNumber = std::uint32_t(std::max<qsizetype>(0, index));
     } else {
         QString volume = text.left(colon);
         // "SERVER/VOL:" names the server too; it has to be the connection's.
