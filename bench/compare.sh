@@ -80,8 +80,8 @@ VOL='\\SRV\DATA\'
 PRINTF='%h %f %U %s %TD %TT\n'
 SUBDIRS=$(find "$TREE" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
 OLDER_DAYS=$(( ( $(date +%s) - $(date -d 2016-01-01 +%s) ) / 86400 ))
-compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb --count-links $SUBDIRS"
-compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S --count-links $TREE"
+compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb $SUBDIRS"
+compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S $TREE"
 compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=FILE00*.LOG" "find $TREE -iname 'file00*.log' -printf '$PRINTF'"
 compare file-size "/T=BENCH_TREE /F=FILE /D=$VOL /SIZE GT 3" "find $TREE -size +3M -printf '$PRINTF'"
 compare date-older "/T=BENCH_TREE /F=DATE /D=$VOL /OPT=MODIFY /OLDERTHAN=2016-01-01" "find $TREE -mtime +$OLDER_DAYS -printf '$PRINTF'"

@@ -32,7 +32,7 @@ void useLocale() {
 int main(int argc, char** argv) {
     const QString args = argumentString(argc, argv);
     const QString upper = args.trimmed().toUpper();
-    if (upper == QLatin1String("/?") || upper == QLatin1String("--HELP")) {
+    if (upper == QLatin1String("/?") || upper == QLatin1String("--HELP") || upper == QLatin1String("-H")) {
         print(stdout, SyntaxTexts::helpText());
         return 0;
     }
@@ -47,5 +47,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     useLocale();
+    if (upper == QLatin1String("--LIST"))
+        return CommandLineProgram::list(CommandLineProgram::Options{});
     return CommandLineProgram::run(args, CommandLineProgram::Options{});
 }

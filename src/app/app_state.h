@@ -15,8 +15,7 @@ struct AppState {
     bool blnLoggedIn = false;
 
     // Command-line output
-    QString outputFilePath;  // empty: results go to standard output
+    QString outputFilePath;  // empty or "-": results go to standard output
     bool append = false;
     bool headings = false;
-    QString outputError; // why the output file was not written; empty when it was
 };

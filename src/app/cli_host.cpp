@@ -1,12 +1,17 @@
 #include "app/cli_host.h"
 
+#include "app/progress_line.h"
+#include "app/terminal_text.h"
+
 #include <csignal>
 #include <ctime>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr qint64 kStatusIntervalMs = 100;
+constexpr qint64 kDrawIntervalMs = 100;
+constexpr int kDefaultWidth = 80;
 
 sigset_t stopSignals() {
     sigset_t set;
@@ -23,72 +28,81 @@ bool takeStopSignal() {
     return sigtimedwait(&set, nullptr, &none) > 0;
 }
 
+int terminalWidth(std::FILE* out) {
+    winsize size{};
+    if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return kDefaultWidth;
+}
+
 } // namespace
 
-CliHost::CliHost(std::atomic<bool>& cancel, std::FILE* out)
-    : m_cancel(cancel), m_out(out), m_terminal(::isatty(::fileno(out)) == 1) {
+CliHost::CliHost(std::atomic<bool>& cancel, const RunState& run, Options options)
+    : m_cancel(cancel),
+      m_run(run),
+      m_out(options.out),
+      m_terminal(options.terminal.value_or(::isatty(::fileno(options.out)) == 1)),
+      m_width(options.width > 0 ? options.width : terminalWidth(options.out)) {
+    m_sinceStart.start();
+}
+
+CliHost::~CliHost() {
+    clearLine();
+    if (m_signalsBlocked) {
+        // A second Ctrl-C still waiting must not kill the process on its way out.
+        while (takeStopSignal()) {
+        }
+        const sigset_t set = stopSignals();
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
+}
+
+void CliHost::catchStopSignals() {
     // Held back, the signals wait for pollEvents, which turns them into a
     // cancel: the run ends as usual and keeps what it found.
     const sigset_t set = stopSignals();
     m_signalsBlocked = pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
 }
 
-CliHost::~CliHost() {
-    flush();
-    endStatusLine();
-    if (m_signalsBlocked) {
-        const sigset_t set = stopSignals();
-        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    }
-}
-
 void CliHost::setStatus(const QString& text) {
-    if (m_sinceShown.isValid() && m_sinceShown.elapsed() < kStatusIntervalMs) {
-        m_pending = text;
-        m_hasPending = true;
-        return;
-    }
-    show(text);
+    m_status = text;
+    if (m_terminal && (!m_sinceDrawn.isValid() || m_sinceDrawn.elapsed() >= kDrawIntervalMs))
+        draw();
 }
 
-void CliHost::show(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    if (m_terminal)
-        std::fprintf(m_out, "\r%s\033[K", bytes.constData());
-    else
-        std::fprintf(m_out, "%s\n", bytes.constData());
+void CliHost::pollEvents() {
+    if (m_signalsBlocked && takeStopSignal()) {
+        m_interrupted = true;
+        m_cancel = true;
+    }
+    if (m_terminal && (!m_sinceDrawn.isValid() || m_sinceDrawn.elapsed() >= kDrawIntervalMs))
+        draw();
+}
+
+void CliHost::draw() {
+    const QString line = ProgressLine::text(m_run.progress, m_sinceStart.elapsed(), m_status, m_width);
+    std::fprintf(m_out, "\r%s\033[K", TerminalText::escaped(line).toUtf8().constData());
     std::fflush(m_out);
-    m_lineOpen = m_terminal;
-    m_hasPending = false;
-    m_shown = text;
-    m_sinceShown.start();
+    m_lineShown = true;
+    m_sinceDrawn.start();
 }
 
-void CliHost::flush() {
-    if (m_hasPending)
-        show(m_pending);
+void CliHost::clearLine() {
+    if (!m_lineShown)
+        return;
+    std::fputs("\r\033[K", m_out);
+    std::fflush(m_out);
+    m_lineShown = false;
 }
 
-void CliHost::showFinal(const QString& text) {
-    m_hasPending = false;
-    if (text != m_shown)
-        show(text);
-    endStatusLine();
-}
-
-void CliHost::endStatusLine() {
-    if (m_lineOpen) {
-        std::fputc('\n', m_out);
-        m_lineOpen = false;
-    }
+void CliHost::print(const QString& text) {
+    clearLine();
+    std::fprintf(m_out, "%s\n", TerminalText::escaped(text).toUtf8().constData());
+    std::fflush(m_out);
 }
 
 void CliHost::message(const QString& text, const QString& title, Icon) {
-    flush();
-    endStatusLine();
-    const QByteArray head = title.isEmpty() ? QByteArray("quarvo") : title.toUtf8();
-    std::fprintf(m_out, "%s: %s\n", head.constData(), text.toUtf8().constData());
-    std::fflush(m_out);
+    print((title.isEmpty() ? QStringLiteral("quarvo") : title) + QStringLiteral(": ") + text);
 }
 
 bool CliHost::ask(const QString& text, const QString& title) {
@@ -96,9 +110,6 @@ bool CliHost::ask(const QString& text, const QString& title) {
     return false;
 }
 
-void CliHost::pollEvents() {
-    if (m_signalsBlocked && takeStopSignal())
-        m_cancel = true;
-    if (m_hasPending && m_sinceShown.elapsed() >= kStatusIntervalMs)
-        show(m_pending);
+void CliHost::showFinal(const QString& text) {
+    print(text);
 }

@@ -1,20 +1,32 @@
 #pragma once
 
 #include "reports/host.h"
+#include "reports/run_state.h"
 
 #include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 
-// The surroundings of a command-line run: status lines and messages on
-// standard error, no waiting for anyone. Status text is shown at most ten
-// times a second, as one updating line on a terminal. Ctrl-C (or a
+// The surroundings of a command-line run: messages on standard error, no
+// waiting for anyone. On a terminal one progress line, redrawn at most ten
+// times a second from the run's progress, is cleared before anything else
+// is printed; elsewhere (cron, CI, a log file) only messages and the closing
+// lines appear. Text bound for the terminal has its control characters
+// escaped, since file names reach it. After catchStopSignals, Ctrl-C (or a
 // termination request) sets the run's cancel flag at the next poll.
 class CliHost : public Host {
 public:
-    CliHost(std::atomic<bool>& cancel, std::FILE* out = stderr);
+    struct Options {
+        std::FILE* out = stderr;
+        std::optional<bool> terminal; // unset: whether out is a terminal
+        int width = 0;                // 0: the terminal's width
+    };
+
+    CliHost(std::atomic<bool>& cancel, const RunState& run, Options options);
+    CliHost(std::atomic<bool>& cancel, const RunState& run) : CliHost(cancel, run, Options{}) {}
     ~CliHost() override;
 
     void setStatus(const QString& text) override;
@@ -23,23 +35,30 @@ public:
     void setBusy(bool) override {}
     void pollEvents() override;
 
-    // Shows the last status text if the throttle held it back.
-    void flush();
-    // Shows a closing line at once, whatever the throttle held back, unless
-    // it is the line last shown.
+    // Holds Ctrl-C and termination requests back for pollEvents from now on.
+    void catchStopSignals();
+    // Whether a stop signal cancelled the run.
+    bool interrupted() const { return m_interrupted; }
+    // The status text last set: at the end of a run, its outcome.
+    const QString& lastStatus() const { return m_status; }
+    // Removes the progress line, if one is shown.
+    void clearLine();
+    // A closing line, printed whether or not the output is a terminal.
     void showFinal(const QString& text);
 
 private:
-    void show(const QString& text);
-    void endStatusLine();
+    void draw();
+    void print(const QString& text);
 
     std::atomic<bool>& m_cancel;
+    const RunState& m_run;
     std::FILE* m_out;
     bool m_terminal;
-    bool m_lineOpen = false;
-    QString m_pending;
-    QString m_shown;
-    bool m_hasPending = false;
-    QElapsedTimer m_sinceShown;
+    int m_width;
+    bool m_lineShown = false;
+    QString m_status;
+    QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceDrawn;
     bool m_signalsBlocked = false;
+    bool m_interrupted = false;
 };

@@ -41,6 +41,24 @@ std::optional<QString> CommandLine::typedValue(const QString& switchText) const 
     return fcnGetSwitchValue(m_typed, start);
 }
 
+QList<CommandLine::Word> CommandLine::switchWords() const {
+    QList<Word> words;
+    for (qsizetype at = 0; at < m_upper.size(); ++at) {
+        if (m_upper[at] != QLatin1Char('/') || (at > 0 && m_upper[at - 1] != QLatin1Char(' ')))
+            continue;
+        qsizetype end = m_upper.indexOf(QLatin1Char(' '), at);
+        if (end < 0)
+            end = m_upper.size();
+        words.append({at, m_upper.mid(at, end - at), m_typed.mid(at, end - at)});
+    }
+    return words;
+}
+
+QString CommandLine::leadingText() const {
+    const QList<Word> words = switchWords();
+    return m_typed.left(words.isEmpty() ? m_typed.size() : words.first().position).trimmed();
+}
+
 CommandLineError::CommandLineError(const QString& message)
     : std::runtime_error(message.toStdString()) {}
 

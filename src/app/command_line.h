@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -23,6 +24,17 @@ public:
     // The value of a present switch, upper-cased or as typed; nothing when absent.
     std::optional<QString> value(const QString& switchText) const;
     std::optional<QString> typedValue(const QString& switchText) const;
+
+    // A word that starts with "/" where a word begins: a switch as the user
+    // wrote it, up to the next blank.
+    struct Word {
+        qsizetype position = 0; // 0-based
+        QString upper;
+        QString typed;
+    };
+    QList<Word> switchWords() const;
+    // What stands before the first switch word, as typed; empty when nothing.
+    QString leadingText() const;
 
 private:
     QString m_typed;

@@ -1,5 +1,9 @@
 #include "app/command_line_mode.h"
 
+#include "app/command_line_output.h"
+#include "app/name_lookup.h"
+#include "app/start_directory.h"
+#include "app/switch_rules.h"
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
 
@@ -25,6 +29,21 @@ ReportKind reportKindOf(const QString& function) {
     return ReportKind(index + 1);
 }
 
+// Shows the entry the directory listed for name in the container. A name
+// it did not list would report someone else, or nothing, as if it were true.
+void showListed(ChoiceList& list, const QString& name, const QString& kind, const QString& container) {
+    const qsizetype index = list.findUpper(name);
+    if (index >= 0) {
+        list.text = list.entries[index];
+        return;
+    }
+    const QString held = list.entries.isEmpty()
+                             ? QStringLiteral("it holds no %1s").arg(kind)
+                             : QStringLiteral("%1s: %2").arg(kind, NameLookup::listed(list.entries));
+    throw CommandLineError(
+        QStringLiteral("There is no %1 %2 in %3 (%4).").arg(kind, name, container, held));
+}
+
 void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFillers& fillers) {
     SearchSettings& s = env.search;
     static const QRegularExpression allWithSubs(QStringLiteral("^ALL ?\\+ ?SUB$"));
@@ -36,38 +55,29 @@ void applyOwnerChoice(const QString& owner, ReportEnv& env, const OwnerListFille
         s.ownerOption = OwnerOption::optGroup;
         if (fillers.listGroups)
             fillers.listGroups();
-        s.cmbGroup.showOrAdd(owner.mid(6));
+        showListed(s.cmbGroup, owner.mid(6).trimmed(), QStringLiteral("group"), s.lblStartContainer);
     } else {
         s.ownerOption = OwnerOption::optSelectOwner;
         if (fillers.listUsers)
             fillers.listUsers();
-        const qsizetype index = s.cmbSelectedOwner.findUpper(owner);
-        // Reporting the first listed user instead would answer another question.
-        if (index < 0)
-            throw CommandLineError(QStringLiteral("There is no user %1 in %2.").arg(owner, s.lblStartContainer));
-        s.cmbSelectedOwner.text = s.cmbSelectedOwner.entries[index];
+        showListed(s.cmbSelectedOwner, owner, QStringLiteral("user"), s.lblStartContainer);
     }
 }
 
 void applyOwnerSwitches(const CommandLine& line, ReportEnv& env, const OwnerListFillers& fillers) {
-    if (line.has(QStringLiteral("/S=")))
-        subApplyServerSwitch(line, env);
-    else
-        env.host.message(QStringLiteral("You must specify a Server"));
-    if (line.has(QStringLiteral("/V=")))
-        subApplyVolumeSwitch(line, env);
-    else
-        env.host.message(QStringLiteral("You must specify a Volume"));
+    subApplyServerSwitch(line, env);
+    subApplyVolumeSwitch(line, env);
     // Without /C= the whole tree, as the window starts with.
     env.search.lblStartContainer =
-        line.value(QStringLiteral("/C=")).value_or(env.app.treeName + QStringLiteral("\\[Root]"));
-    applyOwnerChoice(required(line, QStringLiteral("/OWNER="), QStringLiteral("an Owner")), env, fillers);
+        line.value(QStringLiteral("/C=")).value_or(env.app.treeName + QStringLiteral("\\[Root]")).trimmed();
+    NameLookup(env).container(env.search.lblStartContainer);
+    applyOwnerChoice(required(line, QStringLiteral("/OWNER="), QStringLiteral("an Owner")).trimmed(), env, fillers);
 }
 
 void applyVolumeSwitches(const CommandLine& line, ReportEnv& env) {
     const QString list = required(line, QStringLiteral("/V="), QStringLiteral("the volumes"));
     for (const QString& item : list.split(QLatin1Char(',')))
-        env.search.lstSelectedVolumes.append(item);
+        env.search.lstSelectedVolumes.append(item.trimmed());
 }
 
 void applySizeSwitch(const CommandLine& line, SearchSettings& s) {
@@ -132,8 +142,12 @@ void applyDateSwitches(const CommandLine& line, ReportEnv& env) {
 }
 
 void applyOutputSwitches(const CommandLine& line, AppState& app) {
-    if (const std::optional<QString> path = line.typedValue(QStringLiteral("/OUTFILE=")))
+    if (const std::optional<QString> path = line.typedValue(QStringLiteral("/OUTFILE="))) {
+        // Most often a script's variable that came out empty: writing to standard output instead would hide it.
+        if (path->trimmed().isEmpty())
+            throw CommandLineError(QStringLiteral("/OUTFILE= needs a file name (or - for standard output)."));
         app.outputFilePath = *path;
+    }
     app.append = line.has(QStringLiteral("/APPEND"));
     app.headings = line.has(QStringLiteral("/HEADINGS"));
 }
@@ -147,15 +161,42 @@ void applyTree(const CommandLine& line, ReportEnv& env) {
         for (const TreeConfig& t : env.client.site().trees)
             known.append(t.name);
         throw CommandLineError(QStringLiteral("The tree %1 is not known to this workstation (known: %2).")
-                                   .arg(*tree, known.join(QStringLiteral(", "))));
+                                   .arg(*tree, NameLookup::listed(known)));
     }
     env.app.treeName = tree->trimmed();
+}
+
+int writeAll(CommandLineOutput& output, ReportEnv& env, Host& host) {
+    if (const QString error = output.write(env, host); !error.isEmpty()) {
+        host.message(error);
+        return 2;
+    }
+    return 0;
+}
+
+// A stopped run keeps the rows it found beside the output file, which stays
+// as the last complete run left it; a run that stopped before finding
+// anything leaves everything as it was.
+int keepWhatWasFound(CommandLineOutput& output, ReportEnv& env, Host& host) {
+    if (env.grid.rows() <= 1) {
+        output.abandon();
+        return 3;
+    }
+    if (const QString error = output.writePartial(env, host); !error.isEmpty())
+        host.message(error);
+    else if (!output.toStandardOutput())
+        host.message(QStringLiteral("The rows found before the run stopped are in %1; %2 is as it was.")
+                         .arg(output.partialPath(), env.app.outputFilePath));
+    return 3;
 }
 
 } // namespace
 
 void subApplyServerSwitch(const CommandLine& line, ReportEnv& env) {
-    const QString server = line.value(QStringLiteral("/S=")).value_or(QString());
+    const std::optional<QString> typed = line.value(QStringLiteral("/S="));
+    if (!typed)
+        throw CommandLineError(QStringLiteral("You must specify a Server"));
+    const QString server = NameLookup(env).server(*typed);
     if (env.search.cmbServer.findUpper(server) < 0) {
         env.search.cmbServer.entries.append(server);
         env.search.cmbServers.entries.append(server);
@@ -165,30 +206,32 @@ void subApplyServerSwitch(const CommandLine& line, ReportEnv& env) {
 }
 
 void subApplyVolumeSwitch(const CommandLine& line, ReportEnv& env) {
-    env.search.cmbVolumeList.showOrAdd(line.value(QStringLiteral("/V=")).value_or(QString()));
+    const std::optional<QString> typed = line.value(QStringLiteral("/V="));
+    if (!typed)
+        throw CommandLineError(QStringLiteral("You must specify a Volume"));
+    env.search.cmbVolumeList.showOrAdd(NameLookup(env).volume(env.search.cmbServer.text, *typed));
 }
 
 void subApplyDirectorySwitch(const CommandLine& line, ReportEnv& env) {
-    const QString path = required(line, QStringLiteral("/D="), QStringLiteral("a Directory"));
-    const qsizetype serverEnd = path.indexOf(QLatin1Char('\\'), 2);
-    const qsizetype volumeEnd = serverEnd < 0 ? -1 : path.indexOf(QLatin1Char('\\'), serverEnd + 1);
-    if (!path.startsWith(QLatin1String("\\\\")) || serverEnd <= 2 || volumeEnd <= serverEnd + 1)
-        throw CommandLineError(QStringLiteral("/D= needs a directory path such as \\\\SERVER\\VOLUME\\DIRECTORY "
-                                              "(\\\\SERVER\\VOLUME\\ for the whole volume), not \"%1\".")
-                                   .arg(path));
-    const QString server = path.mid(2, serverEnd - 2);
-    env.search.cmbServer.entries.append(server);
-    env.search.cmbServers.entries.append(server);
-    env.search.cmbServer.text = server;
-    env.search.cmbServers.text = server;
-    env.search.cmbVolumeList.showOrAdd(path.mid(serverEnd + 1, volumeEnd - serverEnd - 1));
-    env.search.lblDirectory = path;
+    // Typed, not upper-cased: below the volume, names are matched in the case given first.
+    const std::optional<QString> typed = line.typedValue(QStringLiteral("/D="));
+    if (!typed)
+        throw CommandLineError(QStringLiteral("You must specify a Directory (/D=)."));
+    const StartDirectory::Place start = StartDirectory::find(*typed, env);
+    env.search.cmbServer.entries.append(start.server);
+    env.search.cmbServers.entries.append(start.server);
+    env.search.cmbServer.text = start.server;
+    env.search.cmbServers.text = start.server;
+    env.search.cmbVolumeList.showOrAdd(start.volume);
+    env.search.lblDirectory = start.path;
 }
 
 void subApplySwitches(const CommandLine& line, ReportEnv& env, const OwnerListFillers& fillers) {
+    SwitchRules::checkWords(line);
     applyTree(line, env);
     const ReportKind kind = reportKindOf(
         required(line, QStringLiteral("/F="), QStringLiteral("a Function")).trimmed());
+    SwitchRules::checkForFunction(line, kind);
     env.search.tabSearch = kind;
     switch (kind) {
     case ReportKind::Owner: applyOwnerSwitches(line, env, fillers); break;
@@ -210,17 +253,28 @@ void subApplySwitches(const CommandLine& line, ReportEnv& env, const OwnerListFi
     applyOutputSwitches(line, env.app);
 }
 
-int subRunCommandLine(const QString& argumentString, ReportEnv& env, const OwnerListFillers& fillers) {
+int subRunCommandLine(const QString& argumentString, ReportEnv& env, const OwnerListFillers& fillers, CliHost& host) {
     try {
         subApplySwitches(CommandLine(argumentString), env, fillers);
     } catch (const CommandLineError& error) {
-        env.host.message(error.message());
+        host.message(error.message());
         return 1;
     }
-    btnShowUsage_Click(env);
-    if (!env.app.outputError.isEmpty()) {
-        env.host.message(env.app.outputError);
+    CommandLineOutput output({env.app.outputFilePath, env.app.append, env.app.headings, env.app.saveFileDelimiter});
+    if (const QString error = output.open(); !error.isEmpty()) {
+        host.message(error);
         return 2;
     }
-    return env.run.cancelled() ? 3 : 0;
+    if (host.interrupted()) { // stopped while the names were looked up
+        host.message(QStringLiteral("Stopped before the report started; nothing was written."));
+        return 3;
+    }
+    btnShowUsage_Click(env);
+    const QString outcome = host.lastStatus();
+    host.clearLine();
+    const int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
+    host.showFinal(outcome);
+    if (!env.view.lblGraphStats.isEmpty())
+        host.showFinal(env.view.lblGraphStats);
+    return status;
 }

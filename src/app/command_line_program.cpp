@@ -3,12 +3,15 @@
 #include "app/app_state.h"
 #include "app/cli_host.h"
 #include "app/command_line_mode.h"
+#include "app/site_listing.h"
+#include "app/terminal_text.h"
 #include "netware/client/site_file.h"
 #include "netware/client/site_loader.h"
 #include "netware/directory_queries.h"
 #include "reports/result_grid.h"
 
-#include <cstdio>
+#include <unistd.h>
+
 #include <optional>
 
 namespace {
@@ -26,10 +29,13 @@ std::optional<Site> loadSite(const QProcessEnvironment& env, Host& host) {
 
 int CommandLineProgram::run(const QString& argumentString, const Options& options) {
     RunState run;
-    CliHost host(run.cancel);
+    CliHost host(run.cancel, run);
+    // Read before Ctrl-C is held back, so a site file that never ends (a
+    // FIFO, a device) can still be interrupted.
     std::optional<Site> site = loadSite(options.env, host);
     if (!site)
         return 1;
+    host.catchStopSignals();
     NetWareClient client(std::move(*site));
     if (client.NWCallsInit() != nw::SUCCESSFUL) {
         host.message(QStringLiteral("Unable to initialize!"));
@@ -46,12 +52,20 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     const OwnerListFillers fillers{
         [&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
         [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
-    const int status = subRunCommandLine(argumentString, env, fillers);
-    if (status != 1) {
-        host.showFinal(run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete."));
-        if (!view.lblGraphStats.isEmpty())
-            host.showFinal(view.lblGraphStats);
-    }
+    const int status = subRunCommandLine(argumentString, env, fillers, host);
     client.NWCallsTerm();
     return status;
+}
+
+int CommandLineProgram::list(const Options& options, std::FILE* out) {
+    RunState run;
+    CliHost host(run.cancel, run);
+    const std::optional<Site> site = loadSite(options.env, host);
+    if (!site)
+        return 1;
+    // Volume roots come from the site file and mount points, which may hold anything.
+    const bool terminal = ::isatty(::fileno(out)) == 1;
+    for (const QString& line : SiteListing::lines(*site))
+        std::fprintf(out, "%s\n", (terminal ? TerminalText::escaped(line) : line).toUtf8().constData());
+    return std::fflush(out) == 0 ? 0 : 2;
 }

@@ -8,6 +8,9 @@ const char* const kCaptions[kTopicCount] = {
     "/T = Tree", "/HEADINGS", "/F= Function", "OWNER", "VOLUME", "DIRECTORY", "FILE", "DATE", "/OUTFILE=",
 };
 
+const char* const kDirectoryForms =
+    "           \\\\Server\\Volume\\Directory, \\\\Server\\Volume for its root, or a local path inside a volume";
+
 QStringList topicLines(int topic) {
     switch (topic) {
     case 0:
@@ -28,36 +31,44 @@ QStringList topicLines(int topic) {
                 "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 /C=MyTree\\MyOrg\\MyOU "
                 "/OWNER=GROUP=MyGroupofUsers /OUTFILE=C:\\output\\OWNER.CSV /APPEND"};
     case 4:
-        return {"/F=VOLUME", "", "        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume", "",
+        return {"/F=VOLUME", "", "        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume",
+                "           (blanks after the commas are ignored)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
                 "/OUTFILE=C:\\output\\vOLUME.CSV"};
     case 5:
-        return {"/F=DIRECTORY", "", "        /D=Directory", "        /IMMSUBS - Immediate Sub-directories",
-                "        /ALLSUBS - All Sub-Directories (Individually)", "", "Example:", "",
+        return {"/F=DIRECTORY", "", "        /D=Directory", kDirectoryForms,
+                "        /IMMSUBS - Immediate Sub-directories",
+                "        /ALLSUBS - All Sub-Directories (Individually)", "           (one of them, not both)", "",
+                "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY /D=\\\\MyServer\\VOL1\\MyDirectory /IMMSUBS /HEADINGS "
                 "/OUTFILE=C:\\output\\DIR.CSV"};
     case 6:
-        return {"/F=FILE", "", "        /D=Directory", "        /PATTERN= File Pattern to search",
+        return {"/F=FILE", "", "        /D=Directory", kDirectoryForms, "        /PATTERN= File Pattern to search",
                 "        /SIZE [LT] [GT] [EQ] <File Size>", "           GT - Greater than",
                 "           LT - Less than", "           EQ -Equal",
-                "           <File size> - Size of the files to search for", "", "Example:", "",
+                "           <File size> - Size of the files to search for",
+                "           (/PATTERN= or /SIZE, not both)", "", "Example:", "",
                 "quarvo /T=MyTree /F=FILE /D=\\\\MyServer\\VOL1\\MyDirectory /PATTERN=* /HEADINGS "
                 "/OUTFILE=C:\\output\\FILE.CSV"};
     case 7:
-        return {"/F=DATE", "", "        /D=Directory", "        /OPT= Option",
+        return {"/F=DATE", "", "        /D=Directory", kDirectoryForms, "        /OPT= Option",
                 "           CREATE - Based on Creation Date", "           MODIFY - Based on Modify Date",
                 "           ACCESS - Based on Last Access Date",
                 "        /OLDERTHAN=<date> - Files Older than <date>",
                 "        /NEWERTHAN=<date> - Files Newer than <date>",
-                "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate", "",
+                "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate",
+                "           (one of them, and only with /OPT=)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DATE /D=\\\\MyServer\\VOL1\\MyDirectory /OPT=CREATE "
                 "/OLDERTHAN=09/29/2003 /HEADINGS /OUTFILE=C:\\output\\DATE.CSV"};
     case 8:
-        return {"/OUTFILE=", "/APPEND", "", "/OUTFILE=This is the name of the results file.", "",
+        return {"/OUTFILE=", "/APPEND", "", "/OUTFILE=This is the name of the results file.",
+                "/OUTFILE=- (or no /OUTFILE=) writes the results to standard output.", "",
                 "/APPEND - include this if you wish to append to an existing file, exclude it to "
                 "overwrite the file.",
+                "Without /APPEND the file is replaced only once the run is complete; a stopped run "
+                "leaves its rows in <file>.partial and the file as it was.",
                 "", "Example: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND"};
     default:
         return {};
@@ -67,13 +78,21 @@ QStringList topicLines(int topic) {
 const char* const kExitStatuses =
     "Exit status:\n"
     "    0  the report ran and its results were written\n"
-    "    1  a switch is missing or wrong, or the site file cannot be used\n"
+    "    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
+    "       a name finds nothing, or the site file cannot be used\n"
     "    2  the output file could not be written\n"
     "    3  the run was cancelled or could not start\n"
+    "Every failure says why on standard error.\n"
     "\n"
-    "Without /OUTFILE= the results go to standard output. Status lines and\n"
-    "messages go to standard error. Values are matched upper-cased; /OUTFILE=\n"
-    "keeps the case it was typed in. Ctrl-C stops a run and keeps what it found.\n";
+    "quarvo -h (or --help, /?) prints this help, quarvo --list every tree, server\n"
+    "and volume with its local root, quarvo --version the version.\n"
+    "\n"
+    "Switch names and NetWare names are case-insensitive; /OUTFILE= and the\n"
+    "directories of /D= keep the case they were typed in. Without /OUTFILE= (or\n"
+    "with /OUTFILE=-) the results go to standard output. Messages go to standard\n"
+    "error; on a terminal one progress line shows the directory being read and\n"
+    "the counts so far. Ctrl-C stops a run and keeps what it found in\n"
+    "<file>.partial.\n";
 
 } // namespace
 

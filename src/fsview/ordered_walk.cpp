@@ -3,6 +3,8 @@
 #include "fsview/directory_fd_cache.h"
 #include "fsview/ordered_walk_lister.h"
 
+#include <QString>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <list>
 #include <vector>
 
 namespace {
@@ -23,30 +26,16 @@ unsigned char folded(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-// A directory of the walk, from when its parent's listing finds it until the
-// reader has taken it.
-struct WalkNode {
-    enum class State { Waiting, Listing, Listed };
-
-    ScanDirectoryPtr dir;
-    // Its index among its parent's sorted subdirectories, and so on up to the
-    // root: pre-order is the lexicographic order of these. Dropped once taken
-    // by a worker.
-    std::vector<std::uint32_t> key;
-    WalkedDirectory result; // relativePath from the start, the rest once listed
-    std::vector<std::shared_ptr<WalkNode>> children; // in name order, once listed
-    State state = State::Waiting;
-};
-using WalkNodePtr = std::shared_ptr<WalkNode>;
-
-// Heap order: the earliest in pre-order on top.
-bool laterInPreOrder(const WalkNodePtr& a, const WalkNodePtr& b) {
-    return a->key > b->key;
+bool isAscii(const QByteArray& name) {
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
-} // namespace
-
-bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
+// Both names ASCII: fold A-Z byte by byte, which is what case folding does to ASCII.
+int compareAscii(const QByteArray& a, const QByteArray& b) {
     const auto* p = reinterpret_cast<const unsigned char*>(a.constData());
     const auto* q = reinterpret_cast<const unsigned char*>(b.constData());
     const qsizetype common = std::min(a.size(), b.size());
@@ -54,21 +43,46 @@ bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
         const unsigned char x = folded(p[i]);
         const unsigned char y = folded(q[i]);
         if (x != y)
-            return x < y;
+            return x < y ? -1 : 1;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    // Equal but for case: the raw bytes decide, so the order is total.
-    return std::memcmp(p, q, std::size_t(common)) < 0;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// Workers take the waiting directory earliest in pre-order, as long as fewer
-// than lookahead are listed (or being listed) and not yet taken by the
-// reader; the one the reader waits for is always taken, so a look-ahead full
-// of later directories cannot hold it up.
+int compareFolded(const QByteArray& a, const QByteArray& b) {
+    if (isAscii(a) && isAscii(b))
+        return compareAscii(a, b);
+    return QString::fromUtf8(a).toCaseFolded().compare(QString::fromUtf8(b).toCaseFolded());
+}
+
+// A directory of the walk, from when its parent's listing finds it until the
+// reader has taken it.
+struct WalkNode {
+    enum class State { Waiting, Listing, Listed };
+
+    ScanDirectoryPtr dir;
+    WalkedDirectory result; // name and depth from the start, the rest once listed
+    State state = State::Waiting;
+    std::list<std::shared_ptr<WalkNode>>::iterator place; // in the pre-order list
+};
+using WalkNodePtr = std::shared_ptr<WalkNode>;
+
+} // namespace
+
+bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
+    const int c = compareFolded(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
+
+// Every directory found and not yet handed out sits in one list in
+// pre-order: a directory's subdirectories go right after it, ahead of all
+// that came after it, so the list stays in pre-order however deep the tree
+// is, and the reader hands out its front. Workers take the first waiting
+// directory, as long as fewer than lookahead are listed (or being listed)
+// and not yet taken by the reader; the front is always taken, so a
+// look-ahead full of later directories cannot hold the reader up.
 class OrderedWalk::Impl {
 public:
-    Impl(QByteArray root, Options options);
+    Impl(int startFd, Options options);
     ~Impl();
 
     std::optional<WalkedDirectory> next(const std::atomic<bool>& cancel,
@@ -81,7 +95,9 @@ private:
     bool workDone() const;
     bool readerToWake() const;
     WalkNodePtr takeWork();
-    void finish(WalkNode& node, std::vector<ScanDirectoryPtr>& subdirs);
+    std::vector<WalkNodePtr> children(const WalkNode& node, std::vector<FoundSubdirectory>& subdirs) const;
+    void insertAfter(const WalkNode& node, std::vector<WalkNodePtr>& children);
+    bool waitListed(const WalkNode& node, const std::atomic<bool>& cancel, const std::function<void()>& poll);
     void stop();
 
     Options m_options;
@@ -98,33 +114,28 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_workCv;  // workers wait for work or room
     std::condition_variable m_readyCv; // the reader waits for a listing
-    std::vector<WalkNodePtr> m_waiting; // a heap, earliest in pre-order on top
-    const WalkNode* m_needed = nullptr; // what the reader waits for, not yet taken
-    const WalkNode* m_awaited = nullptr; // what the reader waits for, in any state
-    std::size_t m_ahead = 0;            // listed or being listed, not yet handed out
-    std::size_t m_ready = 0;            // listed, not yet handed out
+    std::list<WalkNodePtr> m_order;    // found, not handed out, in pre-order
+    std::size_t m_waiting = 0;         // of them not yet taken by a worker
+    std::size_t m_ahead = 0;           // listed or being listed, not yet handed out
+    std::size_t m_ready = 0;           // listed, not yet handed out
     int m_listing = 0;
 
-    // The reader's own: what it hands out next is on top.
-    std::vector<WalkNodePtr> m_stack;
     bool m_ended = false;
     std::chrono::steady_clock::time_point m_lastPoll;
 
     std::vector<std::thread> m_threads;
 };
 
-OrderedWalk::Impl::Impl(QByteArray root, Options options)
+OrderedWalk::Impl::Impl(int startFd, Options options)
     : m_options(std::move(options)), m_lookahead(std::max<std::size_t>(1, m_options.lookahead)),
       m_batch(std::clamp<std::size_t>(m_lookahead / 4, 1, 16)),
-      m_lowWater(m_lookahead - std::max<std::size_t>(1, m_lookahead / 4)),
+      m_lowWater(m_lookahead - std::max<std::size_t>(1, m_lookahead / 4)), m_rootFd(startFd),
       m_lastPoll(std::chrono::steady_clock::now()) {
     const int threads = DirectoryFdCache::workerCount(m_options.threads);
     auto rootNode = std::make_shared<WalkNode>();
-    m_stack.push_back(rootNode);
-    // The root alone may be reached through a symbolic link.
-    m_rootFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    rootNode->place = m_order.insert(m_order.end(), rootNode);
     struct stat st {};
-    if (m_rootFd < 0 || ::fstat(m_rootFd, &st) != 0) {
+    if (m_rootFd < 0 || ::fstat(m_rootFd, &st) != 0 || !S_ISDIR(st.st_mode)) {
         ++m_skipped;
         rootNode->result.readable = false;
         rootNode->state = WalkNode::State::Listed;
@@ -132,8 +143,13 @@ OrderedWalk::Impl::Impl(QByteArray root, Options options)
         m_ready = 1;
         return;
     }
-    rootNode->dir = std::make_shared<const ScanDirectory>(ScanDirectory{nullptr, {}, st.st_dev, st.st_ino});
-    m_waiting.push_back(rootNode);
+    rootNode->result.uid = st.st_uid;
+    rootNode->result.allocated = std::uint64_t(st.st_blocks) * 512;
+    auto start = std::make_shared<ScanDirectory>();
+    start->device = st.st_dev;
+    start->inode = st.st_ino;
+    rootNode->dir = std::move(start);
+    m_waiting = 1;
     const std::size_t cachedFds = DirectoryFdCache::capacityPerWorker(threads);
     for (int i = 0; i < threads; ++i)
         m_threads.emplace_back(&Impl::work, this, st.st_dev, cachedFds);
@@ -157,28 +173,29 @@ void OrderedWalk::Impl::stop() {
 }
 
 bool OrderedWalk::Impl::workReady() const {
-    return !m_waiting.empty() && (m_ahead < m_lookahead || m_waiting.front().get() == m_needed);
+    return m_waiting > 0 && (m_ahead < m_lookahead || m_order.front()->state == WalkNode::State::Waiting);
 }
 
 // Nothing waits and nothing being listed can add more.
 bool OrderedWalk::Impl::workDone() const {
-    return m_waiting.empty() && m_listing == 0;
+    return m_waiting == 0 && m_listing == 0;
 }
 
 // The reader's directory is listed and enough after it, or nothing more
 // comes soon.
 bool OrderedWalk::Impl::readerToWake() const {
-    return m_awaited && m_awaited->state == WalkNode::State::Listed
+    return !m_order.empty() && m_order.front()->state == WalkNode::State::Listed
         && (m_ready >= m_batch || m_listing == 0 || m_ahead >= m_lookahead);
 }
 
+// The first waiting directory: only the look-ahead lies before it.
 WalkNodePtr OrderedWalk::Impl::takeWork() {
-    std::pop_heap(m_waiting.begin(), m_waiting.end(), laterInPreOrder);
-    WalkNodePtr node = std::move(m_waiting.back());
-    m_waiting.pop_back();
-    if (node.get() == m_needed)
-        m_needed = nullptr;
+    auto it = m_order.begin();
+    while ((*it)->state != WalkNode::State::Waiting)
+        ++it;
+    WalkNodePtr node = *it;
     node->state = WalkNode::State::Listing;
+    --m_waiting;
     ++m_ahead;
     ++m_listing;
     return node;
@@ -186,7 +203,7 @@ WalkNodePtr OrderedWalk::Impl::takeWork() {
 
 void OrderedWalk::Impl::work(dev_t rootDevice, std::size_t cachedFds) {
     OrderedWalkLister lister(m_rootFd, rootDevice, cachedFds, m_options, m_stop, m_skipped);
-    std::vector<ScanDirectoryPtr> subdirs;
+    std::vector<FoundSubdirectory> subdirs;
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_workCv.wait(lock, [this] { return m_stop || workReady() || workDone(); });
@@ -194,45 +211,81 @@ void OrderedWalk::Impl::work(dev_t rootDevice, std::size_t cachedFds) {
             break;
         const WalkNodePtr node = takeWork();
         lock.unlock();
-        // Only this worker touches the node until it is listed.
+        // Only this worker touches the node's result until it is listed.
         const bool listed = lister.list(node->dir, node->result, subdirs);
-        if (listed)
-            finish(*node, subdirs);
+        std::vector<WalkNodePtr> found = listed ? children(*node, subdirs) : std::vector<WalkNodePtr>{};
         lock.lock();
         if (!listed)
             break;
-        for (WalkNodePtr& child : node->children) {
-            m_waiting.push_back(child);
-            std::push_heap(m_waiting.begin(), m_waiting.end(), laterInPreOrder);
-        }
+        insertAfter(*node, found);
         node->state = WalkNode::State::Listed;
         --m_listing;
         ++m_ready;
         if (readerToWake())
             m_readyCv.notify_one();
-        if (!node->children.empty() || workDone())
+        if (!found.empty() || workDone())
             m_workCv.notify_all();
     }
     // Whoever sees the end first wakes the others to see it too.
     m_workCv.notify_all();
 }
 
-// Makes the nodes of node's subdirectories, outside the lock.
-void OrderedWalk::Impl::finish(WalkNode& node, std::vector<ScanDirectoryPtr>& subdirs) {
-    const QByteArray& path = node.result.relativePath;
-    node.children.reserve(subdirs.size());
+// The nodes of node's subdirectories, made outside the lock.
+std::vector<WalkNodePtr> OrderedWalk::Impl::children(const WalkNode& node,
+                                                     std::vector<FoundSubdirectory>& subdirs) const {
+    std::vector<WalkNodePtr> made;
+    made.reserve(subdirs.size());
     for (std::size_t i = 0; i < subdirs.size(); ++i) {
         auto child = std::make_shared<WalkNode>();
-        child->dir = std::move(subdirs[i]);
-        child->key.reserve(node.key.size() + 1);
-        child->key = node.key;
-        child->key.push_back(std::uint32_t(i));
-        const QByteArray& name = node.result.subdirectories[qsizetype(i)];
-        child->result.relativePath = path.isEmpty() ? name : path + '/' + name;
-        node.children.push_back(std::move(child));
+        child->result.name = node.result.subdirectories[qsizetype(i)];
+        child->result.depth = node.result.depth + 1;
+        child->result.uid = subdirs[i].uid;
+        child->result.allocated = subdirs[i].allocated;
+        child->dir = std::move(subdirs[i].dir);
+        made.push_back(std::move(child));
     }
     subdirs.clear();
-    node.key = {};
+    return made;
+}
+
+void OrderedWalk::Impl::insertAfter(const WalkNode& node, std::vector<WalkNodePtr>& children) {
+    const auto before = std::next(node.place);
+    for (WalkNodePtr& child : children) {
+        WalkNode& placed = *child;
+        placed.place = m_order.insert(before, std::move(child));
+    }
+    m_waiting += children.size();
+}
+
+// Waits on the reader's thread until node is listed, polling meanwhile;
+// false when cancelled first. Called and returns with the lock held.
+bool OrderedWalk::Impl::waitListed(const WalkNode& node, const std::atomic<bool>& cancel,
+                                   const std::function<void()>& poll) {
+    std::unique_lock lock(m_mutex, std::adopt_lock);
+    while (node.state != WalkNode::State::Listed) {
+        if (node.state == WalkNode::State::Waiting)
+            m_workCv.notify_all(); // the front is always taken, look-ahead or not
+        const auto pollAt = m_lastPoll + pollInterval;
+        m_readyCv.wait_until(lock, pollAt);
+        if (node.state == WalkNode::State::Listed)
+            break;
+        const bool pollDue = std::chrono::steady_clock::now() >= pollAt;
+        if (!pollDue && !cancel.load())
+            continue;
+        lock.unlock();
+        if (pollDue) {
+            if (poll)
+                poll();
+            m_lastPoll = std::chrono::steady_clock::now();
+        }
+        lock.lock();
+        if (cancel.load()) {
+            lock.release();
+            return false;
+        }
+    }
+    lock.release();
+    return true;
 }
 
 std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& cancel,
@@ -243,54 +296,32 @@ std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& 
         stop();
         return std::nullopt;
     }
-    if (m_stack.empty()) {
+    m_mutex.lock();
+    if (m_order.empty()) {
+        m_mutex.unlock();
         m_ended = true;
         return std::nullopt;
     }
-    const WalkNodePtr node = m_stack.back();
-    std::unique_lock lock(m_mutex);
-    m_awaited = node.get();
-    while (node->state != WalkNode::State::Listed) {
-        if (node->state == WalkNode::State::Waiting && m_needed != node.get()) {
-            m_needed = node.get();
-            m_workCv.notify_all();
-        }
-        const auto pollAt = m_lastPoll + pollInterval;
-        m_readyCv.wait_until(lock, pollAt);
-        if (node->state == WalkNode::State::Listed)
-            break;
-        const auto now = std::chrono::steady_clock::now();
-        const bool pollDue = now >= pollAt;
-        if (!pollDue && !cancel.load())
-            continue;
-        lock.unlock();
-        if (pollDue) {
-            if (poll)
-                poll();
-            m_lastPoll = std::chrono::steady_clock::now();
-        }
-        if (cancel.load()) {
-            stop();
-            return std::nullopt;
-        }
-        lock.lock();
+    const WalkNodePtr node = m_order.front();
+    if (!waitListed(*node, cancel, poll)) {
+        m_mutex.unlock();
+        stop();
+        return std::nullopt;
     }
-    m_needed = nullptr;
-    m_awaited = nullptr;
+    m_order.pop_front();
     --m_ready;
     const bool room = --m_ahead == m_lowWater;
-    lock.unlock();
+    m_mutex.unlock();
     if (room)
         m_workCv.notify_all();
-    m_stack.pop_back();
-    for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
-        m_stack.push_back(std::move(*child));
-    node->children.clear();
     return std::move(node->result);
 }
 
-OrderedWalk::OrderedWalk(QByteArray root, Options options)
-    : m_impl(std::make_unique<Impl>(std::move(root), std::move(options))) {}
+OrderedWalk::OrderedWalk(const QByteArray& root, Options options)
+    : OrderedWalk(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), std::move(options)) {}
+
+OrderedWalk::OrderedWalk(int startFd, Options options)
+    : m_impl(std::make_unique<Impl>(startFd, std::move(options))) {}
 
 OrderedWalk::~OrderedWalk() = default;
 

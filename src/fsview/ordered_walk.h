@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // One file (any entry that is not a directory) as a walk saw it.
 struct WalkedFile {
@@ -19,16 +20,44 @@ struct WalkedFile {
     std::int64_t mtime = 0;        // seconds since the epoch
     std::int64_t atime = 0;
     std::optional<std::int64_t> btime; // birth time, where the file system records it
+    std::uint64_t inode = 0;
+    std::uint32_t links = 1;
+};
+
+// A file with more than one name: sums across directories count it once.
+struct LinkedFile {
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;      // apparent bytes
+    std::uint64_t allocated = 0; // bytes of the blocks it takes
+    std::uint32_t uid = 0;
+};
+
+// Allocated bytes of a directory's files with one name, per owner.
+struct OwnerBytes {
+    std::uint32_t uid = 0;
+    std::uint64_t allocated = 0;
 };
 
 // One directory of the walk: its own files and its sub-directories.
 struct WalkedDirectory {
-    QByteArray relativePath;            // below the root, components joined by "/"; empty for the root
-    QList<WalkedFile> files;            // passing the name filter, in case-insensitive name order
+    QByteArray name;                    // its name in its parent; empty for the start
+    int depth = 0;                      // 0 for the start, 1 for its subdirectories, ...
+    QList<WalkedFile> files;            // passing both filters, in case-insensitive name order
     QList<QByteArray> subdirectories;   // names, in case-insensitive name order (same file system, no links)
     bool readable = true;               // false: it could not be opened or read (files and subdirectories empty)
+    std::uint64_t fileCount = 0;        // files (every entry but directories) listed, whatever the filters
     std::uint64_t filteredOut = 0;      // files that passed the name filter but not the file filter
-    std::uint64_t fileBytes = 0;        // apparent size of the files passing the name filter, kept or not
+    // Apparent size of the files passing the name filter, kept or not, each
+    // file once however many names it has here.
+    std::uint64_t fileBytes = 0;
+    // Those of them with more than one name, once each (their bytes are in
+    // fileBytes too), for sums over several directories.
+    std::vector<LinkedFile> linked;
+    // Allocated bytes of the other files passing the name filter, per owner.
+    std::vector<OwnerBytes> ownerBytes;
+    // The directory's own inode, for sums that count directories as du does.
+    std::uint32_t uid = 0;
+    std::uint64_t allocated = 0;
 };
 
 // A walk that hands out directories in depth-first pre-order on the calling
@@ -50,7 +79,10 @@ public:
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
     };
 
-    OrderedWalk(QByteArray root, Options options);
+    // Walks the directory root names; root alone may be a symbolic link.
+    OrderedWalk(const QByteArray& root, Options options);
+    // Walks the open directory startFd, which the walk takes over.
+    OrderedWalk(int startFd, Options options);
     ~OrderedWalk();
     OrderedWalk(const OrderedWalk&) = delete;
     OrderedWalk& operator=(const OrderedWalk&) = delete;
@@ -67,5 +99,7 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Case-insensitive name order of two entry names, as directory listings use.
+// Case-insensitive name order of two entry names, as every listing uses:
+// names compared case-folded (non-ASCII letters too, where the name is
+// UTF-8), ties broken by the raw bytes so the order is total.
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b);

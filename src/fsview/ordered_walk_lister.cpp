@@ -28,8 +28,25 @@ dev_t deviceOf(const struct statx& sx) {
     return makedev(sx.stx_dev_major, sx.stx_dev_minor);
 }
 
+std::uint64_t allocatedBytes(const struct statx& sx) {
+    // stx_blocks counts 512-byte units whatever the file system's block size.
+    return std::uint64_t(sx.stx_blocks) * 512;
+}
+
+void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint64_t bytes) {
+    for (OwnerBytes& owner : owners) {
+        if (owner.uid == uid) {
+            owner.allocated += bytes;
+            return;
+        }
+    }
+    owners.push_back({uid, bytes});
+}
+
 void fillFile(WalkedFile& file, const struct statx& sx) {
     file.statted = true;
+    file.inode = sx.stx_ino;
+    file.links = sx.stx_nlink;
     file.size = sx.stx_size;
     file.uid = sx.stx_uid;
     file.mtime = sx.stx_mtime.tv_sec;
@@ -52,9 +69,10 @@ OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t c
       m_skipped(skipped), m_fds(rootFd, cachedFds), m_buffer(new char[DirentRecords::kBufferSize]) {}
 
 bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
-                             std::vector<ScanDirectoryPtr>& subdirs) {
+                             std::vector<FoundSubdirectory>& subdirs) {
     subdirs.clear();
     m_found.clear();
+    m_linked.clear();
     const int fd = m_fds.open(*dir);
     // The directory opened must be the one listed: not one renamed or
     // mounted into its place since.
@@ -75,18 +93,9 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
         unreadable(out, subdirs);
         return true;
     }
+    countLinkedOnce(out);
     std::sort(out.files.begin(), out.files.end(), fileLess);
-    std::sort(m_found.begin(), m_found.end(),
-              [](const Found& a, const Found& b) { return lessByNameCaseless(a.name, b.name); });
-    out.subdirectories.reserve(qsizetype(m_found.size()));
-    subdirs.reserve(m_found.size());
-    for (Found& found : m_found) {
-        subdirs.push_back(std::make_shared<const ScanDirectory>(ScanDirectory{
-            dir, std::string(found.name.constData(), std::size_t(found.name.size())),
-            found.device, found.inode}));
-        out.subdirectories.push_back(std::move(found.name));
-    }
-    m_found.clear();
+    sortFound(dir, out, subdirs);
     // Kept open only where subdirectories will be opened from it.
     if (subdirs.empty())
         ::close(fd);
@@ -95,11 +104,48 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
     return true;
 }
 
-void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<ScanDirectoryPtr>& subdirs) {
+void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
+                                  std::vector<FoundSubdirectory>& subdirs) {
+    std::sort(m_found.begin(), m_found.end(),
+              [](const Found& a, const Found& b) { return lessByNameCaseless(a.name, b.name); });
+    out.subdirectories.reserve(qsizetype(m_found.size()));
+    subdirs.reserve(m_found.size());
+    for (std::size_t i = 0; i < m_found.size(); ++i) {
+        Found& found = m_found[i];
+        auto sub = std::make_shared<ScanDirectory>();
+        sub->parent = dir;
+        sub->name.assign(found.name.constData(), std::size_t(found.name.size()));
+        sub->device = found.device;
+        sub->inode = found.inode;
+        subdirs.push_back({std::move(sub), found.uid, found.allocated});
+        out.subdirectories.push_back(std::move(found.name));
+    }
+    m_found.clear();
+}
+
+// A file with several names in this directory counts once in its bytes.
+void OrderedWalkLister::countLinkedOnce(WalkedDirectory& out) {
+    std::sort(m_linked.begin(), m_linked.end(),
+              [](const LinkedFile& a, const LinkedFile& b) { return a.inode < b.inode; });
+    const auto last = std::unique(m_linked.begin(), m_linked.end(),
+                                  [](const LinkedFile& a, const LinkedFile& b) { return a.inode == b.inode; });
+    m_linked.erase(last, m_linked.end());
+    for (const LinkedFile& file : m_linked)
+        out.fileBytes += file.size;
+    out.linked = m_linked;
+}
+
+void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs) {
     out.readable = false;
     out.files.clear();
     out.subdirectories.clear();
+    out.linked.clear();
+    out.ownerBytes.clear();
+    out.fileBytes = 0;
+    out.fileCount = 0;
+    out.filteredOut = 0;
     subdirs.clear();
+    m_found.clear();
 }
 
 OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& out) {
@@ -182,10 +228,11 @@ void OrderedWalkLister::addFile(int fd, const char* name, std::size_t length,
 // sx null: the file could not be statted.
 void OrderedWalkLister::pushFile(const char* name, std::size_t length, const struct statx* sx,
                                  WalkedDirectory& out) {
+    ++out.fileCount;
     WalkedFile file;
     if (sx) {
         fillFile(file, *sx);
-        out.fileBytes += file.size;
+        count(*sx, out);
     }
     // Deciding here what the stat tells keeps unwanted files off the reader's thread.
     if (sx && m_options.fileFilter && !m_options.fileFilter(file)) {
@@ -196,10 +243,22 @@ void OrderedWalkLister::pushFile(const char* name, std::size_t length, const str
     out.files.push_back(std::move(file));
 }
 
+// The file's bytes in the directory's sums; one with several names waits
+// until the listing ends, to be counted once.
+void OrderedWalkLister::count(const struct statx& sx, WalkedDirectory& out) {
+    if (sx.stx_nlink > 1) {
+        m_linked.push_back({sx.stx_ino, sx.stx_size, allocatedBytes(sx), sx.stx_uid});
+        return;
+    }
+    out.fileBytes += sx.stx_size;
+    addOwnerBytes(out.ownerBytes, sx.stx_uid, allocatedBytes(sx));
+}
+
 void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name,
                                         std::size_t length) {
     // Like du -x: another file system stays out, its mount point included.
     if (deviceOf(sx) != m_rootDevice)
         return;
-    m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino)});
+    m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino),
+                            sx.stx_uid, allocatedBytes(sx)});
 }

@@ -12,6 +12,14 @@
 #include <memory>
 #include <vector>
 
+// A subdirectory a listing found: what opens it, and its own inode's owner
+// and allocated bytes.
+struct FoundSubdirectory {
+    ScanDirectoryPtr dir;
+    std::uint32_t uid = 0;
+    std::uint64_t allocated = 0;
+};
+
 // Reads one directory at a time for one worker of an OrderedWalk: lists it,
 // stats the entries it has to, and sorts what it found. Keeps its own small
 // set of open directories, so a subdirectory usually opens relative to its
@@ -26,13 +34,15 @@ public:
     // what opens each subdirectory, in the same order as out.subdirectories.
     // False when stopped before the end (out is then incomplete).
     bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
-              std::vector<ScanDirectoryPtr>& subdirs);
+              std::vector<FoundSubdirectory>& subdirs);
 
 private:
     struct Found {
         QByteArray name;
         dev_t device;
         ino_t inode;
+        std::uint32_t uid;
+        std::uint64_t allocated;
     };
     enum class Read { Done, Failed, Stopped };
 
@@ -42,9 +52,13 @@ private:
     void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
     void pushFile(const char* name, std::size_t length, const struct statx* sx,
                   WalkedDirectory& out);
+    void count(const struct statx& sx, WalkedDirectory& out);
     void addSubdirectory(const struct statx& sx, const char* name, std::size_t length);
     bool passes(const char* name, std::size_t length) const;
-    static void unreadable(WalkedDirectory& out, std::vector<ScanDirectoryPtr>& subdirs);
+    void sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
+                   std::vector<FoundSubdirectory>& subdirs);
+    void countLinkedOnce(WalkedDirectory& out);
+    void unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs);
 
     dev_t m_rootDevice;
     const OrderedWalk::Options& m_options;
@@ -53,5 +67,6 @@ private:
     DirectoryFdCache m_fds;
     std::unique_ptr<char[]> m_buffer;
     std::vector<Found> m_found; // subdirectories of the directory being read
+    std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
     unsigned m_sinceCheck = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fsview/unique_fd.h"
 #include "fsview/volume_locator.h"
 
 #include <QByteArray>
@@ -20,22 +21,40 @@ struct VolumePathParts {
 
 // The file-system view of the servers' volumes: volume paths resolved to
 // local paths through the server's volume table.
+//
+// Each component is looked up in the directory the one before it opened:
+// its exact name first, else the one entry equal to it without regard to
+// case (NetWare names are case-insensitive); several such entries are
+// refused rather than one picked. No symbolic link is passed, no other file
+// system entered and ".." is refused, so what a path opens always lies on its
+// volume, even when a directory is swapped for a link meanwhile.
 class VolumeView {
 public:
     struct Resolved {
         QByteArray path;  // local path, when resolved
+        QString display;  // \\SERVER\VOLUME\ and each directory's name as stored
         QString error;    // why not, otherwise
         bool ok() const { return error.isEmpty(); }
     };
 
+    // A directory opened for a walk.
+    struct Opened {
+        UniqueFd fd;
+        QString display; // as in Resolved
+        QString error;
+        // The path names a directory that could not be opened now (no
+        // permission, an I/O error): trying again may help.
+        bool transient = false;
+        bool ok() const { return fd.valid(); }
+    };
+
     explicit VolumeView(const VolumeLocator& locator) : m_locator(locator) {}
 
-    // Each component matches exactly, else without regard to case (NetWare
-    // names are case-insensitive and command lines arrive upper-cased). A path
-    // that would leave its volume root, through ".." or a symbolic link, is refused.
+    // The entry the path names, a directory or not.
     Resolved resolve(const QString& volumePath) const;
-
-    // Whether the volume path resolves and its directory can be opened.
+    // The directory the path names, open for reading.
+    Opened openDirectory(const QString& volumePath) const;
+    // Whether the path names a directory that can be opened.
     bool canOpenDirectory(const QString& volumePath) const;
 
 private:

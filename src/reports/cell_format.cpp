@@ -30,6 +30,52 @@ double roundHalfAway(double value, int decimals) {
     return std::round(QString::number(value * scale, 'g', 15).toDouble()) / scale;
 }
 
+// The numeric fields (day, month, year) of a date format, in order, and
+// which of them is the year (-1: none). Month and day names are not numeric.
+struct NumericDateFields {
+    int count = 0;
+    int year = -1;
+};
+
+NumericDateFields numericDateFields(const QString& format) {
+    NumericDateFields fields;
+    qsizetype i = 0;
+    while (i < format.size()) {
+        const QChar c = format[i];
+        qsizetype run = 1;
+        if (c == QLatin1Char('\'')) { // a quoted literal
+            const qsizetype close = format.indexOf(QLatin1Char('\''), i + 1);
+            i = close < 0 ? format.size() : close + 1;
+            continue;
+        }
+        while (i + run < format.size() && format[i + run] == c)
+            ++run;
+        if (c == QLatin1Char('y'))
+            fields.year = fields.count++;
+        else if ((c == QLatin1Char('d') || c == QLatin1Char('M')) && run <= 2)
+            ++fields.count;
+        i += run;
+    }
+    return fields;
+}
+
+// The text with the century put before a two-digit year, "20" up to 29 and
+// "19" from 30; empty when the text has no two-digit year where the format
+// has its year. Reading the four digits, not shifting a parsed 19xx date,
+// keeps 2/29/00 the leap day of 2000.
+QString withCentury(const QString& text, const QString& format) {
+    const NumericDateFields fields = numericDateFields(format);
+    const QRegularExpression digits(QStringLiteral("\\d+"));
+    QList<QRegularExpressionMatch> runs;
+    for (QRegularExpressionMatchIterator it = digits.globalMatch(text); it.hasNext();)
+        runs.append(it.next());
+    if (fields.year < 0 || runs.size() != fields.count || runs[fields.year].capturedLength() != 2)
+        return {};
+    const QRegularExpressionMatch& year = runs[fields.year];
+    const QString century = year.captured().toInt() < 30 ? QStringLiteral("20") : QStringLiteral("19");
+    return QString(text).insert(year.capturedStart(), century);
+}
+
 } // namespace
 
 QString formatNumber(double value, const QString& picture) {
@@ -57,14 +103,21 @@ std::optional<double> numberValue(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    const QLocale locale;
-    QString ungrouped = trimmed;
-    ungrouped.remove(locale.groupSeparator());
+    // The locale takes thousands separators only between groups of three
+    // digits, so 02.02.2022 is no number where "." groups digits.
     bool ok = false;
-    const double value = locale.toDouble(ungrouped, &ok);
+    const double value = QLocale().toDouble(trimmed, &ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+QString plainFigure(const QString& text) {
+    const std::optional<double> value = numberValue(text);
+    if (!value)
+        return text.trimmed();
+    const bool decimals = text.contains(QLocale().decimalPoint());
+    return formatNumber(*value, decimals ? QStringLiteral("########0.00") : QStringLiteral("########0"));
 }
 
 QString shortDateFormat() {
@@ -81,17 +134,26 @@ QString shortDate(const QDate& date) {
 QDate parseShortDate(const QString& text) {
     const QLocale locale;
     const QString trimmed = text.trimmed();
+    const QString format = shortDateFormat();
     // ISO 8601 first: 2003-09-29 reads the same in every locale.
     QDate date = QDate::fromString(trimmed, Qt::ISODate);
     if (!date.isValid())
-        date = locale.toDate(trimmed, shortDateFormat());
-    if (!date.isValid()) {
-        // A two-digit year means this century, as people type it.
-        date = locale.toDate(trimmed, locale.dateFormat(QLocale::ShortFormat));
-        if (date.isValid() && date.year() < 2000)
-            date = date.addYears(100);
-    }
-    return date;
+        date = locale.toDate(trimmed, format);
+    if (!date.isValid())
+        date = locale.toDate(withCentury(trimmed, format), format);
+    // The locale's parser takes a minus sign before the year (1/1/-0005).
+    return date.isValid() && date.year() > 0 ? date : QDate();
+}
+
+QDateTime localDateTime(std::int64_t secondsSinceEpoch) {
+    // A day inside the ends, so no time zone's offset leaves the range.
+    constexpr std::int64_t kFirst = -62135596800 + 86400; // 0001-01-02 00:00 UTC
+    constexpr std::int64_t kLast = 253402300799 - 86400;  // 9999-12-30 23:59:59 UTC
+    if (secondsSinceEpoch < kFirst)
+        return QDateTime(QDate(1, 1, 1), QTime(0, 0));
+    if (secondsSinceEpoch > kLast)
+        return QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59));
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch);
 }
 
 QString mediumTime(const QTime& time) {

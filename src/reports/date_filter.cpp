@@ -23,7 +23,7 @@ DateFilter::DateFilter(const SearchSettings& search)
 }
 
 bool DateFilter::keepsPacked(std::uint16_t packed) const {
-    // Packed 0 stands for a day before 1980 (30 November 1979), which needs the calendar.
+    // Packed 0 (no date recorded) decodes to 30 November 1979, which needs the calendar.
     if (packed == 0 || m_selectedPacked == 0)
         return keeps(PackedDate::unpack(packed));
     if (m_comparison == QLatin1String("Older than"))

@@ -5,6 +5,9 @@
 #include "netware/client/packed_date.h"
 #include "reports/cell_format.h"
 #include "reports/date_filter.h"
+#include "reports/directory_trail.h"
+#include "reports/walk_start.h"
+#include "reports/walk_progress.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -86,7 +89,7 @@ QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFil
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
                 CellFormat::shortDate(date), owner, sizeCell(file.size)};
     }
-    const QDateTime modified = QDateTime::fromSecsSinceEpoch(file.mtime);
+    const QDateTime modified = CellFormat::localDateTime(file.mtime);
     const QString key = QString::number(fcnDaysSince1990(modified.date()));
     const QString date = CellFormat::shortDate(modified.date());
     const QString time = CellFormat::mediumTime(modified.time());
@@ -124,10 +127,8 @@ void subListFiles(SearchContext& s, const QString& directory, const WalkedDirect
     for (const WalkedFile& file : listing.files) {
         if (env.run.cancelled() || env.run.rowLimitReached)
             return;
-        if (!file.statted) {
-            ++env.run.unreadableEntries;
-            return;
-        }
+        if (!file.statted)
+            return; // the walk counted it among what it could not read
         const bool kept = keeps(s, file);
         if (rowLimitReached(env))
             return;
@@ -137,56 +138,43 @@ void subListFiles(SearchContext& s, const QString& directory, const WalkedDirect
     }
 }
 
-// "\\SERVER\VOL\" and the start's directory path, as the rows show them.
-QString directoryText(const VolumePathParts& start, const QByteArray& relativePath) {
-    QStringList parts = start.dirs;
-    if (!relativePath.isEmpty())
-        parts += QString::fromUtf8(relativePath).split(QLatin1Char('/'));
-    return QStringLiteral("\\\\") + start.server + QLatin1Char('\\') + start.volume + QLatin1Char('\\') +
-           parts.join(QLatin1Char('\\'));
-}
-
-// The start directory, tried once more at once, then as often as the user
-// asks; nothing when given up.
-std::optional<QByteArray> openStart(ReportEnv& env, const QString& startDirectory) {
-    for (int attempt = 1;; ++attempt) {
-        const VolumeView::Resolved resolved = env.volumes.resolve(startDirectory);
-        if (resolved.ok() && env.volumes.canOpenDirectory(startDirectory))
-            return resolved.path;
-        if (attempt > 1 && !env.host.ask(QStringLiteral("Error accessing volume, would you like to try Again?"),
-                                         QStringLiteral("Volume Access Error")))
-            return std::nullopt;
-    }
-}
-
 Layout layoutOf(const ReportEnv& env, const QString& ownerFilter) {
     if (!ownerFilter.isEmpty())
         return Layout::OwnerFile;
     return env.search.tabSearch == ReportKind::Date ? Layout::Date : Layout::File;
 }
 
-} // namespace
 
-void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
-    const std::optional<VolumePathParts> start = VolumePathParts::split(startDirectory);
-    const std::optional<QByteArray> root = start ? openStart(env, startDirectory) : std::nullopt;
-    if (!root)
-        return;
-    SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
-                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}};
-    env.client.NWAttachToFileServer(start->server, 0, s.connection);
-    const WildcardPattern pattern(env.run.patternInUse);
+OrderedWalk::Options walkOptions(SearchContext& s, const WildcardPattern& pattern) {
+    const SearchSettings& search = s.env.search;
     OrderedWalk::Options options;
     if (!pattern.matchesEverything())
         options.nameFilter = [&pattern](const char* name, std::size_t length) { return pattern.matches(name, length); };
     // Size and date filters need nothing but the stat: they run on the walk's threads.
-    if (ownerFilter.isEmpty() && (env.search.tabSearch == ReportKind::Date ||
-                                  (env.search.tabSearch == ReportKind::File &&
-                                   env.search.fileOption == FileOption::optFileSize)))
+    if (s.ownerFilter.isEmpty() && (search.tabSearch == ReportKind::Date ||
+                                    (search.tabSearch == ReportKind::File && search.fileOption == FileOption::optFileSize)))
         options.fileFilter = [&s](const WalkedFile& file) { return keepsByStat(s, file); };
-    OrderedWalk walk(*root, options);
+    return options;
+}
+
+} // namespace
+
+void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
+    const std::optional<VolumePathParts> parts = VolumePathParts::split(startDirectory);
+    VolumeView::Opened start = WalkStart::open(env, startDirectory, true);
+    if (!parts || !start.ok())
+        return;
+    SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
+                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}};
+    env.client.NWAttachToFileServer(parts->server, 0, s.connection);
+    const WildcardPattern pattern(env.run.patternInUse);
+    OrderedWalk walk(start.fd.release(), walkOptions(s, pattern));
+    DirectoryTrail trail(start.display);
     const auto poll = [&env] { env.host.pollEvents(); };
-    while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll))
-        subListFiles(s, directoryText(*start, listing->relativePath), *listing);
+    while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll)) {
+        const QString& directory = trail.enter(*listing);
+        countWalked(env.run.progress, *listing, directory);
+        subListFiles(s, directory, *listing);
+    }
     env.run.unreadableEntries += walk.skipped();
 }

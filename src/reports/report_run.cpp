@@ -6,7 +6,6 @@
 #include "reports/file_search.h"
 #include "reports/grid_layouts.h"
 #include "reports/owner_report.h"
-#include "reports/results_file.h"
 #include "reports/volume_report.h"
 
 namespace {
@@ -125,11 +124,11 @@ void runDirectory(ReportEnv& env) {
         else
             subListDirs(env, env.search.lblDirectory);
     }
-    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
+    // The exact sizes: the cells are rounded, immediate ones even up.
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), env.run.sizeTotal);
 }
 
-void fileTotals(ReportEnv& env, int sizeColumn) {
-    env.run.sizeTotal = fcnSumColumn(env.grid, sizeColumn);
+void fileTotals(ReportEnv& env) {
     env.view.lblGraphStats = totalsLine(count(env.grid, "###,##0"), env.run.sizeTotal / 1048576.0);
 }
 
@@ -143,7 +142,7 @@ void runFile(ReportEnv& env) {
         env.run.patternInUse = env.search.txtFileType;
     subListDirsAndFiles(env, env.search.lblDirectory, QString());
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
-    fileTotals(env, 4);
+    fileTotals(env);
 }
 
 void runDate(ReportEnv& env) {
@@ -154,7 +153,7 @@ void runDate(ReportEnv& env) {
     env.run.rowCounter = 1;
     env.run.cancel = false;
     subListDirsAndFiles(env, env.search.lblDirectory, QString());
-    fileTotals(env, 6);
+    fileTotals(env);
 }
 
 void dispatch(ReportEnv& env) {
@@ -199,8 +198,6 @@ void btnShowUsage_Click(ReportEnv& env) {
     clearRunFigures(env);
     dispatch(env);
     endRun(env, context);
-    if (env.app.commandLineMode)
-        env.app.outputError = ResultsFile::writeCommandLineOutput(env);
     env.host.setBusy(false);
 }
 

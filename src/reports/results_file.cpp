@@ -1,11 +1,9 @@
 #include "reports/results_file.h"
 
 #include "reports/cell_format.h"
-#include "reports/report_env.h"
+#include "reports/figure_columns.h"
 
 #include <QFile>
-
-#include <cstdio>
 
 namespace ResultsFile {
 
@@ -28,46 +26,18 @@ bool writeLine(QFile& file, const QString& line) {
     return file.write(bytes) == bytes.size();
 }
 
-// Opens the named file (appending or replacing) or standard output.
-bool openOutput(QFile& file, const AppState& app) {
-    if (app.outputFilePath.isEmpty())
-        return file.open(stdout, QIODevice::WriteOnly);
-    file.setFileName(app.outputFilePath);
-    const QIODevice::OpenMode mode =
-        app.append ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
-    return file.open(mode);
-}
-
-QStringList leadingFields(const ReportEnv& env, bool headingLine, const QString& runDate) {
-    const bool volumeRun = env.search.tabSearch == ReportKind::Volume;
-    if (headingLine) {
-        return volumeRun ? QStringList{QStringLiteral("Run Date")}
-                         : QStringList{QStringLiteral("Run Date"), QStringLiteral("Server"),
-                                       QStringLiteral("Volume")};
-    }
-    return volumeRun ? QStringList{runDate}
-                     : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
-}
-
-QString outputName(const AppState& app) {
-    return app.outputFilePath.isEmpty() ? QStringLiteral("standard output") : app.outputFilePath;
-}
-
 } // namespace
 
-QString convertCell(const QString& text) {
-    const std::optional<double> value = CellFormat::numberValue(text);
-    if (!value)
-        return text.trimmed();
-    return CellFormat::formatNumber(*value, text.contains(QLatin1Char('.')) ? QStringLiteral("########0.00")
-                                                                           : QStringLiteral("########0"));
+QString convertCell(const QString& heading, const QString& text) {
+    return FigureColumns::isFigure(heading) ? CellFormat::plainFigure(text) : text.trimmed();
 }
 
 QStringList rowFields(const ResultGrid& grid, qsizetype row) {
     QStringList fields;
     for (int col = 0; col < grid.cols(); ++col) {
-        if (!grid.cell(0, col).isEmpty())
-            fields.append(convertCell(grid.cell(row, col)));
+        const QString heading = grid.cell(0, col);
+        if (!heading.isEmpty())
+            fields.append(convertCell(heading, grid.cell(row, col)));
     }
     return fields;
 }
@@ -96,25 +66,6 @@ bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QStri
     }
     host.setStatus(ok ? QStringLiteral("Save Complete") : QStringLiteral("Save Cancelled"));
     return ok;
-}
-
-QString writeCommandLineOutput(ReportEnv& env) {
-    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
-    QFile file;
-    if (!openOutput(file, env.app))
-        return QStringLiteral("Cannot open %1: %2").arg(outputName(env.app), file.errorString());
-    const QString& delimiter = env.app.saveFileDelimiter;
-    bool ok = true;
-    for (qsizetype row = env.app.headings ? 0 : 1; ok && row < env.grid.rows(); ++row) {
-        const QStringList fields = leadingFields(env, row == 0, runDate) + rowFields(env.grid, row);
-        env.host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
-        ok = writeLine(file, joinFields(fields, delimiter));
-        env.host.pollEvents();
-    }
-    ok = file.flush() && ok;
-    if (!ok)
-        return QStringLiteral("Cannot write %1: %2").arg(outputName(env.app), file.errorString());
-    return {};
 }
 
 } // namespace ResultsFile

@@ -3,19 +3,16 @@
 #include "reports/host.h"
 #include "reports/result_grid.h"
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
-
-struct ReportEnv;
 
 // The grid as delimited text: the results file a user saves and the output
 // file of a command-line run.
 namespace ResultsFile {
 
-// A numeric cell without thousands separators ("########0.00" when it holds a
-// point, else "########0"); any other cell trimmed.
-QString convertCell(const QString& text);
+// A cell of a figure column (FigureColumns) as a plain number
+// (CellFormat::plainFigure); any other cell trimmed.
+QString convertCell(const QString& heading, const QString& text);
 
 // The converted cells of a row, for the columns that have a heading.
 QStringList rowFields(const ResultGrid& grid, qsizetype row);
@@ -29,11 +26,5 @@ QString joinFields(const QStringList& fields, const QString& delimiter);
 // "Save Complete" or "Save Cancelled" at the end. True when all was written.
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host);
-
-// The command-line output file: "Run Date" (and "Server", "Volume" except
-// for a Volume run) before the cells, the heading line only with /HEADINGS,
-// appended with /APPEND. Standard output when no file was named. Returns
-// why it could not be written, empty when it was.
-QString writeCommandLineOutput(ReportEnv& env);
 
 } // namespace ResultsFile

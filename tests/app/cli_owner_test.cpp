@@ -110,10 +110,37 @@ TEST_F(OwnerCommandLine, TheMembersOfAGroup) {
                                   "FS1,VOL1,BJONES.ACME,3.00"}));
 }
 
-TEST_F(OwnerCommandLine, AGroupTheDirectoryDoesNotListGivesNoRows) {
+TEST_F(OwnerCommandLine, AGroupTheContainerDoesNotHoldIsRefused) {
     const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=GROUP=NOBODY");
-    ASSERT_EQ(status, 0) << errors.toStdString();
-    EXPECT_EQ(lines, QStringList{"Server,Volume,Owner,Used Space(MB)"});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "quarvo: There is no group NOBODY in ACME_TREE\\ACME\\SALES (groups: STAFF).\n");
+    EXPECT_TRUE(lines.isEmpty());
+}
+
+TEST_F(OwnerCommandLine, UnknownServerVolumeOrContainerIsRefusedWithWhatExists) {
+    EXPECT_TRUE(run("/OWNER=ALL+SUB").size() > 1);
+    const struct {
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {{"/T=ACME_TREE", "/F=OWNER", "/S=FS9", "/V=VOL1", "/OWNER=ALL+SUB"}, "There is no server FS9 (servers: "},
+        {{"/T=ACME_TREE", "/F=OWNER", "/S=FS1", "/V=VOL9", "/OWNER=ALL+SUB"},
+         "There is no volume VOL9 on server FS1 (volumes: VOL1)."},
+        {{"/T=ACME_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1", "/C=ACME_TREE\\NORTH", "/OWNER=ALL+SUB"},
+         "There is no container ACME_TREE\\NORTH (containers: ACME_TREE\\ACME, ACME_TREE\\ACME\\SALES)."},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUARVO_SITE", dir.path() + "/site.toml");
+        p.setProcessEnvironment(env);
+        p.start(QUARVO_BINARY, c.args);
+        p.waitForFinished(60000);
+        EXPECT_EQ(p.exitCode(), 1) << c.message.toStdString();
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
+        EXPECT_FALSE(err.contains("Process")) << err.toStdString(); // nothing ran
+    }
 }
 
 TEST_F(OwnerCommandLine, WithoutAContainerTheWholeTreeIsSearched) {

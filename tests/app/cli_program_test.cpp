@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -152,14 +153,6 @@ TEST_F(QuarvoRun, UnwritableOutputFileExits2) {
     EXPECT_TRUE(o.err.contains("Cannot open " + out("no/such/dir.csv"))) << o.err.toStdString();
 }
 
-TEST_F(QuarvoRun, AStartDirectoryThatIsMissingExits3) {
-    const Outcome o = run({"/T=" + hostTree(), "/F=DIRECTORY", "/D=\\\\" + shortHostName() + "\\SYS\\no-such-dir-here",
-                           "/ALLSUBS", "/OUTFILE=" + out("d.csv")});
-    EXPECT_EQ(o.status, 3);
-    EXPECT_TRUE(o.err.contains("Unable to access")) << o.err.toStdString();
-    EXPECT_TRUE(o.err.contains("Process Cancelled!"));
-}
-
 TEST_F(QuarvoRun, WithoutOutfileResultsGoToStandardOutputWithTheStoredDelimiter) {
     QSettings settings(dir.path() + "/config/Tessaloom/Quarvo.conf", QSettings::IniFormat);
     settings.setValue("SaveFileDelimiter", ";");
@@ -216,23 +209,23 @@ protected:
 
 TEST_F(SyntaxExamples, DirectoryImmediateSubDirectories) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/IMMSUBS", "/HEADINGS"}),
-              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.01",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.01"}));
+              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.01",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.01"}));
 }
 
 TEST_F(SyntaxExamples, DirectoryAllSubDirectories) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/ALLSUBS"}),
-              (QStringList{"MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,0.00",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,1.00",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub2,0.00"}));
+              (QStringList{"MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory,0.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.00"}));
 }
 
 TEST_F(SyntaxExamples, FilePattern) {
     const QStringList r = rows({"/T=MyTree", "/F=FILE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/PATTERN=*", "/HEADINGS"});
     ASSERT_EQ(r.size(), 4);
     EXPECT_EQ(r[0], "Server,Volume,Directory,File,Owner,Size,Date,Time");
-    EXPECT_TRUE(r[1].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY,top.txt,"));
-    EXPECT_TRUE(r[2].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MYDIRECTORY\\sub1,a.log,"));
+    EXPECT_TRUE(r[1].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory,top.txt,"));
+    EXPECT_TRUE(r[2].startsWith("MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,a.log,"));
     EXPECT_TRUE(r[2].contains(",1048576,"));
 }
 
@@ -248,4 +241,192 @@ TEST_F(SyntaxExamples, DateOlderThanAndIsoDates) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DATE", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/OPT=MODIFY", "/NEWERTHAN=2003-09-29"})
                   .size(),
               3);
+}
+
+namespace {
+
+// An inline tree with one server whose volume VOL1 holds a few directories,
+// and an output file left by an earlier run.
+class SiteRun : public QuarvoRun {
+protected:
+    void SetUp() override {
+        vol1 = makeVolume("vol1");
+        for (const char* d : {"/USERS/jsmith", "/USERS/bjones", "/DATA"})
+            QDir().mkpath(vol1 + d);
+        QFile file(vol1 + "/USERS/jsmith/notes.txt");
+        file.open(QIODevice::WriteOnly);
+        file.write("hello");
+        file.close();
+        site = writeSite(QString("[[tree]]\nname = \"ACME_TREE\"\ndirectory = \"inline\"\ndefault = true\n\n"
+                                 "[[server]]\nname = \"FS1\"\nvolumes = { VOL1 = \"%1\" }\n")
+                             .arg(vol1));
+        previous = out("report.csv");
+        QFile old(previous);
+        old.open(QIODevice::WriteOnly);
+        old.write("yesterday's report\r\n");
+    }
+
+    QByteArray previousContents() const {
+        QFile file(previous);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    // The files in the output's folder, but for the site file and the volumes.
+    QStringList outputFolder() const {
+        QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        files.removeAll("site.toml");
+        return files;
+    }
+
+    QString vol1;
+    QString site;
+    QString previous;
+};
+
+} // namespace
+
+TEST_F(SiteRun, AnUnknownSwitchStopsNamingTheNearestAndLeavesTheOutput) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\USERS", "/ALLSUBS", "/HEADING",
+                           "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "quarvo: Unknown switch /HEADING; did you mean /HEADINGS?\n");
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+}
+
+TEST_F(SiteRun, AMistypedOutfileDoesNotSendTheRowsElsewhere) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\FS1\\VOL1", "/OUTFLE=" + out("v.csv")});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("Unknown switch /OUTFLE=; did you mean /OUTFILE=?")) << o.err.toStdString();
+    EXPECT_EQ(o.out, "");
+}
+
+TEST_F(SiteRun, AFileRunBelowAMissingDirectoryStopsAndLeavesTheOutput) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\FS1\\VOL1\\USERS\\nobody", "/PATTERN=*",
+                           "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "quarvo: \\\\FS1\\VOL1\\USERS\\nobody does not exist (\\\\FS1\\VOL1\\USERS holds: bjones, jsmith).\n");
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+    EXPECT_EQ(outputFolder(), QStringList{"report.csv"});
+}
+
+TEST_F(SiteRun, AllSubDirectoriesBelowAMissingDirectoryStopsAndLeavesTheOutput) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\NOPE", "/ALLSUBS", "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("\\\\FS1\\VOL1\\NOPE does not exist (\\\\FS1\\VOL1\\ holds: DATA, USERS)"))
+        << o.err.toStdString();
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+}
+
+TEST_F(SiteRun, AStartDirectoryThatLeavesItsVolumeSaysSo) {
+    ASSERT_TRUE(QFile::link(dir.path(), vol1 + "/OUTSIDE"));
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\OUTSIDE", "/ALLSUBS", "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("leaves its volume")) << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains("Error accessing volume"));
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+}
+
+TEST_F(SiteRun, AnOutputFileThatCannotBeWrittenFailsBeforeTheRun) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS",
+                           "/OUTFILE=" + out("missing/dirs.csv")});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(o.err.startsWith("quarvo: Cannot open " + out("missing/dirs.csv"))) << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains("Process")); // the walk never started
+    EXPECT_FALSE(o.err.contains("Total Results"));
+}
+
+TEST_F(SiteRun, ACompleteRunReplacesTheFormerFileAndLeavesNothingElse) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\USERS", "/ALLSUBS", "/OUTFILE=" + previous});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(readCrlfLines(previous).size(), 3);
+    EXPECT_EQ(outputFolder(), QStringList{"report.csv"});
+}
+
+TEST_F(SiteRun, OffATerminalStandardErrorHoldsTheOutcomeOnceAndTheTotals) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\USERS", "/ALLSUBS", "/OUTFILE=" + previous});
+    ASSERT_EQ(o.status, 0);
+    EXPECT_EQ(o.err.split('\n', Qt::SkipEmptyParts),
+              (QStringList{"Process Complete.", "Total Results: 3    |    Total Size: 0.00 MB"}));
+}
+
+// The typed case is tried first, then any case; rows name the directories as stored.
+TEST_F(SiteRun, TheStartDirectoryIsFoundInAnyCaseAndRowsShowItAsStored) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\fs1\\vol1\\Users\\JSmith\\", "/PATTERN=*", "/OUTFILE=-"});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const QStringList lines = o.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(",FS1,VOL1,\\\\FS1\\VOL1\\USERS\\jsmith,notes.txt,")) << lines[0].toStdString();
+}
+
+TEST_F(SiteRun, ALocalPathInsideAVolumeAndAVolumeAlone) {
+    const Outcome local = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=" + vol1 + "/USERS", "/IMMSUBS", "/OUTFILE=-"});
+    ASSERT_EQ(local.status, 0) << local.err.toStdString();
+    EXPECT_TRUE(local.out.contains(",FS1,VOL1,\\\\FS1\\VOL1\\USERS\\bjones,")) << local.out.toStdString();
+    const Outcome root = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/OUTFILE=-"});
+    ASSERT_EQ(root.status, 0) << root.err.toStdString();
+    EXPECT_EQ(root.out.count("\r\n"), 2); // DATA and USERS
+}
+
+TEST_F(SiteRun, ADashMeansStandardOutput) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    p.start(QUARVO_BINARY, {"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\FS1\\VOL1", "/HEADINGS", "/OUTFILE=-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith("Run Date,Volume,"));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/-"));
+}
+
+TEST_F(SiteRun, BlanksAfterTheCommasOfAVolumeListAreIgnored) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\FS1\\VOL1,", "\\\\FS1\\VOL1"});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(o.out.count(",\\\\FS1\\VOL1,"), 2);
+    EXPECT_FALSE(o.out.contains("Unavailable")) << o.out.toStdString();
+}
+
+TEST_F(SiteRun, ListShowsTreesServersAndVolumesWithTheirRoots) {
+    const Outcome o = run({"--list"});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_TRUE(o.out.contains("  ACME_TREE  (default, inline directory)\n")) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains(QRegularExpression("\n  \\\\\\\\FS1\\\\VOL1 +" + QRegularExpression::escape(vol1) + "\n")))
+        << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("\\\\" + shortHostName() + "\\SYS ")) << o.out.toStdString();
+    writeSite("this is [not toml");
+    EXPECT_EQ(run({"--list"}).status, 1);
+}
+
+TEST_F(QuarvoRun, EveryHelpSwitchPrintsTheSameHelp) {
+    const QString help = run({"--help"}).out;
+    EXPECT_TRUE(help.contains("/T= <Tree>"));
+    for (const char* form : {"-h", "/?", "--HELP", "-H"}) {
+        const Outcome o = run({form});
+        EXPECT_EQ(o.status, 0) << form;
+        EXPECT_EQ(o.out, help) << form;
+    }
+}
+
+TEST_F(QuarvoRun, TextBeforeTheFirstSwitchIsRefused) {
+    const Outcome o = run({"--lst"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("\"--lst\" is not a switch")) << o.err.toStdString();
+}
+
+TEST_F(QuarvoRun, ASiteFileThatIsNoRegularFileIsRefusedAtOnce) {
+    const QString fifo = out("site.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QString("/dev/zero"), dir.path()}) {
+        env.insert("QUARVO_SITE", path);
+        const Outcome o = run({"/T=X", "/F=VOLUME", "/V=\\\\X\\SYS"});
+        EXPECT_EQ(o.status, 1) << path.toStdString();
+        EXPECT_EQ(o.err, "quarvo: The site file cannot be used: " + path + ": the site file is not a regular file\n");
+    }
+}
+
+TEST_F(QuarvoRun, ASiteFileOfMoreThan16MiBIsRefused) {
+    const QString path = writeSite("");
+    ASSERT_TRUE(QFile(path).resize(16 * 1024 * 1024 + 1));
+    const Outcome o = run({"--list"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "quarvo: The site file cannot be used: " + path + ": the site file is larger than 16 MiB\n");
 }

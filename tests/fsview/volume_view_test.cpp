@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -66,10 +67,48 @@ TEST_F(Volumes, RefusesPathsThatLeaveTheVolume) {
     EXPECT_TRUE(view.resolve("\\\\FS1\\VOL1\\Users\\..\\..").error.contains("leaves its volume"));
     ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside").constData(),
                         QFile::encodeName(root() + "/escape").constData()), 0);
-    EXPECT_TRUE(view.resolve("\\\\FS1\\VOL1\\ESCAPE").error.contains("leaves its volume"));
+    EXPECT_TRUE(view.resolve("\\\\FS1\\VOL1\\ESCAPE").error.contains("leaves its volume through the symbolic link escape"));
     EXPECT_FALSE(view.canOpenDirectory("\\\\FS1\\VOL1\\escape"));
+}
+
+TEST_F(Volumes, NoSymbolicLinkIsPassedEvenOneThatStaysInside) {
+    // A link checked now may point elsewhere by the time the walk opens it.
     ASSERT_EQ(::symlink("Users", QFile::encodeName(root() + "/inside").constData()), 0);
-    EXPECT_TRUE(view.resolve("\\\\FS1\\VOL1\\inside\\alice").ok());
+    EXPECT_TRUE(view.resolve("\\\\FS1\\VOL1\\inside\\alice").error.contains("symbolic link inside"));
+    EXPECT_FALSE(view.openDirectory("\\\\FS1\\VOL1\\inside").ok());
+}
+
+TEST_F(Volumes, TheCaseTypedIsMatchedExactlyFirst) {
+    QDir().mkpath(root() + "/case/abc");
+    QDir().mkpath(root() + "/case/ABC/only-upper");
+    EXPECT_EQ(view.resolve("\\\\FS1\\VOL1\\case\\abc").path, QFile::encodeName(root() + "/case/abc"));
+    EXPECT_EQ(view.resolve("\\\\FS1\\VOL1\\case\\ABC").path, QFile::encodeName(root() + "/case/ABC"));
+    // Only two entries differing in case match "Abc": which one is meant cannot be told.
+    const QString error = view.resolve("\\\\FS1\\VOL1\\case\\Abc").error;
+    EXPECT_TRUE(error.contains("ABC, abc")) << error.toStdString();
+    EXPECT_FALSE(view.openDirectory("\\\\FS1\\VOL1\\CASE\\Abc").ok());
+}
+
+TEST_F(Volumes, TheDisplayShowsEachNameAsStored) {
+    EXPECT_EQ(view.resolve("\\\\fs1\\vol1\\USERS\\alice\\").display, "\\\\FS1\\VOL1\\Users\\Alice");
+    EXPECT_EQ(view.openDirectory("\\\\fs1\\vol1\\users\\ALICE\\docs").display,
+              "\\\\FS1\\VOL1\\Users\\Alice\\Docs");
+    EXPECT_EQ(view.openDirectory("\\\\FS1\\VOL1").display, "\\\\FS1\\VOL1\\");
+    EXPECT_EQ(view.openDirectory("\\\\FS1\\VOL1\\").display, "\\\\FS1\\VOL1\\");
+}
+
+TEST_F(Volumes, TheDirectoryOpenedIsTheOneResolvedNotWhatTheNameLaterMeans) {
+    VolumeView::Opened opened = view.openDirectory("\\\\FS1\\VOL1\\Users\\Alice");
+    ASSERT_TRUE(opened.ok());
+    // Swapped for a link out of the volume after the lookup: the descriptor still lists Alice.
+    ASSERT_TRUE(QDir().rename(root() + "/Users/Alice", root() + "/Users/Old"));
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/outside").constData(),
+                        QFile::encodeName(root() + "/Users/Alice").constData()), 0);
+    struct stat listed {}, docs {};
+    ASSERT_EQ(::fstatat(opened.fd.get(), "Docs", &listed, 0), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(root() + "/Users/Old/Docs").constData(), &docs), 0);
+    EXPECT_EQ(listed.st_ino, docs.st_ino);
+    EXPECT_FALSE(view.openDirectory("\\\\FS1\\VOL1\\Users\\Alice").ok());
 }
 
 TEST_F(Volumes, NamesThatAreNotUtf8NeverStandForAnotherFile) {

@@ -190,7 +190,7 @@ TEST_F(DirectoryScan, ModifyAndAccessDatesArePackedLocalDates) {
 
     const QList<NW_ENTRY_INFO> dirs = scan(handle, kDirectoriesOnly);
     ASSERT_EQ(dirs.size(), 1);
-    EXPECT_EQ(dirs[0].modifyDate, 0);
+    EXPECT_EQ(dirs[0].modifyDate, (0 << 9) | (1 << 5) | 1); // 1975 is held at 1 January 1980
     EXPECT_EQ(dirs[0].lastAccessDate, (70 << 9) | (1 << 5) | 2);
 }
 

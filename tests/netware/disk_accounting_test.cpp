@@ -129,7 +129,7 @@ protected:
 // Charging owners -------------------------------------------------------------------
 
 TEST_F(Volume, OneWalkChargesEveryOwnerAsAPlainCountDoes) {
-    DiskAccounting accounting({.threads = 2});
+    DiskAccounting accounting(2);
     const VolumeUsage* usage = accounting.usage(native(root()), cancel);
     ASSERT_NE(usage, nullptr);
     EXPECT_FALSE(usage->fromQuotas);
@@ -141,7 +141,7 @@ TEST_F(Volume, OneWalkChargesEveryOwnerAsAPlainCountDoes) {
 }
 
 TEST_F(Volume, HardLinkedFileIsChargedOnce) {
-    DiskAccounting accounting({.threads = 2});
+    DiskAccounting accounting(2);
     const VolumeUsage* linked = accounting.usage(native(root()), cancel);
     ASSERT_NE(linked, nullptr);
     const std::uint64_t withLink = linked->bytesByUid.value(alice);
@@ -154,8 +154,8 @@ TEST_F(Volume, HardLinkedFileIsChargedOnce) {
 }
 
 TEST_F(Volume, OneThreadAndTwoAgree) {
-    DiskAccounting one({.threads = 1});
-    DiskAccounting two({.threads = 2});
+    DiskAccounting one(1);
+    DiskAccounting two(2);
     const VolumeUsage* byOne = one.usage(native(root()), cancel);
     const VolumeUsage* byTwo = two.usage(native(root()), cancel);
     ASSERT_NE(byOne, nullptr);
@@ -169,7 +169,7 @@ TEST_F(Volume, NestedMountIsNotCharged) {
     if (!tmpfs.mounted())
         GTEST_SKIP() << tmpfs.why().toStdString();
     writeFile(root() + "/mnt/huge", 2 << 20, bob);
-    DiskAccounting accounting({.threads = 2});
+    DiskAccounting accounting(2);
     const VolumeUsage* usage = accounting.usage(native(root()), cancel);
     ASSERT_NE(usage, nullptr);
     EXPECT_EQ(usage->bytesByUid, PlainCount(root()).bytes());
@@ -182,7 +182,7 @@ TEST_F(Volume, UnreadableDirectoryIsCountedAsSkipped) {
     const QByteArray path = native(root());
     const UnprivilegedResult result = runUnprivileged([&] {
         std::atomic<bool> never{false};
-        DiskAccounting accounting({.threads = 2});
+        DiskAccounting accounting(2);
         const VolumeUsage* usage = accounting.usage(path, never);
         QByteArray out;
         QDataStream stream(&out, QIODevice::WriteOnly);
@@ -231,7 +231,7 @@ protected:
 
     QTemporaryDir dir;
     std::atomic<bool> cancel{false};
-    DiskAccounting accounting{{.threads = 2}};
+    DiskAccounting accounting{2};
 };
 
 } // namespace
@@ -351,7 +351,7 @@ TEST_F(QuotaVolume, UsageComesFromTheQuotasOfTheMount) {
     writeFile(root() + "/bobs", 20000, bob);
     ::sync();
     std::atomic<bool> cancel{false};
-    DiskAccounting accounting({.threads = 2});
+    DiskAccounting accounting(2);
     const VolumeUsage* usage = accounting.usage(native(root()), cancel);
     ASSERT_NE(usage, nullptr);
     EXPECT_TRUE(usage->fromQuotas);

@@ -4,6 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+std::int64_t noonOf(const QDate& date) {
+    return QDateTime(date, QTime(12, 0)).toSecsSinceEpoch();
+}
+
+} // namespace
+
 TEST(PackedDateFields, FirstOfJanuary2000) {
     EXPECT_EQ(PackedDate::unpack(0x2821), QDate(2000, 1, 1));
     EXPECT_EQ(PackedDate::pack(QDate(2000, 1, 1)), 0x2821);
@@ -21,9 +32,10 @@ TEST(PackedDateRollOver, ZeroMonthAndDayGoBack) {
     EXPECT_EQ(PackedDate::unpack((21 << 9) | (3 << 5) | 0), QDate(2001, 2, 28));
 }
 
-TEST(PackedDateRange, BeforeNineteenEightyPacksZero) {
-    EXPECT_EQ(PackedDate::pack(QDate(1979, 12, 31)), 0);
-    EXPECT_EQ(PackedDate::pack(QDate(1970, 1, 1)), 0);
+TEST(PackedDateRange, BeforeNineteenEightyPacksAsItsFirstDay) {
+    EXPECT_EQ(PackedDate::pack(QDate(1979, 12, 31)), 0x0021);
+    EXPECT_EQ(PackedDate::pack(QDate(1970, 1, 1)), 0x0021);
+    EXPECT_EQ(PackedDate::unpack(PackedDate::pack(QDate(1, 1, 1))), QDate(1980, 1, 1));
     EXPECT_EQ(PackedDate::pack(QDate()), 0);
 }
 
@@ -45,8 +57,28 @@ TEST(PackedDateRange, AfterTwentyOneSevenClamps) {
 
 TEST(PackedDateTime, UsesTheLocalCalendarDate) {
     // Noon local time is the same calendar day in any zone's view of itself.
-    const QDateTime noon(QDate(2021, 6, 15), QTime(12, 0));
-    EXPECT_EQ(PackedDate::packTime(noon.toSecsSinceEpoch()), (41 << 9) | (6 << 5) | 15);
-    const QDateTime early(QDate(1975, 6, 15), QTime(12, 0));
-    EXPECT_EQ(PackedDate::packTime(early.toSecsSinceEpoch()), 0);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(2021, 6, 15))), (41 << 9) | (6 << 5) | 15);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(1975, 6, 15))), PackedDate::kEarliest);
+}
+
+TEST(PackedDateTime, TheFirstAndLastPackableDaysAreTheirOwn) {
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(1979, 12, 31))), PackedDate::kEarliest);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(1980, 1, 1))), PackedDate::kEarliest);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(1980, 1, 2))), 0x0022);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(2107, 12, 30))), PackedDate::kLatest - 1);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(2107, 12, 31))), PackedDate::kLatest);
+    EXPECT_EQ(PackedDate::packTime(noonOf(QDate(2108, 1, 1))), PackedDate::kLatest);
+    EXPECT_EQ(PackedDate::unpack(PackedDate::kLatest), QDate(2107, 12, 31));
+}
+
+TEST(PackedDateTime, AnySixtyFourBitTimeClampsWithoutOverflow) {
+    // Times tmpfs can hold: the C library's broken-down year is an int, and
+    // the last of these is the last second of the year 2,147,485,547.
+    for (const std::int64_t yearTwoBillion : {67767976233316800, 67768036191676799}) {
+        EXPECT_EQ(PackedDate::packTime(yearTwoBillion), PackedDate::kLatest);
+        EXPECT_EQ(PackedDate::packTime(-yearTwoBillion), PackedDate::kEarliest);
+    }
+    EXPECT_EQ(PackedDate::packTime(std::numeric_limits<std::int64_t>::max()), PackedDate::kLatest);
+    EXPECT_EQ(PackedDate::packTime(std::numeric_limits<std::int64_t>::min()), PackedDate::kEarliest);
+    EXPECT_EQ(PackedDate::packTime(0), PackedDate::kEarliest);
 }

@@ -1,6 +1,11 @@
+#include "scoped_locale.h"
+
 #include "reports/cell_format.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
 
 using namespace CellFormat;
 
@@ -58,6 +63,44 @@ TEST(IsNumber, AcceptsSeparatorsAndBlanksRejectsText) {
     EXPECT_FALSE(isNumber("inf"));
 }
 
+TEST(IsNumber, SeparatorsCountOnlyBetweenGroupsOfThree) {
+    EXPECT_FALSE(isNumber("02.02.2022"));
+    EXPECT_FALSE(isNumber("1,2345"));
+    EXPECT_FALSE(isNumber("12,34,567"));
+    EXPECT_FALSE(isNumber("1,5"));
+    EXPECT_EQ(numberValue("2,097,152"), 2097152.0);
+}
+
+TEST(IsNumber, CommaDecimalLocaleSwapsTheSeparators) {
+    const ScopedLocale german(ScopedLocale::german());
+    EXPECT_EQ(numberValue("2.097.152"), 2097152.0);
+    EXPECT_EQ(numberValue("       3.906,25"), 3906.25);
+    EXPECT_EQ(numberValue("1,50"), 1.5);
+    EXPECT_FALSE(isNumber("02.02.2022"));
+    EXPECT_FALSE(isNumber("1.5"));
+    EXPECT_FALSE(isNumber("1,000.5"));
+}
+
+TEST(PlainFigure, NoSeparatorsTwoDecimalsOnlyWhereTheCellHadThemInTheLocalesForm) {
+    struct Case {
+        QLocale locale;
+        const char* cell;
+        const char* written;
+    };
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale de = ScopedLocale::german();
+    const Case cases[] = {
+        {us, "       3,906.25", "3906.25"}, {us, "      2,097,152", "2097152"}, {us, "12.5", "12.50"},
+        {us, "  N/A ", "N/A"},             {us, "Unavailable", "Unavailable"}, {us, " 25%", "25%"},
+        {de, "       3.906,25", "3906,25"}, {de, "      2.097.152", "2097152"}, {de, "           1,50", "1,50"},
+        {de, "12,5", "12,50"},             {de, "02.02.2022", "02.02.2022"},  {de, " 25%", "25%"},
+    };
+    for (const Case& c : cases) {
+        const ScopedLocale locale(c.locale);
+        EXPECT_EQ(plainFigure(c.cell), c.written) << c.locale.name().toStdString() << " \"" << c.cell << '"';
+    }
+}
+
 TEST(Dates, ShortDateHasAFourDigitYear) {
     EXPECT_EQ(shortDateFormat(), "M/d/yyyy");
     EXPECT_EQ(shortDate(QDate(2003, 9, 29)), "9/29/2003");
@@ -66,11 +109,47 @@ TEST(Dates, ShortDateHasAFourDigitYear) {
 TEST(Dates, ReadsTypedShortDates) {
     EXPECT_EQ(parseShortDate("09/29/2003"), QDate(2003, 9, 29));
     EXPECT_EQ(parseShortDate("9/29/2003"), QDate(2003, 9, 29));
-    EXPECT_EQ(parseShortDate("1/2/03"), QDate(2003, 1, 2));
+    EXPECT_EQ(parseShortDate(" 1/2/03 "), QDate(2003, 1, 2));
     EXPECT_EQ(parseShortDate("2003-09-29"), QDate(2003, 9, 29));
+    EXPECT_EQ(parseShortDate("1/1/1925"), QDate(1925, 1, 1));
+    EXPECT_EQ(parseShortDate("1/1/2099"), QDate(2099, 1, 1));
     EXPECT_FALSE(parseShortDate("29/09/2003").isValid());
     EXPECT_FALSE(parseShortDate("YESTERDAY").isValid());
     EXPECT_FALSE(parseShortDate("").isValid());
+}
+
+TEST(Dates, TwoDigitYearsFallInNineteenThirtyToTwentyTwentyNine) {
+    EXPECT_EQ(parseShortDate("1/1/99"), QDate(1999, 1, 1));
+    EXPECT_EQ(parseShortDate("1/1/30"), QDate(1930, 1, 1));
+    EXPECT_EQ(parseShortDate("12/31/29"), QDate(2029, 12, 31));
+    EXPECT_EQ(parseShortDate("1/1/00"), QDate(2000, 1, 1));
+    EXPECT_EQ(parseShortDate("2/29/00"), QDate(2000, 2, 29)); // 1900 had no leap day
+    EXPECT_FALSE(parseShortDate("2/29/01").isValid());
+}
+
+TEST(Dates, TwoDigitYearsInACommaDecimalLocale) {
+    const ScopedLocale german(ScopedLocale::german());
+    EXPECT_EQ(parseShortDate("31.12.99"), QDate(1999, 12, 31));
+    EXPECT_EQ(parseShortDate("01.01.29"), QDate(2029, 1, 1));
+    EXPECT_EQ(parseShortDate("02.02.2022"), QDate(2022, 2, 2));
+    EXPECT_EQ(parseShortDate("2003-09-29"), QDate(2003, 9, 29));
+    EXPECT_EQ(shortDate(QDate(2022, 2, 2)), "02.02.2022");
+}
+
+TEST(Dates, YearsBeforeOneAreRefused) {
+    EXPECT_FALSE(parseShortDate("1/1/-0005").isValid());
+    EXPECT_FALSE(parseShortDate("1/1/-5").isValid());
+    const ScopedLocale german(ScopedLocale::german());
+    EXPECT_FALSE(parseShortDate("01.01.-0005").isValid());
+}
+
+TEST(FileTimes, AnySixtyFourBitTimeGivesADate) {
+    const QDateTime noon(QDate(2022, 2, 2), QTime(12, 0));
+    EXPECT_EQ(localDateTime(noon.toSecsSinceEpoch()), noon);
+    EXPECT_EQ(localDateTime(std::numeric_limits<std::int64_t>::max()).date(), QDate(9999, 12, 31));
+    EXPECT_EQ(localDateTime(67768036191676799).date(), QDate(9999, 12, 31));
+    EXPECT_EQ(localDateTime(std::numeric_limits<std::int64_t>::min()).date(), QDate(1, 1, 1));
+    EXPECT_EQ(shortDate(localDateTime(std::numeric_limits<std::int64_t>::max()).date()), "12/31/9999");
 }
 
 TEST(Times, MediumAndLongTimeAndGeneralDate) {

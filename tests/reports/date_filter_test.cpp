@@ -1,10 +1,15 @@
 #include "reports/date_filter.h"
 
+#include "scoped_locale.h"
+
 #include "netware/client/packed_date.h"
 
 #include <QDateTime>
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -54,10 +59,44 @@ TEST(DateComparison, BetweenIncludesBothEndsInEitherOrder) {
     EXPECT_TRUE(DateFilter(dateSearch("Between", "3/3/2021", "3/3/2021")).keeps(QDate(2021, 3, 3)));
 }
 
+TEST(DateComparison, TwoDigitYearsAreReadInTheirCentury) {
+    const DateFilter older(dateSearch("Older than", "1/1/99"));
+    EXPECT_TRUE(older.keeps(QDate(1998, 12, 31)));
+    EXPECT_FALSE(older.keeps(QDate(2000, 1, 1)));
+    const DateFilter between(dateSearch("Between", "6/1/29", "6/1/30"));
+    EXPECT_TRUE(between.keeps(QDate(1980, 1, 1)));
+    EXPECT_TRUE(between.keeps(QDate(2029, 6, 1)));
+    EXPECT_FALSE(between.keeps(QDate(2029, 6, 2)));
+    EXPECT_FALSE(between.keeps(QDate(1930, 5, 31)));
+}
+
+TEST(DateComparison, TypedDatesInACommaDecimalLocale) {
+    const ScopedLocale german(ScopedLocale::german());
+    const DateFilter between(dateSearch("Between", "01.01.99", "31.12.2001"));
+    EXPECT_TRUE(between.keeps(QDate(1999, 1, 1)));
+    EXPECT_TRUE(between.keeps(QDate(2001, 12, 31)));
+    EXPECT_FALSE(between.keeps(QDate(2099, 1, 1)));
+    EXPECT_EQ(fcnGetDate(0x2821), "01.01.2000");
+}
+
 TEST(DateComparison, UnreadableDatesAndOtherComparisonsKeepNothing) {
+    EXPECT_FALSE(DateFilter(dateSearch("Older than", "1/1/-0005")).keeps(QDate(1, 1, 1).addYears(-10)));
     EXPECT_FALSE(DateFilter(dateSearch("Older than", "soon")).keeps(QDate(2000, 1, 1)));
     EXPECT_FALSE(DateFilter(dateSearch("Between", "1/1/2020", "")).keeps(QDate(2020, 1, 1)));
     EXPECT_FALSE(DateFilter(dateSearch("Sometime", "1/1/2020")).keeps(QDate(2000, 1, 1)));
+}
+
+TEST(DateBasis, FarFutureAndPastTimesClampToThePackableDays) {
+    WalkedFile file;
+    file.mtime = std::numeric_limits<std::int64_t>::max();
+    file.atime = std::numeric_limits<std::int64_t>::min();
+    SearchSettings s = dateSearch("Newer than", "1/1/2100");
+    s.dateOption = DateOption::optModifyDate;
+    const DateFilter modified(s);
+    EXPECT_EQ(fcnGetDate(modified.packedDateOf(file)), "12/31/2107");
+    EXPECT_TRUE(modified.keepsPacked(modified.packedDateOf(file)));
+    s.dateOption = DateOption::optAccessDate;
+    EXPECT_EQ(fcnGetDate(DateFilter(s).packedDateOf(file)), "1/1/1980");
 }
 
 TEST(DateBasis, EachBasisTakesItsOwnDate) {
@@ -91,5 +130,7 @@ TEST(DateComparison, PackedComparisonsAgreeWithTheCalendar) {
                 << s.cmbDate.text.toStdString() << " " << s.txtSelectedDate.toStdString() << " "
                 << day.toString(Qt::ISODate).toStdString();
         }
+        // 0, no date recorded, is the only packed value before 1980.
+        EXPECT_EQ(filter.keepsPacked(0), filter.keeps(QDate(1979, 11, 30)));
     }
 }

@@ -5,10 +5,10 @@
 #include "reports/volume_report.h"
 
 #include "scoped_ext4_image.h"
+#include "scoped_locale.h"
 #include "scoped_tmpfs.h"
 
 #include <QDir>
-#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -99,10 +99,7 @@ TEST(VolumeRowCells, BlocksKeptForRootAreNeitherUsedNorFree) {
 }
 
 TEST(VolumeRowCells, GermanFiguresGroupWithPointsAndDecimalsWithCommas) {
-    struct GermanLocale {
-        GermanLocale() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-        ~GermanLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    } german;
+    const ScopedLocale german(ScopedLocale::german());
     DIR_SPACE_INFO info;
     info.sectorsPerBlock = 8;
     info.totalBlocks = 1000000;

@@ -47,31 +47,30 @@ void build(const QByteArray& root, int levels) {
         ::close(fd);
 }
 
-// Lifts every subdirectory's subdirectories up into root until nothing is nested.
+// Empties root from the bottom up, one directory open at a time: down into
+// the first subdirectory that is not empty, back up through ".." once a
+// directory is empty. Linear in the tree, however deep (renaming deep
+// directories, or removing by path, is not).
 void remove(const QByteArray& root) {
-    const int top = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int lifted = 0;
-    for (bool nested = true; top >= 0 && nested;) {
-        nested = false;
-        for (const std::string& name : namesIn(top)) {
-            const int sub = ::openat(top, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
-                ::unlinkat(top, name.c_str(), 0);
+    int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat top {};
+    if (fd < 0 || ::fstat(fd, &top) != 0)
+        return;
+    while (fd >= 0) {
+        int below = -1;
+        for (const std::string& name : namesIn(fd)) {
+            if (::unlinkat(fd, name.c_str(), 0) == 0 || ::unlinkat(fd, name.c_str(), AT_REMOVEDIR) == 0)
                 continue;
-            }
-            for (const std::string& inner : namesIn(sub)) {
-                if (::unlinkat(sub, inner.c_str(), 0) == 0)
-                    continue;
-                const std::string up = "lifted" + std::to_string(lifted++);
-                ::renameat(sub, inner.c_str(), top, up.c_str());
-                nested = true;
-            }
-            ::close(sub);
-            ::unlinkat(top, name.c_str(), AT_REMOVEDIR);
+            below = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (below >= 0)
+                break;
         }
+        struct stat here {};
+        const bool atTop = ::fstat(fd, &here) == 0 && here.st_ino == top.st_ino && here.st_dev == top.st_dev;
+        const int next = below >= 0 ? below : (atTop ? -1 : ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ::close(fd);
+        fd = next;
     }
-    if (top >= 0)
-        ::close(top);
 }
 
 int openFdCount() {

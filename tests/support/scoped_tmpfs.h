@@ -7,7 +7,7 @@
 // it goes. Mounting needs root; mounted() says whether it worked, why() why not.
 class ScopedTmpfs {
 public:
-    explicit ScopedTmpfs(const QByteArray& mountPoint);
+    explicit ScopedTmpfs(const QByteArray& mountPoint, const QByteArray& size = "4m");
     ~ScopedTmpfs();
     ScopedTmpfs(const ScopedTmpfs&) = delete;
     ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;

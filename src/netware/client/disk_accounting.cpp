@@ -1,9 +1,9 @@
 #include "netware/client/disk_accounting.h"
 
+#include "fsview/ordered_walk.h"
 #include "netware/client/owner_tally.h"
 #include "netware/client/quota_reader.h"
 
-#include <vector>
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr std::uint64_t blockSize = 4096;
 
 } // namespace
 
-DiskAccounting::DiskAccounting(ParallelScanner::Options options) : m_scanner(options) {}
+DiskAccounting::DiskAccounting(int threads) : m_threads(threads) {}
 
 const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atomic<bool>& cancel,
                                          const std::function<void()>& poll) {
@@ -41,14 +41,18 @@ std::uint64_t DiskAccounting::blocksOf(std::uint64_t bytes) {
 std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
                                                   const std::atomic<bool>& cancel,
                                                   const std::function<void()>& poll) const {
-    std::vector<OwnerTally> tallies(std::size_t(m_scanner.threadCount()));
-    const ParallelScanner::Totals totals = m_scanner.walk(
-        root, [&](int worker, const struct stat& st) { tallies[std::size_t(worker)].add(st); },
-        cancel, poll);
-    if (totals.cancelled)
+    OrderedWalk::Options options;
+    options.threads = m_threads;
+    // Each directory's sums per owner are all this needs: no file comes to this thread.
+    options.fileFilter = [](const WalkedFile&) { return false; };
+    OrderedWalk walk(root, options);
+    OwnerTally tally;
+    while (const std::optional<WalkedDirectory> directory = walk.next(cancel, poll))
+        tally.add(*directory);
+    if (cancel.load())
         return nullptr;
     auto usage = std::make_unique<VolumeUsage>();
-    usage->bytesByUid = OwnerTally::merge(tallies);
-    usage->skipped = totals.skipped;
+    usage->bytesByUid = tally.bytesByUid();
+    usage->skipped = walk.skipped();
     return usage;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "fsview/parallel_scanner.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -24,7 +23,8 @@ struct VolumeUsage {
 // so listing all owners of a volume costs one walk, not one per user.
 class DiskAccounting {
 public:
-    explicit DiskAccounting(ParallelScanner::Options options = {});
+    // threads: walking threads, 0 for one per core.
+    explicit DiskAccounting(int threads = 0);
 
     // Usage of the volume whose root is given: read from user quotas when the
     // root is the mount point of a file system with user quotas on, else one
@@ -41,6 +41,6 @@ private:
     std::unique_ptr<VolumeUsage> walk(const QByteArray& root, const std::atomic<bool>& cancel,
                                       const std::function<void()>& poll) const;
 
-    ParallelScanner m_scanner;
+    int m_threads;
     std::map<QByteArray, std::unique_ptr<VolumeUsage>> m_usageByRoot;
 };

@@ -1,5 +1,6 @@
 #include "netware/client/ns_directory_handles.h"
 
+#include "fsview/ordered_walk.h"
 #include "fsview/wildcard_pattern.h"
 
 #include <dirent.h>
@@ -12,11 +13,6 @@
 
 namespace {
 
-struct Listed {
-    QByteArray name;
-    QString key; // case-folded, for the order
-};
-
 // A scan's listing: read once, at the scan's first call.
 using Listing = std::vector<QByteArray>;
 
@@ -28,18 +24,17 @@ bool isDirectory(int dirFd, const dirent* e) {
 }
 
 Listing readListing(int dirFd, bool directories, const QString& pattern) {
-    Listing listing;
     // A directory stream of its own, so the handle's descriptor stays put.
     const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return listing;
+        return {};
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         ::close(fd);
-        return listing;
+        return {};
     }
     const WildcardPattern wildcard(pattern);
-    std::vector<Listed> found;
+    Listing found;
     while (const dirent* e = ::readdir(dir)) {
         const char* n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
@@ -49,17 +44,12 @@ Listing readListing(int dirFd, bool directories, const QString& pattern) {
         const QByteArray name(n);
         if (!wildcard.matches(name))
             continue;
-        found.push_back({name, QString::fromUtf8(name).toCaseFolded()});
+        found.push_back(name);
     }
     ::closedir(dir);
-    std::sort(found.begin(), found.end(), [](const Listed& a, const Listed& b) {
-        const int c = a.key.compare(b.key);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
-    listing.reserve(found.size());
-    for (Listed& l : found)
-        listing.push_back(std::move(l.name));
-    return listing;
+    // The order every listing has, walks included.
+    std::sort(found.begin(), found.end(), lessByNameCaseless);
+    return found;
 }
 
 // Whether the entry is still there; its status when it is.

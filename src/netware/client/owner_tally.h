@@ -1,31 +1,21 @@
 #pragma once
 
+#include "fsview/ordered_walk.h"
+
 #include <QHash>
 
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <vector>
+#include <unordered_set>
 
-// One worker's share of an accounting walk: allocated bytes per owner uid.
-// Files with several hard links are kept apart and charged once, by device
-// and inode, when every worker is done; so memory grows with hard-linked
-// files only. Aligned so that the tallies of neighbouring workers never
-// share a cache line.
-class alignas(64) OwnerTally {
+// Allocated bytes per owner uid over the directories of a walk, as du -s
+// counts them: every directory's own inode and its files, a file with
+// several names charged once to its owner wherever its names are.
+class OwnerTally {
 public:
-    void add(const struct stat& st);
-    // Every tally's bytes, each hard-linked inode charged once to its owner.
-    static QHash<std::uint32_t, std::uint64_t> merge(std::vector<OwnerTally>& tallies);
+    void add(const WalkedDirectory& directory);
+    const QHash<std::uint32_t, std::uint64_t>& bytesByUid() const { return m_bytesByUid; }
 
 private:
-    struct Link {
-        dev_t device;
-        ino_t inode;
-        std::uint32_t uid;
-        std::uint64_t bytes;
-    };
-
     QHash<std::uint32_t, std::uint64_t> m_bytesByUid;
-    std::vector<Link> m_links;
+    std::unordered_set<std::uint64_t> m_linkedSeen; // inodes; one file system per walk
 };

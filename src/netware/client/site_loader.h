@@ -9,7 +9,8 @@
 // server and mounted volumes, plus the site file's trees and servers.
 class SiteLoader {
 public:
-    // Throws SiteFileError when the site file cannot be used.
+    // Throws SiteFileError when the site file cannot be used, also when it is
+    // not a regular file or is larger than 16 MiB.
     static Site load(const QProcessEnvironment& env);
     // This host's name as the system calls it.
     static QString hostName();

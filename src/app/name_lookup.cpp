@@ -1,0 +1,102 @@
+#include "app/name_lookup.h"
+
+#include "app/command_line.h"
+#include "netware/directory_queries.h"
+#include "netware/name_forms.h"
+
+namespace {
+
+constexpr qsizetype kListedNames = 30;
+// A directory of thousands of containers is listed in part only.
+constexpr qsizetype kMostContainers = 1000;
+
+// A directory-services context on the run's tree for one check.
+class TreeContext {
+  public:
+    explicit TreeContext(ReportEnv& env) : m_client(env.client) {
+        m_client.NWDSCreateContextHandle(m_handle);
+        m_client.NWDSSetContext(m_handle, nw::DCK_TREE_NAME, env.app.treeName);
+    }
+    ~TreeContext() { m_client.NWDSFreeContext(m_handle); }
+    TreeContext(const TreeContext&) = delete;
+    TreeContext& operator=(const TreeContext&) = delete;
+    NWDSContextHandle handle() const { return m_handle; }
+
+  private:
+    NetWareClient& m_client;
+    NWDSContextHandle m_handle = 0;
+};
+
+// The containers directly below one, by full dotted name; the call's result.
+NWDSCCODE listContainers(NetWareClient& client, const TreeContext& context, const QString& dotted,
+                         QStringList& names) {
+    std::int32_t iteration = -1;
+    do {
+        QList<ContainerEntry> batch;
+        if (const NWDSCCODE result =
+                client.NWDSListContainers(context.handle(), dotted, iteration, batch);
+            result != nw::SUCCESSFUL)
+            return result;
+        for (const ContainerEntry& entry : std::as_const(batch))
+            names.append(entry.name);
+    } while (iteration != -1);
+    return nw::SUCCESSFUL;
+}
+
+} // namespace
+
+QString NameLookup::listed(const QStringList& names) {
+    if (names.size() <= kListedNames) return names.join(QStringLiteral(", "));
+    return names.first(kListedNames).join(QStringLiteral(", ")) +
+           QStringLiteral(" and %1 more").arg(names.size() - kListedNames);
+}
+
+QString NameLookup::server(const QString& name) const {
+    if (const ServerConfig* found = m_env.client.site().findServer(name.trimmed()))
+        return found->name;
+    QStringList known;
+    for (const ServerConfig& s : m_env.client.site().servers)
+        known.append(s.name);
+    throw CommandLineError(
+        QStringLiteral("There is no server %1 (servers: %2).").arg(name, listed(known)));
+}
+
+QString NameLookup::volume(const QString& server, const QString& name) const {
+    ChoiceList mounted;
+    subListServerVolumes(m_env, server, QStringLiteral("frmCreateCommandLineRun"), 0, &mounted);
+    const qsizetype index = mounted.findUpper(name.trimmed().toUpper());
+    if (index >= 0) return mounted.entries[index];
+    throw CommandLineError(QStringLiteral("There is no volume %1 on server %2 (volumes: %3).")
+                               .arg(name, server, listed(mounted.entries)));
+}
+
+void NameLookup::container(const QString& treePath) const {
+    const TreeContext context(m_env);
+    QStringList below;
+    const QString dotted = fcnTreePathToContext(treePath.trimmed(), m_env.app.treeName);
+    const NWDSCCODE result = listContainers(m_env.client, context, dotted, below);
+    if (result == nw::SUCCESSFUL) return;
+    if (result != nw::ERR_NO_SUCH_ENTRY)
+        throw CommandLineError(
+            QStringLiteral("The container %1 cannot be looked up in %2 (error %3).")
+                .arg(treePath, m_env.app.treeName, QString::number(result)));
+    throw CommandLineError(QStringLiteral("There is no container %1 (containers: %2).")
+                               .arg(treePath, listed(containers())));
+}
+
+// Every container of the tree as a tree path, top down.
+QStringList NameLookup::containers() const {
+    const TreeContext context(m_env);
+    QStringList dotted;
+    QStringList pending = {QStringLiteral("[Root]")};
+    while (!pending.isEmpty() && dotted.size() < kMostContainers) {
+        QStringList below;
+        listContainers(m_env.client, context, pending.takeFirst(), below);
+        dotted += below;
+        pending += below;
+    }
+    QStringList paths;
+    for (const QString& name : std::as_const(dotted))
+        paths.append(fcnContextToTreePath(name, m_env.app.treeName));
+    return paths;
+}

@@ -1,0 +1,10 @@
+#include "reports/figure_columns.h"
+
+namespace FigureColumns {
+
+bool isFigure(const QString& heading) {
+    const QString h = heading.trimmed();
+    return h == QLatin1String("Size") || h.endsWith(QLatin1String("(MB)")) || h.startsWith(QLatin1Char('%'));
+}
+
+} // namespace FigureColumns

@@ -1,0 +1,33 @@
+#include "reports/immediate_rows.h"
+
+#include "reports/cell_format.h"
+
+void ImmediateRows::begin(const QString& path) {
+    m_row = m_env.grid.addRow({QStringLiteral("0"), path, QStringLiteral("Calculating..")});
+    m_env.host.pollEvents();
+    m_env.grid.TopRow = fcnGridTopRow(kDirectoryGridHeight, kDirectoryRowHeight, m_env.grid.rows(), m_env.grid.TopRow);
+    m_env.host.pollEvents();
+    m_env.host.setStatus(QStringLiteral("Gathering Information for ") + path);
+    m_sum.clear();
+}
+
+void ImmediateRows::finish() {
+    if (m_row < 0)
+        return;
+    const double megabytes = double(m_sum.bytes()) / 1048576.0;
+    // The cell rounds up by 0.005 as this form always has; the total sums exact sizes.
+    m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes + 0.005,
+                                                                                QStringLiteral("###,###,##0.00"))));
+    m_env.run.sizeTotal += megabytes;
+    ++m_env.run.rowCounter;
+    m_row = -1;
+    m_env.host.pollEvents();
+}
+
+void ImmediateRows::cancel() {
+    if (m_row < 0)
+        return;
+    m_env.grid.setCell(m_row, 2, QStringLiteral("Cancelled"));
+    m_env.grid.removeRow(m_row);
+    m_row = -1;
+}
