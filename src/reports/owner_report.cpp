@@ -36,6 +36,13 @@ QStringList volumeNames(ReportEnv& env, NWCONN_HANDLE connection) {
     return names;
 }
 
+QString serverNames(ReportEnv& env) {
+    QStringList names;
+    for (const ServerConfig& server : env.client.site().servers)
+        names.append(server.name);
+    return names.join(QStringLiteral(", "));
+}
+
 // A run on a volume the server does not have would report another volume's
 // figures under its name: it says what there is instead and ends cancelled.
 // A server or volume left out was named as missing before the run.
@@ -44,10 +51,10 @@ void refuseVolume(ReportEnv& env, const QString& server, const QString& volume) 
         return;
     NWCONN_HANDLE connection = 0;
     if (env.client.NWAttachToFileServer(server, 0, connection) != nw::SUCCESSFUL)
-        env.host.message(QStringLiteral("There is no server %1.").arg(server));
+        env.host.message(QStringLiteral("There is no server %1 (servers: %2).").arg(server, serverNames(env)));
     else
-        env.host.message(QStringLiteral("The server %1 has no volume %2 (volumes: %3).")
-                             .arg(server, volume, volumeNames(env, connection).join(QStringLiteral(", "))));
+        env.host.message(QStringLiteral("There is no volume %1 on server %2 (volumes: %3).")
+                             .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
     env.run.cancel = true;
 }
 

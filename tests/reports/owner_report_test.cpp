@@ -241,12 +241,12 @@ protected:
 
 TEST_F(OwnerRunOnAMissingVolume, NamesTheServersVolumesAndWritesNoRows) {
     runEachForm("FS1", "VOL9");
-    const QString message = "The server FS1 has no volume VOL9 (volumes: SYS, VOL1).";
+    const QString message = "There is no volume VOL9 on server FS1 (volumes: SYS, VOL1).";
     EXPECT_EQ(said, (QStringList{message, message, message}));
 }
 
 TEST_F(OwnerRunOnAMissingVolume, NamesAServerThatDoesNotExist) {
     runEachForm("FS3", "SYS");
-    const QString message = "There is no server FS3.";
+    const QString message = "There is no server FS3 (servers: FS1, FS2).";
     EXPECT_EQ(said, (QStringList{message, message, message}));
 }
