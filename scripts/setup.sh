@@ -1,8 +1,12 @@
 # Shared by ./run and ./test: installs the Debian packages the build needs when
-# they are missing, then configures and builds into build/.
+# they are missing, then configures and builds into build/ (sanitized builds
+# into build-asan/ and build-tsan/).
 # Sourced, not executed; expects QUARVO_ROOT to be set.
 
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev)
+
+# One compile job per core.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 quarvo_missing_packages() {
     local p
@@ -32,16 +36,67 @@ quarvo_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >&2 || return 1
 }
 
+# quarvo_compile <folder> [cmake --build arguments]: quiet when all is well;
+# the whole log when the build fails.
+quarvo_compile() {
+    local build=$1
+    shift
+    local log="$build/last-build.log"
+    if ! cmake --build "$build" "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        return 1
+    fi
+}
+
+# quarvo_build [cmake --build arguments]: the ordinary build in build/.
 quarvo_build() {
     quarvo_install_packages "${quarvo_packages[@]}" || return 1
     local build="$QUARVO_ROOT/build"
     if [ ! -f "$build/build.ninja" ]; then
         cmake -S "$QUARVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2 || return 1
     fi
-    # Quiet when all is well; the whole log when the build fails.
-    local log="$build/last-build.log"
-    if ! cmake --build "$build" "$@" >"$log" 2>&1; then
-        cat "$log" >&2
-        return 1
+    quarvo_compile "$build" "$@"
+}
+
+# quarvo_sanitized_tests <sanitizers> <folder> <test folders> [ctest arguments]:
+# builds the test folders with the sanitizers into the folder and runs them.
+# Any sanitizer report fails the run, also one from a child process whose
+# output a test keeps to itself: AddressSanitizer, LeakSanitizer and
+# ThreadSanitizer write theirs to <folder>/sanitizer-reports/; this compiler's
+# UndefinedBehaviorSanitizer writes only to standard error, which a forked
+# child shares with its test, so the ctest log is searched for them too.
+quarvo_sanitized_tests() {
+    local sanitizers=$1 build="$QUARVO_ROOT/$2" folders=$3
+    shift 3
+    local reports="$build/sanitizer-reports"
+    echo "Tests under -fsanitize=$sanitizers in ${build#"$QUARVO_ROOT"/}/" >&2
+    rm -rf "$reports" && mkdir -p "$reports" || return 1
+    # -O1 -g1: as fast to compile as it gets with line numbers in the reports.
+    cmake -S "$QUARVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+        -DQUARVO_SANITIZE="$sanitizers" -DQUARVO_TEST_FOLDERS="$folders" >"$build/configure.log" 2>&1 ||
+        { cat "$build/configure.log" >&2; return 1; }
+    # halt_on_error: the first report ends the process, so its test fails;
+    # exitcode 86: never one of the program's own exit statuses.
+    local common="halt_on_error=1:exitcode=86:log_path=$reports/report"
+    export ASAN_OPTIONS="$common:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1"
+    export UBSAN_OPTIONS="$common:print_stacktrace=1"
+    export TSAN_OPTIONS="$common:second_deadlock_stack=1"
+    local status=0
+    quarvo_compile "$build" || status=1
+    if [ "$status" -eq 0 ]; then
+        (cd "$build" && ctest --output-on-failure -j2 "$@") || status=1
     fi
+    if compgen -G "$reports/report*" >/dev/null; then
+        echo "Sanitizer reports ($sanitizers):" >&2
+        cat "$reports"/report* >&2
+        status=1
+    fi
+    local log="$build/Testing/Temporary/LastTest.log"
+    if [ -f "$log" ] && grep -q -E "runtime error:|ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer" "$log"; then
+        echo "Sanitizer reports in the test output ($sanitizers):" >&2
+        grep -E -A12 "runtime error:|ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer" "$log" >&2
+        status=1
+    fi
+    return $status
 }

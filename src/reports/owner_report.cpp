@@ -4,6 +4,11 @@
 #include "netware/name_forms.h"
 #include "reports/cell_format.h"
 
+#include <QSet>
+
+#include <optional>
+#include <vector>
+
 namespace {
 
 struct VolumeTarget {
@@ -15,24 +20,67 @@ QString megabytes(std::uint64_t blocks) {
     return CellFormat::formatNumber(double(blocks) * 4096.0 / 1048576.0, QStringLiteral("0.00"));
 }
 
-VolumeTarget openVolume(ReportEnv& env, const QString& volumePath) {
-    VolumeTarget target;
-    QString server, volume, dirPath;
-    env.client.NWParsePath(volumePath, server, target.connection, volume, dirPath);
-    env.client.NWGetVolumeNumber(target.connection, volume.trimmed(), target.volumeNumber);
-    return target;
+// The names of the server's volumes, as its volume list shows them.
+QStringList volumeNames(ReportEnv& env, NWCONN_HANDLE connection) {
+    QStringList names;
+    std::uint32_t iteration = 0;
+    do {
+        std::uint32_t returned = 0;
+        std::vector<NWVolMountNumWithName> batch;
+        if (env.client.NWScanMountedVolumeList(connection, 0, nw::NW_NS_LONG, iteration, 16, returned, batch) !=
+            nw::SUCCESSFUL)
+            break;
+        for (const NWVolMountNumWithName& volume : batch)
+            names.append(volume.volumeName);
+    } while (iteration != 0);
+    return names;
 }
 
-std::uint64_t inUseOf(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
+QString serverNames(ReportEnv& env) {
+    QStringList names;
+    for (const ServerConfig& server : env.client.site().servers)
+        names.append(server.name);
+    return names.join(QStringLiteral(", "));
+}
+
+// A run on a volume the server does not have would report another volume's
+// figures under its name: it says what there is instead and ends cancelled.
+// A server or volume left out was named as missing before the run.
+void refuseVolume(ReportEnv& env, const QString& server, const QString& volume) {
+    if (server.isEmpty() || volume.isEmpty())
+        return;
+    NWCONN_HANDLE connection = 0;
+    if (env.client.NWAttachToFileServer(server, 0, connection) != nw::SUCCESSFUL)
+        env.host.message(QStringLiteral("There is no server %1 (servers: %2).").arg(server, serverNames(env)));
+    else
+        env.host.message(QStringLiteral("There is no volume %1 on server %2 (volumes: %3).")
+                             .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
+    env.run.cancel = true;
+}
+
+std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath) {
+    VolumeTarget target;
+    QString server, volume, dirPath;
+    if (env.client.NWParsePath(volumePath, server, target.connection, volume, dirPath) == nw::SUCCESSFUL &&
+        env.client.NWGetVolumeNumber(target.connection, volume.trimmed(), target.volumeNumber) == nw::SUCCESSFUL)
+        return target;
+    refuseVolume(env, server.trimmed(), volume.trimmed());
+    return std::nullopt;
+}
+
+// Null when there is no figure: the walk gathering it was cancelled.
+std::optional<std::uint64_t> inUseOf(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
     std::uint64_t restriction = 0, inUse = 0;
-    env.client.NWGetObjDiskRestrictions(target.connection, target.volumeNumber, objectId, restriction, inUse);
+    if (env.client.NWGetObjDiskRestrictions(target.connection, target.volumeNumber, objectId, restriction,
+                                            inUse) != nw::SUCCESSFUL)
+        return std::nullopt;
     return inUse;
 }
 
-std::uint64_t inUseOfName(ReportEnv& env, const VolumeTarget& target, const QString& name) {
+std::uint32_t objectIdOf(ReportEnv& env, const VolumeTarget& target, const QString& name) {
     std::uint32_t objectId = 0;
     env.client.NWDSMapNameToID(env.run.dsContext, target.connection, name, objectId);
-    return inUseOf(env, target, objectId);
+    return objectId;
 }
 
 void addOwnerRow(ReportEnv& env, const QString& owner, const QString& figure) {
@@ -43,7 +91,7 @@ void addOwnerRow(ReportEnv& env, const QString& owner, const QString& figure) {
 
 // Steps shared by All Owners and Select Owner: the name context, the owner
 // context read back from it, and the volume.
-VolumeTarget beginOwnerReport(ReportEnv& env, const QString& volumePath) {
+std::optional<VolumeTarget> beginOwnerReport(ReportEnv& env, const QString& volumePath) {
     env.run.rowCounter = 1;
     env.client.NWDSSetContext(env.run.dsContext, nw::DCK_NAME_CONTEXT, env.search.lblStartContainer);
     QString nameContext;
@@ -52,28 +100,52 @@ VolumeTarget beginOwnerReport(ReportEnv& env, const QString& volumePath) {
     return openVolume(env, volumePath);
 }
 
-void addSpecialOwners(ReportEnv& env, const VolumeTarget& target) {
-    // The first figure may walk the whole volume: say what is going on.
-    env.host.setStatus(QStringLiteral("Gathering stats for ") + env.search.cmbServer.text + QLatin1Char('/') +
-                       env.search.cmbVolumeList.text + QLatin1Char(':'));
-    const std::uint64_t supervisor = inUseOfName(env, target, QStringLiteral("[Supervisor]"));
-    if (supervisor >= 1)
-        addOwnerRow(env, QStringLiteral("[Supervisor]"), CellFormat::padLeft(megabytes(supervisor)));
-    const std::uint64_t unowned = inUseOf(env, target, 0);
-    if (unowned > 0)
-        addOwnerRow(env, QStringLiteral("[No Owner]"), CellFormat::padLeft(megabytes(unowned)));
+// All Owners writes one row per object ID: a user of the tree with root's
+// uid is the supervisor again, and two users may share a uid.
+class OwnerRows {
+public:
+    OwnerRows(ReportEnv& env, const VolumeTarget& target) : m_env(env), m_target(target) {}
+
+    // The supervisor's and the unowned space; false once a cancel left them unmeasured.
+    bool addSpecialOwners();
+    // Each user found; false once the cancel flag stops the search.
+    bool addUsers(const QStringList& users);
+
+private:
+    // A row for the object when it has space; false when its figure could not be had.
+    bool add(std::uint32_t objectId, const QString& owner);
+
+    ReportEnv& m_env;
+    VolumeTarget m_target;
+    QSet<std::uint32_t> m_reported;
+};
+
+bool OwnerRows::add(std::uint32_t objectId, const QString& owner) {
+    if (m_reported.contains(objectId))
+        return true;
+    m_reported.insert(objectId);
+    const std::optional<std::uint64_t> inUse = inUseOf(m_env, m_target, objectId);
+    if (inUse && *inUse >= 1)
+        addOwnerRow(m_env, owner, CellFormat::padLeft(megabytes(*inUse)));
+    return inUse.has_value();
 }
 
-// Reports each user found; false once the cancel flag stops the search.
-bool reportUsers(ReportEnv& env, const VolumeTarget& target, const QStringList& users) {
+bool OwnerRows::addSpecialOwners() {
+    // The first figure may walk the whole volume: say what is going on.
+    m_env.host.setStatus(QStringLiteral("Gathering stats for ") + m_env.search.cmbServer.text + QLatin1Char('/') +
+                         m_env.search.cmbVolumeList.text + QLatin1Char(':'));
+    return add(objectIdOf(m_env, m_target, QStringLiteral("[Supervisor]")), QStringLiteral("[Supervisor]")) &&
+           add(0, QStringLiteral("[No Owner]"));
+}
+
+bool OwnerRows::addUsers(const QStringList& users) {
     for (const QString& user : users) {
-        if (env.run.cancelled())
+        if (m_env.run.cancelled())
             return false;
-        env.host.setStatus(user);
-        const std::uint64_t inUse = inUseOfName(env, target, user);
-        if (inUse >= 1)
-            addOwnerRow(env, user, CellFormat::padLeft(megabytes(inUse)));
-        env.host.pollEvents();
+        m_env.host.setStatus(user);
+        if (!add(objectIdOf(m_env, m_target, user), user))
+            return false;
+        m_env.host.pollEvents();
     }
     return true;
 }
@@ -81,8 +153,12 @@ bool reportUsers(ReportEnv& env, const VolumeTarget& target, const QStringList& 
 } // namespace
 
 void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
-    const VolumeTarget target = beginOwnerReport(env, volumePath);
-    addSpecialOwners(env, target);
+    const std::optional<VolumeTarget> target = beginOwnerReport(env, volumePath);
+    if (!target)
+        return;
+    OwnerRows rows(env, *target);
+    if (!rows.addSpecialOwners())
+        return;
     const QString context = fcnTreePathToContext(env.app.ownerContext, env.app.treeName);
     const QString base = context == QLatin1String("[Root]") ? context : context + QLatin1Char('.');
     const int scope = env.search.chkSubContainers ? 2 : 1;
@@ -92,27 +168,32 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
         if (env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"), iteration, users) !=
             nw::SUCCESSFUL)
             break;
-        if (!reportUsers(env, target, users))
+        if (!rows.addUsers(users))
             break;
     } while (iteration != -1);
 }
 
 void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath) {
-    const VolumeTarget target = beginOwnerReport(env, volumePath);
+    const std::optional<VolumeTarget> target = beginOwnerReport(env, volumePath);
+    if (!target)
+        return;
     const QString context = fcnTreePathToContext(env.app.ownerContext, env.app.treeName);
     QString name = env.search.cmbSelectedOwner.text;
     const bool special = name == QLatin1String("[No Owner]") || name == QLatin1String("[Supervisor]");
     if (!special)
         name += QLatin1Char('.') + context + QLatin1Char('.');
     env.host.setStatus(name);
-    const std::uint64_t inUse =
-        name == QLatin1String("[No Owner]") ? inUseOf(env, target, 0) : inUseOfName(env, target, name);
-    addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), megabytes(inUse));
+    const std::uint32_t objectId = name == QLatin1String("[No Owner]") ? 0 : objectIdOf(env, *target, name);
+    // The one row is written only with a figure that was measured.
+    if (const std::optional<std::uint64_t> inUse = inUseOf(env, *target, objectId))
+        addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), megabytes(*inUse));
 }
 
 void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const QString& group,
                         const QString& volumePath) {
     env.search.lstGroupOfUsers.clear();
+    if (!openVolume(env, volumePath))
+        return;
     const QString container = fcnTreePathToContext(startingContainer, env.app.treeName);
     fcnReadAttribute(env, group + QLatin1Char('.') + container, QStringLiteral("Member"));
     const QStringList members = env.search.lstGroupOfUsers;
@@ -142,8 +223,10 @@ void subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& 
     std::uint32_t objectId = 0;
     env.client.NWDSMapNameToID(env.run.dsContext, target.connection, member, objectId);
     check("NWDSMapNameToID");
-    const std::uint64_t inUse = inUseOf(env, target, objectId);
+    const std::optional<std::uint64_t> inUse = inUseOf(env, target, objectId);
     check("NWGetObjDiskRestrictions");
-    env.grid.addRow({QString(), member, CellFormat::padLeft(megabytes(inUse))});
+    if (!inUse)
+        return;
+    env.grid.addRow({QString(), member, CellFormat::padLeft(megabytes(*inUse))});
     ++env.run.rowCounter;
 }

@@ -3,12 +3,17 @@
 #include "reports/cell_format.h"
 #include "reports/grid_layouts.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr double kMegabyte = 1048576.0;
 
+// Bytes, as df counts them: used is every block not free, free is what users
+// may still fill; blocks kept for root are neither.
 struct VolumeFigures {
     double total = 0;
+    double used = 0;
     double free = 0;
     double purgeable = 0;
     double notYetPurgeable = 0;
@@ -38,8 +43,9 @@ DIR_SPACE_INFO readSpaceInfo(ReportEnv& env, const QString& server, const QStrin
 
 VolumeFigures figuresOf(const DIR_SPACE_INFO& info) {
     const double bytesPerBlock = double(info.sectorsPerBlock) * 512.0;
-    return {double(info.totalBlocks) * bytesPerBlock, double(info.availableBlocks) * bytesPerBlock,
-            double(info.purgeableBlocks) * bytesPerBlock,
+    const std::uint64_t usedBlocks = info.totalBlocks - std::min(info.freeBlocks, info.totalBlocks);
+    return {double(info.totalBlocks) * bytesPerBlock, double(usedBlocks) * bytesPerBlock,
+            double(info.availableBlocks) * bytesPerBlock, double(info.purgeableBlocks) * bytesPerBlock,
             double(info.notYetPurgeableBlocks) * bytesPerBlock};
 }
 
@@ -47,20 +53,22 @@ QString megabytes(double bytes) {
     return CellFormat::padLeft(CellFormat::formatNumber(bytes / kMegabyte, QStringLiteral("###,###,###,##0.00")));
 }
 
-// Empty when the volume has no blocks: the share cannot be computed.
+// The share of the space users can have that is still free, as df shows
+// it; empty when there is none: the share cannot be computed.
 QString percentFree(const VolumeFigures& f) {
-    if (f.total == 0)
+    if (f.used + f.free == 0)
         return {};
-    return CellFormat::padLeft(CellFormat::formatNumber(f.free / f.total * 100, QStringLiteral("#0")), 3) +
+    return CellFormat::padLeft(CellFormat::formatNumber(f.free / (f.used + f.free) * 100, QStringLiteral("#0")),
+                               3) +
            QLatin1Char('%');
 }
 
 QStringList rowCells(const QString& volumePath, const VolumeFigures& f) {
     return {CellFormat::plainNumber(f.total / kMegabyte), CellFormat::plainNumber(f.free / kMegabyte),
-                 CellFormat::plainNumber((f.total - f.free) / kMegabyte), volumePath,
-                 megabytes(f.total), megabytes(f.total - f.free - f.purgeable),
-                 megabytes(f.purgeable), megabytes(f.notYetPurgeable), megabytes(f.free),
-                 percentFree(f)};
+            CellFormat::plainNumber(f.used / kMegabyte), volumePath,
+            megabytes(f.total), megabytes(f.used - f.purgeable),
+            megabytes(f.purgeable), megabytes(f.notYetPurgeable), megabytes(f.free),
+            percentFree(f)};
 }
 
 void addUnavailableRow(ResultGrid& grid, const QString& volumePath) {

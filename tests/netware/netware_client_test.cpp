@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <atomic>
 
 namespace {
 
@@ -102,6 +105,39 @@ TEST_F(Client, ParsesNetWarePathsAndFindsVolumes) {
     EXPECT_EQ(client.NWGetVolumeNumber(conn, "VOL7", number), nw::VOLUME_DOES_NOT_EXIST);
     EXPECT_EQ(client.NWParsePath("FS9/SYS:", server, conn, volume, path), nw::UNKNOWN_FILE_SERVER);
     EXPECT_EQ(client.NWParsePath("no path here", server, conn, volume, path), nw::INVALID_PATH);
+}
+
+TEST_F(Client, AVolumeTheServerDoesNotHaveIsNoPath) {
+    QString server, volume, path;
+    NWCONN_HANDLE conn = 0;
+    EXPECT_EQ(client.NWParsePath("FS1/VOL9:\\USERS", server, conn, volume, path), nw::VOLUME_DOES_NOT_EXIST);
+    EXPECT_EQ(client.lastResult(), nw::VOLUME_DOES_NOT_EXIST);
+    EXPECT_EQ(server, "FS1"); // what was asked for, to say so
+    EXPECT_EQ(volume, "VOL9");
+    std::uint16_t number = 99;
+    EXPECT_EQ(client.NWGetVolumeNumber(conn, volume, number), nw::VOLUME_DOES_NOT_EXIST);
+    EXPECT_EQ(number, 99);
+    EXPECT_EQ(client.NWParsePath("FS2/SYS:", server, conn, volume, path), nw::VOLUME_DOES_NOT_EXIST);
+    ASSERT_EQ(client.NWParsePath("fs1/_admin:", server, conn, volume, path), 0);
+    ASSERT_EQ(client.NWGetVolumeNumber(conn, volume, number), 0);
+    EXPECT_EQ(number, 2);
+}
+
+TEST_F(Client, FiguresACancelledWalkLeftUnmeasuredAreAFailure) {
+    NWCONN_HANDLE conn = 0;
+    client.NWAttachToFileServer("FS1", 0, conn);
+    std::atomic<bool> cancel{true};
+    client.setWalkControl(&cancel, {});
+    QFile file(dir.path() + "/sys/mine");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+    file.close();
+    const std::uint32_t me = DirectoryClient::objectIdOfUid(::geteuid());
+    std::uint64_t restriction = 0, inUse = 7;
+    EXPECT_EQ(client.NWGetObjDiskRestrictions(conn, 0, me, restriction, inUse), nw::WALK_CANCELLED);
+    EXPECT_EQ(inUse, 0u);
+    cancel = false;
+    EXPECT_EQ(client.NWGetObjDiskRestrictions(conn, 0, me, restriction, inUse), 0);
+    EXPECT_GE(inUse, 1u);
 }
 
 TEST_F(Client, SpaceInfoIsTheVolumeRootsStatvfs) {

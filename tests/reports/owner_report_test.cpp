@@ -56,15 +56,19 @@ protected:
         writeFile(sys + "/home/bjones.txt", 1, 1002);
         writeFile(sys + "/orphan.bin", 2 * 1048576, 4242);
         expected = blocksByUid(acme.root("SYS"));
-        f = std::make_unique<ReportFixture>(acme.site());
+        useSite(acme.site());
+    }
+
+    // A fresh fixture on the site, searching from ACME.
+    void useSite(const Site& site) {
+        f = std::make_unique<ReportFixture>(site);
         f->app.treeName = "ACME_TREE";
         f->search.lblStartContainer = "ACME_TREE\\ACME";
         NWDSContextHandle ctx = 0;
         f->client.NWDSCreateContextHandle(ctx);
         f->run.dsContext = ctx;
-        subInitializeGridForOwners();
+        f->grid.reset(3);
     }
-    void subInitializeGridForOwners() { f->grid.reset(3); }
 
     QStringList column(int col) const {
         QStringList cells;
@@ -86,8 +90,9 @@ TEST_F(OwnerReports, AllOwnersWithSubContainersMatchesAnIndependentCount) {
     EXPECT_EQ(column(2), (QStringList{CellFormat::padLeft(mb(expected[0])), CellFormat::padLeft(mb(expected[4242])),
                                       CellFormat::padLeft(mb(expected[1001])),
                                       CellFormat::padLeft(mb(expected[1002]))}));
-    if (expected[1001] == 256) // 1 MiB of data takes exactly 256 blocks on this file system
+    if (expected[1001] == 256) { // 1 MiB of data takes exactly 256 blocks on this file system
         EXPECT_EQ(f->grid.cell(3, 2), "           1.00");
+    }
     EXPECT_EQ(expected[1002], 1u);
     EXPECT_EQ(f->grid.cell(4, 2), "           0.00");
     EXPECT_EQ(f->run.rowCounter, 5);
@@ -160,4 +165,88 @@ TEST_F(OwnerReports, TheRunWritesTheTotalsOfAllOwners) {
     EXPECT_EQ(f->view.lblGraphStats,
               "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(shown, "###,###,###,##0.00") + " MB");
     EXPECT_EQ(f->host.statuses.last(), "Process Complete.");
+}
+
+TEST_F(OwnerReports, EachUidIsOneOwnerRow) {
+    // A user of the tree with root's uid is the supervisor again, and a
+    // second user of a uid owns nothing the first does not.
+    Site site = acme.site();
+    site.trees[0].objects += {AcmeSite::object("TOOR.ACME", "User", 0), AcmeSite::object("TWIN.ACME", "User", 1001)};
+    useSite(site);
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(1), (QStringList{"[Supervisor]", "[No Owner]", "JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
+    EXPECT_EQ(column(2)[0], CellFormat::padLeft(mb(expected[0])));
+}
+
+TEST_F(OwnerReports, AFigureACancelLeftUnmeasuredGetsNoRow) {
+    f->search.cmbServer.showOrAdd("FS1");
+    f->search.cmbVolumeList.showOrAdd("SYS");
+    f->host.onPoll = [this] { f->run.cancel = true; }; // Stop, before the walk ends
+    for (OwnerOption option : {OwnerOption::optAllOwners, OwnerOption::optSelectOwner, OwnerOption::optGroup}) {
+        f->search.ownerOption = option;
+        f->search.lblStartContainer = "ACME_TREE\\ACME\\SALES";
+        f->search.cmbSelectedOwner.text = "JSMITH";
+        f->search.cmbGroup.text = "STAFF";
+        btnShowUsage_Click(f->env);
+        EXPECT_EQ(f->grid.rows(), 1) << int(option) << ": " << f->grid.cell(1, 1).toStdString();
+        EXPECT_EQ(f->host.statuses.last(), "Process Cancelled!") << int(option);
+    }
+}
+
+TEST_F(OwnerReports, RowsMeasuredBeforeACancelStay) {
+    f->client.setWalkControl(&f->run.cancel, {});
+    f->run.ownerKind = "Group";
+    subGetGroupUserUsage(f->env, "JSMITH.SALES.ACME", "FS1/SYS:");
+    f->run.cancel = true; // the volume's figures are gathered: the next member still has its own
+    subGetGroupUserUsage(f->env, "BJONES.SALES.ACME", "FS1/SYS:");
+    f->client.startAccountingRun(); // a new run whose walk the cancel stops
+    subGetGroupUserUsage(f->env, "JSMITH.SALES.ACME", "FS1/SYS:");
+    EXPECT_EQ(column(1), (QStringList{"JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
+    EXPECT_EQ(column(2), (QStringList{CellFormat::padLeft(mb(expected[1001])), "           0.00"}));
+}
+
+namespace {
+
+// Owner runs on a server or volume that does not exist; no files are needed.
+class OwnerRunOnAMissingVolume : public ::testing::Test {
+protected:
+    OwnerRunOnAMissingVolume() : f(acme.site()) {
+        f.app.treeName = "ACME_TREE";
+        f.search.tabSearch = ReportKind::Owner;
+        f.search.cmbSelectedOwner.text = "[Supervisor]";
+        f.search.cmbGroup.text = "STAFF";
+        f.search.lblStartContainer = "ACME_TREE\\ACME\\SALES";
+    }
+
+    // Runs each form of the report; what each said.
+    void runEachForm(const QString& server, const QString& volume) {
+        f.search.cmbServer.showOrAdd(server);
+        f.search.cmbVolumeList.showOrAdd(volume);
+        for (OwnerOption option : {OwnerOption::optAllOwners, OwnerOption::optSelectOwner, OwnerOption::optGroup}) {
+            f.search.ownerOption = option;
+            f.host.messages.clear();
+            btnShowUsage_Click(f.env);
+            EXPECT_EQ(f.grid.rows(), 1) << int(option) << ": " << f.grid.cell(1, 1).toStdString();
+            EXPECT_EQ(f.host.statuses.last(), "Process Cancelled!") << int(option);
+            said.append(f.host.messages);
+        }
+    }
+
+    AcmeSite acme;
+    ReportFixture f;
+    QStringList said;
+};
+
+} // namespace
+
+TEST_F(OwnerRunOnAMissingVolume, NamesTheServersVolumesAndWritesNoRows) {
+    runEachForm("FS1", "VOL9");
+    const QString message = "There is no volume VOL9 on server FS1 (volumes: SYS, VOL1).";
+    EXPECT_EQ(said, (QStringList{message, message, message}));
+}
+
+TEST_F(OwnerRunOnAMissingVolume, NamesAServerThatDoesNotExist) {
+    runEachForm("FS3", "SYS");
+    const QString message = "There is no server FS3 (servers: FS1, FS2).";
+    EXPECT_EQ(said, (QStringList{message, message, message}));
 }

@@ -5,6 +5,9 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 // Name spaces in which a volume is listed: DOS and LONG, as a NetWare server
@@ -19,6 +22,25 @@ bool scansNameSpace(std::uint32_t nameSpace) {
 }
 
 const QString kAdminVolume = QStringLiteral("_ADMIN");
+
+// A volume's place in its server's table, found by name in any case; -1 for none.
+qsizetype indexOfVolume(const ServerConfig& server, const QString& name) {
+    for (qsizetype i = 0; i < server.volumes.size(); ++i) {
+        if (server.volumes[i].name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// The volume's number: its place in the table; the administration volume
+// comes after the last.
+std::optional<std::uint16_t> volumeNumberOf(const ServerConfig& server, const QString& name) {
+    if (const qsizetype index = indexOfVolume(server, name); index >= 0)
+        return std::uint16_t(index);
+    if (name.trimmed().compare(kAdminVolume, Qt::CaseInsensitive) == 0)
+        return std::uint16_t(server.volumes.size());
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -77,7 +99,10 @@ NWCCODE NetWareClient::NWParsePath(const QString& path, QString& serverName,
     serverName = path.left(slash);
     volumeName = path.mid(slash + 1, colon - slash - 1);
     dirPath = path.mid(colon + 1);
-    return done(connect(serverName, connection));
+    if (const NWCCODE result = connect(serverName, connection); result != nw::SUCCESSFUL)
+        return done(result);
+    // Else a report would go on with another volume's figures under this name.
+    return done(volumeNumberOf(*serverOf(connection), volumeName) ? nw::SUCCESSFUL : nw::VOLUME_DOES_NOT_EXIST);
 }
 
 NWCCODE NetWareClient::NWGetVolumeNumber(NWCONN_HANDLE connection, const QString& volumeName,
@@ -85,18 +110,11 @@ NWCCODE NetWareClient::NWGetVolumeNumber(NWCONN_HANDLE connection, const QString
     const ServerConfig* server = serverOf(connection);
     if (!server)
         return done(nw::INVALID_CONNECTION);
-    const QString wanted = volumeName.trimmed().toUpper();
-    for (qsizetype i = 0; i < server->volumes.size(); ++i) {
-        if (server->volumes[i].name == wanted) {
-            volumeNumber = std::uint16_t(i);
-            return done(nw::SUCCESSFUL);
-        }
-    }
-    if (wanted == kAdminVolume) {
-        volumeNumber = std::uint16_t(server->volumes.size());
-        return done(nw::SUCCESSFUL);
-    }
-    return done(nw::VOLUME_DOES_NOT_EXIST);
+    const std::optional<std::uint16_t> number = volumeNumberOf(*server, volumeName);
+    if (!number)
+        return done(nw::VOLUME_DOES_NOT_EXIST);
+    volumeNumber = *number;
+    return done(nw::SUCCESSFUL);
 }
 
 const VolumeConfig* NetWareClient::volumeOf(NWCONN_HANDLE connection,
@@ -117,6 +135,7 @@ NWCCODE NetWareClient::NWGetDirSpaceInfo(NWCONN_HANDLE connection, NWDIR_HANDLE,
     if (!volume || ::statvfs(volume->root.constData(), &fs) != 0)
         return done(nw::VOLUME_DOES_NOT_EXIST);
     info.totalBlocks = fs.f_blocks;
+    info.freeBlocks = fs.f_bfree;
     info.availableBlocks = fs.f_bavail;
     info.totalDirEntries = fs.f_files;
     info.availableDirEntries = fs.f_favail;
@@ -188,7 +207,7 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
         return done(nw::VOLUME_DOES_NOT_EXIST);
     const VolumeUsage* usage = m_accounting.usage(volume->root, m_cancel ? *m_cancel : m_neverCancel, m_poll);
     if (!usage)
-        return done(nw::SUCCESSFUL);
+        return done(nw::WALK_CANCELLED); // nothing was measured, so there is no figure to give
     if (!m_countedRoots.contains(volume->root)) {
         m_countedRoots.insert(volume->root);
         m_unreadable += usage->skipped;
@@ -264,11 +283,8 @@ NWCCODE NetWareClient::NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_H
         if (!base)
             return done(dirHandle == 0 ? nw::INVALID_PATH : nw::BAD_DIRECTORY_HANDLE);
         volumePath = *base + QLatin1Char('\\') + text;
-        const QString volume = VolumePathParts::split(*base)->volume;
-        for (qsizetype i = 0; i < server->volumes.size(); ++i) {
-            if (server->volumes[i].name.compare(volume, Qt::CaseInsensitive) == 0)
-                volumeNumber = std::uint32_t(i);
-        }
+        const qsizetype index = indexOfVolume(*server, VolumePathParts::split(*base)->volume);
+        volumeNumber = std::uint32_t(std::max<qsizetype>(0, index));
     } else {
         QString volume = text.left(colon);
         // "SERVER/VOL:" names the server too; it has to be the connection's.
@@ -279,11 +295,7 @@ NWCCODE NetWareClient::NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_H
                 return done(nw::INVALID_PATH);
             volume = volume.mid(slash + 1);
         }
-        qsizetype index = -1;
-        for (qsizetype i = 0; i < server->volumes.size(); ++i) {
-            if (server->volumes[i].name.compare(volume, Qt::CaseInsensitive) == 0)
-                index = i;
-        }
+        const qsizetype index = indexOfVolume(*server, volume);
         if (index < 0)
             return done(nw::INVALID_PATH);
         volumeNumber = std::uint32_t(index);

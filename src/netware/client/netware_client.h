@@ -29,7 +29,8 @@ public:
                                  NWCONN_HANDLE& connection);
     NWCCODE NWCCOpenConnByName(NWCONN_HANDLE startConn, const QString& name, int nameFormat,
                                int openState, int tranType, NWCONN_HANDLE& connection);
-    // "SERVER/VOL:\DIR" to the server, a connection to it, "VOL" and "\DIR".
+    // "SERVER/VOL:\DIR" to the server, a connection to it, "VOL" and "\DIR";
+    // fails when the server has no such volume.
     NWCCODE NWParsePath(const QString& path, QString& serverName, NWCONN_HANDLE& connection,
                         QString& volumeName, QString& dirPath);
     NWCCODE NWGetVolumeNumber(NWCONN_HANDLE connection, const QString& volumeName,
@@ -46,7 +47,8 @@ public:
     // In-use space of an object on a volume, in 4096-byte blocks: a user's
     // files, the supervisor's (root's), or for object ID 0 the files of
     // owners that are no user of the server's tree. The restriction is
-    // always "no limit".
+    // always "no limit". WALK_CANCELLED when the run's cancel flag stopped
+    // the walk that gathers the figures.
     NWCCODE NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
                                      std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse);
 

@@ -32,6 +32,8 @@ constexpr NWCCODE INVALID_CONNECTION = 0x8801;
 constexpr NWCCODE UNKNOWN_FILE_SERVER = 0x8847;
 constexpr NWCCODE INVALID_DRIVE_NUMBER = 0x880F;
 constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
+// Ours: the run's cancel flag stopped the walk that gathers the figures.
+constexpr NWCCODE WALK_CANCELLED = 0x88FE;
 constexpr NWCCODE VOLUME_DOES_NOT_EXIST = 0x8998;
 constexpr NWCCODE BAD_DIRECTORY_HANDLE = 0x899B;
 constexpr NWCCODE INVALID_PATH = 0x899C;
@@ -63,9 +65,11 @@ constexpr int kDriveCount = 26; // A to Z
 } // namespace nw
 
 // Space figures of a volume. Counts are 64-bit here so a large volume is
-// never wrapped.
+// never wrapped. Free blocks include those the file system keeps for root;
+// available blocks are what users may still fill.
 struct DIR_SPACE_INFO {
     std::uint64_t totalBlocks = 0;
+    std::uint64_t freeBlocks = 0;
     std::uint64_t availableBlocks = 0;
     std::uint64_t purgeableBlocks = 0;
     std::uint64_t notYetPurgeableBlocks = 0;

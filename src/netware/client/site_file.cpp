@@ -107,8 +107,6 @@ private:
     QList<TreeConfig> readTrees(const toml::node& node) const;
     TreeConfig readTree(const toml::table& table) const;
     DirectoryKind readDirectoryKind(const toml::table& table, const QString& where) const;
-    void readLdapSettings(const toml::table& table, TreeConfig& tree, const QString& where) const;
-    QMap<QString, QString> readLdapNames(const toml::node& node, const QString& where) const;
     void checkIdentity(const toml::table& table, const TreeConfig& tree) const;
 
     QList<DirectoryObject> readObjects(const toml::node& node, const QString& where) const;
@@ -252,27 +250,23 @@ QList<TreeConfig> SiteReader::readTrees(const toml::node& node) const {
 }
 
 TreeConfig SiteReader::readTree(const toml::table& table) const {
-    checkKeys(table, {"name", "directory", "default", "connected", "identity", "objects", "uri", "bind_dn",
-                      "password_file", "names"},
-              QStringLiteral("in [[tree]]"));
     TreeConfig tree;
     tree.name = readName(table, QStringLiteral("tree"));
     const QString where = QStringLiteral("tree %1").arg(tree.name);
+    // The kind first: an ldap tree is refused for that, not for its keys.
+    tree.directory = readDirectoryKind(table, where);
+    checkKeys(table, {"name", "directory", "default", "connected", "identity", "objects"},
+              QStringLiteral("in [[tree]]"));
     if (tree.name.size() > maxTreeName)
         fail(*table.get("name"), QStringLiteral("the tree name %1 has %2 characters; at most %3 are allowed")
                                      .arg(tree.name, QString::number(tree.name.size()), QString::number(maxTreeName)));
-    tree.directory = readDirectoryKind(table, where);
     tree.isDefault = optionalBool(table, "default", where);
     tree.connected = optionalBool(table, "connected", where);
     tree.identity = optionalString(table, "identity", where).value_or(QString()).toUpper();
     if (tree.directory != DirectoryKind::Inline)
         refuseKeys(table, {"objects"}, where, QStringLiteral("inline trees"));
-    if (tree.directory != DirectoryKind::Ldap)
-        refuseKeys(table, {"uri", "bind_dn", "password_file", "names"}, where, QStringLiteral("ldap trees"));
     if (const toml::node* objects = table.get("objects"))
         tree.objects = readObjects(*objects, where);
-    if (tree.directory == DirectoryKind::Ldap)
-        readLdapSettings(table, tree, where);
     if (tree.directory == DirectoryKind::Inline)
         checkIdentity(table, tree);
     return tree;
@@ -284,32 +278,12 @@ DirectoryKind SiteReader::readDirectoryKind(const toml::table& table, const QStr
         return DirectoryKind::Inline;
     if (kind == QLatin1String("system"))
         return DirectoryKind::System;
+    // Accepted, such a tree would look like an empty directory: every file unowned.
     if (kind == QLatin1String("ldap"))
-        return DirectoryKind::Ldap;
+        fail(*table.get("directory"), QStringLiteral("%1: LDAP directories are not supported yet; "
+                                                     "use \"system\" or \"inline\"").arg(where));
     fail(*table.get("directory"),
-         QStringLiteral("%1: directory must be \"system\", \"inline\" or \"ldap\", not \"%2\"").arg(where, kind));
-}
-
-void SiteReader::readLdapSettings(const toml::table& table, TreeConfig& tree, const QString& where) const {
-    tree.uri = optionalString(table, "uri", where).value_or(QString());
-    if (tree.uri.isEmpty())
-        fail(table, QStringLiteral("%1 uses an ldap directory but has no \"uri\"").arg(where));
-    tree.bindDn = optionalString(table, "bind_dn", where).value_or(QString());
-    tree.passwordFile = optionalString(table, "password_file", where).value_or(QString());
-    if (const toml::node* names = table.get("names"))
-        tree.ldapNames = readLdapNames(*names, where);
-}
-
-QMap<QString, QString> SiteReader::readLdapNames(const toml::node& node, const QString& where) const {
-    const toml::table& table = tableOf(node, QStringLiteral("%1: \"names\" must be a table").arg(where));
-    QMap<QString, QString> names;
-    for (const auto& [key, value] : entriesInFileOrder(table)) {
-        if (!value->is_string())
-            fail(*value, QStringLiteral("%1: the name given for \"%2\" must be a string in quotes")
-                             .arg(where, toQString(key->str())));
-        names.insert(toQString(key->str()), toQString(value->as_string()->get()));
-    }
-    return names;
+         QStringLiteral("%1: directory must be \"system\" or \"inline\", not \"%2\"").arg(where, kind));
 }
 
 // An inline tree knows all its objects, so a misspelt identity can be caught here.
