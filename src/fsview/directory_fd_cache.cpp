@@ -17,8 +17,10 @@ namespace {
 constexpr int readFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Directories only passed through need search permission, not read permission.
 constexpr int passFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-// How far up from an open directory ".." is tried; keeps the search short.
-constexpr std::size_t maxStepsUp = 16;
+// How far up from an open directory ".." is tried. Deep enough that workers
+// taking turns on the side branches of a deep chain still find one another's
+// levels above theirs; opening down from the root instead costs the depth.
+constexpr std::size_t maxStepsUp = 256;
 
 // Opens name below fd; fd is closed unless it is keep. errno survives.
 int openStep(int fd, const char* name, int keep) {

@@ -9,10 +9,9 @@
 // to its parent, so no path is ever built (trees may be deeper than PATH_MAX)
 // and the pending directories of a subtree share their ancestors.
 struct ScanDirectory {
-    // Null for the walk's start. Mutable only so the destructor can unlink
-    // the chain: a chain 100,000 levels deep must not be released by as
-    // many nested destructor calls.
-    mutable std::shared_ptr<const ScanDirectory> parent;
+    // Null for the walk's start. A chain 100,000 levels deep is released
+    // without as many nested destructor calls.
+    std::shared_ptr<const ScanDirectory> parent;
     std::string name; // entry name in the parent
     // What the parent's listing saw: opening must find this directory again,
     // not one renamed or mounted into its place since.

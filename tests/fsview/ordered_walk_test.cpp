@@ -622,8 +622,8 @@ TEST(DeepChain, AMillionLevelsAreReleasedWithoutRecursing) {
     SUCCEED();
 }
 
-TEST_F(Walk, TreeThirtyThousandLevelsDeep) {
-    constexpr int levels = 30000;
+TEST_F(Walk, TreeAHundredThousandLevelsDeep) {
+    constexpr int levels = 100000;
     const ScopedTmpfs memory(rootPath(), "256m");
     if (!memory.mounted())
         GTEST_SKIP() << "a tree this deep takes minutes to remove from a disk; " << memory.why().toStdString();
