@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times quarvo's command-line reports against the tools an administrator
-# would use instead, on one generated tree, in one run, and prints the ratio
-# of the medians (quarvo / peer) and quarvo's peak memory for each pair.
+# would use instead, and against the floor (bench/floor_walk.cpp: only the
+# listing and stats a report cannot avoid, on as many threads), on one
+# generated tree, in one run, and prints the medians, the ratios of the
+# medians (quarvo / floor, quarvo / peer) and quarvo's peak memory.
 #
 #   bench/compare.sh [tree-folder] [files] [directories]
 #   ONLY='file-*' bench/compare.sh    runs only the pairs whose name matches
@@ -20,6 +22,9 @@ quarvo_install_packages hyperfine time python3 || exit 1
 quarvo_install_packages gdu 2>/dev/null || echo "gdu is not available here; its comparison is left out" >&2
 quarvo_build --target quarvo || exit 1
 QUARVO="$QUARVO_ROOT/build/quarvo"
+FLOOR="$QUARVO_ROOT/build/floor_walk"
+g++ -O2 -std=c++20 -pthread -o "$FLOOR" "$BENCH/floor_walk.cpp" || exit 1
+THREADS=$(nproc)
 
 if [ ! -d "$TREE" ]; then
     echo "Generating $FILES files in $DIRS directories under $TREE ..." >&2
@@ -50,16 +55,17 @@ trap 'rm -rf "$OUT"' EXIT
 # Warm the metadata cache so every command sees the same state.
 du -s "$TREE" > /dev/null
 
-# compare NAME QUARVO-ARGS PEER-COMMAND
+# compare NAME QUARVO-ARGS PEER-COMMAND [FLOOR-ARGS]
 compare() {
-    local name=$1 peer=$3
+    local name=$1 peer=$3 floor="$FLOOR $TREE --threads $THREADS ${4:-}"
     [ -n "${ONLY:-}" ] && [[ "$name" != $ONLY ]] && return
     local quarvo_args="" word words
     read -ra words <<< "$2" # no globbing: the pattern stays a pattern
     for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
     local json="$OUT/$name.json"
     hyperfine --style none --warmup 1 --runs "$RUNS" --export-json "$json" \
-        -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n peer "$peer > /dev/null" > /dev/null 2>&1 || {
+        -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n floor "$floor > /dev/null" \
+        -n peer "$peer > /dev/null" > /dev/null 2>&1 || {
         echo "$name: a command failed" >&2
         return
     }
@@ -69,9 +75,9 @@ compare() {
 import json, sys
 path, name, peer, peak = sys.argv[1:5]
 results = {r["command"]: r for r in json.load(open(path))["results"]}
-q, p = results["quarvo"]["median"], results["peer"]["median"]
-print("%-28s quarvo %7.3f s   peer %7.3f s   ratio %.2f   quarvo peak %6.1f MB   peer: %s"
-      % (name, q, p, q / p, int(peak) / 1024, peer))
+q, f, p = (results[c]["median"] for c in ("quarvo", "floor", "peer"))
+print("%-20s quarvo %6.3f s  floor %6.3f s  peer %6.3f s  quarvo/floor %.2f  quarvo/peer %.2f  peak %5.1f MB  peer: %s"
+      % (name, q, f, p, q / f, q / p, int(peak) / 1024, peer[:60]))
 PY
 }
 
@@ -82,7 +88,7 @@ SUBDIRS=$(find "$TREE" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
 OLDER_DAYS=$(( ( $(date +%s) - $(date -d 2016-01-01 +%s) ) / 86400 ))
 compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb $SUBDIRS"
 compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S $TREE"
-compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=FILE00*.LOG" "find $TREE -iname 'file00*.log' -printf '$PRINTF'"
+compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=FILE00*.LOG" "find $TREE -iname 'file00*.log' -printf '$PRINTF'" "--pattern 'file00*.log'"
 compare file-size "/T=BENCH_TREE /F=FILE /D=$VOL /SIZE GT 3" "find $TREE -size +3M -printf '$PRINTF'"
 compare date-older "/T=BENCH_TREE /F=DATE /D=$VOL /OPT=MODIFY /OLDERTHAN=2016-01-01" "find $TREE -mtime +$OLDER_DAYS -printf '$PRINTF'"
 compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\BENCH /OWNER=ALL+SUB" "du -s $TREE"
