@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "netware/directory_queries.h"
 #include "netware/name_forms.h"
+#include "netware/query_context.h"
 
 namespace {
 
@@ -10,25 +11,8 @@ constexpr qsizetype kListedNames = 30;
 // A directory of thousands of containers is listed in part only.
 constexpr qsizetype kMostContainers = 1000;
 
-// A directory-services context on the run's tree for one check.
-class TreeContext {
-  public:
-    explicit TreeContext(ReportEnv& env) : m_client(env.client) {
-        m_client.NWDSCreateContextHandle(m_handle);
-        m_client.NWDSSetContext(m_handle, nw::DCK_TREE_NAME, env.app.treeName);
-    }
-    ~TreeContext() { m_client.NWDSFreeContext(m_handle); }
-    TreeContext(const TreeContext&) = delete;
-    TreeContext& operator=(const TreeContext&) = delete;
-    NWDSContextHandle handle() const { return m_handle; }
-
-  private:
-    NetWareClient& m_client;
-    NWDSContextHandle m_handle = 0;
-};
-
 // The containers directly below one, by full dotted name; the call's result.
-NWDSCCODE listContainers(NetWareClient& client, const TreeContext& context, const QString& dotted,
+NWDSCCODE listContainers(NetWareClient& client, const QueryContext& context, const QString& dotted,
                          QStringList& names) {
     std::int32_t iteration = -1;
     do {
@@ -71,7 +55,7 @@ QString NameLookup::volume(const QString& server, const QString& name) const {
 }
 
 void NameLookup::container(const QString& treePath) const {
-    const TreeContext context(m_env);
+    const QueryContext context(m_env, std::nullopt);
     QStringList below;
     const QString dotted = fcnTreePathToContext(treePath.trimmed(), m_env.app.treeName);
     const NWDSCCODE result = listContainers(m_env.client, context, dotted, below);
@@ -86,7 +70,7 @@ void NameLookup::container(const QString& treePath) const {
 
 // Every container of the tree as a tree path, top down.
 QStringList NameLookup::containers() const {
-    const TreeContext context(m_env);
+    const QueryContext context(m_env, std::nullopt);
     QStringList dotted;
     QStringList pending = {QStringLiteral("[Root]")};
     while (!pending.isEmpty() && dotted.size() < kMostContainers) {
@@ -102,7 +86,7 @@ QStringList NameLookup::containers() const {
 }
 
 QString NameLookup::containerHolding(const QString& className, const QString& leaf) const {
-    const TreeContext context(m_env);
+    const QueryContext context(m_env, std::nullopt);
     QStringList holders;
     std::int32_t iteration = -1;
     do {

@@ -77,6 +77,15 @@ public:
         // Runs on the worker threads, several at once: it must be thread-safe.
         std::function<bool(const WalkedFile& file)> fileFilter;
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
+
+        // For walks that want each directory's sums only: no file is handed
+        // to the reader's thread.
+        static Options sumsOnly(int threads = 0) {
+            Options options;
+            options.threads = threads;
+            options.fileFilter = [](const WalkedFile&) { return false; };
+            return options;
+        }
     };
 
     // Walks the directory root names; root alone may be a symbolic link.

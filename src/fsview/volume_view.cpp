@@ -24,37 +24,44 @@ std::optional<VolumePathParts> VolumePathParts::split(const QString& volumePath)
     return result;
 }
 
-VolumeView::Resolved VolumeView::resolve(const QString& volumePath) const {
+// The lookup of a volume path, or why it cannot start: not a volume path, or no such volume.
+std::optional<VolumePathLookup> VolumeView::lookup(const QString& volumePath, QStringList& dirs, QString& error) const {
     const std::optional<VolumePathParts> parts = VolumePathParts::split(volumePath);
-    if (!parts)
-        return {{}, {}, QStringLiteral("not a volume path: %1").arg(volumePath)};
+    if (!parts) {
+        error = QStringLiteral("not a volume path: %1").arg(volumePath);
+        return std::nullopt;
+    }
     const std::optional<QByteArray> root = m_locator.volumeRoot(parts->server, parts->volume);
-    if (!root)
-        return {{}, {}, QStringLiteral("no volume %1 on server %2").arg(parts->volume, parts->server)};
-    VolumePathLookup lookup(*root, volumeDisplay(*parts), volumePath);
-    if (!lookup.descend(parts->dirs, true))
-        return {{}, {}, lookup.error()};
-    return {lookup.localPath(), lookup.display(), {}};
+    if (!root) {
+        error = QStringLiteral("no volume %1 on server %2").arg(parts->volume, parts->server);
+        return std::nullopt;
+    }
+    dirs = parts->dirs;
+    return std::optional<VolumePathLookup>(std::in_place, *root, volumeDisplay(*parts), volumePath);
+}
+
+VolumeView::Resolved VolumeView::resolve(const QString& volumePath) const {
+    QStringList dirs;
+    QString error;
+    std::optional<VolumePathLookup> found = lookup(volumePath, dirs, error);
+    if (!found)
+        return {{}, {}, error};
+    if (!found->descend(dirs, true))
+        return {{}, {}, found->error()};
+    return {found->localPath(), found->display(), {}};
 }
 
 VolumeView::Opened VolumeView::openDirectory(const QString& volumePath) const {
     Opened opened;
-    const std::optional<VolumePathParts> parts = VolumePathParts::split(volumePath);
-    if (!parts) {
-        opened.error = QStringLiteral("not a volume path: %1").arg(volumePath);
+    QStringList dirs;
+    std::optional<VolumePathLookup> found = lookup(volumePath, dirs, opened.error);
+    if (!found)
         return opened;
-    }
-    const std::optional<QByteArray> root = m_locator.volumeRoot(parts->server, parts->volume);
-    if (!root) {
-        opened.error = QStringLiteral("no volume %1 on server %2").arg(parts->volume, parts->server);
-        return opened;
-    }
-    VolumePathLookup lookup(*root, volumeDisplay(*parts), volumePath);
-    if (lookup.descend(parts->dirs, false))
-        opened.fd = lookup.openForReading();
-    opened.display = lookup.display();
-    opened.error = lookup.error();
-    opened.transient = lookup.transient();
+    if (found->descend(dirs, false))
+        opened.fd = found->openForReading();
+    opened.display = found->display();
+    opened.error = found->error();
+    opened.transient = found->transient();
     return opened;
 }
 

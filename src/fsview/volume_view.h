@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fsview/unique_fd.h"
+#include "fsview/volume_path_lookup.h"
 #include "fsview/volume_locator.h"
 
 #include <QByteArray>
@@ -58,5 +59,7 @@ public:
     bool canOpenDirectory(const QString& volumePath) const;
 
 private:
+    std::optional<VolumePathLookup> lookup(const QString& volumePath, QStringList& dirs, QString& error) const;
+
     const VolumeLocator& m_locator;
 };

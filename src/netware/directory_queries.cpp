@@ -1,36 +1,9 @@
 #include "netware/directory_queries.h"
 
 #include "netware/name_forms.h"
+#include "netware/query_context.h"
 
 namespace {
-
-// A directory-services context for one query, freed when the query ends.
-class QueryContext {
-public:
-    QueryContext(ReportEnv& env, std::optional<QString> nameContext, std::optional<std::uint32_t> flags = {})
-        : m_client(env.client) {
-        m_client.NWDSCreateContextHandle(m_handle);
-        m_client.NWDSSetContext(m_handle, nw::DCK_TREE_NAME, env.app.treeName);
-        std::uint32_t value = 0;
-        if (flags) {
-            value = *flags;
-        } else {
-            m_client.NWDSGetContext(m_handle, nw::DCK_FLAGS, value);
-            value |= nw::DCV_TYPELESS_NAMES;
-        }
-        m_client.NWDSSetContext(m_handle, nw::DCK_FLAGS, value);
-        if (nameContext)
-            m_client.NWDSSetContext(m_handle, nw::DCK_NAME_CONTEXT, *nameContext);
-    }
-    ~QueryContext() { m_client.NWDSFreeContext(m_handle); }
-    QueryContext(const QueryContext&) = delete;
-    QueryContext& operator=(const QueryContext&) = delete;
-    NWDSContextHandle handle() const { return m_handle; }
-
-private:
-    NetWareClient& m_client;
-    NWDSContextHandle m_handle = 0;
-};
 
 class BusyPointer {
 public:

@@ -43,15 +43,8 @@ void keepRowInView(ReportEnv& env) {
     env.grid.TopRow = fcnGridTopRow(kDirectoryGridHeight, kDirectoryRowHeight, env.grid.rows(), env.grid.TopRow);
 }
 
-OrderedWalk::Options sizesOnly() {
-    OrderedWalk::Options options;
-    // Only each directory's sums are wanted: no file needs to reach this thread.
-    options.fileFilter = [](const WalkedFile&) { return false; };
-    return options;
-}
-
 void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
-    OrderedWalk walk(start.fd.release(), sizesOnly());
+    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
     DirectoryTrail trail(start.display);
     ImmediateRows rows(env);
     const auto poll = [&env] { env.host.pollEvents(); };
@@ -107,7 +100,7 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
     VolumeView::Opened start = WalkStart::open(env, startDirectory, false);
     if (!start.ok())
         return;
-    OrderedWalk walk(start.fd.release(), sizesOnly());
+    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
     DirectoryTrail trail(start.display);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {

@@ -41,11 +41,8 @@ std::uint64_t DiskAccounting::blocksOf(std::uint64_t bytes) {
 std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
                                                   const std::atomic<bool>& cancel,
                                                   const std::function<void()>& poll) const {
-    OrderedWalk::Options options;
-    options.threads = m_threads;
-    // Each directory's sums per owner are all this needs: no file comes to this thread.
-    options.fileFilter = [](const WalkedFile&) { return false; };
-    OrderedWalk walk(root, options);
+    // Each directory's sums per owner are all this needs.
+    OrderedWalk walk(root, OrderedWalk::Options::sumsOnly(m_threads));
     OwnerTally tally;
     while (const std::optional<WalkedDirectory> directory = walk.next(cancel, poll))
         tally.add(*directory);
