@@ -26,10 +26,17 @@ FLOOR="$QUARVO_ROOT/build/floor_walk"
 g++ -O2 -std=c++20 -pthread -o "$FLOOR" "$BENCH/floor_walk.cpp" || exit 1
 THREADS=$(nproc)
 
-if [ ! -d "$TREE" ]; then
-    echo "Generating $FILES files in $DIRS directories under $TREE ..." >&2
-    python3 "$BENCH/make_tree.py" "$TREE" --files "$FILES" --dirs "$DIRS" || exit 1
-fi
+# make_tree FOLDER FILES DIRECTORIES: generated once, kept for later runs.
+make_tree() {
+    [ -d "$1" ] && return
+    echo "Generating $2 files in $3 directories under $1 ..." >&2
+    python3 "$BENCH/make_tree.py" "$1" --files "$2" --dirs "$3" || exit 1
+}
+make_tree "$TREE" "$FILES" "$DIRS"
+# A tenth of the size: there a common pattern (*.log, a tenth of the files)
+# stays under the file search's row limit.
+SMALL_TREE="$TREE-small"
+make_tree "$SMALL_TREE" $((FILES / 10)) $((DIRS / 10))
 
 # A site that serves the tree as volume \\BENCH\DATA, with its owners as users.
 SITE="$TREE.site.toml"
@@ -46,18 +53,18 @@ SITE="$TREE.site.toml"
     done
     echo '[[server]]'
     echo 'name = "SRV"'
-    echo "volumes = { DATA = \"$TREE\" }"
+    echo "volumes = { DATA = \"$TREE\", SMALL = \"$SMALL_TREE\" }"
 } > "$SITE"
 export QUARVO_SITE="$SITE"
 OUT=$(mktemp -d)
 trap 'rm -rf "$OUT"' EXIT
 
 # Warm the metadata cache so every command sees the same state.
-du -s "$TREE" > /dev/null
+du -s "$TREE" "$SMALL_TREE" > /dev/null
 
-# compare NAME QUARVO-ARGS PEER-COMMAND [FLOOR-ARGS]
+# compare NAME QUARVO-ARGS PEER-COMMAND [FLOOR-ARGS [FLOOR-ROOT]]
 compare() {
-    local name=$1 peer=$3 floor="$FLOOR $TREE --threads $THREADS ${4:-}"
+    local name=$1 peer=$3 floor="$FLOOR ${5:-$TREE} --threads $THREADS ${4:-}"
     [ -n "${ONLY:-}" ] && [[ "$name" != $ONLY ]] && return
     local quarvo_args="" word words
     read -ra words <<< "$2" # no globbing: the pattern stays a pattern
@@ -83,12 +90,14 @@ PY
 
 echo "Tree: $TREE ($(find "$TREE" -type f | wc -l) files), $RUNS runs each, $(nproc) cores"
 VOL='\\SRV\DATA\'
+SMALL_VOL='\\SRV\SMALL\'
 PRINTF='%h %f %U %s %TD %TT\n'
 SUBDIRS=$(find "$TREE" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
 OLDER_DAYS=$(( ( $(date +%s) - $(date -d 2016-01-01 +%s) ) / 86400 ))
 compare dir-immediate "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /IMMSUBS" "du -sb $SUBDIRS"
 compare dir-all "/T=BENCH_TREE /F=DIRECTORY /D=$VOL /ALLSUBS" "du -b -S $TREE"
 compare file-pattern "/T=BENCH_TREE /F=FILE /D=$VOL /PATTERN=FILE00*.LOG" "find $TREE -iname 'file00*.log' -printf '$PRINTF'" "--pattern 'file00*.log'"
+compare file-pattern-common "/T=BENCH_TREE /F=FILE /D=$SMALL_VOL /PATTERN=*.LOG" "find $SMALL_TREE -iname '*.log' -printf '$PRINTF'" "--pattern '*.log'" "$SMALL_TREE"
 compare file-size "/T=BENCH_TREE /F=FILE /D=$VOL /SIZE GT 3" "find $TREE -size +3M -printf '$PRINTF'"
 compare date-older "/T=BENCH_TREE /F=DATE /D=$VOL /OPT=MODIFY /OLDERTHAN=2016-01-01" "find $TREE -mtime +$OLDER_DAYS -printf '$PRINTF'"
 compare owner-all "/T=BENCH_TREE /F=OWNER /S=SRV /V=DATA /C=BENCH_TREE\BENCH /OWNER=ALL+SUB" "du -s $TREE"

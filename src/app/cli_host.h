@@ -48,6 +48,7 @@ public:
 
 private:
     void draw();
+    bool signalCheckDue();
     void print(const QString& text);
 
     std::atomic<bool>& m_cancel;
@@ -59,6 +60,8 @@ private:
     QString m_status;
     QElapsedTimer m_sinceStart;
     QElapsedTimer m_sinceDrawn;
+    QElapsedTimer m_sinceCheck; // for a pending Ctrl-C; invalid before the first poll
+    int m_pollsSinceCheck = 0;
     bool m_signalsBlocked = false;
     bool m_interrupted = false;
 };

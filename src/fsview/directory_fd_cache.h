@@ -24,7 +24,7 @@ public:
     // descriptor limit: many workers under a low limit get a smaller cache
     // rather than failing to open directories.
     static std::size_t capacityPerWorker(int threads);
-    // Worker threads for a walk: the count asked for, else one per core.
+    // Listing threads for a walk: the count asked for, else one per core.
     static int workerCount(int requested);
 
     // A new descriptor of dir for reading; -1 with errno set when it cannot be

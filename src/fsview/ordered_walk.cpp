@@ -62,6 +62,7 @@ struct WalkNode {
     ScanDirectoryPtr dir;
     WalkedDirectory result; // name and depth from the start, the rest once listed
     State state = State::Waiting;
+    bool passed = false; // a search for waiting work has gone past it
     std::list<std::shared_ptr<WalkNode>>::iterator place; // in the pre-order list
 };
 using WalkNodePtr = std::shared_ptr<WalkNode>;
@@ -76,10 +77,15 @@ bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
 // Every directory found and not yet handed out sits in one list in
 // pre-order: a directory's subdirectories go right after it, ahead of all
 // that came after it, so the list stays in pre-order however deep the tree
-// is, and the reader hands out its front. Workers take the first waiting
+// is, and the reader hands out its front. Listers take the first waiting
 // directory, as long as fewer than lookahead are listed (or being listed)
 // and not yet taken by the reader; the front is always taken, so a
 // look-ahead full of later directories cannot hold the reader up.
+//
+// The reader lists too: rather than sleep until its directory is listed, it
+// takes the next waiting one itself. Waking a sleeping thread costs more
+// than listing a small directory, and the reader's thread is one of the
+// threads the walk was given, so the machine's cores are never outnumbered.
 class OrderedWalk::Impl {
 public:
     Impl(int startFd, Options options);
@@ -90,57 +96,66 @@ public:
     std::uint64_t skipped() const { return m_skipped.load(); }
 
 private:
-    void work(dev_t rootDevice, std::size_t cachedFds);
+    using Lock = std::unique_lock<std::mutex>;
+
+    void work();
     bool workReady() const;
     bool workDone() const;
-    bool readerToWake() const;
     WalkNodePtr takeWork();
+    bool listTaken(OrderedWalkLister& lister, const WalkNodePtr& node, Lock& lock,
+                   std::vector<FoundSubdirectory>& subdirs, const std::function<bool()>& interrupted = {});
     std::vector<WalkNodePtr> children(const WalkNode& node, std::vector<FoundSubdirectory>& subdirs) const;
-    void insertAfter(const WalkNode& node, std::vector<WalkNodePtr>& children);
-    bool waitListed(const WalkNode& node, const std::atomic<bool>& cancel, const std::function<void()>& poll);
+    void insertAfter(WalkNode& node, std::vector<WalkNodePtr>& children);
+    bool helpOrWait(Lock& lock, const std::atomic<bool>& cancel, const std::function<void()>& poll);
+    bool pollDue() const;
+    void pollNow(const std::function<void()>& poll);
     void stop();
 
     Options m_options;
     std::size_t m_lookahead;
-    // Waking the other side for every directory would cost more than
-    // listing it: the reader waits for a few listings in a row, and workers
-    // held back by the look-ahead wait until a part of it is free again.
-    std::size_t m_batch;
+    // Workers held back by a full look-ahead wait until a part of it is free
+    // again, not for every directory the reader takes.
     std::size_t m_lowWater;
     int m_rootFd = -1;
+    dev_t m_rootDevice = 0;
+    std::size_t m_cachedFds = 1;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_skipped{0};
 
     std::mutex m_mutex;
     std::condition_variable m_workCv;  // workers wait for work or room
-    std::condition_variable m_readyCv; // the reader waits for a listing
+    std::condition_variable m_readyCv; // the reader waits for its directory
     std::list<WalkNodePtr> m_order;    // found, not handed out, in pre-order
-    std::size_t m_waiting = 0;         // of them not yet taken by a worker
-    std::size_t m_ahead = 0;           // listed or being listed, not yet handed out
-    std::size_t m_ready = 0;           // listed, not yet handed out
+    // No waiting directory lies before it: the search for work starts here.
+    std::list<WalkNodePtr>::iterator m_searchFrom;
+    std::size_t m_waiting = 0; // of them not yet taken by a lister
+    std::size_t m_ahead = 0;   // listed or being listed, not yet handed out
     int m_listing = 0;
+    bool m_readerWaits = false;
 
     bool m_ended = false;
     std::chrono::steady_clock::time_point m_lastPoll;
+    // The reader's own lister, made when it first helps.
+    std::unique_ptr<OrderedWalkLister> m_readerLister;
+    std::vector<FoundSubdirectory> m_readerSubdirs;
 
     std::vector<std::thread> m_threads;
 };
 
 OrderedWalk::Impl::Impl(int startFd, Options options)
     : m_options(std::move(options)), m_lookahead(std::max<std::size_t>(1, m_options.lookahead)),
-      m_batch(std::clamp<std::size_t>(m_lookahead / 4, 1, 16)),
       m_lowWater(m_lookahead - std::max<std::size_t>(1, m_lookahead / 4)), m_rootFd(startFd),
       m_lastPoll(std::chrono::steady_clock::now()) {
-    const int threads = DirectoryFdCache::workerCount(m_options.threads);
+    const int listers = DirectoryFdCache::workerCount(m_options.threads);
     auto rootNode = std::make_shared<WalkNode>();
     rootNode->place = m_order.insert(m_order.end(), rootNode);
+    m_searchFrom = m_order.begin();
     struct stat st {};
     if (m_rootFd < 0 || ::fstat(m_rootFd, &st) != 0 || !S_ISDIR(st.st_mode)) {
         ++m_skipped;
         rootNode->result.readable = false;
         rootNode->state = WalkNode::State::Listed;
         m_ahead = 1;
-        m_ready = 1;
         return;
     }
     rootNode->result.uid = st.st_uid;
@@ -150,15 +165,18 @@ OrderedWalk::Impl::Impl(int startFd, Options options)
     start->inode = st.st_ino;
     rootNode->dir = std::move(start);
     m_waiting = 1;
-    const std::size_t cachedFds = DirectoryFdCache::capacityPerWorker(threads);
-    for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back(&Impl::work, this, st.st_dev, cachedFds);
+    m_rootDevice = st.st_dev;
+    m_cachedFds = DirectoryFdCache::capacityPerWorker(listers);
+    // The reader's thread is the last lister.
+    for (int i = 1; i < listers; ++i)
+        m_threads.emplace_back(&Impl::work, this);
 }
 
 OrderedWalk::Impl::~Impl() {
     stop();
     for (std::thread& thread : m_threads)
         thread.join();
+    m_readerLister.reset();
     if (m_rootFd >= 0)
         ::close(m_rootFd);
 }
@@ -181,18 +199,14 @@ bool OrderedWalk::Impl::workDone() const {
     return m_waiting == 0 && m_listing == 0;
 }
 
-// The reader's directory is listed and enough after it, or nothing more
-// comes soon.
-bool OrderedWalk::Impl::readerToWake() const {
-    return !m_order.empty() && m_order.front()->state == WalkNode::State::Listed
-        && (m_ready >= m_batch || m_listing == 0 || m_ahead >= m_lookahead);
-}
-
 // The first waiting directory: only the look-ahead lies before it.
 WalkNodePtr OrderedWalk::Impl::takeWork() {
-    auto it = m_order.begin();
-    while ((*it)->state != WalkNode::State::Waiting)
+    auto it = m_searchFrom;
+    while ((*it)->state != WalkNode::State::Waiting) {
+        (*it)->passed = true;
         ++it;
+    }
+    m_searchFrom = it;
     WalkNodePtr node = *it;
     node->state = WalkNode::State::Listing;
     --m_waiting;
@@ -201,33 +215,43 @@ WalkNodePtr OrderedWalk::Impl::takeWork() {
     return node;
 }
 
-void OrderedWalk::Impl::work(dev_t rootDevice, std::size_t cachedFds) {
-    OrderedWalkLister lister(m_rootFd, rootDevice, cachedFds, m_options, m_stop, m_skipped);
+// Lists node, taken under lock, with the lock let go meanwhile; false when
+// the walk stopped first.
+bool OrderedWalk::Impl::listTaken(OrderedWalkLister& lister, const WalkNodePtr& node, Lock& lock,
+                                  std::vector<FoundSubdirectory>& subdirs,
+                                  const std::function<bool()>& interrupted) {
+    lock.unlock();
+    // Only this lister touches the node's result until it is listed.
+    const bool listed = lister.list(node->dir, node->result, subdirs, interrupted);
+    std::vector<WalkNodePtr> found = listed ? children(*node, subdirs) : std::vector<WalkNodePtr>{};
+    lock.lock();
+    if (!listed)
+        return false;
+    insertAfter(*node, found);
+    node->state = WalkNode::State::Listed;
+    --m_listing;
+    if (m_readerWaits && m_order.front()->state == WalkNode::State::Listed)
+        m_readyCv.notify_one();
+    if (!found.empty() || workDone())
+        m_workCv.notify_all();
+    return true;
+}
+
+void OrderedWalk::Impl::work() {
+    OrderedWalkLister lister(m_rootFd, m_rootDevice, m_cachedFds, m_options, m_stop, m_skipped);
     std::vector<FoundSubdirectory> subdirs;
-    std::unique_lock lock(m_mutex);
+    Lock lock(m_mutex);
     for (;;) {
         m_workCv.wait(lock, [this] { return m_stop || workReady() || workDone(); });
         if (m_stop || !workReady())
             break;
-        const WalkNodePtr node = takeWork();
-        lock.unlock();
-        // Only this worker touches the node's result until it is listed.
-        const bool listed = lister.list(node->dir, node->result, subdirs);
-        std::vector<WalkNodePtr> found = listed ? children(*node, subdirs) : std::vector<WalkNodePtr>{};
-        lock.lock();
-        if (!listed)
+        if (!listTaken(lister, takeWork(), lock, subdirs))
             break;
-        insertAfter(*node, found);
-        node->state = WalkNode::State::Listed;
-        --m_listing;
-        ++m_ready;
-        if (readerToWake())
-            m_readyCv.notify_one();
-        if (!found.empty() || workDone())
-            m_workCv.notify_all();
     }
     // Whoever sees the end first wakes the others to see it too.
     m_workCv.notify_all();
+    if (m_readerWaits)
+        m_readyCv.notify_one();
 }
 
 // The nodes of node's subdirectories, made outside the lock.
@@ -248,44 +272,59 @@ std::vector<WalkNodePtr> OrderedWalk::Impl::children(const WalkNode& node,
     return made;
 }
 
-void OrderedWalk::Impl::insertAfter(const WalkNode& node, std::vector<WalkNodePtr>& children) {
+void OrderedWalk::Impl::insertAfter(WalkNode& node, std::vector<WalkNodePtr>& children) {
+    if (children.empty())
+        return;
     const auto before = std::next(node.place);
     for (WalkNodePtr& child : children) {
         WalkNode& placed = *child;
         placed.place = m_order.insert(before, std::move(child));
     }
     m_waiting += children.size();
+    // Waiting directories now lie before where the search for work starts:
+    // it starts again from the front, which never lies after any of them.
+    if (node.passed)
+        m_searchFrom = m_order.begin();
 }
 
-// Waits on the reader's thread until node is listed, polling meanwhile;
-// false when cancelled first. Called and returns with the lock held.
-bool OrderedWalk::Impl::waitListed(const WalkNode& node, const std::atomic<bool>& cancel,
+bool OrderedWalk::Impl::pollDue() const {
+    return std::chrono::steady_clock::now() >= m_lastPoll + pollInterval;
+}
+
+void OrderedWalk::Impl::pollNow(const std::function<void()>& poll) {
+    if (poll)
+        poll();
+    m_lastPoll = std::chrono::steady_clock::now();
+}
+
+// Called with the lock held while the front is not listed: lists the first
+// waiting directory on this thread, or waits for a lister until the next
+// poll is due, and polls when it is. False once cancelled.
+bool OrderedWalk::Impl::helpOrWait(Lock& lock, const std::atomic<bool>& cancel,
                                    const std::function<void()>& poll) {
-    std::unique_lock lock(m_mutex, std::adopt_lock);
-    while (node.state != WalkNode::State::Listed) {
-        if (node.state == WalkNode::State::Waiting)
-            m_workCv.notify_all(); // the front is always taken, look-ahead or not
-        const auto pollAt = m_lastPoll + pollInterval;
-        m_readyCv.wait_until(lock, pollAt);
-        if (node.state == WalkNode::State::Listed)
-            break;
-        const bool pollDue = std::chrono::steady_clock::now() >= pollAt;
-        if (!pollDue && !cancel.load())
-            continue;
-        lock.unlock();
-        if (pollDue) {
-            if (poll)
-                poll();
-            m_lastPoll = std::chrono::steady_clock::now();
-        }
-        lock.lock();
-        if (cancel.load()) {
-            lock.release();
-            return false;
-        }
+    if (workReady()) {
+        if (!m_readerLister)
+            m_readerLister = std::make_unique<OrderedWalkLister>(m_rootFd, m_rootDevice, m_cachedFds, m_options,
+                                                                 m_stop, m_skipped);
+        // A large directory listed here still lets the caller poll and cancel.
+        const auto interrupted = [&] {
+            if (pollDue())
+                pollNow(poll);
+            return cancel.load();
+        };
+        return listTaken(*m_readerLister, takeWork(), lock, m_readerSubdirs, interrupted);
     }
-    lock.release();
-    return true;
+    if (!pollDue()) {
+        m_readerWaits = true;
+        m_readyCv.wait_until(lock, m_lastPoll + pollInterval);
+        m_readerWaits = false;
+    }
+    if (m_order.front()->state == WalkNode::State::Listed || !pollDue())
+        return !cancel.load();
+    lock.unlock();
+    pollNow(poll);
+    lock.lock();
+    return !cancel.load();
 }
 
 std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& cancel,
@@ -296,22 +335,24 @@ std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& 
         stop();
         return std::nullopt;
     }
-    m_mutex.lock();
+    Lock lock(m_mutex);
     if (m_order.empty()) {
-        m_mutex.unlock();
         m_ended = true;
         return std::nullopt;
     }
-    const WalkNodePtr node = m_order.front();
-    if (!waitListed(*node, cancel, poll)) {
-        m_mutex.unlock();
-        stop();
-        return std::nullopt;
+    while (m_order.front()->state != WalkNode::State::Listed) {
+        if (!helpOrWait(lock, cancel, poll)) {
+            lock.unlock();
+            stop();
+            return std::nullopt;
+        }
     }
+    const WalkNodePtr node = m_order.front();
+    if (m_searchFrom == m_order.begin())
+        ++m_searchFrom;
     m_order.pop_front();
-    --m_ready;
     const bool room = --m_ahead == m_lowWater;
-    m_mutex.unlock();
+    lock.unlock();
     if (room)
         m_workCv.notify_all();
     return std::move(node->result);

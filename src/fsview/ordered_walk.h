@@ -62,14 +62,17 @@ struct WalkedDirectory {
 
 // A walk that hands out directories in depth-first pre-order on the calling
 // thread (a directory, then the whole subtree of each sub-directory in name
-// order), so rows can be written in that order, while worker threads list
-// and stat directories ahead of it. Never follows symbolic links, never
+// order), so rows can be written in that order, while worker threads, and
+// the calling thread whenever it would wait, list and stat directories
+// ahead of it. Never follows symbolic links, never
 // leaves the root's file system, recurses nowhere; memory is bounded by the
 // look-ahead, not by the tree.
 class OrderedWalk {
 public:
     struct Options {
-        int threads = 0;           // listing threads; 0: one per core
+        // Threads that list, the caller's included (it lists while it would
+        // wait); 0: one per core. 1 walks on the caller's thread alone.
+        int threads = 0;
         // Files whose name fails the filter are neither statted nor handed out.
         // It runs on the worker threads, several at once: it must be thread-safe.
         std::function<bool(const char* name, std::size_t length)> nameFilter;
@@ -97,7 +100,8 @@ public:
     OrderedWalk& operator=(const OrderedWalk&) = delete;
 
     // The next directory in pre-order; nothing at the end or once cancel is
-    // set. Waits on the calling thread, calling poll about every 20 ms.
+    // set. Lists or waits on the calling thread meanwhile, calling poll about
+    // every 20 ms.
     std::optional<WalkedDirectory> next(const std::atomic<bool>& cancel, const std::function<void()>& poll = {});
 
     // Entries that could not be read so far.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,9 +33,11 @@ public:
 
     // Fills out's files and subdirectories (and readable) and subdirs with
     // what opens each subdirectory, in the same order as out.subdirectories.
-    // False when stopped before the end (out is then incomplete).
-    bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
-              std::vector<FoundSubdirectory>& subdirs);
+    // False when stopped before the end (out is then incomplete): by the
+    // walk's stop flag, or by interrupted, which is asked every few entries
+    // when given.
+    bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs,
+              const std::function<bool()>& interrupted = {});
 
 private:
     struct Found {
@@ -55,6 +58,7 @@ private:
     void count(const struct statx& sx, WalkedDirectory& out);
     void addSubdirectory(const struct statx& sx, const char* name, std::size_t length);
     bool passes(const char* name, std::size_t length) const;
+    bool stopAsked();
     void sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                    std::vector<FoundSubdirectory>& subdirs);
     void countLinkedOnce(WalkedDirectory& out);
@@ -69,4 +73,5 @@ private:
     std::vector<Found> m_found; // subdirectories of the directory being read
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
     unsigned m_sinceCheck = 0;
+    const std::function<bool()>* m_interrupted = nullptr; // during list() only
 };

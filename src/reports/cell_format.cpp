@@ -3,7 +3,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 
 namespace CellFormat {
 
@@ -26,8 +28,29 @@ Picture readPicture(const QString& picture) {
 // Rounds the value as its 15-digit decimal form reads, so 4.005 becomes 4.01
 // although the nearest double lies just below it.
 double roundHalfAway(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
-    return std::round(QString::number(value * scale, 'g', 15).toDouble()) / scale;
+    const double scale = decimals == 0 ? 1.0 : std::pow(10.0, decimals);
+    const double scaled = value * scale;
+    // A whole number of up to 15 digits reads back as itself: byte counts
+    // take this way, without the detour through text.
+    if (std::fabs(scaled) < 1e15 && std::trunc(scaled) == scaled)
+        return scaled / scale;
+    return std::round(QString::number(scaled, 'g', 15).toDouble()) / scale;
+}
+
+// The format with every run of "y" made "yyyy".
+QString withFourDigitYears(const QString& format) {
+    QString out;
+    out.reserve(format.size() + 4);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] != QLatin1Char('y')) {
+            out += format[i];
+            continue;
+        }
+        while (i + 1 < format.size() && format[i + 1] == QLatin1Char('y'))
+            ++i;
+        out += QLatin1String("yyyy");
+    }
+    return out;
 }
 
 // The numeric fields (day, month, year) of a date format, in order, and
@@ -122,9 +145,7 @@ QString plainFigure(const QString& text) {
 
 QString shortDateFormat() {
     QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QRegularExpression(QStringLiteral("y+")), QStringLiteral("yyyy"));
-    return format;
+    return format.contains(QLatin1String("yyyy")) ? format : withFourDigitYears(format);
 }
 
 QString shortDate(const QDate& date) {
@@ -145,15 +166,22 @@ QDate parseShortDate(const QString& text) {
     return date.isValid() && date.year() > 0 ? date : QDate();
 }
 
-QDateTime localDateTime(std::int64_t secondsSinceEpoch) {
+LocalTime localTime(std::int64_t secondsSinceEpoch) {
     // A day inside the ends, so no time zone's offset leaves the range.
     constexpr std::int64_t kFirst = -62135596800 + 86400; // 0001-01-02 00:00 UTC
     constexpr std::int64_t kLast = 253402300799 - 86400;  // 9999-12-30 23:59:59 UTC
     if (secondsSinceEpoch < kFirst)
-        return QDateTime(QDate(1, 1, 1), QTime(0, 0));
+        return {QDate(1, 1, 1), QTime(0, 0)};
     if (secondsSinceEpoch > kLast)
-        return QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59));
-    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch);
+        return {QDate(9999, 12, 31), QTime(23, 59, 59)};
+    // Called for every row: the C library's local time is what QDateTime
+    // would ask too, without its re-reading of the zone file each time.
+    const std::time_t t = std::time_t(secondsSinceEpoch);
+    std::tm local{};
+    if (!::localtime_r(&t, &local))
+        return {QDate(1, 1, 1), QTime(0, 0)};
+    return {QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+            QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59))};
 }
 
 QString mediumTime(const QTime& time) {

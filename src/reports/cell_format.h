@@ -46,7 +46,11 @@ QDate parseShortDate(const QString& text);
 // The local date and time of a file time in seconds since the epoch. Times
 // beyond the years 1 and 9999 are held at those ends, so any 64-bit time
 // gives a date that prints and sorts.
-QDateTime localDateTime(std::int64_t secondsSinceEpoch);
+struct LocalTime {
+    QDate date;
+    QTime time;
+};
+LocalTime localTime(std::int64_t secondsSinceEpoch);
 // "hh:mm AP".
 QString mediumTime(const QTime& time);
 // The locale's long time, without a time zone.

@@ -89,10 +89,10 @@ QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFil
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
                 CellFormat::shortDate(date), owner, sizeCell(file.size)};
     }
-    const QDateTime modified = CellFormat::localDateTime(file.mtime);
-    const QString key = QString::number(fcnDaysSince1990(modified.date()));
-    const QString date = CellFormat::shortDate(modified.date());
-    const QString time = CellFormat::mediumTime(modified.time());
+    const CellFormat::LocalTime modified = CellFormat::localTime(file.mtime);
+    const QString key = QString::number(fcnDaysSince1990(modified.date));
+    const QString date = CellFormat::shortDate(modified.date);
+    const QString time = CellFormat::mediumTime(modified.time);
     if (s.layout == Layout::OwnerFile)
         return {key, directory, name, sizeCell(file.size), date, time};
     return {key, directory, name, owner, sizeCell(file.size), date, time};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ctime>
 #include <limits>
 
 using namespace CellFormat;
@@ -145,11 +146,45 @@ TEST(Dates, YearsBeforeOneAreRefused) {
 
 TEST(FileTimes, AnySixtyFourBitTimeGivesADate) {
     const QDateTime noon(QDate(2022, 2, 2), QTime(12, 0));
-    EXPECT_EQ(localDateTime(noon.toSecsSinceEpoch()), noon);
-    EXPECT_EQ(localDateTime(std::numeric_limits<std::int64_t>::max()).date(), QDate(9999, 12, 31));
-    EXPECT_EQ(localDateTime(67768036191676799).date(), QDate(9999, 12, 31));
-    EXPECT_EQ(localDateTime(std::numeric_limits<std::int64_t>::min()).date(), QDate(1, 1, 1));
-    EXPECT_EQ(shortDate(localDateTime(std::numeric_limits<std::int64_t>::max()).date()), "12/31/9999");
+    EXPECT_EQ(localTime(noon.toSecsSinceEpoch()).date, noon.date());
+    EXPECT_EQ(localTime(noon.toSecsSinceEpoch()).time, noon.time());
+    EXPECT_EQ(localTime(std::numeric_limits<std::int64_t>::max()).date, QDate(9999, 12, 31));
+    EXPECT_EQ(localTime(67768036191676799).date, QDate(9999, 12, 31));
+    EXPECT_EQ(localTime(std::numeric_limits<std::int64_t>::min()).date, QDate(1, 1, 1));
+    EXPECT_EQ(shortDate(localTime(std::numeric_limits<std::int64_t>::max()).date), "12/31/9999");
+}
+
+// Sets the process's time zone for one test.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        ::tzset();
+    }
+    ~ScopedTimeZone() {
+        if (m_had)
+            qputenv("TZ", m_old);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    QByteArray m_old;
+    bool m_had;
+};
+
+TEST(FileTimes, LocalTimeIsWhatQDateTimeSaysAcrossAYear) {
+    const ScopedTimeZone berlin("Europe/Berlin");
+    // Every 7 hours 13 minutes 17 seconds through 2021, both changes of
+    // daylight saving time included.
+    const std::int64_t start = QDateTime(QDate(2021, 1, 1), QTime(0, 0)).toSecsSinceEpoch();
+    for (std::int64_t t = start; t < start + 366 * 86400; t += 7 * 3600 + 13 * 60 + 17) {
+        const QDateTime expected = QDateTime::fromSecsSinceEpoch(t);
+        const LocalTime got = localTime(t);
+        ASSERT_EQ(got.date, expected.date()) << t;
+        ASSERT_EQ(got.time, expected.time()) << t;
+    }
 }
 
 TEST(Times, MediumAndLongTimeAndGeneralDate) {
