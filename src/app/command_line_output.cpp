@@ -34,17 +34,8 @@ bool isSpecialFile(const QString& path) {
     return info.exists() && !info.isFile() && !info.isDir();
 }
 
-// The lines of the run's results, each without its line end.
-QStringList outputLines(const ReportEnv& env, bool headings, const QString& delimiter) {
-    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
-    QStringList result;
-    for (qsizetype row = headings ? 0 : 1; row < env.grid.rows(); ++row) {
-        const QStringList fields =
-            leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row);
-        result.append(ResultsFile::joinFields(fields, delimiter));
-    }
-    return result;
-}
+// Status texts while saving: every row would cost more than the row.
+constexpr qsizetype kRowsPerStatus = 256;
 
 } // namespace
 
@@ -125,16 +116,22 @@ QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, con
     // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they
     // are.
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
-    const QStringList all = outputLines(env, m_target.headings, m_target.delimiter);
-    for (qsizetype i = 0; i < all.size(); ++i) {
-        const QByteArray bytes =
-            (terminal ? TerminalText::escaped(all[i]) : all[i]).toUtf8() + kLineEnd;
+    const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
+    const QList<ResultsFile::ColumnOutput> outputs = ResultsFile::columnOutputs(env.grid);
+    const qsizetype first = m_target.headings ? 0 : 1;
+    for (qsizetype row = first; row < env.grid.rows(); ++row) {
+        const QString line = ResultsFile::joinFields(
+            leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row, outputs),
+            m_target.delimiter);
+        const QByteArray bytes = (terminal ? TerminalText::escaped(line) : line).toUtf8() + kLineEnd;
         if (device.write(bytes) != bytes.size())
             return QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
-        if (host) {
-            host->setStatus(QStringLiteral("Saving row ") + QString::number(i + 1));
-            host->pollEvents();
-        }
+        if (!host)
+            continue;
+        const qsizetype written = row - first + 1;
+        if (written % kRowsPerStatus == 0 || row + 1 == env.grid.rows())
+            host->setStatus(QStringLiteral("Saving row ") + QString::number(written));
+        host->pollEvents();
     }
     return device.flush() ? QString()
                           : QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());

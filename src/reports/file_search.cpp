@@ -4,6 +4,7 @@
 #include "fsview/wildcard_pattern.h"
 #include "netware/client/packed_date.h"
 #include "reports/cell_format.h"
+#include "reports/date_cells.h"
 #include "reports/date_filter.h"
 #include "reports/directory_trail.h"
 #include "reports/walk_start.h"
@@ -25,6 +26,7 @@ struct SearchContext {
     double sizeLimit = 0; // bytes
     NWCONN_HANDLE connection = 0;
     QHash<std::uint32_t, QString> ownerOfUid; // owner names, looked up once per uid
+    DateCells dateCells;
 };
 
 QString ownerName(SearchContext& s, std::uint32_t uid) {
@@ -87,12 +89,12 @@ QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFil
         const std::uint16_t packed = s.dates.packedDateOf(file);
         const QDate date = PackedDate::unpack(packed);
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
-                CellFormat::shortDate(date), owner, sizeCell(file.size)};
+                s.dateCells.date(date), owner, sizeCell(file.size)};
     }
     const CellFormat::LocalTime modified = CellFormat::localTime(file.mtime);
     const QString key = QString::number(fcnDaysSince1990(modified.date));
-    const QString date = CellFormat::shortDate(modified.date);
-    const QString time = CellFormat::mediumTime(modified.time);
+    const QString& date = s.dateCells.date(modified.date);
+    const QString& time = s.dateCells.time(modified.time);
     if (s.layout == Layout::OwnerFile)
         return {key, directory, name, sizeCell(file.size), date, time};
     return {key, directory, name, owner, sizeCell(file.size), date, time};
@@ -165,7 +167,7 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
     if (!parts || !start.ok())
         return;
     SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
-                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}};
+                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}, {}};
     env.client.NWAttachToFileServer(parts->server, 0, s.connection);
     const WildcardPattern pattern(env.run.patternInUse);
     OrderedWalk walk(start.fd.release(), walkOptions(s, pattern));

@@ -32,30 +32,50 @@ QString convertCell(const QString& heading, const QString& text) {
     return FigureColumns::isFigure(heading) ? CellFormat::plainFigure(text) : text.trimmed();
 }
 
-QStringList rowFields(const ResultGrid& grid, qsizetype row) {
-    QStringList fields;
+QList<ColumnOutput> columnOutputs(const ResultGrid& grid) {
+    QList<ColumnOutput> outputs;
     for (int col = 0; col < grid.cols(); ++col) {
         const QString heading = grid.cell(0, col);
-        if (!heading.isEmpty())
-            fields.append(convertCell(heading, grid.cell(row, col)));
+        outputs.append(heading.isEmpty()                    ? ColumnOutput::Left
+                       : FigureColumns::isFigure(heading) ? ColumnOutput::Figure
+                                                            : ColumnOutput::Text);
+    }
+    return outputs;
+}
+
+QStringList rowFields(const ResultGrid& grid, qsizetype row, const QList<ColumnOutput>& outputs) {
+    QStringList fields;
+    fields.reserve(outputs.size());
+    for (int col = 0; col < outputs.size(); ++col) {
+        if (outputs[col] == ColumnOutput::Left)
+            continue;
+        const QString text = grid.cell(row, col);
+        fields.append(outputs[col] == ColumnOutput::Figure ? CellFormat::plainFigure(text) : text.trimmed());
     }
     return fields;
 }
 
+QStringList rowFields(const ResultGrid& grid, qsizetype row) {
+    return rowFields(grid, row, columnOutputs(grid));
+}
+
 QString joinFields(const QStringList& fields, const QString& delimiter) {
-    QStringList out;
-    out.reserve(fields.size());
-    for (const QString& field : fields)
-        out.append(needsQuotes(field, delimiter) ? quoted(field) : field);
-    return out.join(delimiter);
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += delimiter;
+        line += needsQuotes(fields[i], delimiter) ? quoted(fields[i]) : fields[i];
+    }
+    return line;
 }
 
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host) {
     QFile file(path);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    const QList<ColumnOutput> outputs = columnOutputs(grid);
     for (qsizetype row = 0; ok && row < grid.rows(); ++row) {
-        ok = writeLine(file, joinFields(rowFields(grid, row), delimiter));
+        ok = writeLine(file, joinFields(rowFields(grid, row, outputs), delimiter));
         host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
         host.pollEvents();
     }

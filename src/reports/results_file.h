@@ -14,7 +14,13 @@ namespace ResultsFile {
 // (CellFormat::plainFigure); any other cell trimmed.
 QString convertCell(const QString& heading, const QString& text);
 
+// How a column goes into a file, read from its heading: left out (no
+// heading), as a plain figure, or as trimmed text.
+enum class ColumnOutput { Left, Figure, Text };
+QList<ColumnOutput> columnOutputs(const ResultGrid& grid);
+
 // The converted cells of a row, for the columns that have a heading.
+QStringList rowFields(const ResultGrid& grid, qsizetype row, const QList<ColumnOutput>& outputs);
 QStringList rowFields(const ResultGrid& grid, qsizetype row);
 
 // Fields joined with the delimiter. A field holding the delimiter, a double
