@@ -11,9 +11,17 @@ namespace {
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
+// One pass over the field: a directory cell can be tens of kilobytes long.
 bool needsQuotes(const QString& field, const QString& delimiter) {
-    return field.contains(delimiter) || field.contains(QLatin1Char('"')) ||
-           field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'));
+    const QChar lead = delimiter.isEmpty() ? QChar(u'"') : delimiter.front();
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field[i];
+        if (c == u'"' || c == u'\n' || c == u'\r')
+            return true;
+        if (c == lead && QStringView(field).sliced(i).startsWith(delimiter))
+            return true;
+    }
+    return false;
 }
 
 QString quoted(QString field) {
