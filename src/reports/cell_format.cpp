@@ -30,10 +30,13 @@ Picture readPicture(const QString& picture) {
 double roundHalfAway(double value, int decimals) {
     const double scale = decimals == 0 ? 1.0 : std::pow(10.0, decimals);
     const double scaled = value * scale;
-    // A whole number of up to 15 digits reads back as itself: byte counts
-    // take this way, without the detour through text.
-    if (std::fabs(scaled) < 1e15 && std::trunc(scaled) == scaled)
-        return scaled / scale;
+    // Reading the value to 15 digits moves it by far less than 1e-13 of
+    // itself. Unless it lies that close to a half, it rounds the same either
+    // way, without the detour through text that costs more than the rest.
+    const double magnitude = std::fabs(scaled);
+    const double fraction = magnitude - std::floor(magnitude);
+    if (magnitude < 1e15 && std::fabs(fraction - 0.5) > 1e-13 * std::max(1.0, magnitude))
+        return std::round(scaled) / scale;
     return std::round(QString::number(scaled, 'g', 15).toDouble()) / scale;
 }
 

@@ -32,6 +32,12 @@ TEST(NumberFormats, HalvesRoundAwayFromZero) {
     EXPECT_EQ(formatNumber(-0.001, "0.00"), "0.00");
     EXPECT_EQ(formatNumber(4.0 + 0.005, "###,###,##0.00"), "4.01"); // just below 4.005 as a double
     EXPECT_EQ(formatNumber(4.0049, "0.00"), "4.00");
+    // Doubles just below a half that their 15-digit reading puts on it.
+    EXPECT_EQ(formatNumber(2.675, "0.00"), "2.68");
+    EXPECT_EQ(formatNumber(1.005, "0.00"), "1.01");
+    EXPECT_EQ(formatNumber(-2.675, "0.00"), "-2.68");
+    EXPECT_EQ(formatNumber(1234567.345, "###,###,##0.00"), "1,234,567.35");
+    EXPECT_EQ(formatNumber(0.2849999999, "0.00"), "0.28");
 }
 
 TEST(NumberFormats, SixteenTerabytesInMegabytesIsNotWrapped) {
