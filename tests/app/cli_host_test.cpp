@@ -119,3 +119,17 @@ TEST(CliHostSignals, HeldBackOnlyOnceAskedAndCtrlCBecomesACancel) {
     }
     EXPECT_FALSE(blocked(SIGINT));
 }
+
+TEST(CliHostSignals, ACtrlCDuringARunIsTakenWithinSixtyFourPolls) {
+    Hosted h(false);
+    h.host.catchStopSignals();
+    h.host.pollEvents(); // the run's first poll asks at once
+    ASSERT_EQ(::raise(SIGINT), 0);
+    int polls = 0;
+    while (!h.cancel && polls < 64) {
+        h.host.pollEvents();
+        ++polls;
+    }
+    EXPECT_TRUE(h.cancel) << "still running after " << polls << " polls";
+    EXPECT_TRUE(h.host.interrupted());
+}
