@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // A packed date as the system's short date, with roll-over for day or month 0.
 QString fcnGetDate(std::uint32_t packedDate);
@@ -30,12 +31,26 @@ public:
     // The same for a packed date, without decoding it where the dates
     // entered can be packed too (packed dates order as their dates do).
     bool keepsPacked(std::uint16_t packed) const;
+    // keepsPacked(packedDateOf(file)), without the calendar for a time more
+    // than two days from every edge of the dates entered: the local date
+    // only moves forward with time, give or take an hour of daylight saving.
+    bool keepsFile(const WalkedFile& file) const;
 
 private:
+    // The time of the chosen basis; none where the birth time is not recorded.
+    std::optional<std::int64_t> timeOf(const WalkedFile& file) const;
+    void findEdges();
+
+
     DateOption m_basis;
     QString m_comparison;
     QDate m_selected;
     QDate m_end;
     std::uint16_t m_selectedPacked = 0; // 0: not packable, compare decoded dates
     std::uint16_t m_endPacked = 0;
+    // The kept times lie from m_from (none: no lower edge) up to before m_to
+    // (none: no upper edge). Unset when the dates cannot take the shortcut.
+    bool m_edgesKnown = false;
+    std::optional<std::int64_t> m_from;
+    std::optional<std::int64_t> m_to;
 };

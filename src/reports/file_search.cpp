@@ -67,7 +67,7 @@ bool keepsByStat(const SearchContext& s, const WalkedFile& file) {
     if (search.tabSearch == ReportKind::File)
         return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, file.size);
     if (search.tabSearch == ReportKind::Date)
-        return s.dates.keepsPacked(s.dates.packedDateOf(file));
+        return s.dates.keepsFile(file);
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "scoped_locale.h"
+#include "scoped_time_zone.h"
 
 #include "reports/cell_format.h"
 
@@ -159,26 +160,6 @@ TEST(FileTimes, AnySixtyFourBitTimeGivesADate) {
     EXPECT_EQ(localTime(std::numeric_limits<std::int64_t>::min()).date, QDate(1, 1, 1));
     EXPECT_EQ(shortDate(localTime(std::numeric_limits<std::int64_t>::max()).date), "12/31/9999");
 }
-
-// Sets the process's time zone for one test.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
-        qputenv("TZ", zone);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (m_had)
-            qputenv("TZ", m_old);
-        else
-            qunsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    QByteArray m_old;
-    bool m_had;
-};
 
 TEST(FileTimes, LocalTimeIsWhatQDateTimeSaysAcrossAYear) {
     const ScopedTimeZone berlin("Europe/Berlin");

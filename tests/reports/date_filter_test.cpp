@@ -1,6 +1,7 @@
 #include "reports/date_filter.h"
 
 #include "scoped_locale.h"
+#include "scoped_time_zone.h"
 
 #include "netware/client/packed_date.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 #include <limits>
 
 namespace {
@@ -132,5 +134,35 @@ TEST(DateComparison, PackedComparisonsAgreeWithTheCalendar) {
         }
         // 0, no date recorded, is the only packed value before 1980.
         EXPECT_EQ(filter.keepsPacked(0), filter.keeps(QDate(1979, 11, 30)));
+    }
+}
+
+TEST(DateComparison, TimesFarFromTheEdgesAreDecidedAsTheirPackedDates) {
+    // Daylight saving time shifts local days by an hour twice a year here.
+    const ScopedTimeZone berlin("Europe/Berlin");
+    const QList<SearchSettings> filters = {dateSearch("Older than", "3/28/2021"), dateSearch("Newer than", "10/31/2021"),
+                                           dateSearch("Between", "10/31/2021", "3/27/2021"),
+                                           dateSearch("Older than", "1/1/1980"), dateSearch("Newer than", "12/31/2107"),
+                                           dateSearch("Between", "1/1/1980", "1/2/1980")};
+    const std::int64_t start = QDateTime(QDate(2020, 12, 1), QTime(0, 0)).toSecsSinceEpoch();
+    std::vector<std::int64_t> times = {std::numeric_limits<std::int64_t>::min(), -1, 0, 315532799, 315532800,
+                                       4354819199, std::numeric_limits<std::int64_t>::max()};
+    // Every 53 minutes 7 seconds for a year and a half, both changes included.
+    for (std::int64_t t = start; t < start + 550 * 86400; t += 53 * 60 + 7)
+        times.push_back(t);
+    for (const SearchSettings& s : filters) {
+        for (const DateOption basis : {DateOption::optModifyDate, DateOption::optAccessDate, DateOption::optCreationDate}) {
+            SearchSettings withBasis = s;
+            withBasis.dateOption = basis;
+            const DateFilter filter(withBasis);
+            for (const std::int64_t t : times) {
+                WalkedFile file;
+                file.mtime = t;
+                file.atime = t;
+                file.btime = t;
+                ASSERT_EQ(filter.keepsFile(file), filter.keepsPacked(filter.packedDateOf(file)))
+                    << s.cmbDate.text.toStdString() << " " << s.txtSelectedDate.toStdString() << " at " << t;
+            }
+        }
     }
 }
