@@ -116,13 +116,17 @@ QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, con
     // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they
     // are.
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
+    const QString& delimiter = m_target.delimiter;
     const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
+    // The leading fields are the same on every row: joined once.
+    const QString rowStart = ResultsFile::joinFields(leadingFields(env, false, runDate), delimiter) + delimiter;
     const QList<ResultsFile::ColumnOutput> outputs = ResultsFile::columnOutputs(env.grid);
     const qsizetype first = m_target.headings ? 0 : 1;
     for (qsizetype row = first; row < env.grid.rows(); ++row) {
-        const QString line = ResultsFile::joinFields(
-            leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row, outputs),
-            m_target.delimiter);
+        const QStringList fields = ResultsFile::rowFields(env.grid, row, outputs);
+        const QString line = row > 0 && !fields.isEmpty()
+                                 ? rowStart + ResultsFile::joinFields(fields, delimiter)
+                                 : ResultsFile::joinFields(leadingFields(env, row == 0, runDate) + fields, delimiter);
         const QByteArray bytes = (terminal ? TerminalText::escaped(line) : line).toUtf8() + kLineEnd;
         if (device.write(bytes) != bytes.size())
             return QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());

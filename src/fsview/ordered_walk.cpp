@@ -26,32 +26,25 @@ unsigned char folded(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-bool isAscii(const QByteArray& name) {
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-// Both names ASCII: fold A-Z byte by byte, which is what case folding does to ASCII.
-int compareAscii(const QByteArray& a, const QByteArray& b) {
+// Folded ASCII byte by byte, which is what case folding does to ASCII, as
+// long as both names are ASCII; from the first byte that is not, both are
+// compared as case-folded text. The ASCII bytes before it stand for the
+// same characters either way, so they decide alike, and a name folds to
+// at least one character per character, so a proper prefix comes first in
+// both.
+int compareFolded(const QByteArray& a, const QByteArray& b) {
     const auto* p = reinterpret_cast<const unsigned char*>(a.constData());
     const auto* q = reinterpret_cast<const unsigned char*>(b.constData());
     const qsizetype common = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < common; ++i) {
+        if ((p[i] | q[i]) & 0x80)
+            return QString::fromUtf8(a).toCaseFolded().compare(QString::fromUtf8(b).toCaseFolded());
         const unsigned char x = folded(p[i]);
         const unsigned char y = folded(q[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-int compareFolded(const QByteArray& a, const QByteArray& b) {
-    if (isAscii(a) && isAscii(b))
-        return compareAscii(a, b);
-    return QString::fromUtf8(a).toCaseFolded().compare(QString::fromUtf8(b).toCaseFolded());
 }
 
 // A directory of the walk, from when its parent's listing finds it until the

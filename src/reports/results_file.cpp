@@ -69,6 +69,10 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row) {
 
 QString joinFields(const QStringList& fields, const QString& delimiter) {
     QString line;
+    qsizetype length = 0;
+    for (const QString& field : fields)
+        length += field.size() + delimiter.size();
+    line.reserve(length);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             line += delimiter;

@@ -616,6 +616,25 @@ TEST(NameOrder, FoldsNonAsciiLettersToo) {
     EXPECT_EQ(joined(names), QByteArray("zz,\xc3\x89" "a,\xc3\xa9" "a,\xc3\x89z"));
 }
 
+TEST(NameOrder, AgreesWithComparingCaseFoldedTextForEveryPair) {
+    // ASCII, letters that fold across scripts (Kelvin sign, long s), accented
+    // letters, and a byte that is not UTF-8, mixed at every position.
+    const QList<QByteArray> pieces{"a", "B", "k", "_", "1", "\xc3\x89", "\xc3\xa9", "\xe2\x84\xaa", "\xc5\xbf", "\xff"};
+    QList<QByteArray> names{""};
+    for (const QByteArray& x : pieces)
+        for (const QByteArray& y : pieces) {
+            names.push_back(x + y);
+            names.push_back(x + "s" + y);
+        }
+    const auto reference = [](const QByteArray& a, const QByteArray& b) {
+        const int c = QString::fromUtf8(a).toCaseFolded().compare(QString::fromUtf8(b).toCaseFolded());
+        return c != 0 ? c < 0 : a < b;
+    };
+    for (const QByteArray& a : names)
+        for (const QByteArray& b : names)
+            ASSERT_EQ(lessByNameCaseless(a, b), reference(a, b)) << a.toHex().constData() << " " << b.toHex().constData();
+}
+
 // Depth -------------------------------------------------------------------------------
 
 TEST(DeepChain, AMillionLevelsAreReleasedWithoutRecursing) {
