@@ -6,6 +6,10 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
+
+#include <dlfcn.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,46 @@ void useLocale() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
+// Qt finds a display through these; without one it would abort with its own message.
+bool displayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+// The folder of the running program, where the window's library lies beside it.
+QByteArray programFolder(const char* argv0) {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    QByteArray self = length > 0 ? QByteArray(path, length) : QByteArray(argv0);
+    const qsizetype slash = self.lastIndexOf('/');
+    return slash >= 0 ? self.left(slash) : QByteArray(".");
+}
+
+// The window lives in a library of its own, loaded only here, so that
+// command-line runs never load Qt Widgets and need no display libraries.
+int startWindow(int argc, char** argv, bool debugMode) {
+    if (!displayAvailable()) {
+        print(stderr, QStringLiteral("quarvo: there is no display to open the window on (DISPLAY and "
+                                     "WAYLAND_DISPLAY are not set); reports also run from the command "
+                                     "line: quarvo --help\n"));
+        return 3;
+    }
+    const QByteArray library = programFolder(argv[0]) + "/" QUARVO_GUI_LIBRARY;
+    void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
+    using Entry = int (*)(int, char**, int);
+    const auto entry = handle ? reinterpret_cast<Entry>(::dlsym(handle, "quarvoWindowMain")) : nullptr;
+    if (!entry) {
+        print(stderr, QStringLiteral("quarvo: the window cannot be loaded: ") + QString::fromLocal8Bit(::dlerror()) +
+                          QStringLiteral("\n"));
+        return 3;
+    }
+    return entry(argc, argv, debugMode ? 1 : 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,9 +85,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (upper.isEmpty() || upper == QLatin1String("/DEBUG")) {
-        print(stderr, QStringLiteral("quarvo: the Quarvo window is not part of this build yet; "
-                                     "run a report from the command line (quarvo --help).\n"));
-        return 3;
+        useLocale();
+        return startWindow(argc, argv, !upper.isEmpty());
     }
     QCoreApplication app(argc, argv);
     useLocale();

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "reports/host.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+class QMainWindow;
+
+// The window's side of a report: the status bar, message boxes, the busy
+// pointer, and the event loop, which runs at most every 30 ms while a report
+// polls, so a run is about as fast as without the window and still answers
+// a press on Stop at once.
+class GuiHost : public Host {
+public:
+    // beforeEvents runs before pending events are let through: the window
+    // shows what the run has changed.
+    GuiHost(QMainWindow* window, std::function<void()> beforeEvents);
+    ~GuiHost() override;
+
+    void setStatus(const QString& text) override;
+    void message(const QString& text, const QString& title = {}, Icon icon = Icon::None) override;
+    bool ask(const QString& text, const QString& title = {}) override;
+    void setBusy(bool busy) override;
+    void pollEvents() override;
+
+    const QString& status() const { return m_status; }
+
+private:
+    QMainWindow* m_window;
+    std::function<void()> m_beforeEvents;
+    QString m_status;
+    QElapsedTimer m_sincePump;
+    bool m_busy = false;
+};

@@ -1,0 +1,388 @@
+#include "ui/main/main_window.h"
+
+#include "netware/directory_queries.h"
+#include "reports/report_run.h"
+#include "reports/results_file.h"
+#include "ui/main/result_grid_model.h"
+#include "ui_frmMain.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+
+namespace {
+
+const QStringList kTabCaptions{QStringLiteral("By Owner"), QStringLiteral("By Volume"),
+                               QStringLiteral("By Directory"), QStringLiteral("By File"),
+                               QStringLiteral("By Date")};
+
+void showChoices(QComboBox* box, const ChoiceList& choices) {
+    const QSignalBlocker quiet(box);
+    box->clear();
+    box->addItems(choices.entries);
+    box->setCurrentIndex(int(choices.entries.indexOf(choices.text)));
+}
+
+QString choiceText(const QComboBox* box) {
+    return box->currentIndex() >= 0 ? box->currentText() : QString();
+}
+
+void showText(QLineEdit* box, const QString& text) {
+    if (box->text() != text) {
+        const QSignalBlocker quiet(box);
+        box->setText(text);
+    }
+}
+
+// Twips (1440 an inch) to the screen's pixels, so a stored width keeps its size.
+int pixelsOf(int twips, const QWidget* widget) {
+    return twips * widget->logicalDpiX() / 1440;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Parts& parts, QWidget* parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()),
+      m_host(this, [this] { m_model->flush(); showView(); }),
+      m_env{parts.app, parts.search, parts.run, parts.grid, parts.view, m_host, parts.client, parts.volumes},
+      m_settings(parts.settings) {
+    m_ui->setupUi(this);
+    for (const QString& caption : kTabCaptions)
+        m_ui->tabSearch->addTab(caption);
+    m_model = new ResultGridModel(m_env.grid, this);
+    m_ui->grdDirSizes->setModel(m_model);
+    // Layouts set their columns as a run begins.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::showColumns);
+    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &MainWindow::showColumns);
+    m_directories = new QFileSystemModel(this);
+    m_directories->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    m_directories->setReadOnly(true);
+    m_ui->dirDirlist->setModel(m_directories);
+    for (int col = 1; col < m_directories->columnCount(); ++col)
+        m_ui->dirDirlist->hideColumn(col);
+    // Digits only; digits and "/" for dates. A validator filters pasted text too.
+    m_ui->txtSearchSize->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    for (QLineEdit* box : {m_ui->txtSelectedDate, m_ui->txtEndDate})
+        box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]*")), this));
+    connectPanel();
+    showPanel();
+    showView();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::connectPanel() {
+    Ui::frmMain& ui = *m_ui;
+    connect(ui.tabSearch, &QTabBar::currentChanged, this, &MainWindow::tabSearch_Click);
+    const std::pair<QRadioButton*, void (MainWindow::*)()> options[] = {
+        {ui.optAllOwners, &MainWindow::optAllOwners_Click},       {ui.optSelectOwner, &MainWindow::optSelectOwner_Click},
+        {ui.optGroup, &MainWindow::optGroup_Click},               {ui.optImmediateSubDirs, &MainWindow::optImmediateSubDirs_Click},
+        {ui.optAllSubDirs, &MainWindow::optAllSubDirs_Click},     {ui.optFileType, &MainWindow::optFileType_Click},
+        {ui.optFileSize, &MainWindow::optFileSize_Click},         {ui.optCreationDate, &MainWindow::optCreationDate_Click},
+        {ui.optModifyDate, &MainWindow::optModifyDate_Click},     {ui.optAccessDate, &MainWindow::optAccessDate_Click}};
+    for (const auto& [button, handler] : options)
+        connect(button, &QRadioButton::clicked, this, handler);
+    connect(ui.cmbDate, &QComboBox::activated, this, &MainWindow::cmbDate_Click);
+    connect(ui.cmbSizeLimit, &QComboBox::activated, this, &MainWindow::cmbSizeLimit_Click);
+    connect(ui.cmbServer, &QComboBox::activated, this, &MainWindow::cmbServer_Click);
+    connect(ui.cmbVolumeList, &QComboBox::activated, this, &MainWindow::cmbVolumeList_Click);
+    connect(ui.dirDirlist->selectionModel(), &QItemSelectionModel::currentChanged, this, &MainWindow::dirDirlist_Change);
+    for (QLineEdit* box : {ui.txtFileType, ui.txtSearchSize, ui.txtSelectedDate, ui.txtEndDate})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
+    connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
+    connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
+    connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
+    connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
+}
+
+// SearchSettings → widgets.
+void MainWindow::showPanel() {
+    m_showing = true;
+    Ui::frmMain& ui = *m_ui;
+    const SearchSettings& s = m_env.search;
+    const int tab = int(s.tabSearch) - 1;
+    ui.tabSearch->setCurrentIndex(tab);
+    ui.stkSearch->setCurrentIndex(tab);
+    ui.fraServerVol->setVisible(s.tabSearch != ReportKind::Volume);
+    ui.dirDirlist->setEnabled(s.tabSearch != ReportKind::Owner);
+    showChoices(ui.cmbServer, s.cmbServer);
+    showChoices(ui.cmbServers, s.cmbServers);
+    showChoices(ui.cmbVolumeList, s.cmbVolumeList);
+    ui.lblDirectory->setText(s.lblDirectory);
+    ui.optAllOwners->setChecked(s.ownerOption == OwnerOption::optAllOwners);
+    ui.optSelectOwner->setChecked(s.ownerOption == OwnerOption::optSelectOwner);
+    ui.optGroup->setChecked(s.ownerOption == OwnerOption::optGroup);
+    ui.chkSubContainers->setChecked(s.chkSubContainers);
+    ui.chkSubContainers->setEnabled(s.ownerOption == OwnerOption::optAllOwners);
+    showChoices(ui.cmbSelectedOwner, s.cmbSelectedOwner);
+    ui.cmbSelectedOwner->setEnabled(s.ownerOption == OwnerOption::optSelectOwner);
+    showChoices(ui.cmbGroup, s.cmbGroup);
+    ui.cmbGroup->setEnabled(s.ownerOption == OwnerOption::optGroup);
+    ui.lblStartContainer->setText(s.lblStartContainer);
+    ui.optImmediateSubDirs->setChecked(s.subDirOption != SubDirOption::optAllSubDirs);
+    ui.optAllSubDirs->setChecked(s.subDirOption == SubDirOption::optAllSubDirs);
+    ui.optFileType->setChecked(s.fileOption == FileOption::optFileType);
+    ui.optFileSize->setChecked(s.fileOption == FileOption::optFileSize);
+    showText(ui.txtFileType, s.txtFileType);
+    ui.txtFileType->setEnabled(s.fileOption == FileOption::optFileType);
+    showChoices(ui.cmbSizeLimit, s.cmbSizeLimit);
+    ui.cmbSizeLimit->setEnabled(s.fileOption == FileOption::optFileSize);
+    showText(ui.txtSearchSize, s.txtSearchSize);
+    ui.txtSearchSize->setEnabled(s.fileOption == FileOption::optFileSize);
+    ui.optCreationDate->setChecked(s.dateOption == DateOption::optCreationDate);
+    ui.optModifyDate->setChecked(s.dateOption == DateOption::optModifyDate);
+    ui.optAccessDate->setChecked(s.dateOption == DateOption::optAccessDate);
+    showChoices(ui.cmbDate, s.cmbDate);
+    showText(ui.txtSelectedDate, s.txtSelectedDate);
+    showText(ui.txtEndDate, s.txtEndDate);
+    const bool between = s.cmbDate.text == QLatin1String("Between");
+    for (QWidget* end : {static_cast<QWidget*>(ui.lblAnd), static_cast<QWidget*>(ui.txtEndDate),
+                         static_cast<QWidget*>(ui.btnEndDate)})
+        end->setVisible(between);
+    ui.lstSelectedVolumes->clear();
+    ui.lstSelectedVolumes->addItems(s.lstSelectedVolumes);
+    ui.lstAvailableVolumes->clear();
+    ui.lstAvailableVolumes->addItems(s.lstAvailableVolumes);
+    m_showing = false;
+    subbtnShowUsageEnable();
+}
+
+// ResultsView and RunState → the labels, the button and the panel.
+void MainWindow::showView() {
+    const ResultsView& view = m_env.view;
+    m_ui->lblGraphStats->setText(view.lblGraphStats);
+    m_ui->lblInfoLabel->setText(view.lblInfoLabel);
+    m_ui->lblInformation->setText(view.lblInformation);
+    m_ui->lblInformation->setToolTip(view.lblInformationTip);
+    m_ui->btnShowUsage->setText(view.btnShowUsageCaption);
+    m_ui->btnShowFiles->setText(view.btnShowFilesCaption);
+    m_ui->btnShowFiles->setEnabled(view.btnShowFilesEnabled && !view.controlsFrozen);
+    m_ui->Menu_Save_Results->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
+    setPanelFrozen(view.controlsFrozen);
+    if (!view.controlsFrozen)
+        subbtnShowUsageEnable();
+}
+
+// While a run goes on everything but the Show Usage button ("Stop") waits.
+void MainWindow::setPanelFrozen(bool frozen) {
+    m_ui->fraSpace->setEnabled(!frozen);
+    m_ui->btnClose->setEnabled(!frozen);
+    m_ui->menubar->setEnabled(!frozen);
+    if (frozen)
+        m_ui->btnShowUsage->setEnabled(true);
+}
+
+void MainWindow::showColumns() {
+    const ResultGrid& grid = m_env.grid;
+    QTableView* view = m_ui->grdDirSizes;
+    for (int col = 0; col < grid.cols(); ++col) {
+        const int width = grid.width(col);
+        view->setColumnHidden(col, col == 0 || width <= 0);
+        if (width > 0)
+            view->setColumnWidth(col, pixelsOf(width, view));
+    }
+}
+
+// Widgets → SearchSettings: the texts a user typed.
+void MainWindow::readPanel() {
+    SearchSettings& s = m_env.search;
+    s.txtFileType = m_ui->txtFileType->text();
+    s.txtSearchSize = m_ui->txtSearchSize->text();
+    s.txtSelectedDate = m_ui->txtSelectedDate->text();
+    s.txtEndDate = m_ui->txtEndDate->text();
+    s.chkSubContainers = m_ui->chkSubContainers->isChecked();
+    s.cmbSelectedOwner.text = choiceText(m_ui->cmbSelectedOwner);
+    s.cmbGroup.text = choiceText(m_ui->cmbGroup);
+    s.cmbSizeLimit.text = choiceText(m_ui->cmbSizeLimit);
+    s.cmbDate.text = choiceText(m_ui->cmbDate);
+}
+
+void MainWindow::subbtnShowUsageEnable() {
+    if (m_showing || m_env.view.controlsFrozen)
+        return;
+    m_ui->btnShowUsage->setEnabled(m_env.search.subbtnShowUsageEnable());
+}
+
+void MainWindow::tabSearch_Click(int index) {
+    if (m_showing || index < 0)
+        return;
+    readPanel();
+    m_env.search.tabSearch = ReportKind(index + 1);
+    showPanel();
+}
+
+void MainWindow::optAllOwners_Click() {
+    readPanel();
+    m_env.search.ownerOption = OwnerOption::optAllOwners;
+    showPanel();
+}
+
+void MainWindow::optSelectOwner_Click() {
+    readPanel();
+    m_env.search.ownerOption = OwnerOption::optSelectOwner;
+    subListUsers(m_env, m_env.search.lblStartContainer, m_env.search.cmbSelectedOwner);
+    showPanel();
+}
+
+void MainWindow::optGroup_Click() {
+    readPanel();
+    m_env.search.ownerOption = OwnerOption::optGroup;
+    subListGroups(m_env, m_env.search.lblStartContainer, m_env.search.cmbGroup);
+    showPanel();
+}
+
+void MainWindow::optImmediateSubDirs_Click() {
+    m_env.search.subDirOption = SubDirOption::optImmediateSubDirs;
+}
+
+void MainWindow::optAllSubDirs_Click() {
+    m_env.search.subDirOption = SubDirOption::optAllSubDirs;
+}
+
+void MainWindow::optFileType_Click() {
+    readPanel();
+    m_env.search.fileOption = FileOption::optFileType;
+    showPanel();
+}
+
+void MainWindow::optFileSize_Click() {
+    readPanel();
+    m_env.search.fileOption = FileOption::optFileSize;
+    showPanel();
+}
+
+void MainWindow::optCreationDate_Click() {
+    m_env.search.dateOption = DateOption::optCreationDate;
+}
+
+void MainWindow::optModifyDate_Click() {
+    m_env.search.dateOption = DateOption::optModifyDate;
+}
+
+void MainWindow::optAccessDate_Click() {
+    m_env.search.dateOption = DateOption::optAccessDate;
+}
+
+void MainWindow::cmbDate_Click() {
+    readPanel();
+    showPanel();
+}
+
+void MainWindow::cmbSizeLimit_Click() {
+    const QString comparison = choiceText(m_ui->cmbSizeLimit);
+    m_env.search.cmbSizeLimit.text = comparison;
+    m_ui->cmbSizeLimit->setToolTip(comparison == QLatin1String("<")   ? QStringLiteral("Less Than")
+                                   : comparison == QLatin1String(">") ? QStringLiteral("Greater Than")
+                                                                      : QStringLiteral("Equal to"));
+}
+
+void MainWindow::chooseServer(const QString& server) {
+    SearchSettings& s = m_env.search;
+    m_host.setBusy(true);
+    s.cmbServer.text = server;
+    if (s.cmbServers.text != server && s.cmbServers.findUpper(server.toUpper()) >= 0)
+        s.cmbServers.text = server;
+    s.cmbVolumeList = {};
+    subListServerVolumes(m_env, server, QStringLiteral("frmMain"), 1);
+    showPanel();
+    if (!s.cmbVolumeList.isEmpty())
+        chooseVolume(s.cmbVolumeList.entries.first());
+    m_host.setBusy(false);
+}
+
+void MainWindow::chooseVolume(const QString& volume) {
+    SearchSettings& s = m_env.search;
+    if (s.cmbVolumeList.findUpper(volume.toUpper()) < 0)
+        return;
+    s.cmbVolumeList.text = volume;
+    m_ui->cmbVolumeList->setCurrentText(volume);
+    showVolumeDirectories();
+}
+
+void MainWindow::cmbServer_Click() {
+    readPanel();
+    chooseServer(choiceText(m_ui->cmbServer));
+}
+
+void MainWindow::cmbVolumeList_Click() {
+    readPanel();
+    chooseVolume(choiceText(m_ui->cmbVolumeList));
+}
+
+// The chosen volume's top directories in dirDirlist, listed as they are opened.
+void MainWindow::showVolumeDirectories() {
+    SearchSettings& s = m_env.search;
+    const QString volumePath = QStringLiteral("\\\\") + s.cmbServer.text + QLatin1Char('\\') + s.cmbVolumeList.text;
+    const VolumeView::Resolved root = m_env.volumes.resolve(volumePath);
+    if (!root.ok() || !m_env.volumes.canOpenDirectory(volumePath)) {
+        m_host.message(QStringLiteral("Unable to access Volume.  Volume may be unavailable, or you may not have rights."));
+        return;
+    }
+    m_volumeRoot = QFile::decodeName(root.path);
+    m_ui->dirDirlist->setRootIndex(m_directories->setRootPath(m_volumeRoot));
+    s.lblDirectory = root.display;
+    m_ui->lblDirectory->setText(s.lblDirectory);
+    subbtnShowUsageEnable();
+}
+
+void MainWindow::dirDirlist_Change() {
+    const QModelIndex current = m_ui->dirDirlist->currentIndex();
+    if (!current.isValid() || m_volumeRoot.isEmpty())
+        return;
+    const QString relative = QDir(m_volumeRoot).relativeFilePath(m_directories->filePath(current));
+    SearchSettings& s = m_env.search;
+    QString path = QStringLiteral("\\\\") + s.cmbServer.text + QLatin1Char('\\') + s.cmbVolumeList.text;
+    if (!relative.isEmpty() && relative != QLatin1String("."))
+        path += QLatin1Char('\\') + QString(relative).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    s.lblDirectory = path;
+    m_ui->lblDirectory->setText(path);
+}
+
+void MainWindow::panelText_Change() {
+    if (m_showing)
+        return;
+    readPanel();
+    subbtnShowUsageEnable();
+}
+
+void MainWindow::btnShowUsage_Click() {
+    const bool starting = !m_env.view.controlsFrozen;
+    if (starting)
+        readPanel();
+    ::btnShowUsage_Click(m_env);
+    if (!starting)
+        return; // Stop: the running call ends the run
+    m_model->flush();
+    showColumns();
+    showView();
+    if (m_closeAfterRun)
+        close();
+}
+
+void MainWindow::btnClose_Click() {
+    close();
+}
+
+void MainWindow::Menu_Save_Results_Click() {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Results"), QString(),
+                                                      QStringLiteral("CSV Files (*.csv);;All Files (*)"));
+    if (path.isEmpty())
+        return;
+    ResultsFile::subSaveResultsFile(m_env.grid, path, m_env.app.saveFileDelimiter, m_host);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_env.run.inProgress) {
+        // The run ends first; the window closes when it has.
+        m_env.run.cancel = true;
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}

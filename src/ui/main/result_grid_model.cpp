@@ -1,0 +1,87 @@
+#include "ui/main/result_grid_model.h"
+
+#include <algorithm>
+
+ResultGridModel::ResultGridModel(ResultGrid& grid, QObject* parent)
+    : QAbstractTableModel(parent), m_grid(grid), m_shown(int(std::max<qsizetype>(0, grid.rows() - 1))) {
+    m_grid.setListener(this);
+}
+
+ResultGridModel::~ResultGridModel() {
+    m_grid.setListener(nullptr);
+}
+
+int ResultGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_shown;
+}
+
+int ResultGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_grid.cols();
+}
+
+QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_shown || index.column() >= m_grid.cols())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_grid.cell(index.row() + 1, index.column());
+    if (role == Qt::TextAlignmentRole) {
+        const Qt::Alignment horizontal =
+            m_grid.alignment(index.column()) == ResultGrid::Align::Right ? Qt::AlignRight : Qt::AlignLeft;
+        return QVariant::fromValue(horizontal | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return section < m_grid.cols() ? m_grid.cell(0, section) : QVariant();
+}
+
+void ResultGridModel::flush() {
+    m_flushQueued = false;
+    const int rows = int(std::max<qsizetype>(0, m_grid.rows() - 1));
+    if (rows <= m_shown)
+        return;
+    beginInsertRows({}, m_shown, rows - 1);
+    m_shown = rows;
+    endInsertRows();
+}
+
+void ResultGridModel::gridReset() {
+    beginResetModel();
+    m_shown = int(std::max<qsizetype>(0, m_grid.rows() - 1));
+    m_flushQueued = false;
+    endResetModel();
+}
+
+void ResultGridModel::rowsInserted(qsizetype, qsizetype) {
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &ResultGridModel::flush, Qt::QueuedConnection);
+}
+
+void ResultGridModel::rowsRemoved(qsizetype first, qsizetype last) {
+    // Grid rows first..last are gone; those the view knew of leave it too.
+    const int from = int(first) - 1;
+    const int to = std::min(int(last) - 1, m_shown - 1);
+    if (from < 0 || from > to) {
+        m_shown = int(std::min<qsizetype>(m_shown, std::max<qsizetype>(0, m_grid.rows() - 1)));
+        return;
+    }
+    beginRemoveRows({}, from, to);
+    m_shown -= to - from + 1;
+    endRemoveRows();
+}
+
+void ResultGridModel::rowsChanged(qsizetype first, qsizetype last) {
+    const int from = std::max(0, int(first) - 1);
+    const int to = std::min(int(last) - 1, m_shown - 1);
+    if (first == 0)
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, std::max(0, m_grid.cols() - 1));
+    if (from <= to)
+        Q_EMIT dataChanged(index(from, 0), index(to, std::max(0, m_grid.cols() - 1)));
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "reports/result_grid.h"
+
+#include <QAbstractTableModel>
+
+// The results grid as a table model for grdDirSizes: row 0 of the grid gives
+// the headings, its other rows the model's rows. Rows a report adds between
+// two passes of the event loop reach the view as one insertion, so a run of
+// 65,000 rows does not make the view lay itself out 65,000 times.
+class ResultGridModel : public QAbstractTableModel, public GridListener {
+    Q_OBJECT
+public:
+    explicit ResultGridModel(ResultGrid& grid, QObject* parent = nullptr);
+    ~ResultGridModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Shows the rows added since the last call.
+    void flush();
+
+    void gridReset() override;
+    void rowsInserted(qsizetype first, qsizetype last) override;
+    void rowsRemoved(qsizetype first, qsizetype last) override;
+    void rowsChanged(qsizetype first, qsizetype last) override;
+
+private:
+    ResultGrid& m_grid;
+    int m_shown = 0;           // grid rows below the headings the view knows of
+    bool m_flushQueued = false;
+};

@@ -1,0 +1,160 @@
+#include "ui/window_program.h"
+
+#include "netware/client/site_file.h"
+#include "netware/client/site_loader.h"
+#include "netware/directory_queries.h"
+#include "reports/grid_layouts.h"
+#include "ui/main/main_window.h"
+
+#include <QMessageBox>
+#include <QScreen>
+
+namespace {
+
+// The window's designed size, and the least it may shrink to, in twips.
+constexpr int kDesignedHeight = 7830;
+constexpr int kDesignedWidth = 7110;
+constexpr int kLeastHeight = 7785;
+
+int toPixels(int twips, const QWidget& widget) {
+    return twips * widget.logicalDpiY() / 1440;
+}
+
+int toTwips(int pixels, const QWidget& widget) {
+    return pixels * 1440 / widget.logicalDpiY();
+}
+
+int twipsValue(const QString& text, int otherwise) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : otherwise;
+}
+
+} // namespace
+
+WindowProgram::WindowProgram(Options options) : m_options(std::move(options)), m_settings(m_options.settings) {}
+
+WindowProgram::~WindowProgram() = default;
+
+bool WindowProgram::Form_Load() {
+    try {
+        m_client = std::make_unique<NetWareClient>(m_options.site ? *m_options.site : SiteLoader::load(m_options.env));
+    } catch (const SiteFileError& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Quarvo"),
+                              QStringLiteral("The site file cannot be used: ") + error.message());
+        return false;
+    }
+    if (m_client->NWCallsInit() != nw::SUCCESSFUL) {
+        QMessageBox::warning(nullptr, QStringLiteral("Quarvo"), QStringLiteral("Unable to initialize!"));
+        return false;
+    }
+    m_volumes = std::make_unique<VolumeView>(*m_client);
+    m_search = SearchSettings::withDefaults(QDate::currentDate());
+    m_app.debugMode = m_options.debugMode;
+    m_window = std::make_unique<MainWindow>(
+        MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client, *m_volumes, m_settings});
+    m_window->setMinimumSize(toPixels(kDesignedWidth, *m_window), toPixels(kLeastHeight, *m_window));
+    readUserSettings();
+    restoreGeometry();
+    ReportEnv& env = m_window->env();
+    subListServers(env, m_settings, QStringLiteral("NCP Server"));
+    subInitializeGrid(m_grid, QStringLiteral("Owner"));
+    m_window->showPanel();
+    chooseRememberedServer();
+    return true;
+}
+
+void WindowProgram::readUserSettings() {
+    ReportEnv& env = m_window->env();
+    checkTree();
+    m_app.saveFileDelimiter = m_settings.saveFileDelimiter();
+    const QString rootContainer = m_app.treeName + QStringLiteral("\\[Root]");
+    const QString stored = m_settings.readUser(QStringLiteral("StartingUserContainer")).value_or(QString());
+    env.search.lblStartContainer =
+        !stored.isEmpty() && stored.toUpper().startsWith(m_app.treeName.toUpper()) ? stored : rootContainer;
+    m_savedServer = m_settings.readUser(QStringLiteral("SaveServer")).value_or(QString());
+    m_savedVolume = m_settings.readUser(QStringLiteral("SaveVolume")).value_or(QString());
+    m_app.serverSearchSubContainers = m_settings.serverSearchSubContainers();
+}
+
+// The stored tree, when the workstation is still connected to it; else the
+// client's current tree. Choosing another starting container comes with the
+// tree browser; until then the status bar says what happened.
+void WindowProgram::checkTree() {
+    ReportEnv& env = m_window->env();
+    const std::optional<QString> stored = m_settings.readUser(QStringLiteral("Tree"));
+    if (!stored) {
+        subGetDefaultTree(env);
+        m_settings.writeUser(QStringLiteral("Tree"), m_app.treeName);
+        return;
+    }
+    m_app.treeName = *stored;
+    for (const QString& tree : subListConnectedTrees(env)) {
+        if (tree.toUpper() == m_app.treeName.toUpper())
+            return;
+    }
+    subGetDefaultTree(env);
+    m_app.serverSearchSubContainers = true;
+    env.host.setStatus(QStringLiteral("The tree %1 is not connected; showing %2.").arg(*stored, m_app.treeName));
+}
+
+void WindowProgram::restoreGeometry() {
+    const QString key = SettingsStore::kWindowKey;
+    MainWindow& window = *m_window;
+    if (m_settings.fcnGetWindowSetting(key, QStringLiteral("Height")).isEmpty() &&
+        m_settings.fcnGetWindowSetting(key, QStringLiteral("Width")).isEmpty()) {
+        window.resize(toPixels(kDesignedWidth, window), toPixels(kDesignedHeight, window));
+        return;
+    }
+    const int top = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Top")), 0);
+    const int left = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Left")), 0);
+    int height = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Height")), kDesignedHeight);
+    int width = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Width")), kDesignedWidth);
+    if (height == 0)
+        height = kDesignedHeight;
+    if (width == 0)
+        width = kDesignedWidth;
+    window.move(toPixels(left, window), toPixels(top, window));
+    window.resize(toPixels(width, window), toPixels(height, window));
+}
+
+void WindowProgram::chooseRememberedServer() {
+    const SearchSettings& s = m_search;
+    const qsizetype at = s.cmbServer.findUpper(m_savedServer.toUpper());
+    if (at >= 0)
+        m_window->chooseServer(s.cmbServer.entries[at]);
+    else if (!s.cmbServer.isEmpty())
+        m_window->chooseServer(s.cmbServer.entries.first());
+    const qsizetype volume = s.cmbVolumeList.findUpper(m_savedVolume.toUpper());
+    if (volume >= 0)
+        m_window->chooseVolume(s.cmbVolumeList.entries[volume]);
+}
+
+void WindowProgram::Form_Unload() {
+    if (m_window && !m_app.commandLineMode) {
+        const SearchSettings& s = m_search;
+        if (!s.cmbServer.text.isEmpty())
+            m_settings.writeUser(QStringLiteral("SaveServer"), s.cmbServer.text);
+        if (!s.cmbVolumeList.text.isEmpty())
+            m_settings.writeUser(QStringLiteral("SaveVolume"), s.cmbVolumeList.text);
+        if (!s.lblStartContainer.isEmpty())
+            m_settings.writeUser(QStringLiteral("StartingUserContainer"), s.lblStartContainer);
+        saveGeometry();
+    }
+    if (m_client)
+        m_client->NWCallsTerm();
+}
+
+// Kept in twips, so the window keeps its size on a screen of another density.
+void WindowProgram::saveGeometry() {
+    MainWindow& window = *m_window;
+    if (window.isMinimized() || window.isMaximized())
+        return;
+    const QString key = SettingsStore::kWindowKey;
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Top"), QString::number(toTwips(frame.top(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Left"), QString::number(toTwips(frame.left(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Height"), QString::number(toTwips(inner.height(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Width"), QString::number(toTwips(inner.width(), window)));
+}

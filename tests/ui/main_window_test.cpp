@@ -1,0 +1,214 @@
+#include "acme_site.h"
+#include "recording_host.h"
+
+#include "reports/report_run.h"
+#include "ui/main/main_window.h"
+#include "ui/window_program.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A window over the ACME site, with settings files of its own.
+class Window : public ::testing::Test {
+protected:
+    Window() {
+        QDir().mkpath(settingsDir.path());
+        for (const char* dir : {"a/deep", "b", "c"})
+            QDir().mkpath(volume1() + "/" + dir);
+        writeFile("a/deep/one.dat", 3 * 1048576);
+        writeFile("b/two.dat", 1048576 / 2);
+    }
+
+    QString volume1() const { return QFile::decodeName(acme.root("VOL1")); }
+    void writeFile(const QString& relative, qint64 size) {
+        QFile file(volume1() + "/" + relative);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.resize(size);
+    }
+    WindowProgram::Options options() const {
+        WindowProgram::Options o;
+        o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
+        o.site = acme.site();
+        return o;
+    }
+    // Opens the window as the program does.
+    std::unique_ptr<WindowProgram> open() {
+        auto program = std::make_unique<WindowProgram>(options());
+        EXPECT_TRUE(program->Form_Load());
+        return program;
+    }
+    QString userValue(const QString& name) const {
+        QSettings settings(settingsDir.filePath("user.conf"), QSettings::IniFormat);
+        return settings.value(name).toString();
+    }
+
+    AcmeSite acme;
+    QTemporaryDir settingsDir;
+};
+
+template <typename T>
+T* child(WindowProgram& program, const char* name) {
+    T* widget = program.window().findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+QList<QStringList> rowsOf(const ResultGrid& grid) {
+    QList<QStringList> rows;
+    for (qsizetype row = 0; row < grid.rows(); ++row)
+        rows.append(grid.row(row));
+    return rows;
+}
+
+} // namespace
+
+TEST_F(Window, AFirstStartTakesTheClientsTreeAndTheRootContainer) {
+    auto program = open();
+    EXPECT_EQ(program->app().treeName, "ACME_TREE");
+    EXPECT_EQ(program->app().saveFileDelimiter, ",");
+    EXPECT_EQ(child<QLabel>(*program, "lblStartContainer")->text(), "ACME_TREE\\[Root]");
+    EXPECT_EQ(child<QComboBox>(*program, "cmbServer")->currentText(), "FS1");
+    EXPECT_EQ(child<QComboBox>(*program, "cmbVolumeList")->currentText(), "SYS");
+    EXPECT_EQ(userValue("Tree"), "ACME_TREE");
+}
+
+TEST_F(Window, TheChosenServerAndVolumeAreThereAtTheNextStart) {
+    {
+        auto program = open();
+        program->window().chooseVolume("VOL1");
+        program->Form_Unload();
+    }
+    EXPECT_EQ(userValue("SaveServer"), "FS1");
+    EXPECT_EQ(userValue("SaveVolume"), "VOL1");
+    auto again = open();
+    EXPECT_EQ(child<QComboBox>(*again, "cmbVolumeList")->currentText(), "VOL1");
+    EXPECT_EQ(child<QLabel>(*again, "lblDirectory")->text(), "\\\\FS1\\VOL1\\");
+}
+
+TEST_F(Window, ADirectoryRunStartedWithAClickGivesTheHeadlessRows) {
+    auto program = open();
+    program->window().chooseVolume("VOL1");
+    QTest::mouseClick(child<QTabBar>(*program, "tabSearch"), Qt::LeftButton, {},
+                      child<QTabBar>(*program, "tabSearch")->tabRect(2).center());
+    ASSERT_EQ(program->window().env().search.tabSearch, ReportKind::Directory);
+    QPushButton* showUsage = child<QPushButton>(*program, "btnShowUsage");
+    ASSERT_TRUE(showUsage->isEnabled());
+    QTest::mouseClick(showUsage, Qt::LeftButton);
+
+    ReportEnv& env = program->window().env();
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Complete.");
+    EXPECT_EQ(showUsage->text(), "&Show Usage");
+    // The same settings, run without a window.
+    AppState app = env.app;
+    SearchSettings search = env.search;
+    RunState run;
+    ResultGrid grid;
+    ResultsView view;
+    RecordingHost host;
+    ReportEnv headless{app, search, run, grid, view, host, env.client, env.volumes};
+    btnShowUsage_Click(headless);
+    EXPECT_EQ(rowsOf(env.grid), rowsOf(grid));
+    ASSERT_EQ(env.grid.rows(), 4); // headings, a, b, c
+    EXPECT_EQ(env.grid.cell(1, 1), "\\\\FS1\\VOL1\\a");
+    EXPECT_EQ(child<QLabel>(*program, "lblGraphStats")->text(), view.lblGraphStats);
+    EXPECT_EQ(child<QTableView>(*program, "grdDirSizes")->model()->rowCount(), 3);
+    EXPECT_TRUE(child<QLabel>(*program, "lblGraphStats")->text().startsWith("Total Results: 3"));
+}
+
+TEST_F(Window, StopEndsARunningWalkAndTheWindowComesBack) {
+    // Long enough that the window lets events through several times.
+    for (int i = 0; i < 4000; ++i)
+        QDir().mkpath(volume1() + QStringLiteral("/many/d%1/e").arg(i));
+    auto program = open();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
+    child<QRadioButton>(*program, "optAllSubDirs")->click();
+    QPushButton* showUsage = child<QPushButton>(*program, "btnShowUsage");
+    bool pressed = false;
+    // Stop is pressed as soon as the running window shows it.
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (showUsage->text() != "Stop" || pressed)
+            return;
+        pressed = true;
+        QTest::mouseClick(showUsage, Qt::LeftButton);
+    });
+    stopper.start(0);
+    QTest::mouseClick(showUsage, Qt::LeftButton);
+    stopper.stop();
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Cancelled!");
+    EXPECT_LT(program->window().env().grid.rows(), 8000);
+    EXPECT_EQ(showUsage->text(), "&Show Usage");
+    EXPECT_TRUE(child<QGroupBox>(*program, "fraSpace")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(*program, "btnClose")->isEnabled());
+}
+
+TEST_F(Window, TheSizeBoxTakesDigitsOnlyTypedOrPasted) {
+    auto program = open();
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
+    child<QRadioButton>(*program, "optFileSize")->click();
+    QLineEdit* size = child<QLineEdit>(*program, "txtSearchSize");
+    ASSERT_TRUE(size->isEnabled());
+    size->clear();
+    QTest::keyClicks(size, "1a-.2");
+    EXPECT_EQ(size->text(), "12");
+    QApplication::clipboard()->setText("12a");
+    size->paste();
+    EXPECT_EQ(size->text(), "12");
+    EXPECT_EQ(program->window().env().search.txtSearchSize, "12");
+    QLineEdit* date = child<QLineEdit>(*program, "txtSelectedDate");
+    date->clear();
+    QTest::keyClicks(date, "12-31/2020x");
+    EXPECT_EQ(date->text(), "1231/2020");
+}
+
+TEST_F(Window, BetweenThenOlderThanHidesTheEndDateAndKeepsItsText) {
+    auto program = open();
+    program->window().show();
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(4);
+    QComboBox* comparison = child<QComboBox>(*program, "cmbDate");
+    QLineEdit* end = child<QLineEdit>(*program, "txtEndDate");
+    comparison->setCurrentText("Between");
+    Q_EMIT comparison->activated(comparison->currentIndex());
+    EXPECT_TRUE(end->isVisible());
+    end->setText("1/2/2003");
+    comparison->setCurrentText("Older than");
+    Q_EMIT comparison->activated(comparison->currentIndex());
+    EXPECT_FALSE(end->isVisible());
+    EXPECT_FALSE(child<QLabel>(*program, "lblAnd")->isVisible());
+    EXPECT_EQ(end->text(), "1/2/2003");
+}
+
+TEST_F(Window, TheVolumeTabHidesTheServerFrameAndTheDirectoryTabShowsItAgain) {
+    auto program = open();
+    program->window().show();
+    QTabBar* tabs = child<QTabBar>(*program, "tabSearch");
+    tabs->setCurrentIndex(1);
+    EXPECT_FALSE(child<QGroupBox>(*program, "fraServerVol")->isVisible());
+    tabs->setCurrentIndex(2);
+    EXPECT_TRUE(child<QGroupBox>(*program, "fraServerVol")->isVisible());
+    EXPECT_TRUE(child<QTreeView>(*program, "dirDirlist")->isEnabled());
+    tabs->setCurrentIndex(0);
+    EXPECT_FALSE(child<QTreeView>(*program, "dirDirlist")->isEnabled());
+}

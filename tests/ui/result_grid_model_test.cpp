@@ -1,0 +1,63 @@
+#include "ui/main/result_grid_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void layOut(ResultGrid& grid) {
+    grid.reset(3);
+    grid.setColumn(0, QString(), 0, ResultGrid::Align::Left);
+    grid.setColumn(1, QStringLiteral("Directory"), 3000, ResultGrid::Align::Left);
+    grid.setColumn(2, QStringLiteral("Size(MB)"), 1500, ResultGrid::Align::Right);
+}
+
+} // namespace
+
+TEST(ResultGridModel, RowsAddedBetweenTwoPassesArriveAsOneInsertion) {
+    ResultGrid grid;
+    ResultGridModel model(grid);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    layOut(grid);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 1000; ++i)
+        grid.addRow({QString(), QStringLiteral("d%1").arg(i), QStringLiteral("1.00")});
+    EXPECT_EQ(model.rowCount(), 0); // not before the event loop's next pass
+    QCoreApplication::processEvents();
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 0);
+    EXPECT_EQ(inserted[0][2].toInt(), 999);
+    EXPECT_EQ(model.rowCount(), 1000);
+    EXPECT_EQ(model.data(model.index(999, 1)).toString(), "d999");
+}
+
+TEST(ResultGridModel, HeadingsAlignmentChangesAndRemovalsFollowTheGrid) {
+    ResultGrid grid;
+    ResultGridModel model(grid);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    layOut(grid);
+    for (int i = 0; i < 5; ++i)
+        grid.addRow({QString(), QStringLiteral("d%1").arg(i), QStringLiteral("Calculating...")});
+    model.flush();
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Size(MB)");
+    EXPECT_TRUE(model.data(model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_TRUE(model.data(model.index(0, 1), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    grid.setCell(3, 2, QStringLiteral("   2.00"));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 2);
+    EXPECT_EQ(model.data(model.index(2, 2)).toString(), "   2.00");
+    grid.removeRow(1);
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), "d1");
+    // A row removed before the view was shown the rows added with it.
+    grid.addRow({QString(), QStringLiteral("late"), QString()});
+    grid.removeRow(grid.rows() - 1);
+    model.flush();
+    EXPECT_EQ(model.rowCount(), 4);
+    layOut(grid);
+    EXPECT_EQ(model.rowCount(), 0);
+}
