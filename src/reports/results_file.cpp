@@ -3,7 +3,7 @@
 #include "reports/cell_format.h"
 #include "reports/figure_columns.h"
 
-#include <QFile>
+#include <QSaveFile>
 
 namespace ResultsFile {
 
@@ -29,7 +29,9 @@ QString quoted(QString field) {
     return QLatin1Char('"') + field + QLatin1Char('"');
 }
 
-bool writeLine(QFile& file, const QString& line) {
+constexpr qsizetype kRowsPerStatus = 256;
+
+bool writeLine(QFileDevice& file, const QString& line) {
     const QByteArray bytes = line.toUtf8() + kLineEnd;
     return file.write(bytes) == bytes.size();
 }
@@ -81,20 +83,26 @@ QString joinFields(const QStringList& fields, const QString& delimiter) {
     return line;
 }
 
+// Written through a temporary file that replaces the chosen one only when
+// all is written: a failed save never leaves half a file, nor loses the file
+// it was to replace.
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host) {
-    QFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
     const QList<ColumnOutput> outputs = columnOutputs(grid);
     for (qsizetype row = 0; ok && row < grid.rows(); ++row) {
         ok = writeLine(file, joinFields(rowFields(grid, row, outputs), delimiter));
-        host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
+        // Every row's status would cost more than the row.
+        if (row % kRowsPerStatus == 0 || row + 1 == grid.rows())
+            host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
         host.pollEvents();
     }
-    if (ok) {
-        ok = file.flush();
-        file.close();
-        ok = ok && file.error() == QFileDevice::NoError;
+    ok = ok && file.commit();
+    if (!ok) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        host.message(QStringLiteral("The results could not be saved to %1: %2").arg(path, why));
     }
     host.setStatus(ok ? QStringLiteral("Save Complete") : QStringLiteral("Save Cancelled"));
     return ok;

@@ -2,10 +2,13 @@
 #include "recording_host.h"
 
 #include "reports/report_run.h"
+#include "reports/results_file.h"
 #include "ui/main/main_window.h"
 #include "ui/window_program.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QProcess>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -211,4 +214,46 @@ TEST_F(Window, TheVolumeTabHidesTheServerFrameAndTheDirectoryTabShowsItAgain) {
     EXPECT_TRUE(child<QTreeView>(*program, "dirDirlist")->isEnabled());
     tabs->setCurrentIndex(0);
     EXPECT_FALSE(child<QTreeView>(*program, "dirDirlist")->isEnabled());
+}
+
+TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
+    auto program = open();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    QTemporaryDir out;
+    const QString saved = out.filePath("dirs.csv");
+    program->window().setSavePathChooser([&](const QString&, const QString&) { return saved; });
+    QStringList said;
+    program->window().host().setAnswerer([&](const QString& text, const QString&) {
+        said.append(text);
+        return false;
+    });
+    child<QAction>(*program, "Menu_Save_Results")->trigger();
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Save Complete");
+    RecordingHost host;
+    const QString headless = out.filePath("headless.csv");
+    ASSERT_TRUE(ResultsFile::subSaveResultsFile(program->window().env().grid, headless, ",", host));
+    QFile a(saved), b(headless);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+
+    // A folder nothing may be written in, not even by root.
+    const QString locked = out.filePath("locked");
+    QDir().mkpath(locked);
+    QFile old(locked + "/dirs.csv");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("yesterday\r\n");
+    old.close();
+    if (QProcess::execute("chattr", {"+i", locked}) != 0)
+        GTEST_SKIP() << "chattr +i is not available here";
+    program->window().setSavePathChooser([&](const QString&, const QString&) { return locked + "/dirs.csv"; });
+    child<QAction>(*program, "Menu_Save_Results")->trigger();
+    QProcess::execute("chattr", {"-i", locked});
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Save Cancelled");
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].startsWith("The results could not be saved to " + locked + "/dirs.csv: ")) << said[0].toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "yesterday\r\n");
+    EXPECT_EQ(QDir(locked).entryList(QDir::Files), QStringList{"dirs.csv"});
 }

@@ -39,6 +39,10 @@ void GuiHost::setStatus(const QString& text) {
 }
 
 void GuiHost::message(const QString& text, const QString& title, Icon icon) {
+    if (m_answerer) {
+        m_answerer(text, titleOr(title));
+        return;
+    }
     QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, m_window);
     // A message keeps its own pointer, whatever the run shows.
     const bool busy = m_busy;
@@ -48,6 +52,8 @@ void GuiHost::message(const QString& text, const QString& title, Icon icon) {
 }
 
 bool GuiHost::ask(const QString& text, const QString& title) {
+    if (m_answerer)
+        return m_answerer(text, titleOr(title));
     const bool busy = m_busy;
     setBusy(false);
     const bool yes = QMessageBox::question(m_window, titleOr(title), text, QMessageBox::Yes | QMessageBox::No) ==

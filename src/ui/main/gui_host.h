@@ -27,9 +27,15 @@ public:
 
     const QString& status() const { return m_status; }
 
+    // Answers messages and questions instead of a box (for tests, which have
+    // no user): told the text and title, returns the answer to a question.
+    using Answerer = std::function<bool(const QString& text, const QString& title)>;
+    void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
+
 private:
     QMainWindow* m_window;
     std::function<void()> m_beforeEvents;
+    Answerer m_answerer;
     QString m_status;
     QElapsedTimer m_sincePump;
     bool m_busy = false;

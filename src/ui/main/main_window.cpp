@@ -3,6 +3,7 @@
 #include "netware/directory_queries.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
+#include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui_frmMain.h"
 
@@ -98,6 +99,7 @@ void MainWindow::connectPanel() {
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
+    connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
 }
 
 // SearchSettings → widgets.
@@ -369,11 +371,20 @@ void MainWindow::btnClose_Click() {
 }
 
 void MainWindow::Menu_Save_Results_Click() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Results"), QString(),
-                                                      QStringLiteral("CSV Files (*.csv);;All Files (*)"));
-    if (path.isEmpty())
+    const QString title = QStringLiteral("Save Results");
+    const QString filter = QStringLiteral("CSV Files (*.csv);;All Files (*)");
+    const QString path = m_chooseSavePath ? m_chooseSavePath(title, filter)
+                                          : QFileDialog::getSaveFileName(this, title, QString(), filter);
+    if (path.isEmpty()) {
+        m_host.setStatus(QStringLiteral("Save Cancelled"));
         return;
+    }
     ResultsFile::subSaveResultsFile(m_env.grid, path, m_env.app.saveFileDelimiter, m_host);
+}
+
+void MainWindow::Menu_Options_Click() {
+    OptionsDialog options(m_env.app, m_settings, m_host, this);
+    options.exec();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,12 @@ public:
 
     // Reports run through this window's host.
     ReportEnv& env() { return m_env; }
+    GuiHost& host() { return m_host; }
+
+    // Asks where to save the results; empty when the user cancels. A test
+    // answers instead of the file dialog.
+    using PathChooser = std::function<QString(const QString& title, const QString& filter)>;
+    void setSavePathChooser(PathChooser chooser) { m_chooseSavePath = std::move(chooser); }
 
     // Shows the panel, the view and the grid as the core objects hold them.
     void showPanel();
@@ -69,6 +75,7 @@ public Q_SLOTS:
     void btnShowUsage_Click();
     void btnClose_Click();
     void Menu_Save_Results_Click();
+    void Menu_Options_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,4 +97,5 @@ private:
     QString m_volumeRoot;   // local root of the chosen volume
     bool m_showing = false; // widgets are being set from the core objects
     bool m_closeAfterRun = false;
+    PathChooser m_chooseSavePath;
 };

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/app_state.h"
+#include "app/settings_store.h"
+#include "reports/host.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class frmOptions;
+}
+
+// frmOptions: the delimiter of saved results, files and the clipboard.
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    OptionsDialog(AppState& app, SettingsStore& settings, Host& host, QWidget* parent = nullptr);
+    ~OptionsDialog() override;
+
+public Q_SLOTS:
+    void optOther_Click();
+    void btnSave_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    AppState& m_app;
+    SettingsStore& m_settings;
+    Host& m_host;
+    std::unique_ptr<Ui::frmOptions> m_ui;
+};
