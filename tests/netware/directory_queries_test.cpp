@@ -2,6 +2,7 @@
 #include "report_fixture.h"
 
 #include "netware/directory_queries.h"
+#include "netware/volume_choice.h"
 
 #include <QTemporaryDir>
 
@@ -156,4 +157,29 @@ TEST_F(Queries, TheHostsOwnTreeListsItsAccounts) {
     EXPECT_FALSE(f.search.cmbSelectedOwner.entries.contains("root"));
     EXPECT_EQ(f.search.cmbSelectedOwner.entries.mid(f.search.cmbSelectedOwner.entries.size() - 2),
               (QStringList{"[Supervisor]", "[No Owner]"}));
+}
+
+TEST(VolumeChoice, UnderAllServersAVolumeNameAddsOnePathPerServerAndOnlyOnce) {
+    QTemporaryDir dir;
+    ReportFixture f(twoServersWithSharedVolumeName(dir.path()));
+    f.app.treeName = "T";
+    SettingsStore settings({dir.filePath("user.conf"), dir.filePath("system.conf")});
+    subListServers(f.env, settings, "NCP Server");
+    VolumeChoice::cmbServers_Click(f.env, "[All Servers]");
+    EXPECT_EQ(f.search.lstAvailableVolumes, (QStringList{"SYS", "VOL1"}));
+    VolumeChoice::subAddVolumeToSelectedList(f.search, {"VOL1"});
+    EXPECT_EQ(f.search.lstSelectedVolumes, (QStringList{"\\\\FS1\\VOL1", "\\\\FS2\\VOL1"}));
+    VolumeChoice::subAddVolumeToSelectedList(f.search, {"VOL1"});
+    EXPECT_EQ(f.search.lstSelectedVolumes.size(), 2);
+    // One server: its own volumes only; the chosen paths stay.
+    VolumeChoice::cmbServers_Click(f.env, "FS2");
+    EXPECT_EQ(f.search.lstAvailableVolumes, QStringList{"VOL1"});
+    EXPECT_TRUE(f.search.grdServerVolumeList.isEmpty());
+    EXPECT_EQ(f.search.cmbServer.text, "FS2");
+    VolumeChoice::subAddVolumeToSelectedList(f.search, {"VOL1"});
+    EXPECT_EQ(f.search.lstSelectedVolumes.size(), 2);
+    VolumeChoice::removeSelected(f.search, {0, 1});
+    EXPECT_TRUE(f.search.lstSelectedVolumes.isEmpty());
+    f.search.tabSearch = ReportKind::Volume;
+    EXPECT_FALSE(f.search.subbtnShowUsageEnable());
 }

@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -256,4 +257,30 @@ TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), "yesterday\r\n");
     EXPECT_EQ(QDir(locked).entryList(QDir::Files), QStringList{"dirs.csv"});
+}
+
+TEST_F(Window, AllVolumesLeavesNothingChosenAndRemovingTheLastDisablesShowUsage) {
+    auto program = open();
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(1);
+    QComboBox* servers = child<QComboBox>(*program, "cmbServers");
+    servers->setCurrentText("FS1");
+    Q_EMIT servers->activated(servers->currentIndex());
+    QListWidget* available = child<QListWidget>(*program, "lstAvailableVolumes");
+    ASSERT_EQ(available->count(), 2);
+    available->item(1)->setSelected(true);
+    QTest::mouseClick(child<QPushButton>(*program, "btnAddAll"), Qt::LeftButton);
+    QListWidget* chosen = child<QListWidget>(*program, "lstSelectedVolumes");
+    ASSERT_EQ(chosen->count(), 2);
+    EXPECT_EQ(chosen->item(0)->text(), "\\\\FS1\\SYS");
+    EXPECT_TRUE(available->selectedItems().isEmpty());
+    QPushButton* showUsage = child<QPushButton>(*program, "btnShowUsage");
+    EXPECT_TRUE(showUsage->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(*program, "btnRmvAll")->isEnabled());
+    chosen->item(0)->setSelected(true);
+    chosen->item(1)->setSelected(true);
+    QTest::mouseClick(child<QPushButton>(*program, "btnRemove"), Qt::LeftButton);
+    EXPECT_EQ(chosen->count(), 0);
+    EXPECT_FALSE(showUsage->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*program, "btnRmvAll")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*program, "btnRemove")->isEnabled());
 }

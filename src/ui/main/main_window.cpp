@@ -1,6 +1,7 @@
 #include "ui/main/main_window.h"
 
 #include "netware/directory_queries.h"
+#include "netware/volume_choice.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/main/options_dialog.h"
@@ -92,6 +93,14 @@ void MainWindow::connectPanel() {
     connect(ui.cmbSizeLimit, &QComboBox::activated, this, &MainWindow::cmbSizeLimit_Click);
     connect(ui.cmbServer, &QComboBox::activated, this, &MainWindow::cmbServer_Click);
     connect(ui.cmbVolumeList, &QComboBox::activated, this, &MainWindow::cmbVolumeList_Click);
+    connect(ui.cmbServers, &QComboBox::activated, this, &MainWindow::cmbServers_Click);
+    connect(ui.btnAdd, &QPushButton::clicked, this, &MainWindow::btnAdd_Click);
+    connect(ui.lstAvailableVolumes, &QListWidget::itemDoubleClicked, this, &MainWindow::btnAdd_Click);
+    connect(ui.btnAddAll, &QPushButton::clicked, this, &MainWindow::btnAddAll_Click);
+    connect(ui.btnRemove, &QPushButton::clicked, this, &MainWindow::btnRemove_Click);
+    connect(ui.btnRmvAll, &QPushButton::clicked, this, &MainWindow::btnRmvAll_Click);
+    connect(ui.lstSelectedVolumes, &QListWidget::itemSelectionChanged, this, &MainWindow::lstSelectedVolumes_Click);
+    connect(ui.lstSelectedVolumes, &QListWidget::itemDoubleClicked, this, &MainWindow::lstSelectedVolumes_DblClick);
     connect(ui.dirDirlist->selectionModel(), &QItemSelectionModel::currentChanged, this, &MainWindow::dirDirlist_Change);
     for (QLineEdit* box : {ui.txtFileType, ui.txtSearchSize, ui.txtSelectedDate, ui.txtEndDate})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
@@ -146,10 +155,14 @@ void MainWindow::showPanel() {
     for (QWidget* end : {static_cast<QWidget*>(ui.lblAnd), static_cast<QWidget*>(ui.txtEndDate),
                          static_cast<QWidget*>(ui.btnEndDate)})
         end->setVisible(between);
-    ui.lstSelectedVolumes->clear();
-    ui.lstSelectedVolumes->addItems(s.lstSelectedVolumes);
+    {
+        const QSignalBlocker quiet(ui.lstSelectedVolumes);
+        ui.lstSelectedVolumes->clear();
+        ui.lstSelectedVolumes->addItems(s.lstSelectedVolumes);
+    }
     ui.lstAvailableVolumes->clear();
     ui.lstAvailableVolumes->addItems(s.lstAvailableVolumes);
+    showVolumeButtons();
     m_showing = false;
     subbtnShowUsageEnable();
 }
@@ -309,6 +322,58 @@ void MainWindow::chooseVolume(const QString& volume) {
 void MainWindow::cmbServer_Click() {
     readPanel();
     chooseServer(choiceText(m_ui->cmbServer));
+}
+
+void MainWindow::cmbServers_Click() {
+    VolumeChoice::cmbServers_Click(m_env, choiceText(m_ui->cmbServers));
+    showPanel();
+}
+
+void MainWindow::btnAdd_Click() {
+    QStringList chosen;
+    for (int row = 0; row < m_ui->lstAvailableVolumes->count(); ++row) {
+        if (m_ui->lstAvailableVolumes->item(row)->isSelected())
+            chosen.append(m_ui->lstAvailableVolumes->item(row)->text());
+    }
+    VolumeChoice::subAddVolumeToSelectedList(m_env.search, chosen);
+    showPanel();
+}
+
+void MainWindow::btnAddAll_Click() {
+    VolumeChoice::subAddVolumeToSelectedList(m_env.search, m_env.search.lstAvailableVolumes);
+    showPanel(); // shown afresh: nothing stays selected
+}
+
+void MainWindow::btnRemove_Click() {
+    QList<int> chosen;
+    for (const QListWidgetItem* item : m_ui->lstSelectedVolumes->selectedItems())
+        chosen.append(m_ui->lstSelectedVolumes->row(item));
+    VolumeChoice::removeSelected(m_env.search, chosen);
+    showPanel();
+}
+
+void MainWindow::btnRmvAll_Click() {
+    m_env.search.lstSelectedVolumes.clear();
+    showPanel();
+}
+
+void MainWindow::lstSelectedVolumes_Click() {
+    showVolumeButtons();
+}
+
+void MainWindow::lstSelectedVolumes_DblClick() {
+    const int current = m_ui->lstSelectedVolumes->currentRow();
+    VolumeChoice::removeSelected(m_env.search, {current});
+    showPanel();
+    if (current >= 0 && current < m_ui->lstSelectedVolumes->count())
+        m_ui->lstSelectedVolumes->setCurrentRow(current);
+}
+
+// "< Remove" needs a chosen entry, "<< All" any entry.
+void MainWindow::showVolumeButtons() {
+    const bool any = !m_env.search.lstSelectedVolumes.isEmpty();
+    m_ui->btnRmvAll->setEnabled(any);
+    m_ui->btnRemove->setEnabled(any && !m_ui->lstSelectedVolumes->selectedItems().isEmpty());
 }
 
 void MainWindow::cmbVolumeList_Click() {

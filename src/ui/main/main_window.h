@@ -69,6 +69,13 @@ public Q_SLOTS:
     void cmbDate_Click();
     void cmbSizeLimit_Click();
     void cmbServer_Click();
+    void cmbServers_Click();
+    void btnAdd_Click();
+    void btnAddAll_Click();
+    void btnRemove_Click();
+    void btnRmvAll_Click();
+    void lstSelectedVolumes_Click();
+    void lstSelectedVolumes_DblClick();
     void cmbVolumeList_Click();
     void dirDirlist_Change();
     void panelText_Change();
@@ -87,6 +94,7 @@ private:
     void setPanelFrozen(bool frozen);
     void showColumns();
     void showVolumeDirectories();
+    void showVolumeButtons();
 
     std::unique_ptr<Ui::frmMain> m_ui;
     GuiHost m_host;
