@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QProcess>
+#include <QCalendarWidget>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -283,4 +284,28 @@ TEST_F(Window, AllVolumesLeavesNothingChosenAndRemovingTheLastDisablesShowUsage)
     EXPECT_FALSE(showUsage->isEnabled());
     EXPECT_FALSE(child<QPushButton>(*program, "btnRmvAll")->isEnabled());
     EXPECT_FALSE(child<QPushButton>(*program, "btnRemove")->isEnabled());
+}
+
+TEST_F(Window, TheCalendarWritesTheBoxItWasOpenedForAndClosesOnADateClick) {
+    auto program = open();
+    program->window().show();
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(4);
+    QComboBox* comparison = child<QComboBox>(*program, "cmbDate");
+    comparison->setCurrentText("Between");
+    Q_EMIT comparison->activated(comparison->currentIndex());
+    child<QLineEdit>(*program, "txtEndDate")->setText("3/4/2005");
+    QTest::mouseClick(child<QPushButton>(*program, "btnEndDate"), Qt::LeftButton);
+    QCalendarWidget* calendar = child<QCalendarWidget>(*program, "mnthvwCalendar");
+    ASSERT_TRUE(calendar->isVisible());
+    EXPECT_EQ(calendar->selectedDate(), QDate(2005, 3, 4)); // the box's date is shown
+    Q_EMIT calendar->clicked(QDate(2005, 3, 9));
+    EXPECT_FALSE(calendar->isVisible());
+    EXPECT_EQ(child<QLineEdit>(*program, "txtEndDate")->text(), "3/9/2005");
+    EXPECT_EQ(program->window().env().search.txtEndDate, "3/9/2005");
+    const QString begin = child<QLineEdit>(*program, "txtSelectedDate")->text();
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowCalendar"), Qt::LeftButton);
+    Q_EMIT calendar->clicked(QDate(2001, 1, 2));
+    EXPECT_EQ(child<QLineEdit>(*program, "txtSelectedDate")->text(), "1/2/2001");
+    EXPECT_NE(begin, "1/2/2001");
+    EXPECT_EQ(child<QLineEdit>(*program, "txtEndDate")->text(), "3/9/2005");
 }

@@ -2,12 +2,14 @@
 
 #include "netware/directory_queries.h"
 #include "netware/volume_choice.h"
+#include "reports/cell_format.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui_frmMain.h"
 
+#include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -71,6 +73,12 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     for (QLineEdit* box : {m_ui->txtSelectedDate, m_ui->txtEndDate})
         box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]*")), this));
+    // A pop-up: a click anywhere else closes it, as losing the focus does.
+    m_calendar = new QCalendarWidget(this);
+    m_calendar->setObjectName(QStringLiteral("mnthvwCalendar"));
+    m_calendar->setWindowFlags(Qt::Popup);
+    m_calendar->hide();
+    connect(m_calendar, &QCalendarWidget::clicked, this, &MainWindow::mnthvwCalendar_DateClick);
     connectPanel();
     showPanel();
     showView();
@@ -104,6 +112,8 @@ void MainWindow::connectPanel() {
     connect(ui.dirDirlist->selectionModel(), &QItemSelectionModel::currentChanged, this, &MainWindow::dirDirlist_Change);
     for (QLineEdit* box : {ui.txtFileType, ui.txtSearchSize, ui.txtSelectedDate, ui.txtEndDate})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
+    connect(ui.btnShowCalendar, &QPushButton::clicked, this, &MainWindow::btnShowCalendar_Click);
+    connect(ui.btnEndDate, &QPushButton::clicked, this, &MainWindow::btnEndDate_Click);
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
@@ -415,6 +425,39 @@ void MainWindow::panelText_Change() {
         return;
     readPanel();
     subbtnShowUsageEnable();
+}
+
+void MainWindow::btnShowCalendar_Click() {
+    m_calendarTarget = QStringLiteral("Begin");
+    openCalendar(m_ui->btnShowCalendar, m_ui->txtSelectedDate->text());
+}
+
+void MainWindow::btnEndDate_Click() {
+    m_calendarTarget = QStringLiteral("End");
+    openCalendar(m_ui->btnEndDate, m_ui->txtEndDate->text());
+}
+
+// Below the button pressed, at the panel's right half when it fits.
+void MainWindow::openCalendar(QPushButton* button, const QString& text) {
+    const QDate shown = CellFormat::parseShortDate(text);
+    if (shown.isValid())
+        m_calendar->setSelectedDate(shown);
+    m_calendar->adjustSize();
+    const int preferred = pixelsOf(4560, this);
+    const int width = m_calendar->sizeHint().width();
+    const int left = preferred + width < this->width() ? preferred : this->width() - width - pixelsOf(100, this);
+    const QPoint below = button->mapTo(this, QPoint(0, button->height()));
+    m_calendar->move(mapToGlobal(QPoint(std::max(0, left), below.y())));
+    m_calendar->show();
+    m_calendar->raise();
+    m_calendar->setFocus();
+}
+
+void MainWindow::mnthvwCalendar_DateClick(const QDate& date) {
+    QLineEdit* box = m_calendarTarget == QLatin1String("Begin") ? m_ui->txtSelectedDate : m_ui->txtEndDate;
+    box->setText(CellFormat::shortDate(date));
+    m_calendar->hide();
+    box->setFocus();
 }
 
 void MainWindow::btnShowUsage_Click() {

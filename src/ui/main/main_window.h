@@ -12,7 +12,9 @@
 namespace Ui {
 class frmMain;
 }
+class QCalendarWidget;
 class QFileSystemModel;
+class QPushButton;
 class ResultGridModel;
 
 // The main window: the search panel, the server and volume choice, the
@@ -79,6 +81,9 @@ public Q_SLOTS:
     void cmbVolumeList_Click();
     void dirDirlist_Change();
     void panelText_Change();
+    void btnShowCalendar_Click();
+    void btnEndDate_Click();
+    void mnthvwCalendar_DateClick(const QDate& date);
     void btnShowUsage_Click();
     void btnClose_Click();
     void Menu_Save_Results_Click();
@@ -95,6 +100,7 @@ private:
     void showColumns();
     void showVolumeDirectories();
     void showVolumeButtons();
+    void openCalendar(QPushButton* button, const QString& text);
 
     std::unique_ptr<Ui::frmMain> m_ui;
     GuiHost m_host;
@@ -106,4 +112,6 @@ private:
     bool m_showing = false; // widgets are being set from the core objects
     bool m_closeAfterRun = false;
     PathChooser m_chooseSavePath;
+    QCalendarWidget* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
+    QString m_calendarTarget;              // "Begin" or "End"
 };
