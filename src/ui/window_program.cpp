@@ -4,7 +4,13 @@
 #include "netware/client/site_loader.h"
 #include "netware/directory_queries.h"
 #include "reports/grid_layouts.h"
+#include "ui/auxiliary/desktop.h"
+#include "ui/auxiliary/script_notice.h"
+#include "ui/auxiliary/splash_window.h"
 #include "ui/main/main_window.h"
+
+#include <QApplication>
+#include <QStyle>
 
 #include <QMessageBox>
 #include <QScreen>
@@ -32,7 +38,11 @@ int twipsValue(const QString& text, int otherwise) {
 
 } // namespace
 
-WindowProgram::WindowProgram(Options options) : m_options(std::move(options)), m_settings(m_options.settings) {}
+WindowProgram::WindowProgram(Options options)
+    : m_options(std::move(options)), m_settings(m_options.settings), m_qtDesktop(std::make_unique<QtDesktop>()) {
+    if (!m_options.desktop)
+        m_options.desktop = m_qtDesktop.get();
+}
 
 WindowProgram::~WindowProgram() = default;
 
@@ -49,10 +59,21 @@ bool WindowProgram::Form_Load() {
         return false;
     }
     m_volumes = std::make_unique<VolumeView>(*m_client);
+    const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon);
+    if (ScriptNotice::due(m_settings)) {
+        ScriptNotice notice(m_settings, *m_options.desktop);
+        notice.setWindowIcon(icon);
+        m_options.runDialog(notice);
+    }
+    SplashWindow splash(icon);
+    splash.show();
+    QApplication::processEvents();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     m_search = SearchSettings::withDefaults(QDate::currentDate());
     m_app.debugMode = m_options.debugMode;
-    m_window = std::make_unique<MainWindow>(
-        MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client, *m_volumes, m_settings});
+    m_window = std::make_unique<MainWindow>(MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client,
+                                                              *m_volumes, m_settings, *m_options.desktop,
+                                                              m_options.runDialog});
     m_window->setMinimumSize(toPixels(kDesignedWidth, *m_window), toPixels(kLeastHeight, *m_window));
     readUserSettings();
     restoreGeometry();
@@ -61,6 +82,7 @@ bool WindowProgram::Form_Load() {
     subInitializeGrid(m_grid, QStringLiteral("Owner"));
     m_window->showPanel();
     chooseRememberedServer();
+    QApplication::restoreOverrideCursor();
     return true;
 }
 

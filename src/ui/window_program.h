@@ -10,12 +10,17 @@
 #include "reports/run_state.h"
 #include "reports/search_settings.h"
 
+#include <QDialog>
 #include <QProcessEnvironment>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class Desktop;
 class MainWindow;
+
+class QtDesktop;
 
 // The interactive program: what the main window shows, loaded and saved as
 // the window opens and closes.
@@ -26,6 +31,9 @@ public:
         SettingsLocations settings;                        // tests give files of their own
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // for the site file
         std::optional<Site> site; // given: used instead of the site file
+        // Shows a modal dialog; a test answers instead of a user.
+        std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
+        Desktop* desktop = nullptr; // none: the real desktop
     };
 
     explicit WindowProgram(Options options);
@@ -48,6 +56,7 @@ private:
 
     Options m_options;
     SettingsStore m_settings;
+    std::unique_ptr<QtDesktop> m_qtDesktop;
     std::unique_ptr<NetWareClient> m_client;
     std::unique_ptr<VolumeView> m_volumes;
     AppState m_app;

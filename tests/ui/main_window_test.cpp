@@ -3,6 +3,8 @@
 
 #include "reports/report_run.h"
 #include "reports/results_file.h"
+#include "ui/auxiliary/desktop.h"
+#include "ui/auxiliary/help_window.h"
 #include "ui/main/main_window.h"
 #include "ui/window_program.h"
 
@@ -10,7 +12,10 @@
 #include <QApplication>
 #include <QProcess>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
+#include <QTextBrowser>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -33,6 +38,23 @@
 
 namespace {
 
+// Records what would have been opened.
+class RecordingDesktop : public Desktop {
+public:
+    bool openUrl(const QUrl& url) override {
+        opened.append(url.toString());
+        return true;
+    }
+    bool startProgram(const QString& path) override {
+        started.append(path);
+        return true;
+    }
+    QString findProgram(const QStringList&) override { return viewer; }
+    QStringList opened;
+    QStringList started;
+    QString viewer;
+};
+
 // A window over the ACME site, with settings files of its own.
 class Window : public ::testing::Test {
 protected:
@@ -50,10 +72,19 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.resize(size);
     }
-    WindowProgram::Options options() const {
+    WindowProgram::Options options() {
         WindowProgram::Options o;
         o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
         o.site = acme.site();
+        o.desktop = &desktop;
+        // No user: each dialog is recorded, looked at, and closed.
+        o.runDialog = [this](QDialog& dialog) {
+            dialogs.append(dialog.objectName());
+            if (onDialog)
+                onDialog(dialog);
+            dialog.done(QDialog::Accepted);
+            return int(QDialog::Accepted);
+        };
         return o;
     }
     // Opens the window as the program does.
@@ -69,6 +100,9 @@ protected:
 
     AcmeSite acme;
     QTemporaryDir settingsDir;
+    RecordingDesktop desktop;
+    QStringList dialogs;
+    std::function<void(QDialog&)> onDialog;
 };
 
 template <typename T>
@@ -308,4 +342,65 @@ TEST_F(Window, TheCalendarWritesTheBoxItWasOpenedForAndClosesOnADateClick) {
     EXPECT_EQ(child<QLineEdit>(*program, "txtSelectedDate")->text(), "1/2/2001");
     EXPECT_NE(begin, "1/2/2001");
     EXPECT_EQ(child<QLineEdit>(*program, "txtEndDate")->text(), "3/9/2005");
+}
+
+TEST_F(Window, TheFirstStartShowsTheNoticeTickedAndTickedItStaysAway) {
+    bool ticked = false;
+    onDialog = [&](QDialog& dialog) {
+        if (QCheckBox* box = dialog.findChild<QCheckBox*>("chkDontShowAgain"))
+            ticked = box->isChecked();
+    };
+    open();
+    EXPECT_EQ(dialogs, QStringList{"frmWindowsScript"});
+    EXPECT_TRUE(ticked);
+    dialogs.clear();
+    open();
+    EXPECT_TRUE(dialogs.isEmpty());
+    // From the Help menu, unticked: it comes back at the next start.
+    auto program = open();
+    onDialog = [](QDialog& dialog) { dialog.findChild<QCheckBox*>("chkDontShowAgain")->setChecked(false); };
+    child<QAction>(*program, "Menu_Scripting_Message")->trigger();
+    onDialog = nullptr;
+    dialogs.clear();
+    open();
+    EXPECT_EQ(dialogs, QStringList{"frmWindowsScript"});
+}
+
+TEST_F(Window, TheAboutBoxSaysDebugModeOnlyInIt) {
+    QString status;
+    auto program = open();
+    onDialog = [&](QDialog& dialog) { status = dialog.findChild<QLabel*>("lblStatus")->text(); };
+    child<QAction>(*program, "Menu_About")->trigger();
+    EXPECT_EQ(status, "");
+    WindowProgram::Options debug = options();
+    debug.debugMode = true;
+    WindowProgram inDebug(debug);
+    ASSERT_TRUE(inDebug.Form_Load());
+    inDebug.window().findChild<QAction*>("Menu_About")->trigger();
+    EXPECT_EQ(status, "Debug mode");
+    // No viewer on this desktop: the documented message, nothing started.
+    QStringList said;
+    inDebug.window().host().setAnswerer([&](const QString& text, const QString&) {
+        said.append(text);
+        return false;
+    });
+    onDialog = [](QDialog& dialog) { dialog.findChild<QPushButton*>("cmdSysInfo")->click(); };
+    inDebug.window().findChild<QAction*>("Menu_About")->trigger();
+    EXPECT_EQ(said, QStringList{"System Information Is Unavailable At This Time"});
+    EXPECT_TRUE(desktop.started.isEmpty());
+}
+
+TEST_F(Window, HelpOpensAtItsContentsAndTheMakersPagesGoToTheDesktop) {
+    auto program = open();
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    HelpWindow* help = program->window().helpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->page(), HelpWindow::contentsPage());
+    const QString contents = help->findChild<QTextBrowser*>("txtHelp")->toPlainText();
+    EXPECT_TRUE(contents.contains("Quarvo")) << contents.left(200).toStdString();
+    EXPECT_TRUE(contents.contains("Command line") || contents.contains("command line"));
+    child<QAction>(*program, "Menu_FAQs")->trigger();
+    child<QAction>(*program, "Menu_Contact")->trigger();
+    EXPECT_EQ(desktop.opened, (QStringList{"https://quarvo.example.org/faq", "mailto:support@quarvo.example.org"}));
 }

@@ -5,6 +5,11 @@
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
+#include "ui/auxiliary/about_box.h"
+#include "ui/auxiliary/desktop.h"
+#include "ui/auxiliary/help_window.h"
+#include "ui/auxiliary/maker_addresses.h"
+#include "ui/auxiliary/script_notice.h"
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui_frmMain.h"
@@ -17,6 +22,7 @@
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QStyle>
 
 namespace {
 
@@ -53,8 +59,9 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()),
       m_host(this, [this] { m_model->flush(); showView(); }),
       m_env{parts.app, parts.search, parts.run, parts.grid, parts.view, m_host, parts.client, parts.volumes},
-      m_settings(parts.settings) {
+      m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog) {
     m_ui->setupUi(this);
+    setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     for (const QString& caption : kTabCaptions)
         m_ui->tabSearch->addTab(caption);
     m_model = new ResultGridModel(m_env.grid, this);
@@ -119,6 +126,12 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
     connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
+    connect(ui.Menu_Contents, &QAction::triggered, this, &MainWindow::Menu_Contents_Click);
+    connect(ui.Menu_FAQs, &QAction::triggered, this, &MainWindow::Menu_FAQs_Click);
+    connect(ui.Menu_Other_Tessaloom_Products, &QAction::triggered, this, &MainWindow::Menu_Other_Tessaloom_Products_Click);
+    connect(ui.Menu_Contact, &QAction::triggered, this, &MainWindow::Menu_Contact_Click);
+    connect(ui.Menu_Scripting_Message, &QAction::triggered, this, &MainWindow::Menu_Scripting_Message_Click);
+    connect(ui.Menu_About, &QAction::triggered, this, &MainWindow::Menu_About_Click);
 }
 
 // SearchSettings → widgets.
@@ -492,7 +505,36 @@ void MainWindow::Menu_Save_Results_Click() {
 
 void MainWindow::Menu_Options_Click() {
     OptionsDialog options(m_env.app, m_settings, m_host, this);
-    options.exec();
+    m_runDialog(options);
+}
+
+void MainWindow::Menu_Contents_Click() {
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    m_help->show();
+    m_help->raise();
+}
+
+void MainWindow::Menu_FAQs_Click() {
+    m_desktop.openUrl(QUrl(MakerAddresses::faqs()));
+}
+
+void MainWindow::Menu_Other_Tessaloom_Products_Click() {
+    m_desktop.openUrl(QUrl(MakerAddresses::otherProducts()));
+}
+
+void MainWindow::Menu_Contact_Click() {
+    m_desktop.openUrl(QUrl(MakerAddresses::supportMail()));
+}
+
+void MainWindow::Menu_Scripting_Message_Click() {
+    ScriptNotice notice(m_settings, m_desktop, this);
+    m_runDialog(notice);
+}
+
+void MainWindow::Menu_About_Click() {
+    AboutBox about(m_env.app.debugMode, m_desktop, m_host, this);
+    m_runDialog(about);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 #include "reports/report_env.h"
 #include "ui/main/gui_host.h"
 
+#include <QDialog>
 #include <QMainWindow>
 
 #include <functional>
@@ -12,7 +13,10 @@
 namespace Ui {
 class frmMain;
 }
+class Desktop;
+class HelpWindow;
 class QCalendarWidget;
+
 class QFileSystemModel;
 class QPushButton;
 class ResultGridModel;
@@ -34,10 +38,15 @@ public:
         NetWareClient& client;
         VolumeView& volumes;
         SettingsStore& settings;
+        Desktop& desktop;
+        // Shows a modal dialog; a test answers instead of a user.
+        std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
     };
 
     explicit MainWindow(const Parts& parts, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    HelpWindow* helpWindow() const { return m_help; }
 
     // Reports run through this window's host.
     ReportEnv& env() { return m_env; }
@@ -88,6 +97,12 @@ public Q_SLOTS:
     void btnClose_Click();
     void Menu_Save_Results_Click();
     void Menu_Options_Click();
+    void Menu_Contents_Click();
+    void Menu_FAQs_Click();
+    void Menu_Other_Tessaloom_Products_Click();
+    void Menu_Contact_Click();
+    void Menu_Scripting_Message_Click();
+    void Menu_About_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +121,9 @@ private:
     GuiHost m_host;
     ReportEnv m_env;
     SettingsStore& m_settings;
+    Desktop& m_desktop;
+    std::function<int(QDialog&)> m_runDialog;
+    HelpWindow* m_help = nullptr;
     ResultGridModel* m_model = nullptr;
     QFileSystemModel* m_directories = nullptr;
     QString m_volumeRoot;   // local root of the chosen volume
