@@ -66,6 +66,11 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
         m_ui->tabSearch->addTab(caption);
     m_model = new ResultGridModel(m_env.grid, this);
     m_ui->grdDirSizes->setModel(m_model);
+    m_ui->grdDirSizes->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_ui->grdDirSizes->horizontalHeader()->setStretchLastSection(true);
+    // The grid takes the room the window gains; the panel keeps its size.
+    m_ui->mainLayout->setStretchFactor(m_ui->grdDirSizes, 1);
+    m_ui->fraSpace->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // Layouts set their columns as a run begins.
     connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::showColumns);
     connect(m_model, &QAbstractItemModel::headerDataChanged, this, &MainWindow::showColumns);
@@ -223,6 +228,19 @@ void MainWindow::showColumns() {
         view->setColumnHidden(col, col == 0 || width <= 0);
         if (width > 0)
             view->setColumnWidth(col, pixelsOf(width, view));
+    }
+}
+
+// Figures are never cut short: their columns grow to the rows in view.
+void MainWindow::fitFigureColumns() {
+    QTableView* view = m_ui->grdDirSizes;
+    for (int col = 1; col < m_env.grid.cols(); ++col) {
+        if (m_env.grid.alignment(col) != ResultGrid::Align::Right || view->isColumnHidden(col))
+            continue;
+        const int designed = view->columnWidth(col);
+        view->resizeColumnToContents(col);
+        if (view->columnWidth(col) < designed)
+            view->setColumnWidth(col, designed);
     }
 }
 
@@ -482,6 +500,7 @@ void MainWindow::btnShowUsage_Click() {
         return; // Stop: the running call ends the run
     m_model->flush();
     showColumns();
+    fitFigureColumns();
     showView();
     if (m_closeAfterRun)
         close();

@@ -113,6 +113,7 @@ private:
     void subbtnShowUsageEnable();
     void setPanelFrozen(bool frozen);
     void showColumns();
+    void fitFigureColumns();
     void showVolumeDirectories();
     void showVolumeButtons();
     void openCalendar(QPushButton* button, const QString& text);
