@@ -404,3 +404,40 @@ TEST_F(Window, HelpOpensAtItsContentsAndTheMakersPagesGoToTheDesktop) {
     child<QAction>(*program, "Menu_Contact")->trigger();
     EXPECT_EQ(desktop.opened, (QStringList{"https://quarvo.example.org/faq", "mailto:support@quarvo.example.org"}));
 }
+
+TEST_F(Window, TheStoredGeometryComesBackAndAMaximisedCloseKeepsIt) {
+    {
+        auto program = open();
+        program->window().setGeometry(120, 90, 700, 650);
+        program->Form_Unload();
+    }
+    const QString height = QSettings(settingsDir.filePath("user.conf"), QSettings::IniFormat)
+                               .value("MainForm/Height")
+                               .toString();
+    ASSERT_FALSE(height.isEmpty());
+    {
+        auto again = open();
+        EXPECT_NEAR(again->window().width(), 700, 1);
+        EXPECT_NEAR(again->window().height(), 650, 1);
+        again->window().showMaximized();
+        again->Form_Unload();
+    }
+    // Closed maximised: the stored place and size stay as they were.
+    EXPECT_EQ(QSettings(settingsDir.filePath("user.conf"), QSettings::IniFormat).value("MainForm/Height").toString(),
+              height);
+    auto third = open();
+    EXPECT_NEAR(third->window().height(), 650, 1);
+}
+
+TEST_F(Window, SelectOwnerWithNoVolumeLeavesShowUsageDisabled) {
+    Site site = acme.site();
+    site.servers[0].volumes.clear();
+    WindowProgram::Options o = options();
+    o.site = site;
+    WindowProgram program(o);
+    ASSERT_TRUE(program.Form_Load());
+    EXPECT_EQ(child<QComboBox>(program, "cmbVolumeList")->count(), 0);
+    child<QRadioButton>(program, "optSelectOwner")->click();
+    EXPECT_GT(child<QComboBox>(program, "cmbSelectedOwner")->count(), 0); // users were found
+    EXPECT_FALSE(child<QPushButton>(program, "btnShowUsage")->isEnabled());
+}

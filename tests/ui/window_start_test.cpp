@@ -1,5 +1,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -45,4 +49,27 @@ TEST(WindowStart, ACommandLineRunNeverLoadsQtWidgets) {
     ASSERT_TRUE(o.err.contains("libQt6Core")) << "the loader said nothing; the check would prove nothing";
     EXPECT_FALSE(o.err.contains("libQt6Widgets")) << o.err.toStdString();
     EXPECT_FALSE(o.err.contains("libquarvo_gui")) << o.err.toStdString();
+}
+
+TEST(WindowStart, ACommandLineRunStoresNoWindowSettings) {
+    QTemporaryDir home;
+    QProcessEnvironment env = withoutDisplay();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    QDir().mkpath(home.filePath("vol/sub"));
+    QFile site(home.filePath("site.toml"));
+    ASSERT_TRUE(site.open(QIODevice::WriteOnly));
+    site.write(QString("[[tree]]\nname = \"T\"\ndirectory = \"inline\"\ndefault = true\n"
+                       "[[server]]\nname = \"S\"\nvolumes = { V = \"%1\" }\n")
+                   .arg(home.filePath("vol"))
+                   .toUtf8());
+    site.close();
+    env.insert("QUARVO_SITE", site.fileName());
+    const Outcome o = runQuarvo({"/T=T", "/F=DIRECTORY", "/D=\\\\S\\V", "/ALLSUBS", "/OUTFILE=" + home.filePath("d.csv")}, env);
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const QString conf = home.path() + "/config/Tessaloom/Quarvo.conf";
+    const QSettings settings(conf, QSettings::IniFormat);
+    for (const char* name : {"SaveServer", "SaveVolume", "StartingUserContainer", "MainForm/Top", "MainForm/Left",
+                             "MainForm/Height", "MainForm/Width"})
+        EXPECT_FALSE(settings.contains(QString::fromLatin1(name))) << name << " after: " << o.err.toStdString();
 }
