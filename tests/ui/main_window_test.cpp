@@ -441,3 +441,28 @@ TEST_F(Window, SelectOwnerWithNoVolumeLeavesShowUsageDisabled) {
     EXPECT_GT(child<QComboBox>(program, "cmbSelectedOwner")->count(), 0); // users were found
     EXPECT_FALSE(child<QPushButton>(program, "btnShowUsage")->isEnabled());
 }
+
+TEST_F(Window, ClosingDuringARunCancelsItAndThenCloses) {
+    for (int i = 0; i < 4000; ++i)
+        QDir().mkpath(volume1() + QStringLiteral("/many/d%1/e").arg(i));
+    auto program = open();
+    program->window().show();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
+    child<QRadioButton>(*program, "optAllSubDirs")->click();
+    bool closedWhileRunning = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (!program->window().env().run.inProgress || closedWhileRunning)
+            return;
+        closedWhileRunning = true;
+        program->window().close();
+        EXPECT_TRUE(program->window().isVisible()); // not before the run has ended
+    });
+    closer.start(0);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    closer.stop();
+    EXPECT_TRUE(closedWhileRunning);
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Cancelled!");
+    EXPECT_FALSE(program->window().isVisible());
+}

@@ -12,6 +12,7 @@
 #include "ui/auxiliary/script_notice.h"
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
+#include "ui/main/share_bar_delegate.h"
 #include "ui_frmMain.h"
 
 #include <QCalendarWidget>
@@ -66,6 +67,7 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
         m_ui->tabSearch->addTab(caption);
     m_model = new ResultGridModel(m_env.grid, this);
     m_ui->grdDirSizes->setModel(m_model);
+    m_ui->grdDirSizes->setItemDelegate(new ShareBarDelegate(m_ui->grdDirSizes));
     m_ui->grdDirSizes->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_ui->grdDirSizes->horizontalHeader()->setStretchLastSection(true);
     // The grid takes the room the window gains; the panel keeps its size.

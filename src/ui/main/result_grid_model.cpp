@@ -1,5 +1,7 @@
 #include "ui/main/result_grid_model.h"
 
+#include "reports/cell_format.h"
+
 #include <algorithm>
 
 ResultGridModel::ResultGridModel(ResultGrid& grid, QObject* parent)
@@ -24,6 +26,11 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole)
         return m_grid.cell(index.row() + 1, index.column());
+    if (role == ShareRole) {
+        if (index.column() != m_shareColumn || m_largest <= 0)
+            return {};
+        return std::clamp(figure(index.row() + 1) / m_largest, 0.0, 1.0);
+    }
     if (role == Qt::TextAlignmentRole) {
         const Qt::Alignment horizontal =
             m_grid.alignment(index.column()) == ResultGrid::Align::Right ? Qt::AlignRight : Qt::AlignLeft;
@@ -45,16 +52,47 @@ void ResultGridModel::flush() {
     const int rows = int(std::max<qsizetype>(0, m_grid.rows() - 1));
     if (rows <= m_shown)
         return;
+    const double before = m_largest;
+    takeLargest(m_shown + 1, rows);
     beginInsertRows({}, m_shown, rows - 1);
     m_shown = rows;
     endInsertRows();
+    if (m_largest != before && m_shown > 0)
+        Q_EMIT dataChanged(index(0, m_shareColumn), index(m_shown - 1, m_shareColumn), {ShareRole});
 }
 
 void ResultGridModel::gridReset() {
     beginResetModel();
     m_shown = int(std::max<qsizetype>(0, m_grid.rows() - 1));
     m_flushQueued = false;
+    findShareColumn();
     endResetModel();
+}
+
+// Bars only where a row is a share of a whole: owners' used space, volumes'
+// used space, directories' sizes. File rows list sizes in bytes ("Size").
+void ResultGridModel::findShareColumn() {
+    m_largest = 0;
+    m_shareColumn = -1;
+    for (const char* heading : {"Used Space(MB)", "Size(MB)"}) {
+        const int col = m_grid.fcnFindColumn(QString::fromLatin1(heading));
+        if (col != ResultGrid::kNotFound) {
+            m_shareColumn = col;
+            break;
+        }
+    }
+    takeLargest(1, int(m_grid.rows()) - 1);
+}
+
+double ResultGridModel::figure(int gridRow) const {
+    return CellFormat::numberValue(m_grid.cell(gridRow, m_shareColumn)).value_or(0);
+}
+
+void ResultGridModel::takeLargest(int firstGridRow, int lastGridRow) {
+    if (m_shareColumn < 0)
+        return;
+    for (int row = firstGridRow; row <= lastGridRow; ++row)
+        m_largest = std::max(m_largest, figure(row));
 }
 
 void ResultGridModel::rowsInserted(qsizetype, qsizetype) {
@@ -80,8 +118,16 @@ void ResultGridModel::rowsRemoved(qsizetype first, qsizetype last) {
 void ResultGridModel::rowsChanged(qsizetype first, qsizetype last) {
     const int from = std::max(0, int(first) - 1);
     const int to = std::min(int(last) - 1, m_shown - 1);
-    if (first == 0)
+    if (first == 0) {
+        findShareColumn();
         Q_EMIT headerDataChanged(Qt::Horizontal, 0, std::max(0, m_grid.cols() - 1));
-    if (from <= to)
-        Q_EMIT dataChanged(index(from, 0), index(to, std::max(0, m_grid.cols() - 1)));
+    }
+
+    if (from > to)
+        return;
+    Q_EMIT dataChanged(index(from, 0), index(to, std::max(0, m_grid.cols() - 1)));
+    const double before = m_largest;
+    takeLargest(from + 1, to + 1);
+    if (m_largest != before)
+        Q_EMIT dataChanged(index(0, m_shareColumn), index(m_shown - 1, m_shareColumn), {ShareRole});
 }

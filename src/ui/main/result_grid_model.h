@@ -11,6 +11,10 @@
 class ResultGridModel : public QAbstractTableModel, public GridListener {
     Q_OBJECT
 public:
+    // A size cell's share of the largest in its column (0 to 1), for the bar
+    // drawn behind it in the Owner, Volume and Directory layouts.
+    static constexpr int ShareRole = Qt::UserRole + 1;
+
     explicit ResultGridModel(ResultGrid& grid, QObject* parent = nullptr);
     ~ResultGridModel() override;
 
@@ -28,7 +32,13 @@ public:
     void rowsChanged(qsizetype first, qsizetype last) override;
 
 private:
+    void findShareColumn();
+    double figure(int gridRow) const;
+    void takeLargest(int firstGridRow, int lastGridRow);
+
     ResultGrid& m_grid;
+    int m_shareColumn = -1;  // the used space or size column; -1: no bars
+    double m_largest = 0;
     int m_shown = 0;           // grid rows below the headings the view knows of
     bool m_flushQueued = false;
 };
