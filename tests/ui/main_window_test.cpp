@@ -129,6 +129,10 @@ TEST_F(Window, AFirstStartTakesTheClientsTreeAndTheRootContainer) {
     EXPECT_EQ(child<QComboBox>(*program, "cmbServer")->currentText(), "FS1");
     EXPECT_EQ(child<QComboBox>(*program, "cmbVolumeList")->currentText(), "SYS");
     EXPECT_EQ(userValue("Tree"), "ACME_TREE");
+    // The designed size, 7110 by 7830 twips, at this screen's density.
+    const QWidget& window = program->window();
+    EXPECT_EQ(window.width(), 7110 * window.logicalDpiY() / 1440);
+    EXPECT_EQ(window.height(), 7830 * window.logicalDpiY() / 1440);
 }
 
 TEST_F(Window, TheChosenServerAndVolumeAreThereAtTheNextStart) {
