@@ -13,6 +13,7 @@ struct AppState {
     QString saveFileDelimiter = QStringLiteral(",");
     QString strBrowseCaller;
     bool blnLoggedIn = false;
+    bool copyAllRows = false; // the last copy took all rows
 
     // Command-line output
     QString outputFilePath;  // empty or "-": results go to standard output

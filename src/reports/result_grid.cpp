@@ -1,5 +1,7 @@
 #include "reports/result_grid.h"
 
+#include <algorithm>
+
 void ResultGrid::reset(int cols) {
     m_cols = cols;
     m_cells = {QStringList(cols)};
@@ -58,6 +60,14 @@ void ResultGrid::removeRow(qsizetype row) {
     m_cells.removeAt(row);
     if (m_listener)
         m_listener->rowsRemoved(row, row);
+}
+
+void ResultGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less) {
+    if (m_cells.size() <= 2)
+        return;
+    std::stable_sort(m_cells.begin() + 1, m_cells.end(), less);
+    if (m_listener)
+        m_listener->rowsChanged(1, m_cells.size() - 1);
 }
 
 int ResultGrid::fcnFindColumn(const QString& heading) const {

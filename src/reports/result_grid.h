@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Told of every change so a view can follow the grid without copying it.
 class GridListener {
 public:
@@ -41,6 +43,9 @@ public:
     // Appends a row whose cells are given from column 0 on.
     qsizetype addRow(const QStringList& cells);
     void removeRow(qsizetype row);
+    // Puts the data rows (1 to last) in the order less gives, keeping the
+    // order of rows it calls equal.
+    void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
 
     // First column from 0 upward whose heading equals text exactly; 999 when none.
     int fcnFindColumn(const QString& heading) const;

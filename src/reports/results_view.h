@@ -14,4 +14,5 @@ struct ResultsView {
     bool btnShowFilesEnabled = false;
     bool btnRmvAllEnabled = false;
     bool controlsFrozen = false; // the window is disabled but for Stop
+    bool sortToggle = false;     // set: the next header sort is ascending
 };

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -469,4 +470,45 @@ TEST_F(Window, ClosingDuringARunCancelsItAndThenCloses) {
     EXPECT_TRUE(closedWhileRunning);
     EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Cancelled!");
     EXPECT_FALSE(program->window().isVisible());
+}
+
+TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
+    auto program = open();
+    program->window().show();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    ReportEnv& env = program->window().env();
+    ASSERT_EQ(env.grid.rows(), 4);
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QHeaderView* header = view->horizontalHeader();
+    const int size = env.grid.fcnFindColumn("Size(MB)");
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(size) + 5, 5));
+    // Largest first: a (3 MB), b (0.5 MB), c (empty); the grid itself moved.
+    EXPECT_EQ(env.grid.cell(1, 1), "\\\\FS1\\VOL1\\a");
+    EXPECT_EQ(env.grid.cell(2, 1), "\\\\FS1\\VOL1\\b");
+    EXPECT_EQ(view->model()->data(view->model()->index(0, 1)).toString(), "\\\\FS1\\VOL1\\a");
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    view->selectRow(1);
+    view->selectionModel()->select(view->model()->index(2, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    bool allChosen = true;
+    onDialog = [&](QDialog& dialog) {
+        allChosen = dialog.findChild<QRadioButton*>("optAllRows")->isChecked();
+        dialog.findChild<QPushButton*>("btnCopy")->click();
+    };
+    child<QAction>(*program, "Menu_Copy")->trigger();
+    EXPECT_FALSE(allChosen); // the first copy offers the selected rows
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              "Directory,Size(MB)\r\n\\\\FS1\\VOL1\\b,0.51\r\n\\\\FS1\\VOL1\\c,0.01\r\n\r\n");
+    onDialog = [&](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>("optAllRows")->setChecked(true);
+        dialog.findChild<QPushButton*>("btnCopy")->click();
+    };
+    child<QAction>(*program, "Menu_Copy")->trigger();
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Directory,Size(MB)\r\n\\\\FS1\\VOL1\\a,3.01\r\n"));
+    onDialog = [&](QDialog& dialog) { allChosen = dialog.findChild<QRadioButton*>("optAllRows")->isChecked(); };
+    child<QAction>(*program, "Menu_Copy")->trigger();
+    EXPECT_TRUE(allChosen); // reopened with the last choice
 }

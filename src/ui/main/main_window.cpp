@@ -3,6 +3,7 @@
 #include "netware/directory_queries.h"
 #include "netware/volume_choice.h"
 #include "reports/cell_format.h"
+#include "reports/grid_sorting.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/auxiliary/about_box.h"
@@ -10,6 +11,7 @@
 #include "ui/auxiliary/help_window.h"
 #include "ui/auxiliary/maker_addresses.h"
 #include "ui/auxiliary/script_notice.h"
+#include "ui/main/copy_dialog.h"
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui/main/share_bar_delegate.h"
@@ -75,6 +77,8 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     m_ui->fraSpace->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // Layouts set their columns as a run begins.
     connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::showColumns);
+    connect(m_model, &QAbstractItemModel::modelReset, this,
+            [this] { m_ui->grdDirSizes->horizontalHeader()->setSortIndicatorShown(false); });
     connect(m_model, &QAbstractItemModel::headerDataChanged, this, &MainWindow::showColumns);
     m_directories = new QFileSystemModel(this);
     m_directories->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
@@ -128,6 +132,11 @@ void MainWindow::connectPanel() {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
     connect(ui.btnShowCalendar, &QPushButton::clicked, this, &MainWindow::btnShowCalendar_Click);
     connect(ui.btnEndDate, &QPushButton::clicked, this, &MainWindow::btnEndDate_Click);
+    connect(ui.grdDirSizes->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
+            &MainWindow::grdDirSizes_DblClick);
+    connect(ui.grdDirSizes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::grdDirSizes_SelectionChange);
+    connect(ui.Menu_Copy, &QAction::triggered, this, &MainWindow::Menu_Copy_Click);
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
@@ -208,6 +217,7 @@ void MainWindow::showView() {
     m_ui->btnShowFiles->setText(view.btnShowFilesCaption);
     m_ui->btnShowFiles->setEnabled(view.btnShowFilesEnabled && !view.controlsFrozen);
     m_ui->Menu_Save_Results->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
+    m_ui->Menu_Copy->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
     setPanelFrozen(view.controlsFrozen);
     if (!view.controlsFrozen)
         subbtnShowUsageEnable();
@@ -506,6 +516,39 @@ void MainWindow::btnShowUsage_Click() {
     showView();
     if (m_closeAfterRun)
         close();
+}
+
+// The rows move in the grid itself, so a later save or copy sees them sorted.
+void MainWindow::grdDirSizes_DblClick(int col) {
+    if (m_env.view.controlsFrozen || m_env.grid.rows() <= 1)
+        return;
+    const bool descending = ::grdDirSizes_DblClick(m_env.grid, m_env.view, col);
+    QHeaderView* header = m_ui->grdDirSizes->horizontalHeader();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    showView();
+}
+
+// The grid's cursor row and selection end follow the view's selection.
+void MainWindow::grdDirSizes_SelectionChange() {
+    const QModelIndexList rows = m_ui->grdDirSizes->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    int low = rows.first().row();
+    int high = low;
+    for (const QModelIndex& index : rows) {
+        low = std::min(low, index.row());
+        high = std::max(high, index.row());
+    }
+    const int current = m_ui->grdDirSizes->currentIndex().row();
+    // Grid rows count the heading row.
+    m_env.grid.Row = (current == high ? high : low) + 1;
+    m_env.grid.RowSel = (current == high ? low : high) + 1;
+}
+
+void MainWindow::Menu_Copy_Click() {
+    CopyDialog copy(m_env.app, m_env.grid, this);
+    m_runDialog(copy);
 }
 
 void MainWindow::btnClose_Click() {

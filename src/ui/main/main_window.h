@@ -96,6 +96,9 @@ public Q_SLOTS:
     void btnShowUsage_Click();
     void btnClose_Click();
     void Menu_Save_Results_Click();
+    void grdDirSizes_DblClick(int col);
+    void grdDirSizes_SelectionChange();
+    void Menu_Copy_Click();
     void Menu_Options_Click();
     void Menu_Contents_Click();
     void Menu_FAQs_Click();

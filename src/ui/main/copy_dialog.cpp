@@ -1,0 +1,35 @@
+#include "ui/main/copy_dialog.h"
+
+#include "reports/clipboard_text.h"
+#include "ui_frmCopy.h"
+
+#include <QApplication>
+#include <QClipboard>
+
+CopyDialog::CopyDialog(AppState& app, const ResultGrid& grid, QWidget* parent)
+    : QDialog(parent), m_app(app), m_grid(grid), m_ui(std::make_unique<Ui::frmCopy>()) {
+    m_ui->setupUi(this);
+    if (parent)
+        setWindowIcon(parent->windowIcon());
+    (m_app.copyAllRows ? m_ui->optAllRows : m_ui->optSelected)->setChecked(true);
+    connect(m_ui->btnCopy, &QPushButton::clicked, this, &CopyDialog::btnCopy_Click);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CopyDialog::~CopyDialog() = default;
+
+void CopyDialog::subCopyGridToClipboard(const ResultGrid& grid, qsizetype first, qsizetype last,
+                                        const QString& delimiter) {
+    QApplication::clipboard()->setText(fcnGridRowsText(grid, first, last, delimiter));
+}
+
+void CopyDialog::btnCopy_Click() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool all = m_ui->optAllRows->isChecked();
+    const qsizetype first = all ? 0 : std::min(m_grid.Row, m_grid.RowSel);
+    const qsizetype last = all ? m_grid.rows() - 1 : std::max(m_grid.Row, m_grid.RowSel);
+    subCopyGridToClipboard(m_grid, first, last, m_app.saveFileDelimiter);
+    m_app.copyAllRows = all;
+    QApplication::restoreOverrideCursor();
+    accept();
+}
