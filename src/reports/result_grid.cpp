@@ -62,6 +62,34 @@ void ResultGrid::removeRow(qsizetype row) {
         m_listener->rowsRemoved(row, row);
 }
 
+void ResultGrid::removeRows(QList<qsizetype> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](qsizetype row) { return row <= 0 || row >= m_cells.size(); });
+    if (rows.isEmpty())
+        return;
+    qsizetype kept = rows.first();
+    qsizetype next = 0;
+    for (qsizetype row = rows.first(); row < m_cells.size(); ++row) {
+        if (next < rows.size() && rows[next] == row) {
+            ++next;
+            continue;
+        }
+        m_cells[kept++] = std::move(m_cells[row]);
+    }
+    m_cells.resize(kept);
+    if (!m_listener)
+        return;
+    // From the bottom up, so each range still names the rows it did.
+    for (qsizetype end = rows.size() - 1; end >= 0;) {
+        qsizetype start = end;
+        while (start > 0 && rows[start - 1] == rows[start] - 1)
+            --start;
+        m_listener->rowsRemoved(rows[start], rows[end]);
+        end = start - 1;
+    }
+}
+
 void ResultGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less) {
     if (m_cells.size() <= 2)
         return;

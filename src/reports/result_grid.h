@@ -43,6 +43,9 @@ public:
     // Appends a row whose cells are given from column 0 on.
     qsizetype addRow(const QStringList& cells);
     void removeRow(qsizetype row);
+    // Removes several data rows in one pass: a long delete must not move
+    // the rows below once for every row it removes.
+    void removeRows(QList<qsizetype> rows);
     // Puts the data rows (1 to last) in the order less gives, keeping the
     // order of rows it calls equal.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);

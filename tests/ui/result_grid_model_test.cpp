@@ -86,3 +86,21 @@ TEST(ResultGridModel, SizeCellsCarryTheirShareOfTheLargestButFileSizesDoNot) {
     model.flush();
     EXPECT_FALSE(model.data(model.index(0, 2), ResultGridModel::ShareRole).isValid());
 }
+
+TEST(ResultGridModel, RowsRemovedInOnePassLeaveTheViewInStep) {
+    ResultGrid grid;
+    ResultGridModel model(grid);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    layOut(grid);
+    for (int i = 1; i <= 8; ++i)
+        grid.addRow({QString(), QStringLiteral("d%1").arg(i), QStringLiteral("1.00")});
+    model.flush();
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    grid.removeRows({2, 3, 7, 5, 3}); // grid rows: d2, d3, d5 and d7
+    EXPECT_EQ(removed.count(), 3); // d7, d5, then d2 and d3 together
+    ASSERT_EQ(model.rowCount(), 4);
+    QStringList left;
+    for (int row = 0; row < model.rowCount(); ++row)
+        left.append(model.data(model.index(row, 1)).toString());
+    EXPECT_EQ(left, (QStringList{"d1", "d4", "d6", "d8"}));
+}

@@ -1,0 +1,88 @@
+#include "fileops/file_delete.h"
+
+#include "fileops/listed_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The selection from top to bottom, the cursor row at its top.
+void orderSelection(ResultGrid& grid) {
+    const qsizetype top = std::min(grid.Row, grid.RowSel);
+    const qsizetype bottom = std::max(grid.Row, grid.RowSel);
+    if (grid.Row < grid.RowSel)
+        return;
+    grid.Row = top;
+    grid.Col = 0;
+    grid.RowSel = bottom;
+    grid.ColSel = grid.cols() - 1;
+}
+
+bool confirmed(ReportEnv& env) {
+    const bool one = env.grid.Row == env.grid.RowSel;
+    return one ? env.host.ask(QStringLiteral("Are you sure you want to delete the selected file?"),
+                              QStringLiteral("Delete File"))
+               : env.host.ask(QStringLiteral("Are you sure you want to delete the selected files?"),
+                              QStringLiteral("Delete Files"));
+}
+
+void reportFailure(ReportEnv& env, OperationsLog& log, const QString& path, int number, const QString& text) {
+    const QString error = QStringLiteral("Error:") + QString::number(number);
+    env.host.setStatus(QStringLiteral("Unable to delete ") + path + QStringLiteral("; ") + error +
+                       QStringLiteral(" - ") + text);
+    log.write(QStringLiteral("; Unable to delete ") + path + QStringLiteral("; ") + error + QStringLiteral("; ") +
+              text);
+    env.host.message(QStringLiteral("Unable to delete ") + path + QLatin1Char('\r') + error + QStringLiteral(" - ") +
+                         text,
+                     QStringLiteral("Unable to delete file"));
+}
+
+// Deletes row's file when it is still the listed one; true when it is gone.
+bool deleteRow(ReportEnv& env, OperationsLog& log, qsizetype row, int directoryCol, int fileCol) {
+    ListedFile file(env.grid, row, directoryCol, fileCol);
+    if (const std::optional<ListedFile::Problem> problem = file.find(env.volumes)) {
+        reportFailure(env, log, file.path(), problem->number, problem->text);
+        return false;
+    }
+    if (::unlinkat(file.folder(), file.name().constData(), 0) != 0) {
+        const int number = errno;
+        reportFailure(env, log, file.path(), number, QString::fromLocal8Bit(std::strerror(number)));
+        return false;
+    }
+    env.host.setStatus(QStringLiteral("Deleted ") + file.path());
+    log.write(QStringLiteral(", Deleted ") + file.path());
+    return true;
+}
+
+} // namespace
+
+qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, OperationsLog& log) {
+    if (!confirmed(env))
+        return 0;
+    ResultGrid& grid = env.grid;
+    orderSelection(grid);
+    log.open();
+    QList<qsizetype> deleted;
+    for (qsizetype row = grid.RowSel; row >= grid.Row && row >= 1; --row) {
+        if (!deleteRow(env, log, row, directoryCol, fileCol))
+            continue;
+        deleted.append(row);
+        if (grid.RowSel != grid.Row)
+            --grid.RowSel;
+        else
+            grid.Col = 0;
+    }
+    // The rows go in one pass: a long delete must not move the rows below
+    // once for every file.
+    grid.removeRows(deleted);
+    log.close();
+    if (log.failed()) {
+        const QString why = QStringLiteral("The log %1 could not be written: %2").arg(log.path(), log.error());
+        env.host.setStatus(why);
+        env.host.message(why);
+    }
+    return deleted.size();
+}

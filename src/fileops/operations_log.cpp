@@ -1,0 +1,49 @@
+#include "fileops/operations_log.h"
+
+#include "reports/cell_format.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+QString OperationsLog::pathFor(const QString& programFolder) {
+    const QByteArray folder = QFile::encodeName(programFolder);
+    if (!programFolder.isEmpty() && ::access(folder.constData(), W_OK) == 0)
+        return programFolder + QStringLiteral("/Quarvo.log");
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/Quarvo/Quarvo.log");
+}
+
+OperationsLog::OperationsLog(QString path) : m_path(std::move(path)), m_file(m_path) {}
+
+OperationsLog::~OperationsLog() {
+    close();
+}
+
+void OperationsLog::open() {
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        m_error = m_file.errorString();
+}
+
+void OperationsLog::write(const QString& text) {
+    if (!m_file.isOpen())
+        return;
+    const QByteArray line =
+        (CellFormat::generalDate(QDateTime::currentDateTime()) + text).toUtf8() + QByteArrayLiteral("\r\n");
+    if (m_file.write(line) != line.size() && m_error.isEmpty())
+        m_error = m_file.errorString();
+}
+
+void OperationsLog::close() {
+    if (!m_file.isOpen())
+        return;
+    if (!m_file.flush() && m_error.isEmpty())
+        m_error = m_file.errorString();
+    m_file.close();
+}

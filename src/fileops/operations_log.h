@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// Quarvo.log: one line per file deleted or moved, or not, each after the
+// local date and time. It lives in the program's folder when that folder
+// may be written, else in $XDG_STATE_HOME/Quarvo (~/.local/state/Quarvo).
+// Open only while one operation runs; what it cannot write is lost, but
+// never silently: failed() says so and why.
+class OperationsLog {
+public:
+    // The log's path for a program in programFolder.
+    static QString pathFor(const QString& programFolder);
+
+    explicit OperationsLog(QString path);
+    ~OperationsLog();
+
+    // Opens for appending (created when missing).
+    void open();
+    // Appends the time stamp and text, and the line end.
+    void write(const QString& text);
+    void close();
+
+    const QString& path() const { return m_path; }
+    bool failed() const { return !m_error.isEmpty(); }
+    QString error() const { return m_error; }
+
+private:
+    QString m_path;
+    QFile m_file;
+    QString m_error;
+};
