@@ -73,7 +73,7 @@ bool WindowProgram::Form_Load() {
     m_app.debugMode = m_options.debugMode;
     m_window = std::make_unique<MainWindow>(MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client,
                                                               *m_volumes, m_settings, *m_options.desktop,
-                                                              m_options.runDialog});
+                                                              m_options.runDialog, m_options.logPath});
     m_window->setMinimumSize(toPixels(kDesignedWidth, *m_window), toPixels(kLeastHeight, *m_window));
     readUserSettings();
     restoreGeometry();

@@ -34,6 +34,7 @@ public:
         // Shows a modal dialog; a test answers instead of a user.
         std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
         Desktop* desktop = nullptr; // none: the real desktop
+        QString logPath;            // Quarvo.log; empty: its usual place
     };
 
     explicit WindowProgram(Options options);

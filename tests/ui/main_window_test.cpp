@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -78,6 +79,7 @@ protected:
         o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
         o.site = acme.site();
         o.desktop = &desktop;
+        o.logPath = settingsDir.filePath("Quarvo.log");
         // No user: each dialog is recorded, looked at, and closed.
         o.runDialog = [this](QDialog& dialog) {
             dialogs.append(dialog.objectName());
@@ -511,4 +513,47 @@ TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
     onDialog = [&](QDialog& dialog) { allChosen = dialog.findChild<QRadioButton*>("optAllRows")->isChecked(); };
     child<QAction>(*program, "Menu_Copy")->trigger();
     EXPECT_TRUE(allChosen); // reopened with the last choice
+}
+
+TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
+    auto program = open();
+    program->window().show();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    ReportEnv& env = program->window().env();
+    ASSERT_EQ(env.grid.rows(), 3); // a/deep/one.dat and b/two.dat
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QStringList shown;
+    QString pick;
+    program->window().setPopupRunner([&](QMenu& menu, const QPoint&) {
+        shown.clear();
+        for (QAction* action : menu.actions()) {
+            if (action->isVisible() && !action->isSeparator())
+                shown.append(action->objectName());
+        }
+        if (!pick.isEmpty())
+            menu.findChild<QAction*>(pick)->trigger();
+    });
+    const auto rightPress = [&](int row) {
+        const QPoint at = view->visualRect(view->model()->index(row, 1)).center();
+        Q_EMIT view->customContextMenuRequested(at);
+    };
+    rightPress(0);
+    EXPECT_EQ(shown, (QStringList{"Menu_Popup_UserInfo", "Menu_Popup_Move", "Menu_Popup_Explore", "Menu_Popup_Delete",
+                                  "Menu_Popup_Properties", "Menu_Cancel"}));
+    view->selectRow(0);
+    view->selectionModel()->select(view->model()->index(1, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    rightPress(1); // inside the selection: it stays
+    EXPECT_EQ(shown, (QStringList{"Menu_Popup_Move", "Menu_Popup_Delete", "Menu_Cancel"}));
+    program->window().host().setAnswerer([](const QString&, const QString&) { return true; });
+    pick = "Menu_Popup_Delete";
+    rightPress(1);
+    EXPECT_EQ(env.grid.rows(), 1);
+    EXPECT_EQ(view->model()->rowCount(), 0);
+    EXPECT_FALSE(QFile::exists(volume1() + "/a/deep/one.dat"));
+    EXPECT_FALSE(QFile::exists(volume1() + "/b/two.dat"));
+    QFile log(settingsDir.filePath("Quarvo.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(log.readAll()).count(", Deleted "), 2);
 }

@@ -3,7 +3,9 @@
 #include "netware/directory_queries.h"
 #include "netware/volume_choice.h"
 #include "reports/cell_format.h"
+#include "fileops/file_delete.h"
 #include "reports/grid_sorting.h"
+#include "reports/popup_entries.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/auxiliary/about_box.h"
@@ -19,6 +21,8 @@
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMenu>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -62,7 +66,7 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()),
       m_host(this, [this] { m_model->flush(); showView(); }),
       m_env{parts.app, parts.search, parts.run, parts.grid, parts.view, m_host, parts.client, parts.volumes},
-      m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog) {
+      m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath) {
     m_ui->setupUi(this);
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     for (const QString& caption : kTabCaptions)
@@ -137,6 +141,9 @@ void MainWindow::connectPanel() {
     connect(ui.grdDirSizes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::grdDirSizes_SelectionChange);
     connect(ui.Menu_Copy, &QAction::triggered, this, &MainWindow::Menu_Copy_Click);
+    // A right press, the Menu key or Shift+F10.
+    ui.grdDirSizes->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.grdDirSizes, &QWidget::customContextMenuRequested, this, &MainWindow::grdDirSizes_MouseDown);
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
@@ -544,6 +551,71 @@ void MainWindow::grdDirSizes_SelectionChange() {
     // Grid rows count the heading row.
     m_env.grid.Row = (current == high ? high : low) + 1;
     m_env.grid.RowSel = (current == high ? low : high) + 1;
+}
+
+// The pop-up menu for the selection, its entries read from the headings.
+void MainWindow::grdDirSizes_MouseDown(const QPoint& at) {
+    QTableView* view = m_ui->grdDirSizes;
+    QModelIndex pressed = view->indexAt(at);
+    if (!pressed.isValid())
+        pressed = view->currentIndex(); // from the keyboard: the cursor row
+    if (!pressed.isValid() || m_env.grid.rows() <= 1 || m_env.run.inProgress)
+        return;
+    if (!view->selectionModel()->isRowSelected(pressed.row(), {}))
+        view->selectRow(pressed.row()); // a press inside a selection keeps it
+    grdDirSizes_SelectionChange();
+    m_env.view.btnShowFilesEnabled = m_env.grid.fcnFindColumn(QStringLiteral("File")) == ResultGrid::kNotFound;
+    showView();
+    QMenu menu(QStringLiteral("Popup List"), this);
+    menu.setObjectName(QStringLiteral("Menu_PopUp_List"));
+    addPopupEntries(menu, PopupEntries::of(m_env.grid));
+    const QPoint global = view->viewport()->mapToGlobal(at);
+    if (m_runPopup)
+        m_runPopup(menu, global);
+    else
+        menu.exec(global);
+}
+
+void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
+    const auto entry = [&menu](const QString& name, const QString& caption, bool shown) {
+        QAction* action = menu.addAction(caption);
+        action->setObjectName(name);
+        action->setVisible(shown);
+        return action;
+    };
+    QMenu* user = menu.addMenu(QStringLiteral("User Information"));
+    user->menuAction()->setObjectName(QStringLiteral("Menu_Popup_UserInfo"));
+    user->menuAction()->setVisible(entries.userInformation);
+    if (entries.userInformation) {
+        const QString owner = m_env.grid.cell(m_env.grid.Row, entries.ownerCol);
+        user->addAction(fcnFullNameCaption(fcnGetFullName(m_env, owner)))->setObjectName(QStringLiteral("Menu_PopUp_FullName"));
+    }
+    // Moving and the properties sheet come with their own windows.
+    entry(QStringLiteral("Menu_Popup_Move"), entries.moveCaption, entries.move)->setEnabled(false);
+    const int directoryCol = entries.directoryCol;
+    const int fileCol = entries.fileCol;
+    connect(entry(QStringLiteral("Menu_Popup_Explore"), QStringLiteral("Explore Directory"), entries.explore),
+            &QAction::triggered, this, [this, directoryCol] { Menu_Popup_Explore_Click(directoryCol); });
+    connect(entry(QStringLiteral("Menu_Popup_Delete"), entries.deleteCaption, entries.deleteFiles),
+            &QAction::triggered, this, [this, directoryCol, fileCol] { Menu_Popup_Delete_Click(directoryCol, fileCol); });
+    menu.addSeparator()->setVisible(entries.separator);
+    entry(QStringLiteral("Menu_Popup_Properties"), QStringLiteral("Properties"), entries.properties)->setEnabled(false);
+    menu.addSeparator();
+    entry(QStringLiteral("Menu_Cancel"), QStringLiteral("Cancel"), true);
+}
+
+// The row's folder in the desktop's file manager.
+void MainWindow::Menu_Popup_Explore_Click(int directoryCol) {
+    const VolumeView::Resolved folder = m_env.volumes.resolve(m_env.grid.cell(m_env.grid.Row, directoryCol));
+    if (folder.ok())
+        m_desktop.openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.path)));
+}
+
+void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
+    OperationsLog log(m_logPath.isEmpty() ? OperationsLog::pathFor(QCoreApplication::applicationDirPath()) : m_logPath);
+    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log);
+    m_ui->grdDirSizes->clearSelection();
+    showView();
 }
 
 void MainWindow::Menu_Copy_Click() {

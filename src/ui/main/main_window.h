@@ -16,6 +16,8 @@ class frmMain;
 class Desktop;
 class HelpWindow;
 class QCalendarWidget;
+class QMenu;
+struct PopupEntries;
 
 class QFileSystemModel;
 class QPushButton;
@@ -41,6 +43,7 @@ public:
         Desktop& desktop;
         // Shows a modal dialog; a test answers instead of a user.
         std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
+        QString logPath; // Quarvo.log; empty: beside the program, else the state folder
     };
 
     explicit MainWindow(const Parts& parts, QWidget* parent = nullptr);
@@ -56,6 +59,9 @@ public:
     // answers instead of the file dialog.
     using PathChooser = std::function<QString(const QString& title, const QString& filter)>;
     void setSavePathChooser(PathChooser chooser) { m_chooseSavePath = std::move(chooser); }
+    // Shows the grid's pop-up menu; a test picks an entry instead of a user.
+    using MenuRunner = std::function<void(QMenu& menu, const QPoint& at)>;
+    void setPopupRunner(MenuRunner runner) { m_runPopup = std::move(runner); }
 
     // Shows the panel, the view and the grid as the core objects hold them.
     void showPanel();
@@ -99,6 +105,7 @@ public Q_SLOTS:
     void grdDirSizes_DblClick(int col);
     void grdDirSizes_SelectionChange();
     void Menu_Copy_Click();
+    void grdDirSizes_MouseDown(const QPoint& at);
     void Menu_Options_Click();
     void Menu_Contents_Click();
     void Menu_FAQs_Click();
@@ -120,6 +127,9 @@ private:
     void showVolumeDirectories();
     void showVolumeButtons();
     void openCalendar(QPushButton* button, const QString& text);
+    void addPopupEntries(QMenu& menu, const PopupEntries& entries);
+    void Menu_Popup_Explore_Click(int directoryCol);
+    void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
 
     std::unique_ptr<Ui::frmMain> m_ui;
     GuiHost m_host;
@@ -134,6 +144,8 @@ private:
     bool m_showing = false; // widgets are being set from the core objects
     bool m_closeAfterRun = false;
     PathChooser m_chooseSavePath;
+    MenuRunner m_runPopup;
+    QString m_logPath;
     QCalendarWidget* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
     QString m_calendarTarget;              // "Begin" or "End"
 };
