@@ -209,6 +209,14 @@ QString fcnGetFullName(ReportEnv& env, const QString& user) {
     return name.trimmed();
 }
 
+QString fcnOwnerDottedName(const AppState& app, const QString& owner) {
+    const QString& context = app.ownerContext;
+    if (context.isEmpty() || context == QLatin1String("[Root]") || owner.contains(QLatin1Char('.')) ||
+        owner.startsWith(QLatin1Char('[')))
+        return owner;
+    return owner + QLatin1Char('.') + context;
+}
+
 QString fcnWhoAmIContext(ReportEnv& env) {
     QueryContext context(env, std::nullopt, std::uint32_t(6));
     QString name;

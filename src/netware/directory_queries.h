@@ -38,3 +38,6 @@ QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& a
 QString fcnGetFullName(ReportEnv& env, const QString& user);
 // The logged-in user's container with a leading ".", or "[PUBLIC]".
 QString fcnWhoAmIContext(ReportEnv& env);
+// An owner as a row names it (relative to the owner context of the report
+// that listed it), as the directory's full dotted name.
+QString fcnOwnerDottedName(const AppState& app, const QString& owner);

@@ -201,6 +201,18 @@ void btnShowUsage_Click(ReportEnv& env) {
     env.host.setBusy(false);
 }
 
+NWDSContextHandle fcnOpenRunContext(ReportEnv& env) {
+    return openContext(env);
+}
+
+QString fcnTotalsLine(const ResultGrid& grid, double megabytes) {
+    return totalsLine(count(grid, "###,###,##0"), megabytes);
+}
+
+QString fcnRunOutcome(ReportEnv& env) {
+    return outcome(env);
+}
+
 int fcnFindFreeDrive(ReportEnv& env) {
     for (int drive = nw::kDriveCount; drive >= 2; --drive) {
         std::uint16_t status = 0xFFFF;

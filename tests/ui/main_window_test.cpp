@@ -557,3 +557,28 @@ TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(log.readAll()).count(", Deleted "), 2);
 }
+
+TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
+    auto program = open();
+    program->window().show();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    QPushButton* showFiles = child<QPushButton>(*program, "btnShowFiles");
+    EXPECT_FALSE(showFiles->isEnabled());
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
+    ASSERT_TRUE(showFiles->isEnabled()); // a directory row, no File column
+    QTest::mouseClick(showFiles, Qt::LeftButton);
+    ReportEnv& env = program->window().env();
+    EXPECT_NE(env.grid.fcnFindColumn("File"), ResultGrid::kNotFound);
+    ASSERT_EQ(env.grid.rows(), 2);
+    EXPECT_EQ(env.grid.cell(1, env.grid.fcnFindColumn("File")), "one.dat");
+    EXPECT_EQ(child<QLabel>(*program, "lblInfoLabel")->text(), "Directory ");
+    EXPECT_EQ(child<QLabel>(*program, "lblGraphStats")->text(), "Total Results: 1    |    Total Size: 3.00 MB");
+    EXPECT_FALSE(showFiles->isEnabled());
+    EXPECT_EQ(showFiles->text(), "Show Files for Selected");
+    // A file listing: a press no longer offers to drill down.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
+    EXPECT_FALSE(showFiles->isEnabled());
+}

@@ -6,6 +6,7 @@
 #include "fileops/file_delete.h"
 #include "reports/grid_sorting.h"
 #include "reports/popup_entries.h"
+#include "reports/show_files.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/auxiliary/about_box.h"
@@ -141,6 +142,7 @@ void MainWindow::connectPanel() {
     connect(ui.grdDirSizes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::grdDirSizes_SelectionChange);
     connect(ui.Menu_Copy, &QAction::triggered, this, &MainWindow::Menu_Copy_Click);
+    connect(ui.btnShowFiles, &QPushButton::clicked, this, &MainWindow::btnShowFiles_Click);
     // A right press, the Menu key or Shift+F10.
     ui.grdDirSizes->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui.grdDirSizes, &QWidget::customContextMenuRequested, this, &MainWindow::grdDirSizes_MouseDown);
@@ -222,7 +224,8 @@ void MainWindow::showView() {
     m_ui->lblInformation->setToolTip(view.lblInformationTip);
     m_ui->btnShowUsage->setText(view.btnShowUsageCaption);
     m_ui->btnShowFiles->setText(view.btnShowFilesCaption);
-    m_ui->btnShowFiles->setEnabled(view.btnShowFilesEnabled && !view.controlsFrozen);
+    const QString stop = QStringLiteral("Stop");
+    m_ui->btnShowFiles->setEnabled(view.controlsFrozen ? view.btnShowFilesCaption == stop : view.btnShowFilesEnabled);
     m_ui->Menu_Save_Results->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
     m_ui->Menu_Copy->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
     setPanelFrozen(view.controlsFrozen);
@@ -235,8 +238,9 @@ void MainWindow::setPanelFrozen(bool frozen) {
     m_ui->fraSpace->setEnabled(!frozen);
     m_ui->btnClose->setEnabled(!frozen);
     m_ui->menubar->setEnabled(!frozen);
+    // Only the button that started the run stays, as "Stop".
     if (frozen)
-        m_ui->btnShowUsage->setEnabled(true);
+        m_ui->btnShowUsage->setEnabled(m_env.view.btnShowUsageCaption == QLatin1String("Stop"));
 }
 
 void MainWindow::showColumns() {
@@ -551,6 +555,22 @@ void MainWindow::grdDirSizes_SelectionChange() {
     // Grid rows count the heading row.
     m_env.grid.Row = (current == high ? high : low) + 1;
     m_env.grid.RowSel = (current == high ? low : high) + 1;
+    if (m_env.run.inProgress)
+        return;
+    // Drilling down is for owner, volume and directory rows.
+    m_env.view.btnShowFilesEnabled = m_env.grid.fcnFindColumn(QStringLiteral("File")) == ResultGrid::kNotFound;
+    showView();
+}
+
+void MainWindow::btnShowFiles_Click() {
+    const bool starting = !m_env.view.controlsFrozen;
+    ::btnShowFiles_Click(m_env);
+    if (!starting)
+        return; // Stop: the running drill-down ends it
+    m_model->flush();
+    showColumns();
+    fitFigureColumns();
+    showView();
 }
 
 // The pop-up menu for the selection, its entries read from the headings.
@@ -588,7 +608,7 @@ void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
     user->menuAction()->setVisible(entries.userInformation);
     if (entries.userInformation) {
         const QString owner = m_env.grid.cell(m_env.grid.Row, entries.ownerCol);
-        user->addAction(fcnFullNameCaption(fcnGetFullName(m_env, owner)))->setObjectName(QStringLiteral("Menu_PopUp_FullName"));
+        user->addAction(fcnFullNameCaption(fcnGetFullName(m_env, fcnOwnerDottedName(m_env.app, owner))))->setObjectName(QStringLiteral("Menu_PopUp_FullName"));
     }
     // Moving and the properties sheet come with their own windows.
     entry(QStringLiteral("Menu_Popup_Move"), entries.moveCaption, entries.move)->setEnabled(false);

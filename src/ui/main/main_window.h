@@ -104,6 +104,7 @@ public Q_SLOTS:
     void Menu_Save_Results_Click();
     void grdDirSizes_DblClick(int col);
     void grdDirSizes_SelectionChange();
+    void btnShowFiles_Click();
     void Menu_Copy_Click();
     void grdDirSizes_MouseDown(const QPoint& at);
     void Menu_Options_Click();
