@@ -41,9 +41,10 @@ void reportFailure(ReportEnv& env, OperationsLog& log, const QString& path, int 
 }
 
 // Deletes row's file when it is still the listed one; true when it is gone.
-bool deleteRow(ReportEnv& env, OperationsLog& log, qsizetype row, int directoryCol, int fileCol) {
+bool deleteRow(ReportEnv& env, OperationsLog& log, ListedFolder& folder, qsizetype row, int directoryCol,
+               int fileCol) {
     ListedFile file(env.grid, row, directoryCol, fileCol);
-    if (const std::optional<ListedFile::Problem> problem = file.find(env.volumes)) {
+    if (const std::optional<ListedFile::Problem> problem = file.find(env.volumes, folder)) {
         reportFailure(env, log, file.path(), problem->number, problem->text);
         return false;
     }
@@ -66,8 +67,9 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
     orderSelection(grid);
     log.open();
     QList<qsizetype> deleted;
+    ListedFolder folder;
     for (qsizetype row = grid.RowSel; row >= grid.Row && row >= 1; --row) {
-        if (!deleteRow(env, log, row, directoryCol, fileCol))
+        if (!deleteRow(env, log, folder, row, directoryCol, fileCol))
             continue;
         deleted.append(row);
         if (grid.RowSel != grid.Row)

@@ -34,8 +34,12 @@ void OperationsLog::open() {
 void OperationsLog::write(const QString& text) {
     if (!m_file.isOpen())
         return;
-    const QByteArray line =
-        (CellFormat::generalDate(QDateTime::currentDateTime()) + text).toUtf8() + QByteArrayLiteral("\r\n");
+    const QDateTime now = QDateTime::currentDateTime();
+    if (now.toSecsSinceEpoch() != m_stampSecond) {
+        m_stampSecond = now.toSecsSinceEpoch();
+        m_stamp = CellFormat::generalDate(now);
+    }
+    const QByteArray line = (m_stamp + text).toUtf8() + QByteArrayLiteral("\r\n");
     if (m_file.write(line) != line.size() && m_error.isEmpty())
         m_error = m_file.errorString();
 }

@@ -30,4 +30,6 @@ private:
     QString m_path;
     QFile m_file;
     QString m_error;
+    qint64 m_stampSecond = -1; // the time stamp, formed once a second
+    QString m_stamp;
 };

@@ -98,6 +98,19 @@ void ResultGrid::sortRows(const std::function<bool(const QStringList&, const QSt
         m_listener->rowsChanged(1, m_cells.size() - 1);
 }
 
+void ResultGrid::reorderRows(const QList<qsizetype>& order) {
+    if (order.size() != m_cells.size() - 1)
+        return;
+    QList<QStringList> sorted;
+    sorted.reserve(m_cells.size());
+    sorted.append(std::move(m_cells[0]));
+    for (const qsizetype row : order)
+        sorted.append(std::move(m_cells[row]));
+    m_cells = std::move(sorted);
+    if (m_listener && m_cells.size() > 1)
+        m_listener->rowsChanged(1, m_cells.size() - 1);
+}
+
 int ResultGrid::fcnFindColumn(const QString& heading) const {
     for (int col = 0; col < m_cols; ++col) {
         if (m_cells[0][col] == heading)

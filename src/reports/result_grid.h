@@ -49,6 +49,9 @@ public:
     // Puts the data rows (1 to last) in the order less gives, keeping the
     // order of rows it calls equal.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
+    // Puts the data rows in the given order: order[i] is the row (1 to
+    // last) that becomes row i + 1.
+    void reorderRows(const QList<qsizetype>& order);
 
     // First column from 0 upward whose heading equals text exactly; 999 when none.
     int fcnFindColumn(const QString& heading) const;

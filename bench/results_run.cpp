@@ -1,0 +1,102 @@
+// Times the work on a grid of results, offscreen: sorting by Size, Date and
+// Directory, copying every row to the clipboard, and deleting the first
+// DELETE rows' files with the log. Writes the deleted files' paths, relative
+// to the volume's root, to DELETED-LIST, so the same files can be removed
+// with xargs rm elsewhere.
+//
+//   results_run DELETE DELETED-LIST LOG    (QUARVO_SITE names a site with \\SRV\DATA)
+#include "app/app_state.h"
+#include "fileops/file_delete.h"
+#include "fsview/volume_view.h"
+#include "netware/client/site_loader.h"
+#include "reports/clipboard_text.h"
+#include "reports/grid_sorting.h"
+#include "reports/report_run.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+
+// Answers every question with yes and keeps quiet.
+class BenchHost : public Host {
+public:
+    void setStatus(const QString&) override {}
+    void message(const QString&, const QString&, Icon) override {}
+    bool ask(const QString&, const QString&) override { return true; }
+    void setBusy(bool) override {}
+    void pollEvents() override {}
+};
+
+void timedSort(ReportEnv& env, const QString& heading) {
+    QElapsedTimer timer;
+    timer.start();
+    grdDirSizes_DblClick(env.grid, env.view, env.grid.fcnFindColumn(heading));
+    std::printf("sort-%s %lld ms for %lld rows\n", heading.toLatin1().constData(), (long long)timer.elapsed(),
+                (long long)env.grid.rows() - 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: results_run DELETE DELETED-LIST LOG\n");
+        return 2;
+    }
+    NetWareClient client(SiteLoader::load(QProcessEnvironment::systemEnvironment()));
+    client.NWCallsInit();
+    AppState state;
+    state.treeName = QStringLiteral("BENCH_TREE");
+    SearchSettings search = SearchSettings::withDefaults(QDate::currentDate());
+    search.tabSearch = ReportKind::File;
+    search.cmbServer.showOrAdd(QStringLiteral("SRV"));
+    search.cmbVolumeList.showOrAdd(QStringLiteral("DATA"));
+    search.lblDirectory = QStringLiteral("\\\\SRV\\DATA\\");
+    RunState run;
+    ResultGrid grid;
+    ResultsView view;
+    BenchHost host;
+    VolumeView volumes(client);
+    ReportEnv env{state, search, run, grid, view, host, client, volumes};
+    btnShowUsage_Click(env);
+
+    timedSort(env, QStringLiteral("Size"));
+    timedSort(env, QStringLiteral("Date"));
+    timedSort(env, QStringLiteral("Directory"));
+
+    QElapsedTimer copy;
+    copy.start();
+    QApplication::clipboard()->setText(fcnGridRowsText(grid, 0, grid.rows() - 1, QStringLiteral(",")));
+    std::printf("copy %lld ms for %lld rows\n", (long long)copy.elapsed(), (long long)grid.rows());
+
+    const qsizetype count = std::min<qsizetype>(QByteArray(argv[1]).toLongLong(), grid.rows() - 1);
+    const int directory = grid.fcnFindColumn(QStringLiteral("Directory"));
+    const int file = grid.fcnFindColumn(QStringLiteral("File"));
+    QFile list(QString::fromLocal8Bit(argv[2]));
+    if (!list.open(QIODevice::WriteOnly))
+        return 1;
+    const QString root = QStringLiteral("\\\\SRV\\DATA\\");
+    for (qsizetype row = 1; row <= count; ++row) {
+        QString relative = grid.cell(row, directory).mid(root.size()) + QLatin1Char('\\') + grid.cell(row, file);
+        if (relative.startsWith(QLatin1Char('\\')))
+            relative.remove(0, 1);
+        list.write(relative.replace(QLatin1Char('\\'), QLatin1Char('/')).toUtf8() + '\n');
+    }
+    list.close();
+    grid.Row = 1;
+    grid.RowSel = count;
+    OperationsLog log(QString::fromLocal8Bit(argv[3]));
+    QElapsedTimer remove;
+    remove.start();
+    const qint64 deleted = Menu_Popup_Delete_Click(env, directory, file, log);
+    std::printf("delete %lld ms for %lld files, %lld rows left\n", (long long)remove.elapsed(), (long long)deleted,
+                (long long)grid.rows() - 1);
+    client.NWCallsTerm();
+    return 0;
+}
