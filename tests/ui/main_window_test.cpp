@@ -6,6 +6,7 @@
 #include "ui/auxiliary/desktop.h"
 #include "ui/auxiliary/help_window.h"
 #include "ui/main/main_window.h"
+#include "ui/main/move_dialog.h"
 #include "ui/window_program.h"
 
 #include <QAction>
@@ -581,4 +582,59 @@ TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
     // A file listing: a press no longer offers to drill down.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
     EXPECT_FALSE(showFiles->isEnabled());
+}
+
+TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
+    writeFile("root.txt", 2048);
+    auto program = open();
+    program->window().show();
+    program->window().chooseVolume("VOL1");
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    ReportEnv& env = program->window().env();
+    ASSERT_EQ(env.grid.rows(), 4); // root.txt, a/deep/one.dat, b/two.dat
+    ASSERT_EQ(env.grid.cell(1, env.grid.fcnFindColumn("File")), "root.txt");
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QStringList said;
+    program->window().host().setAnswerer([&](const QString& text, const QString&) {
+        said.append(text);
+        return true;
+    });
+    QString pick;
+    program->window().setPopupRunner([&](QMenu& menu, const QPoint&) { menu.findChild<QAction*>(pick)->trigger(); });
+    const auto rightPress = [&](int row) {
+        Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(row, 1)).center());
+    };
+
+    // Properties of a file in the volume's root: one backslash before its name.
+    QList<QPair<QString, QString>> shown;
+    onDialog = [&](QDialog& dialog) {
+        shown.clear();
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->buddy())
+                shown.append({label->text(), static_cast<QLabel*>(label->buddy())->text()});
+    };
+    pick = "Menu_Popup_Properties";
+    rightPress(0);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown[0], (QPair<QString, QString>{"Volume path:", "\\\\FS1\\VOL1\\root.txt"}));
+    EXPECT_TRUE(shown.contains({"Size:", "2,048 bytes (0.00 MB)"}));
+    EXPECT_TRUE(shown.contains({"Type:", "File"}));
+
+    // Move the second file, its folders rebuilt below the destination.
+    QTemporaryDir target;
+    onDialog = [&](QDialog& dialog) {
+        static_cast<MoveDialog&>(dialog).chooseDestination(target.path());
+        EXPECT_EQ(dialog.windowTitle(), "Move File");
+        dialog.findChild<QPushButton*>("btnMoveFiles")->click();
+    };
+    pick = "Menu_Popup_Move";
+    rightPress(1);
+    EXPECT_TRUE(QFile::exists(target.path() + "/a/deep/one.dat"));
+    EXPECT_FALSE(QFile::exists(volume1() + "/a/deep/one.dat"));
+    EXPECT_EQ(env.grid.rows(), 3);
+    EXPECT_TRUE(said.contains("Files Moved: 1\nFiles Not Moved: 0"));
+    QFile log(settingsDir.filePath("Quarvo.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\a\\deep\\one.dat TO "));
 }

@@ -14,7 +14,10 @@
 #include "ui/auxiliary/help_window.h"
 #include "ui/auxiliary/maker_addresses.h"
 #include "ui/auxiliary/script_notice.h"
+#include "fileops/item_properties.h"
 #include "ui/main/copy_dialog.h"
+#include "ui/main/move_dialog.h"
+#include "ui/main/properties_dialog.h"
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui/main/share_bar_delegate.h"
@@ -610,16 +613,17 @@ void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
         const QString owner = m_env.grid.cell(m_env.grid.Row, entries.ownerCol);
         user->addAction(fcnFullNameCaption(fcnGetFullName(m_env, fcnOwnerDottedName(m_env.app, owner))))->setObjectName(QStringLiteral("Menu_PopUp_FullName"));
     }
-    // Moving and the properties sheet come with their own windows.
-    entry(QStringLiteral("Menu_Popup_Move"), entries.moveCaption, entries.move)->setEnabled(false);
     const int directoryCol = entries.directoryCol;
     const int fileCol = entries.fileCol;
+    connect(entry(QStringLiteral("Menu_Popup_Move"), entries.moveCaption, entries.move), &QAction::triggered, this,
+            &MainWindow::Menu_Popup_Move_Click);
     connect(entry(QStringLiteral("Menu_Popup_Explore"), QStringLiteral("Explore Directory"), entries.explore),
             &QAction::triggered, this, [this, directoryCol] { Menu_Popup_Explore_Click(directoryCol); });
     connect(entry(QStringLiteral("Menu_Popup_Delete"), entries.deleteCaption, entries.deleteFiles),
             &QAction::triggered, this, [this, directoryCol, fileCol] { Menu_Popup_Delete_Click(directoryCol, fileCol); });
     menu.addSeparator()->setVisible(entries.separator);
-    entry(QStringLiteral("Menu_Popup_Properties"), QStringLiteral("Properties"), entries.properties)->setEnabled(false);
+    connect(entry(QStringLiteral("Menu_Popup_Properties"), QStringLiteral("Properties"), entries.properties),
+            &QAction::triggered, this, &MainWindow::Menu_Popup_Properties_Click);
     menu.addSeparator();
     entry(QStringLiteral("Menu_Cancel"), QStringLiteral("Cancel"), true);
 }
@@ -631,8 +635,38 @@ void MainWindow::Menu_Popup_Explore_Click(int directoryCol) {
         m_desktop.openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.path)));
 }
 
+QString MainWindow::logPath() const {
+    return m_logPath.isEmpty() ? OperationsLog::pathFor(QCoreApplication::applicationDirPath()) : m_logPath;
+}
+
+void MainWindow::Menu_Popup_Move_Click() {
+    MoveDialog move(m_env, logPath(), this);
+    m_runDialog(move);
+    m_ui->grdDirSizes->clearSelection();
+    showView();
+}
+
+// The volume, else the file, else the folder of the cursor row.
+void MainWindow::Menu_Popup_Properties_Click() {
+    const ResultGrid& grid = m_env.grid;
+    const int volume = grid.fcnFindColumn(QStringLiteral("Volume"));
+    const int file = grid.fcnFindColumn(QStringLiteral("File"));
+    const int directory = grid.fcnFindColumn(QStringLiteral("Directory"));
+    QString path = grid.cell(grid.Row, volume != ResultGrid::kNotFound ? volume : directory);
+    if (volume == ResultGrid::kNotFound && file != ResultGrid::kNotFound) {
+        if (!path.endsWith(QLatin1Char('\\')))
+            path += QLatin1Char('\\');
+        path += grid.cell(grid.Row, file);
+    }
+    m_host.setBusy(true);
+    const QList<QPair<QString, QString>> rows = ItemProperties::of(m_env, path, volume != ResultGrid::kNotFound);
+    m_host.setBusy(false);
+    PropertiesDialog properties(path, rows, this);
+    m_runDialog(properties);
+}
+
 void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
-    OperationsLog log(m_logPath.isEmpty() ? OperationsLog::pathFor(QCoreApplication::applicationDirPath()) : m_logPath);
+    OperationsLog log(logPath());
     ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log);
     m_ui->grdDirSizes->clearSelection();
     showView();

@@ -131,6 +131,9 @@ private:
     void addPopupEntries(QMenu& menu, const PopupEntries& entries);
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
+    void Menu_Popup_Move_Click();
+    void Menu_Popup_Properties_Click();
+    QString logPath() const;
 
     std::unique_ptr<Ui::frmMain> m_ui;
     GuiHost m_host;
