@@ -4,9 +4,14 @@
 // to the volume's root, to DELETED-LIST, so the same files can be removed
 // with xargs rm elsewhere.
 //
-//   results_run DELETE DELETED-LIST LOG    (QUARVO_SITE names a site with \\SRV\DATA)
+// Then moves the next MOVE rows' files, with their directories, into
+// MOVE-FOLDER and lists them in MOVED-LIST.
+//
+//   results_run DELETE DELETED-LIST LOG MOVE MOVED-LIST MOVE-FOLDER
+//   (QUARVO_SITE names a site with \\SRV\DATA)
 #include "app/app_state.h"
 #include "fileops/file_delete.h"
+#include "fileops/file_move.h"
 #include "fsview/volume_view.h"
 #include "netware/client/site_loader.h"
 #include "reports/clipboard_text.h"
@@ -32,6 +37,23 @@ public:
     void pollEvents() override {}
 };
 
+// The files of rows first to last, relative to the volume's root, one a line.
+bool writeList(const ResultGrid& grid, qsizetype first, qsizetype last, const QString& path) {
+    const int directory = grid.fcnFindColumn(QStringLiteral("Directory"));
+    const int file = grid.fcnFindColumn(QStringLiteral("File"));
+    QFile list(path);
+    if (!list.open(QIODevice::WriteOnly))
+        return false;
+    const QString root = QStringLiteral("\\\\SRV\\DATA\\");
+    for (qsizetype row = first; row <= last; ++row) {
+        QString relative = grid.cell(row, directory).mid(root.size()) + QLatin1Char('\\') + grid.cell(row, file);
+        if (relative.startsWith(QLatin1Char('\\')))
+            relative.remove(0, 1);
+        list.write(relative.replace(QLatin1Char('\\'), QLatin1Char('/')).toUtf8() + '\n');
+    }
+    return true;
+}
+
 void timedSort(ReportEnv& env, const QString& heading) {
     QElapsedTimer timer;
     timer.start();
@@ -45,8 +67,8 @@ void timedSort(ReportEnv& env, const QString& heading) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: results_run DELETE DELETED-LIST LOG\n");
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: results_run DELETE DELETED-LIST LOG MOVE MOVED-LIST MOVE-FOLDER\n");
         return 2;
     }
     NetWareClient client(SiteLoader::load(QProcessEnvironment::systemEnvironment()));
@@ -78,17 +100,8 @@ int main(int argc, char** argv) {
     const qsizetype count = std::min<qsizetype>(QByteArray(argv[1]).toLongLong(), grid.rows() - 1);
     const int directory = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int file = grid.fcnFindColumn(QStringLiteral("File"));
-    QFile list(QString::fromLocal8Bit(argv[2]));
-    if (!list.open(QIODevice::WriteOnly))
+    if (!writeList(grid, 1, count, QString::fromLocal8Bit(argv[2])))
         return 1;
-    const QString root = QStringLiteral("\\\\SRV\\DATA\\");
-    for (qsizetype row = 1; row <= count; ++row) {
-        QString relative = grid.cell(row, directory).mid(root.size()) + QLatin1Char('\\') + grid.cell(row, file);
-        if (relative.startsWith(QLatin1Char('\\')))
-            relative.remove(0, 1);
-        list.write(relative.replace(QLatin1Char('\\'), QLatin1Char('/')).toUtf8() + '\n');
-    }
-    list.close();
     grid.Row = 1;
     grid.RowSel = count;
     OperationsLog log(QString::fromLocal8Bit(argv[3]));
@@ -97,6 +110,17 @@ int main(int argc, char** argv) {
     const qint64 deleted = Menu_Popup_Delete_Click(env, directory, file, log);
     std::printf("delete %lld ms for %lld files, %lld rows left\n", (long long)remove.elapsed(), (long long)deleted,
                 (long long)grid.rows() - 1);
+
+    const qsizetype moving = std::min<qsizetype>(QByteArray(argv[4]).toLongLong(), grid.rows() - 1);
+    if (!writeList(grid, 1, moving, QString::fromLocal8Bit(argv[5])))
+        return 1;
+    grid.Row = 1;
+    grid.RowSel = moving;
+    QElapsedTimer move;
+    move.start();
+    const std::optional<MoveCounts> moved =
+        btnMoveFiles_Click(env, MoveOptions{QString::fromLocal8Bit(argv[6]), true, false}, log);
+    std::printf("move %lld ms for %lld files\n", (long long)move.elapsed(), moved ? (long long)moved->moved : -1LL);
     client.NWCallsTerm();
     return 0;
 }
