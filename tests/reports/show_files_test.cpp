@@ -118,3 +118,17 @@ TEST_F(ShowFiles, StopWhileItRunsOnlySetsTheCancelFlag) {
     EXPECT_TRUE(f.run.cancelled());
     EXPECT_TRUE(f.host.statuses.isEmpty());
 }
+
+TEST_F(ShowFiles, AVolumeRowOpensIntoItsDirectories) {
+    subInitializeGrid(f.grid, "Volumes");
+    f.grid.addRow({QString(), "FS1", "VOL1", "\\\\FS1\\VOL1", "1.00", "1.00", "0.00", "0.00", "1.00", "50"});
+    f.run.resultsKind = "Volumes";
+    f.grid.Row = f.grid.RowSel = 1;
+    btnShowFiles_Click(f.env);
+    EXPECT_EQ(f.run.resultsKind, "Directory");
+    EXPECT_EQ(f.view.lblInfoLabel, "Volume ");
+    EXPECT_EQ(f.view.lblInformation, "\\\\FS1\\VOL1");
+    EXPECT_EQ(column("Directory"), (QStringList{"\\\\FS1\\VOL1\\", "\\\\FS1\\VOL1\\a", "\\\\FS1\\VOL1\\a\\deep",
+                                          "\\\\FS1\\VOL1\\b"}));
+    EXPECT_EQ(f.view.lblGraphStats, "Total Results: 4    |    Total Size: 3.00 MB");
+}

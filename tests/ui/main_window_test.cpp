@@ -638,3 +638,14 @@ TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\a\\deep\\one.dat TO "));
 }
+
+TEST_F(Window, APressOnAnEmptyGridOpensNoMenu) {
+    auto program = open();
+    program->window().show();
+    int menus = 0;
+    program->window().setPopupRunner([&](QMenu&, const QPoint&) { ++menus; });
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    Q_EMIT view->customContextMenuRequested(QPoint(10, 10));
+    EXPECT_EQ(menus, 0);
+    EXPECT_FALSE(child<QPushButton>(*program, "btnShowFiles")->isEnabled());
+}
