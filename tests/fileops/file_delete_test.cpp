@@ -30,11 +30,7 @@ protected:
     }
     void list() {
         f = std::make_unique<ReportFixture>(builder.site());
-        f->search.tabSearch = ReportKind::File;
-        f->search.cmbServer.showOrAdd("FS1");
-        f->search.cmbVolumeList.showOrAdd("VOL1");
-        f->search.lblDirectory = "\\\\FS1\\VOL1\\docs";
-        btnShowUsage_Click(f->env);
+        f->listFiles("\\\\FS1\\VOL1\\docs");
         directory = f->grid.fcnFindColumn("Directory");
         file = f->grid.fcnFindColumn("File");
         f->host.answer = true;

@@ -37,11 +37,7 @@ protected:
     }
     void list() {
         f = std::make_unique<ReportFixture>(builder.site());
-        f->search.tabSearch = ReportKind::File;
-        f->search.cmbServer.showOrAdd("FS1");
-        f->search.cmbVolumeList.showOrAdd("VOL1");
-        f->search.lblDirectory = "\\\\FS1\\VOL1\\USERS";
-        btnShowUsage_Click(f->env);
+        f->listFiles("\\\\FS1\\VOL1\\USERS");
         f->host.answer = true;
         f->grid.Row = 1;
         f->grid.RowSel = f->grid.rows() - 1;

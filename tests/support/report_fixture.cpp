@@ -1,5 +1,7 @@
 #include "report_fixture.h"
 
+#include "reports/report_run.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -50,4 +52,12 @@ ReportFixture::ReportFixture(Site site)
     : search(SearchSettings::withDefaults(QDate::currentDate())), client(std::move(site)) {
     client.NWCallsInit();
     run.cancel = false;
+}
+
+void ReportFixture::listFiles(const QString& directory) {
+    search.tabSearch = ReportKind::File;
+    search.cmbServer.showOrAdd(QStringLiteral("FS1"));
+    search.cmbVolumeList.showOrAdd(QStringLiteral("VOL1"));
+    search.lblDirectory = directory;
+    btnShowUsage_Click(env);
 }

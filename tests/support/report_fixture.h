@@ -40,4 +40,7 @@ struct ReportFixture {
     NetWareClient client;
     VolumeView volumes{client};
     ReportEnv env{app, search, run, grid, view, host, client, volumes};
+
+    // Runs the File report (every file) from a directory of \\FS1\VOL1.
+    void listFiles(const QString& directory);
 };

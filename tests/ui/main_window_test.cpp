@@ -91,6 +91,15 @@ protected:
         };
         return o;
     }
+    // Opens the window, shows it, and runs the report of the tab on VOL1's root.
+    std::unique_ptr<WindowProgram> runOnVolume1(int tab) {
+        auto program = open();
+        program->window().show();
+        program->window().chooseVolume("VOL1");
+        program->window().findChild<QTabBar*>("tabSearch")->setCurrentIndex(tab);
+        QTest::mouseClick(program->window().findChild<QPushButton*>("btnShowUsage"), Qt::LeftButton);
+        return program;
+    }
     // Opens the window as the program does.
     std::unique_ptr<WindowProgram> open() {
         auto program = std::make_unique<WindowProgram>(options());
@@ -476,11 +485,7 @@ TEST_F(Window, ClosingDuringARunCancelsItAndThenCloses) {
 }
 
 TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
-    auto program = open();
-    program->window().show();
-    program->window().chooseVolume("VOL1");
-    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
-    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    auto program = runOnVolume1(2);
     ReportEnv& env = program->window().env();
     ASSERT_EQ(env.grid.rows(), 4);
     QTableView* view = child<QTableView>(*program, "grdDirSizes");
@@ -517,11 +522,7 @@ TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
 }
 
 TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
-    auto program = open();
-    program->window().show();
-    program->window().chooseVolume("VOL1");
-    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
-    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    auto program = runOnVolume1(3);
     ReportEnv& env = program->window().env();
     ASSERT_EQ(env.grid.rows(), 3); // a/deep/one.dat and b/two.dat
     QTableView* view = child<QTableView>(*program, "grdDirSizes");
@@ -560,11 +561,7 @@ TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
 }
 
 TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
-    auto program = open();
-    program->window().show();
-    program->window().chooseVolume("VOL1");
-    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
-    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    auto program = runOnVolume1(2);
     QPushButton* showFiles = child<QPushButton>(*program, "btnShowFiles");
     EXPECT_FALSE(showFiles->isEnabled());
     QTableView* view = child<QTableView>(*program, "grdDirSizes");
@@ -586,11 +583,7 @@ TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
 
 TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
     writeFile("root.txt", 2048);
-    auto program = open();
-    program->window().show();
-    program->window().chooseVolume("VOL1");
-    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
-    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    auto program = runOnVolume1(3);
     ReportEnv& env = program->window().env();
     ASSERT_EQ(env.grid.rows(), 4); // root.txt, a/deep/one.dat, b/two.dat
     ASSERT_EQ(env.grid.cell(1, env.grid.fcnFindColumn("File")), "root.txt");
@@ -637,6 +630,22 @@ TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
     QFile log(settingsDir.filePath("Quarvo.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\a\\deep\\one.dat TO "));
+}
+
+TEST_F(Window, ShiftF10OpensTheMenuOnTheCursorRow) {
+    auto program = runOnVolume1(3);
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QStringList shown;
+    program->window().setPopupRunner([&](QMenu& menu, const QPoint&) {
+        for (QAction* action : menu.actions())
+            if (action->isVisible() && !action->isSeparator())
+                shown.append(action->objectName());
+    });
+    QApplication::setActiveWindow(&program->window());
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 1));
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(shown.contains("Menu_Popup_Delete")) << shown.join(",").toStdString();
 }
 
 TEST_F(Window, APressOnAnEmptyGridOpensNoMenu) {

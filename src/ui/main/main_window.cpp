@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QShortcut>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -149,6 +150,13 @@ void MainWindow::connectPanel() {
     // A right press, the Menu key or Shift+F10.
     ui.grdDirSizes->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui.grdDirSizes, &QWidget::customContextMenuRequested, this, &MainWindow::grdDirSizes_MouseDown);
+    auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), ui.grdDirSizes, nullptr, nullptr,
+                                   Qt::WidgetShortcut);
+    connect(shiftF10, &QShortcut::activated, this, [this] {
+        const QModelIndex current = m_ui->grdDirSizes->currentIndex();
+        if (current.isValid())
+            grdDirSizes_MouseDown(m_ui->grdDirSizes->visualRect(current).center());
+    });
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
