@@ -37,17 +37,7 @@ os.close(fd)
 PY
 
 SITE="$WORK/site.toml"
-cat > "$SITE" <<TOML
-[[tree]]
-name = "DEEP_TREE"
-directory = "inline"
-default = true
-[tree.objects]
-"DEEP" = { class = "Organization" }
-[[server]]
-name = "SRV"
-volumes = { DEEP = "$TREE" }
-TOML
+quarvo_write_site "$SITE" DEEP_TREE SRV DEEP="$TREE"
 export QUARVO_SITE="$SITE"
 QUARVO="$QUARVO_ROOT/build/quarvo"
 JSON="$WORK/deep.json"

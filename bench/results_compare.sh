@@ -20,17 +20,7 @@ trap 'rm -rf "$WORK"' EXIT
 for copy in a b; do
     python3 "$BENCH/make_tree.py" "$WORK/$copy" --files "$FILES" --dirs $((FILES / 25)) > /dev/null 2>&1 || exit 1
 done
-cat > "$WORK/site.toml" <<TOML
-[[tree]]
-name = "BENCH_TREE"
-directory = "inline"
-default = true
-[tree.objects]
-"BENCH" = { class = "Organization" }
-[[server]]
-name = "SRV"
-volumes = { DATA = "$WORK/a" }
-TOML
+quarvo_write_site "$WORK/site.toml" BENCH_TREE SRV DATA="$WORK/a"
 sync
 QUARVO_SITE="$WORK/site.toml" "$QUARVO_ROOT/build/results_run" "$DELETED" "$WORK/deleted.txt" "$WORK/Quarvo.log" \
     "$MOVED" "$WORK/moved.txt" "$WORK/a-moved" | tee "$WORK/results.txt"

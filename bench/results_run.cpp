@@ -18,7 +18,7 @@
 #include "reports/grid_sorting.h"
 #include "reports/report_run.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
@@ -66,7 +66,7 @@ void timedSort(ReportEnv& env, const QString& heading) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     if (argc < 7) {
         std::fprintf(stderr, "usage: results_run DELETE DELETED-LIST LOG MOVE MOVED-LIST MOVE-FOLDER\n");
         return 2;
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer copy;
     copy.start();
-    QApplication::clipboard()->setText(fcnGridRowsText(grid, 0, grid.rows() - 1, QStringLiteral(",")));
+    QGuiApplication::clipboard()->setText(fcnGridRowsText(grid, 0, grid.rows() - 1, QStringLiteral(",")));
     std::printf("copy %lld ms for %lld rows\n", (long long)copy.elapsed(), (long long)grid.rows());
 
     const qsizetype count = std::min<qsizetype>(QByteArray(argv[1]).toLongLong(), grid.rows() - 1);

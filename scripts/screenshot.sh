@@ -23,18 +23,7 @@ for folder, sizes in {"accounts": [120, 40], "engineering": [900, 350, 75], "mar
         with open(os.path.join(path, "data.bin"), "wb") as f:
             f.truncate(megabytes * 1048576)
 PY
-cat > "$WORK/site.toml" <<TOML
-[[tree]]
-name = "DEMO_TREE"
-directory = "inline"
-default = true
-[tree.objects]
-"DEMO" = { class = "Organization" }
-"FS1.DEMO" = { class = "NCP Server" }
-[[server]]
-name = "FS1"
-volumes = { DATA = "$WORK/demo" }
-TOML
+quarvo_write_site "$WORK/site.toml" DEMO_TREE FS1 DATA="$WORK/demo"
 
 cat > "$WORK/shoot.sh" <<SHOOT
 #!/usr/bin/env bash

@@ -100,3 +100,16 @@ quarvo_sanitized_tests() {
     fi
     return $status
 }
+
+# quarvo_write_site <file> <tree> <server> <volume>=<folder>...: a site file
+# with one inline tree (the default, with the server's object, so windows
+# list it) and one server with the given volumes.
+quarvo_write_site() {
+    local file=$1 tree=$2 server=$3 volumes="" pair
+    shift 3
+    for pair in "$@"; do
+        volumes+="${volumes:+, }${pair%%=*} = \"${pair#*=}\""
+    done
+    printf '[[tree]]\nname = "%s"\ndirectory = "inline"\ndefault = true\n[tree.objects]\n"O" = { class = "Organization" }\n"%s.O" = { class = "NCP Server" }\n[[server]]\nname = "%s"\nvolumes = { %s }\n' \
+        "$tree" "$server" "$server" "$volumes" > "$file"
+}

@@ -1,6 +1,7 @@
 #include "fileops/file_delete.h"
 
 #include "fileops/listed_file.h"
+#include "fileops/row_selection.h"
 
 #include <unistd.h>
 
@@ -8,26 +9,6 @@
 #include <cstring>
 
 namespace {
-
-// The selection from top to bottom, the cursor row at its top.
-void orderSelection(ResultGrid& grid) {
-    const qsizetype top = std::min(grid.Row, grid.RowSel);
-    const qsizetype bottom = std::max(grid.Row, grid.RowSel);
-    if (grid.Row < grid.RowSel)
-        return;
-    grid.Row = top;
-    grid.Col = 0;
-    grid.RowSel = bottom;
-    grid.ColSel = grid.cols() - 1;
-}
-
-bool confirmed(ReportEnv& env) {
-    const bool one = env.grid.Row == env.grid.RowSel;
-    return one ? env.host.ask(QStringLiteral("Are you sure you want to delete the selected file?"),
-                              QStringLiteral("Delete File"))
-               : env.host.ask(QStringLiteral("Are you sure you want to delete the selected files?"),
-                              QStringLiteral("Delete Files"));
-}
 
 void reportFailure(ReportEnv& env, OperationsLog& log, const QString& path, int number, const QString& text) {
     const QString error = QStringLiteral("Error:") + QString::number(number);
@@ -61,10 +42,13 @@ bool deleteRow(ReportEnv& env, OperationsLog& log, ListedFolder& folder, qsizety
 } // namespace
 
 qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, OperationsLog& log) {
-    if (!confirmed(env))
-        return 0;
     ResultGrid& grid = env.grid;
-    orderSelection(grid);
+    if (!RowSelection::confirmed(env.host, grid, QStringLiteral("Are you sure you want to delete the selected file?"),
+                                 QStringLiteral("Delete File"),
+                                 QStringLiteral("Are you sure you want to delete the selected files?"),
+                                 QStringLiteral("Delete Files")))
+        return 0;
+    RowSelection::order(grid);
     log.open();
     QList<qsizetype> deleted;
     ListedFolder folder;
@@ -72,19 +56,11 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
         if (!deleteRow(env, log, folder, row, directoryCol, fileCol))
             continue;
         deleted.append(row);
-        if (grid.RowSel != grid.Row)
-            --grid.RowSel;
-        else
-            grid.Col = 0;
+        RowSelection::shorten(grid);
     }
     // The rows go in one pass: a long delete must not move the rows below
     // once for every file.
     grid.removeRows(deleted);
-    log.close();
-    if (log.failed()) {
-        const QString why = QStringLiteral("The log %1 could not be written: %2").arg(log.path(), log.error());
-        env.host.setStatus(why);
-        env.host.message(why);
-    }
+    RowSelection::closeLog(env.host, log);
     return deleted.size();
 }

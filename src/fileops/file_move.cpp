@@ -1,6 +1,7 @@
 #include "fileops/file_move.h"
 
 #include "fileops/listed_file.h"
+#include "fileops/row_selection.h"
 #include "fsview/unique_fd.h"
 
 #include <QDir>
@@ -18,32 +19,10 @@
 
 namespace {
 
-// A failed step: errno and its text.
-struct Failure {
-    int number = 0;
-    QString text;
-};
+using Failure = ListedFile::Problem;
 
 Failure failure(int number) {
     return {number, QString::fromLocal8Bit(std::strerror(number))};
-}
-
-bool confirmed(ReportEnv& env) {
-    const bool one = env.grid.Row == env.grid.RowSel;
-    return one ? env.host.ask(QStringLiteral("Are you sure you want to move the selected file?"), QStringLiteral("Move File"))
-               : env.host.ask(QStringLiteral("Are you sure you want to move the selected files?"),
-                              QStringLiteral("Move Files"));
-}
-
-void orderSelection(ResultGrid& grid) {
-    if (grid.Row < grid.RowSel)
-        return;
-    const qsizetype top = std::min(grid.Row, grid.RowSel);
-    const qsizetype bottom = std::max(grid.Row, grid.RowSel);
-    grid.Row = top;
-    grid.Col = 0;
-    grid.RowSel = bottom;
-    grid.ColSel = grid.cols() - 1;
 }
 
 // \USERS\BOB of \\FS1\VOL1\USERS\BOB, as a local relative path ("/USERS/BOB").
@@ -185,20 +164,15 @@ void subMoveFile(Operation& op, qsizetype row, int directoryCol, int fileCol) {
     ListedFile file(env.grid, row, directoryCol, fileCol);
     const QString folder = destinationFolder(op, env.grid.cell(row, directoryCol));
     const QString destination = folder + QLatin1Char('/') + env.grid.cell(row, fileCol);
-    std::optional<Failure> why;
-    if (const std::optional<ListedFile::Problem> problem = file.find(env.volumes, op.folder))
-        why = Failure{problem->number, problem->text};
-    else
+    std::optional<Failure> why = file.find(env.volumes, op.folder);
+    if (!why)
         why = moveFile(file, QFile::encodeName(folder) + '/' + file.name(), op.options.overwrite);
     if (why) {
         notMoved(op, file.path(), destination, *why);
         return;
     }
     op.movedRows.append(row);
-    if (env.grid.RowSel != env.grid.Row)
-        --env.grid.RowSel;
-    else
-        env.grid.Col = 0;
+    RowSelection::shorten(env.grid);
     ++op.counts.moved;
     env.host.setStatus(QStringLiteral("Moved ") + file.path());
     op.log.write(QStringLiteral(", Moved ") + file.path() + QStringLiteral(" TO ") + destination);
@@ -207,11 +181,14 @@ void subMoveFile(Operation& op, qsizetype row, int directoryCol, int fileCol) {
 } // namespace
 
 std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& options, OperationsLog& log) {
-    if (!confirmed(env))
+    ResultGrid& grid = env.grid;
+    if (!RowSelection::confirmed(env.host, grid, QStringLiteral("Are you sure you want to move the selected file?"),
+                                 QStringLiteral("Move File"),
+                                 QStringLiteral("Are you sure you want to move the selected files?"),
+                                 QStringLiteral("Move Files")))
         return std::nullopt;
     env.host.setBusy(true);
-    ResultGrid& grid = env.grid;
-    orderSelection(grid);
+    RowSelection::order(grid);
     const int directoryCol = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
     log.open();
@@ -222,11 +199,6 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
     env.host.message(QStringLiteral("Files Moved: ") + QString::number(op.counts.moved) +
                      QStringLiteral("\nFiles Not Moved: ") + QString::number(op.counts.notMoved));
     env.host.setBusy(false);
-    log.close();
-    if (log.failed()) {
-        const QString why = QStringLiteral("The log %1 could not be written: %2").arg(log.path(), log.error());
-        env.host.setStatus(why);
-        env.host.message(why);
-    }
+    RowSelection::closeLog(env.host, log);
     return op.counts;
 }

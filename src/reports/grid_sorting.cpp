@@ -19,25 +19,23 @@ bool grdDirSizes_DblClick(ResultGrid& grid, ResultsView& view, int col) {
     const int key = byKey ? 0 : col;
     const bool descending = !view.sortToggle;
     view.sortToggle = descending;
+    // Each key read once, then the rows put in the sorted order.
+    std::vector<std::pair<double, qsizetype>> numbers;
     if (byKey) {
-        // Each key read as a number once, not at every comparison.
-        std::vector<std::pair<double, qsizetype>> keys;
-        keys.reserve(std::size_t(grid.rows()));
         for (qsizetype row = 1; row < grid.rows(); ++row)
-            keys.emplace_back(grid.row(row)[key].toDouble(), row);
-        std::stable_sort(keys.begin(), keys.end(), [descending](const auto& a, const auto& b) {
-            return descending ? b.first < a.first : a.first < b.first;
-        });
-        QList<qsizetype> order;
-        order.reserve(qsizetype(keys.size()));
-        for (const auto& entry : keys)
-            order.append(entry.second);
-        grid.reorderRows(order);
-    } else {
-        grid.sortRows([key, descending](const QStringList& a, const QStringList& b) {
-            return descending ? b[key] < a[key] : a[key] < b[key];
-        });
+            numbers.emplace_back(grid.row(row)[key].toDouble(), row);
     }
+    QList<qsizetype> order;
+    for (qsizetype row = 1; row < grid.rows(); ++row)
+        order.append(row);
+    const auto less = [&](qsizetype a, qsizetype b) {
+        if (byKey)
+            return numbers[std::size_t(a - 1)].first < numbers[std::size_t(b - 1)].first;
+        return grid.row(a)[key] < grid.row(b)[key];
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype a, qsizetype b) { return descending ? less(b, a) : less(a, b); });
+    grid.reorderRows(order);
     grid.Col = col;
     view.btnShowFilesEnabled = false;
     return descending;

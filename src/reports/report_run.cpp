@@ -201,6 +201,10 @@ void btnShowUsage_Click(ReportEnv& env) {
     env.host.setBusy(false);
 }
 
+void subClearRunFigures(ReportEnv& env) {
+    clearRunFigures(env);
+}
+
 NWDSContextHandle fcnOpenRunContext(ReportEnv& env) {
     return openContext(env);
 }

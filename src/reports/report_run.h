@@ -19,9 +19,10 @@ int fcnMapDriveToVolume(ReportEnv& env);
 // Sum of the numeric cells of a column over the result rows.
 double fcnSumColumn(const ResultGrid& grid, int col);
 
-// Shared with "Show Files for Selected": a run's directory-services context
-// (typeless names from "[Root]" of the current tree), its totals line and
-// its closing status text.
+// Shared with "Show Files for Selected": the figures a run starts from, its
+// directory-services context (typeless names from "[Root]" of the current
+// tree), its totals line and its closing status text.
+void subClearRunFigures(ReportEnv& env);
 NWDSContextHandle fcnOpenRunContext(ReportEnv& env);
 QString fcnTotalsLine(const ResultGrid& grid, double megabytes);
 QString fcnRunOutcome(ReportEnv& env);

@@ -90,14 +90,6 @@ void ResultGrid::removeRows(QList<qsizetype> rows) {
     }
 }
 
-void ResultGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less) {
-    if (m_cells.size() <= 2)
-        return;
-    std::stable_sort(m_cells.begin() + 1, m_cells.end(), less);
-    if (m_listener)
-        m_listener->rowsChanged(1, m_cells.size() - 1);
-}
-
 void ResultGrid::reorderRows(const QList<qsizetype>& order) {
     if (order.size() != m_cells.size() - 1)
         return;

@@ -4,8 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 // Told of every change so a view can follow the grid without copying it.
 class GridListener {
 public:
@@ -46,9 +44,6 @@ public:
     // Removes several data rows in one pass: a long delete must not move
     // the rows below once for every row it removes.
     void removeRows(QList<qsizetype> rows);
-    // Puts the data rows (1 to last) in the order less gives, keeping the
-    // order of rows it calls equal.
-    void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
     // Puts the data rows in the given order: order[i] is the row (1 to
     // last) that becomes row i + 1.
     void reorderRows(const QList<qsizetype>& order);

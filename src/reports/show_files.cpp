@@ -16,11 +16,8 @@ void beginDrillDown(ReportEnv& env) {
     env.view.controlsFrozen = true;
     env.run.inProgress = true;
     env.view.btnShowFilesCaption = kStop;
-    env.run.sizeTotal = 0;
     env.run.unreadableEntries = 0;
-    env.run.rowLimitReached = false;
-    env.view.lblGraphStats.clear();
-    env.run.patternInUse = QStringLiteral("*");
+    subClearRunFigures(env);
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
 }
 

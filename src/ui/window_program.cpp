@@ -8,6 +8,7 @@
 #include "ui/auxiliary/script_notice.h"
 #include "ui/auxiliary/splash_window.h"
 #include "ui/main/main_window.h"
+#include "ui/twips.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -21,14 +22,6 @@ namespace {
 constexpr int kDesignedHeight = 7830;
 constexpr int kDesignedWidth = 7110;
 constexpr int kLeastHeight = 7785;
-
-int toPixels(int twips, const QWidget& widget) {
-    return twips * widget.logicalDpiY() / 1440;
-}
-
-int toTwips(int pixels, const QWidget& widget) {
-    return pixels * 1440 / widget.logicalDpiY();
-}
 
 int twipsValue(const QString& text, int otherwise) {
     bool ok = false;
@@ -74,7 +67,7 @@ bool WindowProgram::Form_Load() {
     m_window = std::make_unique<MainWindow>(MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client,
                                                               *m_volumes, m_settings, *m_options.desktop,
                                                               m_options.runDialog, m_options.logPath});
-    m_window->setMinimumSize(toPixels(kDesignedWidth, *m_window), toPixels(kLeastHeight, *m_window));
+    m_window->setMinimumSize(Twips::toPixels(kDesignedWidth, *m_window), Twips::toPixels(kLeastHeight, *m_window));
     readUserSettings();
     restoreGeometry();
     ReportEnv& env = m_window->env();
@@ -123,21 +116,23 @@ void WindowProgram::checkTree() {
 void WindowProgram::restoreGeometry() {
     const QString key = SettingsStore::kWindowKey;
     MainWindow& window = *m_window;
-    if (m_settings.fcnGetWindowSetting(key, QStringLiteral("Height")).isEmpty() &&
-        m_settings.fcnGetWindowSetting(key, QStringLiteral("Width")).isEmpty()) {
-        window.resize(toPixels(kDesignedWidth, window), toPixels(kDesignedHeight, window));
+    const QString storedHeight = m_settings.fcnGetWindowSetting(key, QStringLiteral("Height"));
+    const QString storedWidth = m_settings.fcnGetWindowSetting(key, QStringLiteral("Width"));
+    // No key yet: the designed place and size.
+    if (storedHeight.isEmpty() && storedWidth.isEmpty()) {
+        window.resize(Twips::toPixels(kDesignedWidth, window), Twips::toPixels(kDesignedHeight, window));
         return;
     }
     const int top = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Top")), 0);
     const int left = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Left")), 0);
-    int height = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Height")), kDesignedHeight);
-    int width = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Width")), kDesignedWidth);
+    int height = twipsValue(storedHeight, kDesignedHeight);
+    int width = twipsValue(storedWidth, kDesignedWidth);
     if (height == 0)
         height = kDesignedHeight;
     if (width == 0)
         width = kDesignedWidth;
-    window.move(toPixels(left, window), toPixels(top, window));
-    window.resize(toPixels(width, window), toPixels(height, window));
+    window.move(Twips::toPixels(left, window), Twips::toPixels(top, window));
+    window.resize(Twips::toPixels(width, window), Twips::toPixels(height, window));
 }
 
 void WindowProgram::chooseRememberedServer() {
@@ -175,8 +170,8 @@ void WindowProgram::saveGeometry() {
     const QString key = SettingsStore::kWindowKey;
     const QRect frame = window.frameGeometry();
     const QRect inner = window.geometry();
-    m_settings.subSaveWindowSetting(key, QStringLiteral("Top"), QString::number(toTwips(frame.top(), window)));
-    m_settings.subSaveWindowSetting(key, QStringLiteral("Left"), QString::number(toTwips(frame.left(), window)));
-    m_settings.subSaveWindowSetting(key, QStringLiteral("Height"), QString::number(toTwips(inner.height(), window)));
-    m_settings.subSaveWindowSetting(key, QStringLiteral("Width"), QString::number(toTwips(inner.width(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Top"), QString::number(Twips::fromPixels(frame.top(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Left"), QString::number(Twips::fromPixels(frame.left(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Height"), QString::number(Twips::fromPixels(inner.height(), window)));
+    m_settings.subSaveWindowSetting(key, QStringLiteral("Width"), QString::number(Twips::fromPixels(inner.width(), window)));
 }

@@ -21,6 +21,7 @@
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui/main/share_bar_delegate.h"
+#include "ui/twips.h"
 #include "ui_frmMain.h"
 
 #include <QCalendarWidget>
@@ -37,10 +38,6 @@
 #include <QStyle>
 
 namespace {
-
-const QStringList kTabCaptions{QStringLiteral("By Owner"), QStringLiteral("By Volume"),
-                               QStringLiteral("By Directory"), QStringLiteral("By File"),
-                               QStringLiteral("By Date")};
 
 void showChoices(QComboBox* box, const ChoiceList& choices) {
     const QSignalBlocker quiet(box);
@@ -60,11 +57,6 @@ void showText(QLineEdit* box, const QString& text) {
     }
 }
 
-// Twips (1440 an inch) to the screen's pixels, so a stored width keeps its size.
-int pixelsOf(int twips, const QWidget* widget) {
-    return twips * widget->logicalDpiX() / 1440;
-}
-
 } // namespace
 
 MainWindow::MainWindow(const Parts& parts, QWidget* parent)
@@ -74,8 +66,8 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
       m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath) {
     m_ui->setupUi(this);
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
-    for (const QString& caption : kTabCaptions)
-        m_ui->tabSearch->addTab(caption);
+    for (const char* caption : {"By Owner", "By Volume", "By Directory", "By File", "By Date"})
+        m_ui->tabSearch->addTab(QString::fromLatin1(caption));
     m_model = new ResultGridModel(m_env.grid, this);
     m_ui->grdDirSizes->setModel(m_model);
     m_ui->grdDirSizes->setItemDelegate(new ShareBarDelegate(m_ui->grdDirSizes));
@@ -261,7 +253,7 @@ void MainWindow::showColumns() {
         const int width = grid.width(col);
         view->setColumnHidden(col, col == 0 || width <= 0);
         if (width > 0)
-            view->setColumnWidth(col, pixelsOf(width, view));
+            view->setColumnWidth(col, Twips::toPixels(width, *view));
     }
 }
 
@@ -508,9 +500,9 @@ void MainWindow::openCalendar(QPushButton* button, const QString& text) {
     if (shown.isValid())
         m_calendar->setSelectedDate(shown);
     m_calendar->adjustSize();
-    const int preferred = pixelsOf(4560, this);
+    const int preferred = Twips::toPixels(4560, *this);
     const int width = m_calendar->sizeHint().width();
-    const int left = preferred + width < this->width() ? preferred : this->width() - width - pixelsOf(100, this);
+    const int left = preferred + width < this->width() ? preferred : this->width() - width - Twips::toPixels(100, *this);
     const QPoint below = button->mapTo(this, QPoint(0, button->height()));
     m_calendar->move(mapToGlobal(QPoint(std::max(0, left), below.y())));
     m_calendar->show();
@@ -530,8 +522,12 @@ void MainWindow::btnShowUsage_Click() {
     if (starting)
         readPanel();
     ::btnShowUsage_Click(m_env);
-    if (!starting)
-        return; // Stop: the running call ends the run
+    if (starting)
+        showRunEnd(); // else Stop: the running call ends the run
+}
+
+// The rows, columns and captions a run or drill-down ended with.
+void MainWindow::showRunEnd() {
     m_model->flush();
     showColumns();
     fitFigureColumns();
@@ -576,12 +572,8 @@ void MainWindow::grdDirSizes_SelectionChange() {
 void MainWindow::btnShowFiles_Click() {
     const bool starting = !m_env.view.controlsFrozen;
     ::btnShowFiles_Click(m_env);
-    if (!starting)
-        return; // Stop: the running drill-down ends it
-    m_model->flush();
-    showColumns();
-    fitFigureColumns();
-    showView();
+    if (starting)
+        showRunEnd(); // else Stop: the running drill-down ends it
 }
 
 // The pop-up menu for the selection, its entries read from the headings.

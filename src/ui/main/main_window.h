@@ -125,6 +125,7 @@ private:
     void setPanelFrozen(bool frozen);
     void showColumns();
     void fitFigureColumns();
+    void showRunEnd();
     void showVolumeDirectories();
     void showVolumeButtons();
     void openCalendar(QPushButton* button, const QString& text);
