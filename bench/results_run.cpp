@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
     const qsizetype moving = std::min<qsizetype>(QByteArray(argv[4]).toLongLong(), grid.rows() - 1);
     if (!writeList(grid, 1, moving, QString::fromLocal8Bit(argv[5])))
         return 1;
+    grid.selectedRows.clear(); // the rows a delete could not take would stay chosen
     grid.Row = 1;
     grid.RowSel = moving;
     QElapsedTimer move;

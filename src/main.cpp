@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -74,6 +75,9 @@ int startWindow(int argc, char** argv, bool debugMode) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file size limit then fails with EFBIG and is reported
+    // like any other write error, instead of killing the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     const QString args = argumentString(argc, argv);
     const QString upper = args.trimmed().toUpper();
     if (upper == QLatin1String("/?") || upper == QLatin1String("--HELP") || upper == QLatin1String("-H")) {

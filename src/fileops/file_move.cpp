@@ -1,11 +1,11 @@
 #include "fileops/file_move.h"
 
+#include "fileops/destination_folders.h"
+#include "fileops/file_copy.h"
 #include "fileops/listed_file.h"
 #include "fileops/row_selection.h"
-#include "fsview/unique_fd.h"
+#include "reports/cell_format.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <fcntl.h>
@@ -14,140 +14,207 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <vector>
+#include <chrono>
+#include <future>
+#include <map>
+#include <set>
 
 namespace {
 
-using Failure = ListedFile::Problem;
+using Problem = ListedFile::Problem;
+using InodeKey = std::pair<std::uint64_t, std::uint64_t>;
 
-Failure failure(int number) {
-    return {number, QString::fromLocal8Bit(std::strerror(number))};
+InodeKey keyOf(const struct stat& st) {
+    return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
-// \USERS\BOB of \\FS1\VOL1\USERS\BOB, as a local relative path ("/USERS/BOB").
-QString relativePath(const QString& directory) {
-    const qsizetype server = directory.indexOf(QLatin1Char('\\'), 2);
-    const qsizetype afterVolume = server < 0 ? -1 : directory.indexOf(QLatin1Char('\\'), server + 1);
-    QString relative = afterVolume < 0 ? QStringLiteral("\\") : directory.mid(afterVolume);
-    if (relative.size() > 1 && relative.endsWith(QLatin1Char('\\')))
-        relative.chop(1);
-    return relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-}
-
-// Renames without replacing what is there unless told to; where the file
-// system cannot refuse in the rename itself, a hard link does it.
-int renameSafely(int fromDir, const char* from, const QByteArray& to, bool overwrite) {
-    if (overwrite)
-        return ::renameat(fromDir, from, AT_FDCWD, to.constData());
-    if (::renameat2(fromDir, from, AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL)
-        return -1;
-    if (::linkat(fromDir, from, AT_FDCWD, to.constData(), 0) != 0)
-        return -1;
-    return ::unlinkat(fromDir, from, 0);
-}
-
-bool copyContent(int from, int to) {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got == 0)
-            return true;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(to, buffer.data() + done, std::size_t(got - done));
-            if (put < 0 && errno != EINTR)
-                return false;
-            done += std::max<ssize_t>(put, 0);
-        }
-    }
-}
-
-// The copy beside the destination, complete and on disk, with the source's
-// mode, owner and times.
-bool writeCopy(int source, const struct stat& st, int copy) {
-    if (!copyContent(source, copy) || ::fsync(copy) != 0)
-        return false;
-    struct stat written {};
-    if (::fstat(copy, &written) != 0 || written.st_size != st.st_size) {
-        errno = EIO;
-        return false;
-    }
-    if (::fchmod(copy, st.st_mode & 07777) != 0)
-        return false;
-    if (::geteuid() == 0 && ::fchown(copy, st.st_uid, st.st_gid) != 0)
-        return false;
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    return ::futimens(copy, times) == 0;
-}
-
-// Across file systems: copy, then rename the copy into place, then remove
-// the source; any failure removes the copy and leaves the source.
-std::optional<Failure> moveAcross(const ListedFile& file, const QByteArray& destination, bool overwrite) {
-    const UniqueFd source(::openat(file.folder(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
-    if (!source.valid() || ::fstat(source.get(), &st) != 0)
-        return failure(errno);
-    const QByteArray folder = destination.left(destination.lastIndexOf('/') + 1);
-    const QByteArray temporary =
-        folder + ".quarvo-move-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-    const UniqueFd copy(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!copy.valid())
-        return failure(errno);
-    if (!writeCopy(source.get(), st, copy.get()) || renameSafely(AT_FDCWD, temporary.constData(), destination, overwrite) != 0) {
-        const int number = errno;
-        ::unlink(temporary.constData());
-        return failure(number);
-    }
-    if (::unlinkat(file.folder(), file.name().constData(), 0) != 0)
-        return failure(errno); // both are there now; nothing was lost
-    return std::nullopt;
-}
-
-std::optional<Failure> moveFile(const ListedFile& file, const QByteArray& destination, bool overwrite) {
-    if (renameSafely(file.folder(), file.name().constData(), destination, overwrite) == 0)
-        return std::nullopt;
-    if (errno != EXDEV)
-        return failure(errno);
-    return moveAcross(file, destination, overwrite);
-}
-
-// One operation's state: the options, the counts, the last folder made and
-// the keep-showing answer.
+// One operation's state: the options, the counts, the folders on both
+// sides, what this move created and the keep-showing answer.
 struct Operation {
     ReportEnv& env;
     const MoveOptions& options;
     OperationsLog& log;
+    ListingAccess access;
+    DestinationFolders destinations;
     MoveCounts counts;
-    QString lastRelative;
     bool keepShowing = true;
-    ListedFolder folder;
+    std::set<InodeKey> created;           // files this move put in place
+    std::map<InodeKey, UniqueFd> copies;  // a copied source with other names: its copy, to link them to
     QList<qsizetype> movedRows;
 };
 
-QString destinationFolder(Operation& op, const QString& directory) {
-    QString base = op.options.destination;
-    if (base.endsWith(QLatin1Char('/')) && base.size() > 1)
-        base.chop(1);
-    if (!op.options.preserve)
-        return base;
-    const QString relative = relativePath(directory);
-    if (relative != op.lastRelative) {
-        op.lastRelative = relative;
-        QDir().mkpath(base + relative); // one that cannot be made makes the move fail, reported there
-    }
-    return relative == QLatin1String("/") ? base : base + relative;
+// One file's move: the listed file, where it goes, and whether that
+// replaced a file there.
+struct OneMove {
+    ListedFile& file;
+    int folder = -1;         // the destination folder
+    QString destination;     // as the log names it
+    bool replaces = false;
+};
+
+Problem refused(const QString& why) {
+    return {0, why};
 }
 
-void notMoved(Operation& op, const QString& source, const QString& destination, const Failure& why) {
+// What is at the destination name decides whether the move may go on.
+std::optional<Problem> checkDestination(Operation& op, OneMove& move) {
+    struct stat there {};
+    if (::fstatat(move.folder, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    if (keyOf(there) == keyOf(move.file.seen()))
+        return refused(move.destination + QStringLiteral(" is the file itself"));
+    if (op.created.count(keyOf(there)))
+        return refused(QStringLiteral("will not overwrite a file this move just created: ") + move.destination);
+    if (!op.options.overwrite)
+        return Problem::ofErrno(EEXIST);
+    move.replaces = true;
+    return std::nullopt;
+}
+
+// Renames without replacing what is there unless told to; where the file
+// system cannot refuse in the rename itself, a hard link does it.
+int renameSafely(int fromDir, const char* from, int toDir, const char* to, bool overwrite) {
+    if (overwrite)
+        return ::renameat(fromDir, from, toDir, to);
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL)
+        return -1;
+    if (::linkat(fromDir, from, toDir, to, 0) != 0)
+        return -1;
+    return ::unlinkat(fromDir, from, 0);
+}
+
+// Gives the copy of an earlier name of this file one more name, so files
+// that were hard links of each other stay so.
+UniqueFd linkCopy(int copy, int folder, const QByteArray& name, bool overwrite, int& error) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(copy);
+    QByteArray target = name;
+    if (overwrite)
+        target = ".quarvo-move-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    if (::linkat(AT_FDCWD, self.constData(), folder, target.constData(), AT_SYMLINK_FOLLOW) != 0 ||
+        (overwrite && ::renameat(folder, target.constData(), folder, name.constData()) != 0)) {
+        error = errno;
+        if (overwrite)
+            ::unlinkat(folder, target.constData(), 0);
+        return UniqueFd();
+    }
+    error = 0;
+    return UniqueFd(::openat(folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool stopped(const MoveOptions& options) {
+    return options.stop && options.stop->load();
+}
+
+QString megabytes(std::uint64_t bytes) {
+    return CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.0"));
+}
+
+// A large file is copied off the window's thread; meanwhile the window
+// stays responsive, shows how far the copy is and can be told to stop.
+CopyResult copyWatched(Operation& op, CopyRequest& request, const QString& path) {
+    constexpr off_t kLarge = 8 << 20;
+    if (request.sourceStat.st_size < kLarge)
+        return copyFileInto(request);
+    std::atomic<std::uint64_t> done{0};
+    request.progress = [&done](std::uint64_t bytes) { done = bytes; };
+    const QString total = megabytes(std::uint64_t(request.sourceStat.st_size));
+    const auto show = [&] {
+        op.env.host.setStatus(QStringLiteral("Moving %1: %2 of %3 MB").arg(path, megabytes(done), total));
+        op.env.host.pollEvents();
+    };
+    show();
+    if (stopped(op.options))
+        return CopyResult{ECANCELED, {}};
+    std::future<CopyResult> copy = std::async(std::launch::async, [&request] { return copyFileInto(request); });
+    while (copy.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
+        show();
+    return copy.get();
+}
+
+// The copy in place under the name: a new one, or a link to the copy of
+// another name of the same file.
+CopyResult placeCopy(Operation& op, OneMove& move, int source, const struct stat& st) {
+    const auto earlier = op.copies.find(keyOf(st));
+    if (earlier != op.copies.end()) {
+        CopyResult linked;
+        linked.placed = linkCopy(earlier->second.get(), move.folder, move.file.name(), op.options.overwrite, linked.error);
+        return linked;
+    }
+    CopyRequest request;
+    request.source = source;
+    request.sourceStat = st;
+    request.destinationFolder = move.folder;
+    request.name = move.file.name();
+    request.overwrite = op.options.overwrite;
+    request.cancel = op.options.stop;
+    return copyWatched(op, request, move.file.path());
+}
+
+bool sameContentAndStatus(const struct stat& a, const struct stat& b) {
+    return FileIdentity::of(a).difference(b).isEmpty();
+}
+
+// Takes the copy away again, when it is still ours, so "not moved" is true.
+void undoCopy(const OneMove& move, const UniqueFd& placed) {
+    struct stat ours {};
+    struct stat there {};
+    if (::fstat(placed.get(), &ours) == 0 &&
+        ::fstatat(move.folder, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        keyOf(ours) == keyOf(there))
+        ::unlinkat(move.folder, move.file.name().constData(), 0);
+}
+
+// Across file systems: the checked source copied into place, then the
+// source removed while it is still the file copied.
+std::optional<Problem> moveAcross(Operation& op, OneMove& move) {
+    ListedFile& file = move.file;
+    const UniqueFd source(::openat(file.folder(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!source.valid() || ::fstat(source.get(), &st) != 0)
+        return Problem::ofErrno(errno);
+    if (const std::optional<Problem> changed = file.check(st, op.access))
+        return changed;
+    CopyResult copy = placeCopy(op, move, source.get(), st);
+    if (copy.error != 0)
+        return Problem::ofErrno(copy.error);
+    struct stat now {};
+    if (::fstatat(file.folder(), file.name().constData(), &now, AT_SYMLINK_NOFOLLOW) != 0 || keyOf(now) != keyOf(st) ||
+        !sameContentAndStatus(st, now))
+        return refused(file.path() + QStringLiteral(" changed while it was copied: it and the copy ") +
+                       move.destination + QStringLiteral(" were both kept"));
+    if (::unlinkat(file.folder(), file.name().constData(), 0) != 0) {
+        const int error = errno;
+        undoCopy(move, copy.placed);
+        return Problem::ofErrno(error);
+    }
+    struct stat placed {};
+    if (::fstat(copy.placed.get(), &placed) == 0)
+        op.created.insert(keyOf(placed));
+    if (st.st_nlink > 1) {
+        if (::fstat(source.get(), &now) == 0)
+            op.access.noteOwnChange(now);
+        op.copies.emplace(keyOf(st), std::move(copy.placed));
+    }
+    return std::nullopt;
+}
+
+std::optional<Problem> moveFile(Operation& op, OneMove& move) {
+    if (const std::optional<Problem> refusal = checkDestination(op, move))
+        return refusal;
+    ListedFile& file = move.file;
+    const char* name = file.name().constData();
+    if (renameSafely(file.folder(), name, move.folder, name, op.options.overwrite) != 0)
+        return errno == EXDEV ? moveAcross(op, move) : Problem::ofErrno(errno);
+    op.created.insert(keyOf(file.seen()));
+    file.noteAct(op.access);
+    return std::nullopt;
+}
+
+void notMoved(Operation& op, const QString& source, const QString& destination, const Problem& why) {
     ReportEnv& env = op.env;
-    const QString error = QStringLiteral("Error:") + QString::number(why.number) + QLatin1Char(' ') + why.text;
+    const QString error = why.error(QStringLiteral(" "));
     if (op.keepShowing)
         op.keepShowing = env.host.ask(QStringLiteral("Unable to move ") + source + QStringLiteral("; ") + error +
                                           QStringLiteral("\n\nContinue showing this message?"),
@@ -159,23 +226,33 @@ void notMoved(Operation& op, const QString& source, const QString& destination, 
                  QLatin1Char(' ') + error);
 }
 
+// The file found as listed, its folder made at the destination, then moved.
+std::optional<Problem> findAndMove(Operation& op, OneMove& move) {
+    if (std::optional<Problem> problem = move.file.find(op.access))
+        return problem;
+    const DestinationFolders::Folder folder = op.destinations.folderFor(*move.file.record()->folder);
+    move.folder = folder.fd;
+    move.destination = folder.display + QLatin1Char('/') + QString::fromUtf8(move.file.name());
+    if (folder.fd < 0)
+        return Problem::ofErrno(folder.error);
+    return moveFile(op, move);
+}
+
 void subMoveFile(Operation& op, qsizetype row, int directoryCol, int fileCol) {
     ReportEnv& env = op.env;
     ListedFile file(env.grid, row, directoryCol, fileCol);
-    const QString folder = destinationFolder(op, env.grid.cell(row, directoryCol));
-    const QString destination = folder + QLatin1Char('/') + env.grid.cell(row, fileCol);
-    std::optional<Failure> why = file.find(env.volumes, op.folder);
-    if (!why)
-        why = moveFile(file, QFile::encodeName(folder) + '/' + file.name(), op.options.overwrite);
-    if (why) {
-        notMoved(op, file.path(), destination, *why);
+    OneMove move{file, -1, {}, false};
+    move.destination = op.options.destination + QLatin1Char('/') + env.grid.cell(row, fileCol);
+    if (const std::optional<Problem> why = findAndMove(op, move)) {
+        notMoved(op, file.path(), move.destination, *why);
         return;
     }
     op.movedRows.append(row);
-    RowSelection::shorten(env.grid);
     ++op.counts.moved;
     env.host.setStatus(QStringLiteral("Moved ") + file.path());
-    op.log.write(QStringLiteral(", Moved ") + file.path() + QStringLiteral(" TO ") + destination);
+    op.log.write(QStringLiteral(", Moved ") + file.path() + QStringLiteral(" TO ") + move.destination);
+    if (move.replaces)
+        op.log.write(QStringLiteral(", Replaced ") + move.destination);
 }
 
 } // namespace
@@ -188,14 +265,16 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
                                  QStringLiteral("Move Files")))
         return std::nullopt;
     env.host.setBusy(true);
+    const QList<qsizetype> rows = RowSelection::chosen(grid);
     RowSelection::order(grid);
     const int directoryCol = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
     log.open();
-    Operation op{env, options, log, {}, {}, true, {}, {}};
-    for (qsizetype row = grid.RowSel; row >= grid.Row && row >= 1; --row)
-        subMoveFile(op, row, directoryCol, fileCol);
-    grid.removeRows(op.movedRows);
+    Operation op{env, options, log, ListingAccess(env.volumes), DestinationFolders(options.destination, options.preserve),
+                 {}, true, {}, {}, {}};
+    for (auto row = rows.crbegin(); row != rows.crend() && !stopped(options); ++row)
+        subMoveFile(op, *row, directoryCol, fileCol);
+    RowSelection::removeDone(env, op.movedRows);
     env.host.message(QStringLiteral("Files Moved: ") + QString::number(op.counts.moved) +
                      QStringLiteral("\nFiles Not Moved: ") + QString::number(op.counts.notMoved));
     env.host.setBusy(false);

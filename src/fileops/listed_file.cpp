@@ -1,83 +1,60 @@
 #include "fileops/listed_file.h"
 
-#include "reports/cell_format.h"
-
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-UniqueFd openFolder(const QByteArray& path) {
-    return UniqueFd(::open(path.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+ListedFile::Problem ListedFile::Problem::ofErrno(int number) {
+    return {number, QString::fromLocal8Bit(std::strerror(number))};
 }
 
-} // namespace
+QString ListedFile::Problem::error(const QString& between) const {
+    if (number == 0)
+        return text;
+    return QStringLiteral("Error:") + QString::number(number) + between + text;
+}
 
 ListedFile::ListedFile(const ResultGrid& grid, qsizetype row, int directoryCol, int fileCol)
-    : m_directory(grid.cell(row, directoryCol)), m_file(grid.cell(row, fileCol)),
-      m_path(m_directory + QLatin1Char('\\') + m_file) {
-    if (const int size = grid.fcnFindColumn(QStringLiteral("Size")); size != ResultGrid::kNotFound)
-        m_size = CellFormat::numberValue(grid.cell(row, size));
-    const int date = grid.fcnFindColumn(QStringLiteral("Date"));
-    const int time = grid.fcnFindColumn(QStringLiteral("Time"));
-    // Only the File layouts show the modify time; the Date layout shows its basis's day.
-    if (date != ResultGrid::kNotFound && time != ResultGrid::kNotFound) {
-        m_date = grid.cell(row, date).trimmed();
-        m_time = grid.cell(row, time).trimmed();
-    }
+    : m_path(grid.cell(row, directoryCol) + QLatin1Char('\\') + grid.cell(row, fileCol)), m_record(grid.record(row)) {}
+
+ListedFile::Problem ListedFile::changed(const QString& why) const {
+    return {0, m_path + QStringLiteral(" has changed since it was listed: ") + why};
 }
 
-std::optional<ListedFile::Problem> ListedFile::find(const VolumeView& volumes, ListedFolder& folder) {
-    struct stat st {};
-    if (!statInFolder(volumes, folder, st) && !statResolved(volumes, st))
-        return Problem{errno, QString::fromLocal8Bit(std::strerror(errno))};
-    if (!matchesRow(st))
-        return Problem{0, m_path + QStringLiteral(" has changed since it was listed")};
+std::optional<ListedFile::Problem> ListedFile::find(ListingAccess& access) {
+    if (!m_record || !m_record->folder)
+        return Problem{0, m_path + QStringLiteral(" was not listed as a file: only listed files are acted on")};
+    const ListingAccess::Folder folder = access.open(*m_record->folder);
+    if (folder.changed)
+        return changed(QStringLiteral("its folder changed"));
+    if (folder.fd < 0)
+        return Problem::ofErrno(folder.error);
+    if (::fstatat(folder.fd, m_record->name.constData(), &m_seen, AT_SYMLINK_NOFOLLOW) != 0)
+        return Problem::ofErrno(errno);
+    if (std::optional<Problem> problem = check(m_seen, access))
+        return problem;
+    m_folder = folder.fd;
+    if (m_seen.st_nlink > 1) {
+        // Held so its status can be read after its name is gone.
+        m_pinned.reset(::openat(m_folder, m_record->name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat pinned {};
+        if (!m_pinned.valid() || ::fstat(m_pinned.get(), &pinned) != 0 || !m_record->identity.sameInode(pinned))
+            return changed(QStringLiteral("it was replaced by another file"));
+    }
     return std::nullopt;
 }
 
-// The name as the row writes it, in the folder the rows name.
-bool ListedFile::statInFolder(const VolumeView& volumes, ListedFolder& folder, struct stat& st) {
-    if (folder.directory != m_directory || !folder.fd.valid()) {
-        folder.directory = m_directory;
-        const VolumeView::Resolved resolved = volumes.resolve(m_directory);
-        folder.fd = resolved.ok() ? openFolder(resolved.path) : UniqueFd();
-    }
-    m_name = m_file.toUtf8();
-    if (!folder.fd.valid() || m_name.contains('/') ||
-        ::fstatat(folder.fd.get(), m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    m_folder = folder.fd.get();
-    return true;
+std::optional<ListedFile::Problem> ListedFile::check(const struct stat& st, const ListingAccess& access) const {
+    const QString why = m_record->identity.difference(st, access.ownChange(m_record->identity));
+    if (why.isEmpty())
+        return std::nullopt;
+    return changed(why);
 }
 
-// Otherwise the whole path looked up as the volume view does, any case.
-bool ListedFile::statResolved(const VolumeView& volumes, struct stat& st) {
-    const VolumeView::Resolved file = volumes.resolve(m_path);
-    if (!file.ok()) {
-        errno = ENOENT;
-        return false;
-    }
-    const qsizetype slash = file.path.lastIndexOf('/');
-    m_name = file.path.mid(slash + 1);
-    m_ownFolder = openFolder(slash > 0 ? file.path.left(slash) : QByteArray("/"));
-    if (!m_ownFolder.valid() || ::fstatat(m_ownFolder.get(), m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    m_folder = m_ownFolder.get();
-    return true;
-}
-
-bool ListedFile::matchesRow(const struct stat& st) const {
-    if (!S_ISREG(st.st_mode))
-        return false;
-    if (m_size && *m_size != double(st.st_size))
-        return false;
-    if (m_date.isEmpty())
-        return true;
-    const CellFormat::LocalTime modified = CellFormat::localTime(st.st_mtim.tv_sec);
-    return CellFormat::shortDate(modified.date) == m_date && CellFormat::mediumTime(modified.time) == m_time;
+void ListedFile::noteAct(ListingAccess& access) const {
+    struct stat after {};
+    if (m_pinned.valid() && ::fstat(m_pinned.get(), &after) == 0)
+        access.noteOwnChange(after);
 }

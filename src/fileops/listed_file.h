@@ -1,57 +1,58 @@
 #pragma once
 
+#include "fileops/listing_access.h"
 #include "fsview/unique_fd.h"
-#include "fsview/volume_view.h"
 #include "reports/result_grid.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <optional>
 
-// The folder the rows last looked at named, kept open while the next rows
-// name it too: a delete of thousands of files in a few folders finds each
-// folder once.
-struct ListedFolder {
-    QString directory; // as the rows write it
-    UniqueFd fd;
-};
-
-// The file a row of a file listing names, found again on disk only while it
-// is still that file: a regular file (not a directory, not a symbolic link)
-// of the row's size and, where the row shows them, modify date and time.
+// The file a row of a file listing names, found again only while it is
+// provably that file: in the folder the walk listed (reached beneath the
+// volume root by raw names, no link followed), the same inode on the same
+// device, of the same size, modify time and status-change time to the
+// nanosecond. Acts go relative to the folder's descriptor, by the raw name.
 class ListedFile {
 public:
-    // The row's file: its directory cell, "\" and its file cell.
     ListedFile(const ResultGrid& grid, qsizetype row, int directoryCol, int fileCol);
 
+    // The row's file as the rows show it: its directory cell, "\", its file cell.
     const QString& path() const { return m_path; }
+    const RowRecord* record() const { return m_record; }
 
-    // Finds the file in its folder and checks it; empty when it is the
-    // listed file, else why not (errno for the number, 0 when the file has
-    // changed).
+    // Why the file cannot be acted on: errno and its text, or number 0 and
+    // why it is no longer the file listed.
     struct Problem {
         int number = 0;
         QString text;
+        static Problem ofErrno(int number);
+        // "Error:<n><between><text>", or the text alone when it has no number.
+        QString error(const QString& between) const;
     };
-    std::optional<Problem> find(const VolumeView& volumes, ListedFolder& folder);
+    std::optional<Problem> find(ListingAccess& access);
+    // Whether st, of the name or of a descriptor opened from it, is still
+    // the file listed.
+    std::optional<Problem> check(const struct stat& st, const ListingAccess& access) const;
 
-    // The open folder and the file's name in it, after find().
+    // After find(): the open folder, the raw name in it and what it is.
     int folder() const { return m_folder; }
-    const QByteArray& name() const { return m_name; }
+    const QByteArray& name() const { return m_record->name; }
+    const struct stat& seen() const { return m_seen; }
+
+    // After an act on this name: when the file has other names, what the
+    // act did to its status is ours, not a change to refuse them for.
+    void noteAct(ListingAccess& access) const;
 
 private:
-    bool statInFolder(const VolumeView& volumes, ListedFolder& folder, struct stat& st);
-    bool statResolved(const VolumeView& volumes, struct stat& st);
-    bool matchesRow(const struct stat& st) const;
+    Problem changed(const QString& why) const;
 
-    QString m_directory;
-    QString m_file;
     QString m_path;
-    std::optional<double> m_size;
-    QString m_date; // empty when the row shows none
-    QString m_time;
+    const RowRecord* m_record = nullptr;
     int m_folder = -1;
-    UniqueFd m_ownFolder; // when the name had to be looked for case-insensitively
-    QByteArray m_name;
+    struct stat m_seen {};
+    UniqueFd m_pinned; // the file itself (O_PATH), when it has other names
 };

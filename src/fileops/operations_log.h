@@ -18,7 +18,8 @@ public:
 
     // Opens for appending (created when missing).
     void open();
-    // Appends the time stamp and text, and the line end.
+    // Appends the time stamp and text, and the line end. Control characters
+    // in the text go as \n, \r or \xhh (TAB as it is), so a line is one outcome.
     void write(const QString& text);
     void close();
 

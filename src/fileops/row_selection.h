@@ -1,11 +1,13 @@
 #pragma once
 
 #include "fileops/operations_log.h"
-#include "reports/host.h"
-#include "reports/result_grid.h"
+#include "reports/report_env.h"
 
 // The steps a delete and a move share over the grid's selected rows.
 namespace RowSelection {
+
+// The rows to act on, ascending: exactly the highlighted ones.
+QList<qsizetype> chosen(const ResultGrid& grid);
 
 // Asks the question for one row or for several; true for yes.
 bool confirmed(Host& host, const ResultGrid& grid, const QString& one, const QString& oneTitle,
@@ -14,8 +16,10 @@ bool confirmed(Host& host, const ResultGrid& grid, const QString& one, const QSt
 // Orders the selection top to bottom, the cursor row at its top.
 void order(ResultGrid& grid);
 
-// After a row's file is done with: a multi-row selection gets one shorter.
-void shorten(ResultGrid& grid);
+// Removes the rows whose files are gone, in one pass; the rows still chosen
+// stay the selection, the cursor row at its top; the totals line counts
+// what is left.
+void removeDone(ReportEnv& env, const QList<qsizetype>& done);
 
 // Closes the log; when it could not be written, the status bar and a
 // message say so.

@@ -18,6 +18,9 @@ struct WalkedFile {
     std::uint64_t size = 0;        // st_size
     std::uint32_t uid = 0;
     std::int64_t mtime = 0;        // seconds since the epoch
+    std::uint32_t mtimeNsec = 0;
+    std::int64_t ctime = 0;        // status change, seconds since the epoch
+    std::uint32_t ctimeNsec = 0;
     std::int64_t atime = 0;
     std::optional<std::int64_t> btime; // birth time, where the file system records it
     std::uint64_t inode = 0;
@@ -45,6 +48,8 @@ struct WalkedDirectory {
     QList<WalkedFile> files;            // passing both filters, in case-insensitive name order
     QList<QByteArray> subdirectories;   // names, in case-insensitive name order (same file system, no links)
     bool readable = true;               // false: it could not be opened or read (files and subdirectories empty)
+    std::uint64_t device = 0;           // the directory's own identity, as it was listed (0 when unreadable)
+    std::uint64_t inode = 0;
     std::uint64_t fileCount = 0;        // files (every entry but directories) listed, whatever the filters
     std::uint64_t filteredOut = 0;      // files that passed the name filter but not the file filter
     // Apparent size of the files passing the name filter, kept or not, each

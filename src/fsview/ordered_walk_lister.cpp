@@ -51,6 +51,9 @@ void fillFile(WalkedFile& file, const struct statx& sx) {
     file.size = sx.stx_size;
     file.uid = sx.stx_uid;
     file.mtime = sx.stx_mtime.tv_sec;
+    file.mtimeNsec = sx.stx_mtime.tv_nsec;
+    file.ctime = sx.stx_ctime.tv_sec;
+    file.ctimeNsec = sx.stx_ctime.tv_nsec;
     file.atime = sx.stx_atime.tv_sec;
     if (sx.stx_mask & STATX_BTIME)
         file.btime = sx.stx_btime.tv_sec;
@@ -87,6 +90,8 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
         unreadable(out, subdirs);
         return true;
     }
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
     const Read read = readEntries(fd, out);
     if (read != Read::Done) {
         ::close(fd);

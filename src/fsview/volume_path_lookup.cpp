@@ -82,6 +82,7 @@ bool VolumePathLookup::step(const QString& component, bool last, bool lastMayBeF
     if (st.st_dev != m_device)
         return fail(QStringLiteral("%1 lies on another file system than its volume (at %2)").arg(m_typed, shown));
     m_local += '/' + name;
+    m_names.append(name);
     m_display += QLatin1Char('\\') + shown;
     m_atRoot = false;
     if (!S_ISDIR(st.st_mode)) {

@@ -22,6 +22,8 @@ public:
     UniqueFd openForReading();
 
     const QByteArray& localPath() const { return m_local; }
+    // The raw name of each component passed below the volume root.
+    const QList<QByteArray>& names() const { return m_names; }
     // \\SERVER\VOLUME\ and each name as stored, no backslash at the end below the root.
     QString display() const;
     const QString& error() const { return m_error; }
@@ -37,6 +39,7 @@ private:
     QString m_typed;
     QByteArray m_root;
     QByteArray m_local;
+    QList<QByteArray> m_names;
     QString m_display;
     bool m_atRoot = true;
     UniqueFd m_dir;         // the directory reached so far (O_PATH)

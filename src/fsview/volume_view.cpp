@@ -60,6 +60,7 @@ VolumeView::Opened VolumeView::openDirectory(const QString& volumePath) const {
     if (found->descend(dirs, false))
         opened.fd = found->openForReading();
     opened.display = found->display();
+    opened.names = found->names();
     opened.error = found->error();
     opened.transient = found->transient();
     return opened;

@@ -42,6 +42,7 @@ public:
     struct Opened {
         UniqueFd fd;
         QString display; // as in Resolved
+        QList<QByteArray> names; // raw names of the components below the volume root
         QString error;
         // The path names a directory that could not be opened now (no
         // permission, an I/O error): trying again may help.
@@ -57,6 +58,10 @@ public:
     Opened openDirectory(const QString& volumePath) const;
     // Whether the path names a directory that can be opened.
     bool canOpenDirectory(const QString& volumePath) const;
+    // The local root of \\server\volume; empty when there is none.
+    std::optional<QByteArray> volumeRoot(const QString& server, const QString& volume) const {
+        return m_locator.volumeRoot(server, volume);
+    }
 
 private:
     std::optional<VolumePathLookup> lookup(const QString& volumePath, QStringList& dirs, QString& error) const;

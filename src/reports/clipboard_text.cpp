@@ -13,6 +13,13 @@ const QString kLineEnd = QStringLiteral("\r\n");
 } // namespace
 
 QString fcnGridRowsText(const ResultGrid& grid, qsizetype first, qsizetype last, const QString& delimiter) {
+    QList<qsizetype> rows;
+    for (qsizetype row = std::max<qsizetype>(first, 0); row <= last && row < grid.rows(); ++row)
+        rows.append(row);
+    return fcnGridRowsText(grid, rows, delimiter);
+}
+
+QString fcnGridRowsText(const ResultGrid& grid, const QList<qsizetype>& rows, const QString& delimiter) {
     QList<int> columns;
     QList<bool> figures;
     for (int col = 0; col < grid.cols(); ++col) {
@@ -22,17 +29,19 @@ QString fcnGridRowsText(const ResultGrid& grid, qsizetype first, qsizetype last,
         }
     }
     QString text;
-    if (first != 0) {
+    if (rows.isEmpty() || rows.first() != 0) {
         QStringList headings;
         for (const int col : columns)
             headings.append(grid.cell(0, col).trimmed());
         text += ResultsFile::joinFields(headings, delimiter) + kLineEnd;
     }
-    for (qsizetype row = std::max<qsizetype>(first, 0); row <= last && row < grid.rows(); ++row) {
+    for (const qsizetype row : rows) {
+        if (row < 0 || row >= grid.rows())
+            continue;
         QStringList fields;
         for (qsizetype i = 0; i < columns.size(); ++i) {
             const QString cell = grid.cell(row, columns[i]);
-            fields.append(row > 0 && figures[i] ? CellFormat::plainFigure(cell) : cell.trimmed());
+            fields.append(row > 0 && figures[i] ? CellFormat::plainFigure(cell) : cell);
         }
         text += ResultsFile::joinFields(fields, delimiter) + kLineEnd;
     }

@@ -7,6 +7,7 @@
 #include "reports/date_cells.h"
 #include "reports/date_filter.h"
 #include "reports/directory_trail.h"
+#include "reports/listed_folder_trail.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
@@ -16,6 +17,12 @@
 namespace {
 
 enum class Layout { File, OwnerFile, Date };
+
+// The directory being listed: as the rows show it, and by raw names.
+struct Listing {
+    const QString& directory;
+    const std::shared_ptr<const ListedFolderNode>& folder;
+};
 
 // What one file search keeps for the whole walk.
 struct SearchContext {
@@ -111,17 +118,25 @@ bool rowLimitReached(ReportEnv& env) {
     return true;
 }
 
-void addRow(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
-    s.env.grid.addRow(rowCells(s, directory, file, owner));
+// What the row lists, for a later delete or move to find exactly that file.
+std::shared_ptr<const RowRecord> recordOf(const std::shared_ptr<const ListedFolderNode>& folder,
+                                          const WalkedFile& file) {
+    const FileIdentity identity{folder->device, file.inode,     file.size,    file.mtime,
+                                file.mtimeNsec, file.ctime,     file.ctimeNsec};
+    return std::make_shared<const RowRecord>(RowRecord{folder, file.name, identity});
+}
+
+void addRow(SearchContext& s, const Listing& listing, const WalkedFile& file, const QString& owner) {
+    s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file));
     s.env.run.sizeTotal += double(file.size);
     ++s.env.run.rowCounter;
 }
 
 // One directory's files. A file that can no longer be read ends the
 // directory's listing; the walk goes on.
-void subListFiles(SearchContext& s, const QString& directory, const WalkedDirectory& listing) {
+void subListFiles(SearchContext& s, const Listing& where, const WalkedDirectory& listing) {
     ReportEnv& env = s.env;
-    env.host.setStatus(directory);
+    env.host.setStatus(where.directory);
     env.host.pollEvents();
     // Entries the walk already left out were scanned all the same.
     if (listing.filteredOut > 0 && !env.run.cancelled() && rowLimitReached(env))
@@ -135,7 +150,7 @@ void subListFiles(SearchContext& s, const QString& directory, const WalkedDirect
         if (rowLimitReached(env))
             return;
         if (kept)
-            addRow(s, directory, file, ownerName(s, file.uid));
+            addRow(s, where, file, ownerName(s, file.uid));
         env.host.pollEvents();
     }
 }
@@ -172,11 +187,12 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
     const WildcardPattern pattern(env.run.patternInUse);
     OrderedWalk walk(start.fd.release(), walkOptions(s, pattern));
     DirectoryTrail trail(start.display);
+    ListedFolderTrail folders(parts->server, parts->volume, start.names);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll)) {
         const QString& directory = trail.enter(*listing);
         countWalked(env.run.progress, *listing, directory);
-        subListFiles(s, directory, *listing);
+        subListFiles(s, Listing{directory, folders.enter(*listing)}, *listing);
     }
     env.run.unreadableEntries += walk.skipped();
 }

@@ -5,6 +5,8 @@
 void ResultGrid::reset(int cols) {
     m_cols = cols;
     m_cells = {QStringList(cols)};
+    m_records = {nullptr};
+    selectedRows.clear();
     m_widths = QList<int>(cols, 0);
     m_aligns = QList<Align>(cols, Align::Left);
     Row = RowSel = TopRow = 0;
@@ -37,17 +39,19 @@ void ResultGrid::setCell(qsizetype row, int col, const QString& text) {
 
 qsizetype ResultGrid::addRow() {
     m_cells.append(QStringList(m_cols));
+    m_records.append(nullptr);
     const qsizetype row = m_cells.size() - 1;
     if (m_listener)
         m_listener->rowsInserted(row, row);
     return row;
 }
 
-qsizetype ResultGrid::addRow(const QStringList& cells) {
+qsizetype ResultGrid::addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record) {
     QStringList row = cells.mid(0, m_cols);
     while (row.size() < m_cols)
         row.append(QString());
     m_cells.append(row);
+    m_records.append(std::move(record));
     const qsizetype index = m_cells.size() - 1;
     if (m_listener)
         m_listener->rowsInserted(index, index);
@@ -58,6 +62,7 @@ void ResultGrid::removeRow(qsizetype row) {
     if (row <= 0 || row >= m_cells.size())
         return;
     m_cells.removeAt(row);
+    m_records.removeAt(row);
     if (m_listener)
         m_listener->rowsRemoved(row, row);
 }
@@ -75,9 +80,11 @@ void ResultGrid::removeRows(QList<qsizetype> rows) {
             ++next;
             continue;
         }
+        m_records[kept] = std::move(m_records[row]);
         m_cells[kept++] = std::move(m_cells[row]);
     }
     m_cells.resize(kept);
+    m_records.resize(kept);
     if (!m_listener)
         return;
     // From the bottom up, so each range still names the rows it did.
@@ -94,13 +101,23 @@ void ResultGrid::reorderRows(const QList<qsizetype>& order) {
     if (order.size() != m_cells.size() - 1)
         return;
     QList<QStringList> sorted;
+    QList<std::shared_ptr<const RowRecord>> records;
     sorted.reserve(m_cells.size());
+    records.reserve(m_cells.size());
     sorted.append(std::move(m_cells[0]));
-    for (const qsizetype row : order)
+    records.append(nullptr);
+    for (const qsizetype row : order) {
         sorted.append(std::move(m_cells[row]));
+        records.append(std::move(m_records[row]));
+    }
     m_cells = std::move(sorted);
+    m_records = std::move(records);
     if (m_listener && m_cells.size() > 1)
         m_listener->rowsChanged(1, m_cells.size() - 1);
+}
+
+const RowRecord* ResultGrid::record(qsizetype row) const {
+    return row > 0 && row < m_records.size() ? m_records[row].get() : nullptr;
 }
 
 int ResultGrid::fcnFindColumn(const QString& heading) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/row_record.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +40,11 @@ public:
 
     // Appends an empty row and returns its index.
     qsizetype addRow();
-    // Appends a row whose cells are given from column 0 on.
-    qsizetype addRow(const QStringList& cells);
+    // Appends a row whose cells are given from column 0 on, with what it
+    // listed when it names a file.
+    qsizetype addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record = {});
+    // What the row listed; null for headings, directories, volumes, owners.
+    const RowRecord* record(qsizetype row) const;
     void removeRow(qsizetype row);
     // Removes several data rows in one pass: a long delete must not move
     // the rows below once for every row it removes.
@@ -50,6 +55,10 @@ public:
 
     // First column from 0 upward whose heading equals text exactly; 999 when none.
     int fcnFindColumn(const QString& heading) const;
+
+    // The highlighted rows, ascending, when the view allows a selection that
+    // is not one range; empty: the rows from Row to RowSel.
+    QList<qsizetype> selectedRows;
 
     // Selection and position, as the window's grid has them.
     qsizetype Row = 0;
@@ -63,6 +72,7 @@ private:
 
     int m_cols = 0;
     QList<QStringList> m_cells;
+    QList<std::shared_ptr<const RowRecord>> m_records; // beside m_cells, row for row
     QList<int> m_widths;
     QList<Align> m_aligns;
     GridListener* m_listener = nullptr;

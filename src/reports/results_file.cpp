@@ -11,14 +11,12 @@ namespace {
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
+// Any character of the delimiter, not only the whole of it: with "||", the
+// rows {"a|", "b"} and {"a", "|b"} would otherwise both be "a|||b".
 // One pass over the field: a directory cell can be tens of kilobytes long.
 bool needsQuotes(const QString& field, const QString& delimiter) {
-    const QChar lead = delimiter.isEmpty() ? QChar(u'"') : delimiter.front();
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const QChar c = field[i];
-        if (c == u'"' || c == u'\n' || c == u'\r')
-            return true;
-        if (c == lead && QStringView(field).sliced(i).startsWith(delimiter))
+    for (const QChar c : field) {
+        if (c == u'"' || c == u'\n' || c == u'\r' || delimiter.contains(c))
             return true;
     }
     return false;
@@ -39,7 +37,7 @@ bool writeLine(QFileDevice& file, const QString& line) {
 } // namespace
 
 QString convertCell(const QString& heading, const QString& text) {
-    return FigureColumns::isFigure(heading) ? CellFormat::plainFigure(text) : text.trimmed();
+    return FigureColumns::isFigure(heading) ? CellFormat::plainFigure(text) : text;
 }
 
 QList<ColumnOutput> columnOutputs(const ResultGrid& grid) {
@@ -60,7 +58,7 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row, const QList<ColumnO
         if (outputs[col] == ColumnOutput::Left)
             continue;
         const QString text = grid.cell(row, col);
-        fields.append(outputs[col] == ColumnOutput::Figure ? CellFormat::plainFigure(text) : text.trimmed());
+        fields.append(outputs[col] == ColumnOutput::Figure ? CellFormat::plainFigure(text) : text);
     }
     return fields;
 }

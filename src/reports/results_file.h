@@ -11,11 +11,12 @@
 namespace ResultsFile {
 
 // A cell of a figure column (FigureColumns) as a plain number
-// (CellFormat::plainFigure); any other cell trimmed.
+// (CellFormat::plainFigure); any other cell as it is, blanks included, since
+// a file name may begin or end with one.
 QString convertCell(const QString& heading, const QString& text);
 
 // How a column goes into a file, read from its heading: left out (no
-// heading), as a plain figure, or as trimmed text.
+// heading), as a plain figure, or as the text it holds.
 enum class ColumnOutput { Left, Figure, Text };
 QList<ColumnOutput> columnOutputs(const ResultGrid& grid);
 
@@ -23,9 +24,9 @@ QList<ColumnOutput> columnOutputs(const ResultGrid& grid);
 QStringList rowFields(const ResultGrid& grid, qsizetype row, const QList<ColumnOutput>& outputs);
 QStringList rowFields(const ResultGrid& grid, qsizetype row);
 
-// Fields joined with the delimiter. A field holding the delimiter, a double
-// quote or a line break is put in double quotes with its quotes doubled, so
-// the file reads back into the same fields.
+// Fields joined with the delimiter. A field holding any character of the
+// delimiter, a double quote or a line break is put in double quotes with its
+// quotes doubled, so the file reads back into the same fields.
 QString joinFields(const QStringList& fields, const QString& delimiter);
 
 // Writes rows 0 to the last to path, showing "Saving row <n>" as it goes and

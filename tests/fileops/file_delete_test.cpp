@@ -102,32 +102,6 @@ TEST_F(Delete, NoAnswerNoDeletionAndASelectionFromBelowDeletesTheSameRows) {
     EXPECT_EQ(logLines().size(), 3);
 }
 
-TEST_F(Delete, AFileReplacedByADirectoryOrALinkIsLeftAlone) {
-    touch("dir.txt");
-    touch("link.txt");
-    touch("resized.txt", 10);
-    touch("target.txt");
-    list();
-    ASSERT_EQ(names(), (QStringList{"dir.txt", "link.txt", "resized.txt", "target.txt"}));
-    QFile::remove(root + "/dir.txt");
-    QDir().mkdir(root + "/dir.txt");
-    QFile::remove(root + "/link.txt");
-    ASSERT_EQ(::symlink("target.txt", QFile::encodeName(root + "/link.txt").constData()), 0);
-    QFile(root + "/resized.txt").resize(20);
-    EXPECT_EQ(remove(1, 3), 0);
-    EXPECT_EQ(names().size(), 4);
-    EXPECT_TRUE(QFileInfo(root + "/dir.txt").isDir());
-    EXPECT_TRUE(QFileInfo(root + "/link.txt").isSymLink());
-    EXPECT_TRUE(QFile::exists(root + "/target.txt"));
-    EXPECT_EQ(QFileInfo(root + "/resized.txt").size(), 20);
-    ASSERT_EQ(f->host.messages.size(), 3);
-    EXPECT_TRUE(f->host.messages[0].contains("resized.txt has changed since it was listed"));
-    EXPECT_EQ(f->host.titles[0], "Unable to delete file");
-    const QStringList lines = logLines();
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(lines[0].contains("; Unable to delete \\\\FS1\\VOL1\\docs\\resized.txt; Error:0; ")) << lines[0].toStdString();
-}
-
 TEST_F(Delete, TheSecondOfThreeThatCannotGoKeepsItsRowAndTheOthersGo) {
     touch("a.txt");
     QDir().mkpath(root + "/locked");

@@ -1,5 +1,6 @@
 #include "report_fixture.h"
 #include "scoped_tmpfs.h"
+#include "tree_builder.h"
 
 #include "fileops/file_move.h"
 #include "reports/report_run.h"
@@ -7,13 +8,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
 
 namespace {
 
@@ -129,6 +136,9 @@ TEST_F(Move, OverwritingReplacesTheDestinationInOneRename) {
     EXPECT_EQ(counts->moved, 1);
     EXPECT_EQ(read(destination() + "/a.txt"), "new a");
     EXPECT_FALSE(QFile::exists(volume + "/USERS/a.txt"));
+    const QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].endsWith(", Replaced " + destination() + "/a.txt")) << lines[1].toStdString();
 }
 
 TEST_F(Move, AcrossFileSystemsTheContentModeAndTimesArriveBeforeTheSourceGoes) {
@@ -167,4 +177,104 @@ TEST_F(Move, ACopyThatDoesNotFitLeavesTheSourceAndNoTemporaryFile) {
     EXPECT_EQ(QFileInfo(source).size(), 1 << 20);
     EXPECT_TRUE(QDir(destination()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(f->grid.rows(), 2);
+}
+
+// Across file systems with a large file: the copy runs while the window
+// polls, and whatever happens meanwhile, no data is lost.
+class MoveAcross : public Move {
+protected:
+    MoveAcross() : memory(QFile::encodeName(destination()), "64m") {}
+    void SetUp() override {
+        if (!memory.mounted())
+            GTEST_SKIP() << memory.why().toStdString();
+        source = volume + "/USERS/big.dat";
+        write(source, QByteArray(16 << 20, 'o'));
+        list();
+    }
+    MoveCounts moveStoppable() {
+        OperationsLog log(logDir.filePath("Quarvo.log"));
+        return btnMoveFiles_Click(f->env, MoveOptions{destination(), false, false, &stop}, log).value_or(MoveCounts{});
+    }
+    QStringList destinationEntries() const {
+        return QDir(destination()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    ScopedTmpfs memory;
+    QString source;
+    std::atomic<bool> stop{false};
+};
+
+TEST_F(MoveAcross, ANewVersionSavedOverTheSourceDuringTheCopySurvives) {
+    f->host.onPoll = [this] {
+        if (QFile::exists(volume + "/USERS/big.dat.new"))
+            return;
+        write(volume + "/USERS/big.dat.new", "the new version");
+        ::rename(QFile::encodeName(volume + "/USERS/big.dat.new").constData(), QFile::encodeName(source).constData());
+        f->host.onPoll = nullptr;
+    };
+    const MoveCounts counts = moveStoppable();
+    EXPECT_EQ(counts.notMoved, 1);
+    EXPECT_EQ(read(source), "the new version");
+    EXPECT_EQ(QFileInfo(destination() + "/big.dat").size(), 16 << 20); // the old one, kept too
+    EXPECT_TRUE(f->host.statuses.filter(QRegularExpression("^Moving .*big.dat: [0-9.]+ of 16.0 MB$")).size() > 0);
+    EXPECT_EQ(logLines().filter("changed while it was copied").size(), 1);
+}
+
+TEST_F(MoveAcross, StopDuringTheCopyLeavesTheSourceAndNothingAtTheDestination) {
+    f->host.onPoll = [this] { stop = true; };
+    const MoveCounts counts = moveStoppable();
+    EXPECT_EQ(counts.moved, 0);
+    EXPECT_EQ(QFileInfo(source).size(), 16 << 20);
+    EXPECT_TRUE(destinationEntries().isEmpty());
+}
+
+TEST_F(MoveAcross, ASourceThatCannotBeRemovedLeavesNoCopy) {
+    const QString folder = volume + "/USERS";
+    if (QProcess::execute("chattr", {"+i", folder}) != 0)
+        GTEST_SKIP() << "chattr +i is not available here";
+    const MoveCounts counts = moveStoppable();
+    QProcess::execute("chattr", {"-i", folder});
+    EXPECT_EQ(counts.notMoved, 1);
+    EXPECT_EQ(QFileInfo(source).size(), 16 << 20);
+    EXPECT_TRUE(destinationEntries().isEmpty());
+}
+
+TEST_F(MoveAcross, HardLinksMovedTogetherStayOneFile) {
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(volume + "/USERS/twin.dat").constData()), 0);
+    list();
+    const MoveCounts counts = moveStoppable();
+    EXPECT_EQ(counts.moved, 2);
+    struct stat a {};
+    struct stat b {};
+    ASSERT_EQ(::stat(QFile::encodeName(destination() + "/big.dat").constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(destination() + "/twin.dat").constData(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 2u);
+    EXPECT_FALSE(QFile::exists(source));
+}
+
+// Killed at any moment of a 300 MB move across file systems: the
+// destination holds nothing or the whole file, and the file is somewhere.
+TEST_F(MoveAcross, KilledAtAnyMomentLeavesNoPartialFile) {
+    const ScopedTmpfs large(QFile::encodeName(destination()), "400m");
+    ASSERT_TRUE(large.mounted());
+    const qint64 size = 300ll << 20;
+    for (int moment = 0; moment < 10; ++moment) {
+        QFile::remove(destination() + "/big.dat");
+        if (QFileInfo(source).size() != size)
+            ASSERT_TRUE(TreeBuilder::dense(source, size));
+        list();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            OperationsLog log(logDir.filePath("Quarvo.log"));
+            btnMoveFiles_Click(f->env, MoveOptions{destination(), false, false}, log);
+            ::_exit(0);
+        }
+        ::usleep(useconds_t(moment * 40000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const QStringList there = destinationEntries();
+        EXPECT_TRUE(there.isEmpty() || there == QStringList{"big.dat"}) << there.join(",").toStdString();
+        EXPECT_TRUE(there.isEmpty() || QFileInfo(destination() + "/big.dat").size() == size) << "at moment " << moment;
+        EXPECT_TRUE(QFile::exists(source) || !there.isEmpty());
+    }
 }

@@ -3,11 +3,16 @@
 #include "text_files.h"
 #include "tree_builder.h"
 
+#include "reports/clipboard_text.h"
 #include "reports/grid_layouts.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -34,9 +39,74 @@ ResultGrid fileGrid() {
     return grid;
 }
 
+// Reads delimited files as another program would and gives the rows of each:
+// Python's csv module for a one-character delimiter. It takes no longer one,
+// so that is split by the small reader below, which follows the same grammar:
+// a field is either quoted (a quote inside doubled) and then followed by the
+// delimiter, CR LF or the end, or unquoted and ended by the first delimiter
+// or CR LF.
+const char* const kReader = R"(
+import csv, json, sys
+delimiter = sys.argv[1]
+
+def split(text, d):
+    rows, row, i = [], [], 0
+    while i < len(text):
+        if text[i] == '"':
+            field, i = "", i + 1
+            while True:
+                j = text.index('"', i)
+                field += text[i:j]
+                if text.startswith('""', j):
+                    field, i = field + '"', j + 2
+                else:
+                    i = j + 1
+                    break
+        else:
+            j = i
+            while j < len(text) and not text.startswith(d, j) and not text.startswith("\r\n", j):
+                j += 1
+            field, i = text[i:j], j
+        row.append(field)
+        if text.startswith(d, i):
+            i += len(d)
+        elif text.startswith("\r\n", i):
+            rows.append(row)
+            row, i = [], i + 2
+        elif i < len(text):
+            raise ValueError("text after a quoted field at %d" % i)
+    if row:
+        rows.append(row)
+    return rows
+
+def read(path):
+    with open(path, encoding="utf-8", newline="") as file:
+        if len(delimiter) == 1:
+            return list(csv.reader(file, delimiter=delimiter, strict=True))
+        return split(file.read(), delimiter)
+
+print(json.dumps([read(path) for path in sys.argv[2:]]))
+)";
+
+QList<QList<QStringList>> readBack(const QString& delimiter, const QStringList& paths) {
+    QProcess python;
+    python.start(QStandardPaths::findExecutable("python3"), QStringList{"-c", kReader, delimiter} + paths);
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        ADD_FAILURE() << python.readAllStandardError().toStdString();
+        return {};
+    }
+    QList<QList<QStringList>> files;
+    for (const QJsonValue& file : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        files.append(QList<QStringList>());
+        for (const QJsonValue& row : file.toArray())
+            files.last().append(row.toVariant().toStringList());
+    }
+    return files;
+}
+
 } // namespace
 
-TEST(CellConversion, FigureColumnsLoseSeparatorsOtherColumnsAreOnlyTrimmed) {
+TEST(CellConversion, FigureColumnsLoseSeparatorsOtherColumnsKeepTheirText) {
     const std::pair<const char*, const char*> headingAndCell[] = {
         {"Size(MB)", "       3,906.25"}, {"Size", "1,234,567"}, {"Used Space(MB)", "12.5"}, {"% Free", "N/A"},
         {"Size(MB)", "  Size(MB) "},       {"% Free", " 25%"},   {"File", "007"},             {"File", " 1,000 "},
@@ -44,7 +114,7 @@ TEST(CellConversion, FigureColumnsLoseSeparatorsOtherColumnsAreOnlyTrimmed) {
     QStringList written;
     for (const auto& [heading, cell] : headingAndCell)
         written.append(convertCell(heading, cell));
-    EXPECT_EQ(written, (QStringList{"3906.25", "1234567", "12.50", "N/A", "Size(MB)", "25%", "007", "1,000", "1.5",
+    EXPECT_EQ(written, (QStringList{"3906.25", "1234567", "12.50", "N/A", "Size(MB)", "25%", "007", " 1,000 ", "1.5",
                                     "\\\\FS1\\VOL1\\2022", "02.02.2022"}));
 }
 
@@ -54,7 +124,7 @@ TEST(CellConversion, NamesThatLookLikeNumbersKeepTheirForm) {
               (QStringList{"\\\\FS1\\VOL1\\2022", "007", "42", "2097152", "2/2/2022", "12:00 PM"}));
     EXPECT_EQ(rowFields(grid, 2),
               (QStringList{"\\\\FS1\\VOL1\\1.5", "1,000", "JSMITH", "1", "2/2/2022", "12:00 PM"}));
-    EXPECT_EQ(rowFields(grid, 3), (QStringList{"\\\\FS1\\VOL1", "1.5", "12.5", "12", "2/2/2022", "12:00 PM"}));
+    EXPECT_EQ(rowFields(grid, 3), (QStringList{"\\\\FS1\\VOL1", " 1.5 ", "12.5", "12", "2/2/2022", "12:00 PM"}));
 }
 
 TEST(CellConversion, CommaDecimalLocaleFigures) {
@@ -86,13 +156,52 @@ TEST(CellConversion, HiddenColumnsAreNeverWritten) {
               (QStringList{"\\\\FS1\\SYS", "3906.25", "2929.69", "0.00", "0.00", "976.56", "25%"}));
 }
 
-TEST(Quoting, OnlyFieldsHoldingTheDelimiterAQuoteOrALineBreak) {
+TEST(Quoting, OnlyFieldsHoldingACharacterOfTheDelimiterAQuoteOrALineBreak) {
     EXPECT_EQ(joinFields({"a", "b,c", "d"}, ","), "a,\"b,c\",d");
     EXPECT_EQ(joinFields({"say \"hi\"", "x"}, ","), "\"say \"\"hi\"\"\",x");
     EXPECT_EQ(joinFields({"two\nlines", "x"}, ";"), "\"two\nlines\";x");
     EXPECT_EQ(joinFields({"b,c", "d"}, ";"), "b,c;d");
     EXPECT_EQ(joinFields({"a||b", "c"}, "||"), "\"a||b\"||c");
-    EXPECT_EQ(joinFields({"a|b", "c"}, "||"), "a|b||c");
+    EXPECT_EQ(joinFields({"a|b", "c"}, "||"), "\"a|b\"||c");
+}
+
+// With "||", a name ending in "|" must not run into the delimiter after it
+// ("a|" + "||" + "b" and "a" + "||" + "|b" are the same text unquoted).
+TEST(Quoting, SavedAndCopiedRowsReadBackIntoTheSameFields) {
+    if (QStandardPaths::findExecutable("python3").isEmpty())
+        GTEST_SKIP() << "python3 is not installed";
+    ResultGrid grid;
+    subInitializeGrid(grid, "File");
+    grid.addRow({"1", "\\\\FS1\\VOL1\\a|", "b.txt", "JSMITH", "          1,234", "2/2/2022", "12:00 PM"});
+    grid.addRow({"1", "\\\\FS1\\VOL1\\a", "|b.txt", "JSMITH", "          1,234", "2/2/2022", "12:00 PM"});
+    grid.addRow({"1", "\\\\FS1\\VOL1", " padded name.txt ", "a,b;c", "             12", "2/2/2022", "12:00 PM"});
+    grid.addRow({"1", "\\\\FS1\\VOL1\\two\r\nlines", "say \"hi\".txt", "|", "              0", "2/2/2022",
+                 "12:00 PM"});
+    const QStringList headings{"Directory", "File", "Owner", "Size", "Date", "Time"};
+    const QList<QStringList> expected{
+        headings,
+        {"\\\\FS1\\VOL1\\a|", "b.txt", "JSMITH", "1234", "2/2/2022", "12:00 PM"},
+        {"\\\\FS1\\VOL1\\a", "|b.txt", "JSMITH", "1234", "2/2/2022", "12:00 PM"},
+        {"\\\\FS1\\VOL1", " padded name.txt ", "a,b;c", "12", "2/2/2022", "12:00 PM"},
+        {"\\\\FS1\\VOL1\\two\r\nlines", "say \"hi\".txt", "|", "0", "2/2/2022", "12:00 PM"}};
+    QTemporaryDir dir;
+    for (const QString delimiter : {",", ";", "||"}) {
+        SCOPED_TRACE(delimiter.toStdString());
+        RecordingHost host;
+        const QString saved = dir.filePath("saved.csv");
+        ASSERT_TRUE(subSaveResultsFile(grid, saved, delimiter, host));
+
+        // The clipboard text without its empty last line.
+        QString copied = fcnGridRowsText(grid, 1, grid.rows() - 1, delimiter);
+        ASSERT_TRUE(copied.endsWith("\r\n\r\n"));
+        copied.chop(2);
+        const QString copiedPath = dir.filePath("copied.csv");
+        QFile file(copiedPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(copied.toUtf8());
+        file.close();
+        EXPECT_EQ(readBack(delimiter, {saved, copiedPath}), (QList<QList<QStringList>>{expected, expected}));
+    }
 }
 
 TEST(InteractiveSave, WritesHeadingsAndRowsWithTheDelimiter) {

@@ -560,6 +560,48 @@ TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
     EXPECT_EQ(QString::fromUtf8(log.readAll()).count(", Deleted "), 2);
 }
 
+// Ctrl+click highlights rows that are not one range: only they go, also
+// after a sort has moved them, and what could not go stays highlighted.
+TEST_F(Window, OnlyTheRowsHighlightedWithCtrlAreDeleted) {
+    writeFile("c/three.dat", 100);
+    writeFile("c/four.dat", 200);
+    auto program = runOnVolume1(3);
+    ReportEnv& env = program->window().env();
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    const int fileCol = env.grid.fcnFindColumn("File");
+    const auto click = [&](int row, Qt::KeyboardModifiers keys) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, keys, view->visualRect(view->model()->index(row, 1)).center());
+    };
+    const auto names = [&] {
+        QStringList rows;
+        for (qsizetype row = 1; row < env.grid.rows(); ++row)
+            rows.append(env.grid.cell(row, fileCol));
+        return rows;
+    };
+    ASSERT_EQ(names(), (QStringList{"one.dat", "two.dat", "four.dat", "three.dat"}));
+    program->window().host().setAnswerer([](const QString&, const QString&) { return true; });
+    program->window().setPopupRunner([](QMenu& menu, const QPoint&) { menu.findChild<QAction*>("Menu_Popup_Delete")->trigger(); });
+    click(0, {});
+    click(2, Qt::ControlModifier);
+    Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(2, 1)).center());
+    EXPECT_EQ(names(), (QStringList{"two.dat", "three.dat"}));
+    EXPECT_TRUE(QFile::exists(volume1() + "/b/two.dat"));
+    EXPECT_FALSE(QFile::exists(volume1() + "/a/deep/one.dat"));
+    EXPECT_FALSE(QFile::exists(volume1() + "/c/four.dat"));
+    for (int twice = 0; twice < 2; ++twice) // descending, then ascending
+        QTest::mouseDClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                           QPoint(view->horizontalHeader()->sectionViewportPosition(fileCol) + 5, 5));
+    ASSERT_EQ(names(), (QStringList{"three.dat", "two.dat"}));
+    click(0, {});
+    // A file that changed since it was listed is kept, and stays highlighted.
+    writeFile("c/three.dat", 150);
+    Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(0, 1)).center());
+    EXPECT_EQ(names(), (QStringList{"three.dat", "two.dat"}));
+    EXPECT_EQ(view->selectionModel()->selectedRows().size(), 1);
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(0, {}));
+    EXPECT_TRUE(QFile::exists(volume1() + "/b/two.dat"));
+}
+
 TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
     auto program = runOnVolume1(2);
     QPushButton* showFiles = child<QPushButton>(*program, "btnShowFiles");

@@ -1,5 +1,6 @@
 #include "ui/main/copy_dialog.h"
 
+#include "fileops/row_selection.h"
 #include "reports/clipboard_text.h"
 #include "ui_frmCopy.h"
 
@@ -26,9 +27,10 @@ void CopyDialog::subCopyGridToClipboard(const ResultGrid& grid, qsizetype first,
 void CopyDialog::btnCopy_Click() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool all = m_ui->optAllRows->isChecked();
-    const qsizetype first = all ? 0 : std::min(m_grid.Row, m_grid.RowSel);
-    const qsizetype last = all ? m_grid.rows() - 1 : std::max(m_grid.Row, m_grid.RowSel);
-    subCopyGridToClipboard(m_grid, first, last, m_app.saveFileDelimiter);
+    if (all)
+        subCopyGridToClipboard(m_grid, 0, m_grid.rows() - 1, m_app.saveFileDelimiter);
+    else
+        QApplication::clipboard()->setText(fcnGridRowsText(m_grid, RowSelection::chosen(m_grid), m_app.saveFileDelimiter));
     m_app.copyAllRows = all;
     QApplication::restoreOverrideCursor();
     accept();

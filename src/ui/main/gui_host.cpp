@@ -56,8 +56,9 @@ bool GuiHost::ask(const QString& text, const QString& title) {
         return m_answerer(text, titleOr(title));
     const bool busy = m_busy;
     setBusy(false);
-    const bool yes = QMessageBox::question(m_window, titleOr(title), text, QMessageBox::Yes | QMessageBox::No) ==
-                     QMessageBox::Yes;
+    // The questions come before deleting or moving files: a stray Enter answers No.
+    const bool yes = QMessageBox::question(m_window, titleOr(title), text, QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::No) == QMessageBox::Yes;
     setBusy(busy);
     return yes;
 }

@@ -562,6 +562,12 @@ void MainWindow::grdDirSizes_SelectionChange() {
     // Grid rows count the heading row.
     m_env.grid.Row = (current == high ? high : low) + 1;
     m_env.grid.RowSel = (current == high ? low : high) + 1;
+    // Ctrl+click highlights rows that are not one range: those, and only
+    // those, are what a delete, a move or a copy acts on.
+    m_env.grid.selectedRows.clear();
+    for (const QModelIndex& index : rows)
+        m_env.grid.selectedRows.append(index.row() + 1);
+    std::sort(m_env.grid.selectedRows.begin(), m_env.grid.selectedRows.end());
     if (m_env.run.inProgress)
         return;
     // Drilling down is for owner, volume and directory rows.
@@ -642,7 +648,20 @@ QString MainWindow::logPath() const {
 void MainWindow::Menu_Popup_Move_Click() {
     MoveDialog move(m_env, logPath(), this);
     m_runDialog(move);
-    m_ui->grdDirSizes->clearSelection();
+    showGridSelection();
+}
+
+// The rows a delete or move left chosen (those it could not act on) stay highlighted.
+void MainWindow::showGridSelection() {
+    QTableView* view = m_ui->grdDirSizes;
+    QItemSelection rows;
+    for (const qsizetype row : m_env.grid.selectedRows) {
+        const QModelIndex index = m_model->index(int(row - 1), 0);
+        rows.select(index, index);
+    }
+    view->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (!rows.isEmpty())
+        view->selectionModel()->setCurrentIndex(m_model->index(int(m_env.grid.Row - 1), 0), QItemSelectionModel::NoUpdate);
     showView();
 }
 
@@ -668,8 +687,7 @@ void MainWindow::Menu_Popup_Properties_Click() {
 void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
     OperationsLog log(logPath());
     ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log);
-    m_ui->grdDirSizes->clearSelection();
-    showView();
+    showGridSelection();
 }
 
 void MainWindow::Menu_Copy_Click() {

@@ -133,6 +133,7 @@ private:
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
     void Menu_Popup_Move_Click();
+    void showGridSelection();
     void Menu_Popup_Properties_Click();
     QString logPath() const;
 

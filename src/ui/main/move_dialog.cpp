@@ -24,7 +24,8 @@ MoveDialog::MoveDialog(ReportEnv& env, QString logPath, QWidget* parent)
         m_ui->dirMove->hideColumn(col);
     connect(m_ui->dirMove->selectionModel(), &QItemSelectionModel::currentChanged, this, &MoveDialog::dirMove_Change);
     connect(m_ui->btnMoveFiles, &QPushButton::clicked, this, &MoveDialog::btnMoveFiles_Click);
-    connect(m_ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &MoveDialog::btnCancel_Click);
+    m_ui->Label2->setText(QStringLiteral("All move operations are logged to the file %1.").arg(m_logPath));
     chooseDestination(QDir::homePath());
     resize(520, 480);
 }
@@ -45,9 +46,36 @@ void MoveDialog::dirMove_Change() {
 }
 
 void MoveDialog::btnMoveFiles_Click() {
+    if (m_moving)
+        return;
     const MoveOptions options{m_ui->lblMoveLocation->text(), m_ui->chkPreserve->isChecked(),
-                              m_ui->chkOverWrite->isChecked()};
+                              m_ui->chkOverWrite->isChecked(), &m_stop};
     OperationsLog log(m_logPath);
-    if (::btnMoveFiles_Click(m_env, options, log))
-        accept(); // not confirmed: the dialog stays open
+    m_stop = false;
+    showMoving(true);
+    const bool confirmed = ::btnMoveFiles_Click(m_env, options, log).has_value();
+    showMoving(false);
+    if (confirmed)
+        accept(); // not confirmed: the dialog stays open as it was
+}
+
+// While files are moved, only Stop may be pressed.
+void MoveDialog::showMoving(bool moving) {
+    m_moving = moving;
+    for (QWidget* control : std::initializer_list<QWidget*>{m_ui->btnMoveFiles, m_ui->dirMove, m_ui->chkPreserve,
+                                                            m_ui->chkOverWrite})
+        control->setEnabled(!moving);
+    m_ui->btnCancel->setText(moving ? QStringLiteral("&Stop") : QStringLiteral("&Cancel"));
+}
+
+void MoveDialog::btnCancel_Click() {
+    reject();
+}
+
+void MoveDialog::reject() {
+    if (m_moving) {
+        m_stop = true;
+        return;
+    }
+    QDialog::reject();
 }

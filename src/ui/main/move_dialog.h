@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <atomic>
 #include <memory>
 
 class QFileSystemModel;
@@ -25,10 +26,17 @@ public:
 public Q_SLOTS:
     void dirMove_Change();
     void btnMoveFiles_Click();
+    void btnCancel_Click();
+    // While files are being moved, closing the dialog stops after the current file.
+    void reject() override;
 
 private:
+    void showMoving(bool moving);
+
     ReportEnv& m_env;
     QString m_logPath;
     std::unique_ptr<Ui::frmMove> m_ui;
     QFileSystemModel* m_folders = nullptr;
+    bool m_moving = false;
+    std::atomic<bool> m_stop{false};
 };
