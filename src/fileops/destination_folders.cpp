@@ -1,5 +1,6 @@
 #include "fileops/destination_folders.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
@@ -11,9 +12,17 @@ DestinationFolders::DestinationFolders(const QString& destination, bool preserve
     : m_base(destination), m_preserve(preserve) {
     if (m_base.size() > 1 && m_base.endsWith(QLatin1Char('/')))
         m_base.chop(1);
-    // The destination itself is the user's choice, links and all.
+}
+
+// The destination itself is the user's choice, links and all; made, when
+// missing, once a file is known to go there.
+bool DestinationFolders::openDestination() {
+    if (m_destination.valid() || m_destinationError != 0)
+        return m_destination.valid();
+    QDir().mkpath(m_base);
     m_destination.reset(::open(QFile::encodeName(m_base).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     m_destinationError = m_destination.valid() ? 0 : errno;
+    return m_destination.valid();
 }
 
 DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode& listed) {
@@ -25,7 +34,7 @@ DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode&
     QString display = m_base == QLatin1String("/") ? QString() : m_base;
     for (const QByteArray& name : names)
         display += QLatin1Char('/') + QString::fromUtf8(name);
-    if (!m_destination.valid())
+    if (!openDestination())
         return {-1, m_destinationError, display};
     const auto step = [](int parent, const QByteArray& name, std::size_t) {
         // One that is there already is used, if it is a folder and no link.

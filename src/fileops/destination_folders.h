@@ -23,6 +23,8 @@ public:
     Folder folderFor(const ListedFolderNode& listed);
 
 private:
+    bool openDestination();
+
     QString m_base;
     bool m_preserve;
     UniqueFd m_destination;

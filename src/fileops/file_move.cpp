@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <future>
 #include <map>
 #include <set>
@@ -40,6 +41,7 @@ struct Operation {
     bool keepShowing = true;
     std::set<InodeKey> created;           // files this move put in place
     std::map<InodeKey, UniqueFd> copies;  // a copied source with other names: its copy, to link them to
+    std::set<InodeKey> swept;             // destination folders cleared of what killed moves left
     QList<qsizetype> movedRows;
 };
 
@@ -156,6 +158,15 @@ bool sameContentAndStatus(const struct stat& a, const struct stat& b) {
     return FileIdentity::of(a).difference(b).isEmpty();
 }
 
+// A move killed between linking its copy under a temporary name and
+// renaming it over the file it replaces leaves that name: gone once a day old.
+void sweep(Operation& op, int folder) {
+    struct stat st {};
+    if (!op.options.overwrite || ::fstat(folder, &st) != 0 || !op.swept.insert(keyOf(st)).second)
+        return;
+    removeStaleMoveTemporaries(folder, std::time(nullptr));
+}
+
 // Takes the copy away again, when it is still ours, so "not moved" is true.
 void undoCopy(const OneMove& move, const UniqueFd& placed) {
     struct stat ours {};
@@ -176,6 +187,7 @@ std::optional<Problem> moveAcross(Operation& op, OneMove& move) {
         return Problem::ofErrno(errno);
     if (const std::optional<Problem> changed = file.check(st, op.access))
         return changed;
+    sweep(op, move.folder);
     CopyResult copy = placeCopy(op, move, source.get(), st);
     if (copy.error != 0)
         return Problem::ofErrno(copy.error);
@@ -271,7 +283,7 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
     log.open();
     Operation op{env, options, log, ListingAccess(env.volumes), DestinationFolders(options.destination, options.preserve),
-                 {}, true, {}, {}, {}};
+                 {}, true, {}, {}, {}, {}};
     for (auto row = rows.crbegin(); row != rows.crend() && !stopped(options); ++row)
         subMoveFile(op, *row, directoryCol, fileCol);
     RowSelection::removeDone(env, op.movedRows);

@@ -81,6 +81,7 @@ TEST_F(Delete, TheOnlyRowDeletedLeavesTheHeadingsAndALogLine) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(", Deleted \\\\FS1\\VOL1\\docs\\a.txt")) << lines[0].toStdString();
     EXPECT_EQ(f->host.statuses.last(), "Deleted \\\\FS1\\VOL1\\docs\\a.txt");
+    EXPECT_EQ(f->view.lblGraphStats, "Total Results: 0    |    Total Size: 0.00 MB"); // recounted
 }
 
 TEST_F(Delete, NoAnswerNoDeletionAndASelectionFromBelowDeletesTheSameRows) {

@@ -84,6 +84,7 @@ TEST_F(Move, PreservingTheStructureRebuildsTheFilesDirectories) {
     write(volume + "/USERS/BOB/more.txt", "more");
     list();
     ASSERT_EQ(f->grid.rows(), 3);
+    QDir(destination()).removeRecursively(); // a destination not there yet is made
     const std::optional<MoveCounts> counts = move(true, false);
     ASSERT_TRUE(counts.has_value());
     EXPECT_EQ(counts->moved, 2);
@@ -260,8 +261,9 @@ TEST_F(MoveAcross, KilledAtAnyMomentLeavesNoPartialFile) {
     const qint64 size = 300ll << 20;
     for (int moment = 0; moment < 10; ++moment) {
         QFile::remove(destination() + "/big.dat");
-        if (QFileInfo(source).size() != size)
+        if (QFileInfo(source).size() != size) {
             ASSERT_TRUE(TreeBuilder::dense(source, size));
+        }
         list();
         const pid_t child = ::fork();
         if (child == 0) {
