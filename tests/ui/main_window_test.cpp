@@ -661,6 +661,8 @@ TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
     onDialog = [&](QDialog& dialog) {
         static_cast<MoveDialog&>(dialog).chooseDestination(target.path());
         EXPECT_EQ(dialog.windowTitle(), "Move File");
+        EXPECT_EQ(dialog.findChild<QLabel*>("Label2")->text(),
+                  "All move operations are logged to the file " + settingsDir.filePath("Quarvo.log") + ".");
         dialog.findChild<QPushButton*>("btnMoveFiles")->click();
     };
     pick = "Menu_Popup_Move";
