@@ -36,7 +36,8 @@ QStringList lines(const Site& site) {
     for (const ServerConfig& server : site.servers) {
         for (const VolumeConfig& volume : server.volumes)
             volumes.append({QStringLiteral("\\\\%1\\%2").arg(server.name, volume.name),
-                            QFile::decodeName(volume.root)});
+                            QFile::decodeName(volume.root) +
+                                (volume.mountedNow() ? QString() : QStringLiteral("  (not mounted)"))});
     }
     qsizetype width = 0;
     for (const auto& [path, root] : std::as_const(volumes))

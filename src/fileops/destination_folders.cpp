@@ -1,5 +1,7 @@
 #include "fileops/destination_folders.h"
 
+#include "fsview/local_path.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -31,9 +33,9 @@ DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode&
         for (const ListedFolderNode* node = &listed; node->parent; node = node->parent.get())
             names.prepend(node->name);
     }
-    QString display = m_base == QLatin1String("/") ? QString() : m_base;
+    QString display = m_base;
     for (const QByteArray& name : names)
-        display += QLatin1Char('/') + QString::fromUtf8(name);
+        display = LocalPath::join(display, QString::fromUtf8(name));
     if (!openDestination())
         return {-1, m_destinationError, display};
     const auto step = [](int parent, const QByteArray& name, std::size_t) {

@@ -4,6 +4,7 @@
 #include "fileops/file_copy.h"
 #include "fileops/listed_file.h"
 #include "fileops/row_selection.h"
+#include "fsview/local_path.h"
 #include "reports/cell_format.h"
 
 #include <QRandomGenerator>
@@ -244,7 +245,7 @@ std::optional<Problem> findAndMove(Operation& op, OneMove& move) {
         return problem;
     const DestinationFolders::Folder folder = op.destinations.folderFor(*move.file.record()->folder);
     move.folder = folder.fd;
-    move.destination = folder.display + QLatin1Char('/') + QString::fromUtf8(move.file.name());
+    move.destination = LocalPath::join(folder.display, QString::fromUtf8(move.file.name()));
     if (folder.fd < 0)
         return Problem::ofErrno(folder.error);
     return moveFile(op, move);
@@ -254,7 +255,7 @@ void subMoveFile(Operation& op, qsizetype row, int directoryCol, int fileCol) {
     ReportEnv& env = op.env;
     ListedFile file(env.grid, row, directoryCol, fileCol);
     OneMove move{file, -1, {}, false};
-    move.destination = op.options.destination + QLatin1Char('/') + env.grid.cell(row, fileCol);
+    move.destination = LocalPath::join(op.options.destination, env.grid.cell(row, fileCol));
     if (const std::optional<Problem> why = findAndMove(op, move)) {
         notMoved(op, file.path(), move.destination, *why);
         return;

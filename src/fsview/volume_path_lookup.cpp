@@ -1,5 +1,7 @@
 #include "fsview/volume_path_lookup.h"
 
+#include "fsview/local_path.h"
+
 #include <QStringDecoder>
 
 #include <dirent.h>
@@ -81,7 +83,7 @@ bool VolumePathLookup::step(const QString& component, bool last, bool lastMayBeF
                                              .arg(m_typed, shown));
     if (st.st_dev != m_device)
         return fail(QStringLiteral("%1 lies on another file system than its volume (at %2)").arg(m_typed, shown));
-    m_local += '/' + name;
+    m_local = LocalPath::join(m_local, name);
     m_names.append(name);
     m_display += QLatin1Char('\\') + shown;
     m_atRoot = false;
@@ -145,7 +147,7 @@ QList<QByteArray> VolumePathLookup::caselessMatches(const QString& component) co
 bool VolumePathLookup::linkLeadsOut(const QByteArray& name) const {
     char root[PATH_MAX];
     char target[PATH_MAX];
-    if (!::realpath(m_root.constData(), root) || !::realpath((m_local + '/' + name).constData(), target))
+    if (!::realpath(m_root.constData(), root) || !::realpath(LocalPath::join(m_local, name).constData(), target))
         return true;
     const QByteArray inside = QByteArray(root) == "/" ? QByteArray("/") : QByteArray(root) + '/';
     return QByteArray(target) != QByteArray(root) && !QByteArray(target).startsWith(inside);

@@ -33,7 +33,9 @@ std::optional<VolumePathLookup> VolumeView::lookup(const QString& volumePath, QS
     }
     const std::optional<QByteArray> root = m_locator.volumeRoot(parts->server, parts->volume);
     if (!root) {
-        error = QStringLiteral("no volume %1 on server %2").arg(parts->volume, parts->server);
+        error = m_locator.whyNoRoot(parts->server, parts->volume);
+        if (error.isEmpty())
+            error = QStringLiteral("no volume %1 on server %2").arg(parts->volume, parts->server);
         return std::nullopt;
     }
     dirs = parts->dirs;

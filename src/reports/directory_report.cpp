@@ -1,6 +1,7 @@
 #include "reports/directory_report.h"
 
 #include "fsview/ordered_walk.h"
+#include "fsview/subtree_bytes.h"
 #include "reports/cell_format.h"
 #include "reports/directory_trail.h"
 #include "reports/immediate_rows.h"
@@ -74,7 +75,6 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     const double megabytes = double(directory.fileBytes) / kMegabyte;
     env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
                                                                             QStringLiteral("###,###,###,##0.00"))));
-    env.run.sizeTotal += megabytes;
     ++env.run.rowCounter;
 }
 
@@ -102,13 +102,18 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
         return;
     OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
     DirectoryTrail trail(start.display);
+    // Each row shows its folder's own files; the total counts a file with
+    // names in several folders once, as du -sb of the start does.
+    SubtreeBytes total;
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
         const QString& path = trail.enter(*directory);
         countWalked(env.run.progress, *directory, path);
         addOwnFilesRow(env, path, *directory);
+        total.add(*directory);
         env.host.pollEvents();
     }
+    env.run.sizeTotal = double(total.bytes()) / kMegabyte;
     env.run.unreadableEntries += walk.skipped();
     env.host.setBusy(false);
     env.host.pollEvents();

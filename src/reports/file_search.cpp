@@ -193,6 +193,8 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
         const QString& directory = trail.enter(*listing);
         countWalked(env.run.progress, *listing, directory);
         subListFiles(s, Listing{directory, folders.enter(*listing)}, *listing);
+        if (env.run.rowLimitReached)
+            break; // no further row could be added: the rest of the walk would only take time
     }
     env.run.unreadableEntries += walk.skipped();
 }

@@ -62,8 +62,15 @@ std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath
     VolumeTarget target;
     QString server, volume, dirPath;
     if (env.client.NWParsePath(volumePath, server, target.connection, volume, dirPath) == nw::SUCCESSFUL &&
-        env.client.NWGetVolumeNumber(target.connection, volume.trimmed(), target.volumeNumber) == nw::SUCCESSFUL)
-        return target;
+        env.client.NWGetVolumeNumber(target.connection, volume.trimmed(), target.volumeNumber) == nw::SUCCESSFUL) {
+        // Its figures are refused; saying why beats an empty report.
+        const QString unmounted = env.client.whyNoRoot(server, volume);
+        if (unmounted.isEmpty())
+            return target;
+        env.host.message(unmounted + QLatin1Char('.'));
+        env.run.cancel = true;
+        return std::nullopt;
+    }
     refuseVolume(env, server.trimmed(), volume.trimmed());
     return std::nullopt;
 }

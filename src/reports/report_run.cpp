@@ -7,6 +7,7 @@
 #include "reports/grid_layouts.h"
 #include "reports/owner_report.h"
 #include "reports/volume_report.h"
+#include "reports/walk_progress.h"
 
 namespace {
 
@@ -28,11 +29,16 @@ QString totalsLine(const QString& rows, double megabytes) {
 
 void beginRun(ReportEnv& env) {
     env.view.controlsFrozen = true;
+    // The rows it would drill into are about to go; a press on a new row enables it again.
+    env.view.btnShowFilesEnabled = false;
     env.run.cancel = false;
     env.run.inProgress = true;
     env.client.startAccountingRun();
     env.run.unreadableEntries = 0;
-    env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
+    env.run.progress = {}; // counted afresh: the window runs one report after another
+    // An owner run's accounting walk counts into the progress the status shows.
+    env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); },
+                              [&env](const WalkedDirectory& directory) { countWalked(env.run.progress, directory, {}); });
     env.view.btnShowFilesCaption = QStringLiteral("Show Files for Selected");
     env.host.pollEvents();
     env.view.btnShowUsageCaption = kStop;
@@ -170,6 +176,8 @@ void dispatch(ReportEnv& env) {
 // run's walks could not read, if any.
 QString outcome(ReportEnv& env) {
     QString text = env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.");
+    if (env.run.rowLimitReached && !env.run.cancelled())
+        text += QStringLiteral(" The row limit was reached: the search ended there.");
     if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)
         text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
     return text;
@@ -178,11 +186,11 @@ QString outcome(ReportEnv& env) {
 void endRun(ReportEnv& env, NWDSContextHandle context) {
     env.client.NWDSFreeContext(context);
     env.client.setWalkControl(nullptr, {});
+    env.run.inProgress = false; // first: the outcome is shown as it is, not as progress
     env.host.setStatus(outcome(env));
     env.grid.Col = 0;
     env.view.btnShowUsageCaption = QStringLiteral("&Show Usage");
     env.view.controlsFrozen = false;
-    env.run.inProgress = false;
 }
 
 } // namespace

@@ -17,6 +17,7 @@ void beginDrillDown(ReportEnv& env) {
     env.run.inProgress = true;
     env.view.btnShowFilesCaption = kStop;
     env.run.unreadableEntries = 0;
+    env.run.progress = {};
     subClearRunFigures(env);
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
 }
@@ -72,8 +73,8 @@ void directoryFiles(ReportEnv& env) {
 
 void endDrillDown(ReportEnv& env, NWDSContextHandle context) {
     env.client.setWalkControl(nullptr, {});
+    env.run.inProgress = false; // first: the outcome is shown as it is, not as progress
     env.host.setStatus(fcnRunOutcome(env));
-    env.run.inProgress = false;
     env.view.btnShowFilesCaption = QStringLiteral("Show Files for Selected");
     env.client.NWDSFreeContext(context);
     env.view.controlsFrozen = false;
@@ -88,6 +89,9 @@ void btnShowFiles_Click(ReportEnv& env) {
         env.run.cancel = true;
         return;
     }
+    // Only a data row leads anywhere: the heading row is no path.
+    if (env.grid.Row < 1 || env.grid.Row >= env.grid.rows())
+        return;
     beginDrillDown(env);
     const NWDSContextHandle context = fcnOpenRunContext(env);
     const QString kind = env.run.resultsKind;

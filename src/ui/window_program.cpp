@@ -3,6 +3,7 @@
 #include "netware/client/site_file.h"
 #include "netware/client/site_loader.h"
 #include "netware/directory_queries.h"
+#include "reports/cell_format.h"
 #include "reports/grid_layouts.h"
 #include "ui/auxiliary/desktop.h"
 #include "ui/auxiliary/script_notice.h"
@@ -11,10 +12,14 @@
 #include "ui/twips.h"
 
 #include <QApplication>
-#include <QStyle>
-
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTableView>
 
 namespace {
 
@@ -22,11 +27,30 @@ namespace {
 constexpr int kDesignedHeight = 7830;
 constexpr int kDesignedWidth = 7110;
 constexpr int kLeastHeight = 7785;
+// Result rows a first start shows, where the screen has room for them.
+constexpr int kFirstStartRows = 20;
 
 int twipsValue(const QString& text, int otherwise) {
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok ? value : otherwise;
+}
+
+// The date boxes hold a whole date: two-digit month and day, four-digit year.
+void fitDateBoxes(MainWindow& window) {
+    const QString widest = CellFormat::shortDate(QDate(QDate::currentDate().year(), 12, 28));
+    for (const char* name : {"txtSelectedDate", "txtEndDate"}) {
+        QLineEdit* box = window.findChild<QLineEdit*>(QString::fromLatin1(name));
+        QStyleOptionFrame frame;
+        frame.initFrom(box);
+        frame.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box);
+        const QMargins text = box->textMargins() + box->contentsMargins();
+        // QLineEdit keeps 2 pixels either side of its text, and 1 for the cursor.
+        const int inner = box->fontMetrics().horizontalAdvance(widest) + text.left() + text.right() + 2 * 2 + 1;
+        const QSize outer = box->style()->sizeFromContents(QStyle::CT_LineEdit, &frame,
+                                                           QSize(inner, box->sizeHint().height()), box);
+        box->setMinimumWidth(outer.width());
+    }
 }
 
 } // namespace
@@ -68,6 +92,8 @@ bool WindowProgram::Form_Load() {
                                                               *m_volumes, m_settings, *m_options.desktop,
                                                               m_options.runDialog, m_options.logPath});
     m_window->setMinimumSize(Twips::toPixels(kDesignedWidth, *m_window), Twips::toPixels(kLeastHeight, *m_window));
+    m_window->ensurePolished(); // sizes below are measured in the style's fonts and margins
+    fitDateBoxes(*m_window);
     readUserSettings();
     restoreGeometry();
     ReportEnv& env = m_window->env();
@@ -118,9 +144,8 @@ void WindowProgram::restoreGeometry() {
     MainWindow& window = *m_window;
     const QString storedHeight = m_settings.fcnGetWindowSetting(key, QStringLiteral("Height"));
     const QString storedWidth = m_settings.fcnGetWindowSetting(key, QStringLiteral("Width"));
-    // No key yet: the designed place and size.
     if (storedHeight.isEmpty() && storedWidth.isEmpty()) {
-        window.resize(Twips::toPixels(kDesignedWidth, window), Twips::toPixels(kDesignedHeight, window));
+        placeFirstStart();
         return;
     }
     const int top = twipsValue(m_settings.fcnGetWindowSetting(key, QStringLiteral("Top")), 0);
@@ -133,6 +158,26 @@ void WindowProgram::restoreGeometry() {
         width = kDesignedWidth;
     window.move(Twips::toPixels(left, window), Twips::toPixels(top, window));
     window.resize(Twips::toPixels(width, window), Twips::toPixels(height, window));
+}
+
+// No stored place: the panel's own size, with room for kFirstStartRows rows
+// of results, centred on the free area of the screen and never beyond it.
+void WindowProgram::placeFirstStart() {
+    MainWindow& window = *m_window;
+    const QRect area = window.screen()->availableGeometry();
+    const QTableView* grid = window.findChild<QTableView*>(QStringLiteral("grdDirSizes"));
+    const int rows = grid->horizontalHeader()->sizeHint().height() +
+                     kFirstStartRows * grid->verticalHeader()->defaultSectionSize() + 2 * grid->frameWidth() +
+                     grid->horizontalScrollBar()->sizeHint().height();
+    const QSize hint = window.sizeHint();
+    QSize size(std::max(hint.width(), Twips::toPixels(kDesignedWidth, window)),
+               std::max(hint.height() - grid->sizeHint().height() + rows, Twips::toPixels(kDesignedHeight, window)));
+    // Room is left for the frame: its borders, and a title bar within a tenth of the height.
+    size = size.boundedTo(QSize(area.width() - 16, area.height() * 9 / 10)).expandedTo(window.minimumSize());
+    window.resize(size);
+    QRect frame(QPoint(), size);
+    frame.moveCenter(area.center());
+    window.move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
 }
 
 void WindowProgram::chooseRememberedServer() {

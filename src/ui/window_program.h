@@ -52,6 +52,7 @@ private:
     void readUserSettings();
     void checkTree();
     void restoreGeometry();
+    void placeFirstStart();
     void saveGeometry();
     void chooseRememberedServer();
 

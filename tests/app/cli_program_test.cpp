@@ -119,6 +119,28 @@ TEST_F(QuarvoRun, SiteFileVolumesOfTwoServersAndAMissingOne) {
     EXPECT_TRUE(o.err.contains("Total Space: "));
 }
 
+// The nightly run when a disk failed to mount: its folder is no volume.
+TEST_F(QuarvoRun, ASiteVolumeWithNothingMountedOnItsFolderIsUnavailable) {
+    const QString scratch = makeVolume("scratch");
+    writeSite(QString("[[tree]]\nname = \"ACME_TREE\"\ndefault = true\n\n[[server]]\nname = \"FS1\"\n"
+                      "volumes = { VOL1 = \"%1\", SCRATCH = { path = \"%2\", mount_point = true } }\n")
+                  .arg(makeVolume("vol1"), scratch));
+    const Outcome volumes = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\FS1\\VOL1,\\\\FS1\\SCRATCH", "/OUTFILE=-"});
+    ASSERT_EQ(volumes.status, 0) << volumes.err.toStdString();
+    const QStringList l = volumes.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(l.size(), 2) << volumes.out.toStdString();
+    EXPECT_FALSE(l[0].contains("Unavailable")) << l[0].toStdString();
+    EXPECT_TRUE(l[1].endsWith(",\\\\FS1\\SCRATCH,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"))
+        << l[1].toStdString();
+
+    const Outcome directory = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\SCRATCH", "/ALLSUBS", "/OUTFILE=-"});
+    EXPECT_EQ(directory.status, 1);
+    EXPECT_TRUE(directory.err.contains("\\\\FS1\\SCRATCH is not mounted (nothing is mounted on " + scratch + ")"))
+        << directory.err.toStdString();
+    EXPECT_EQ(directory.out, "");
+    EXPECT_TRUE(run({"--list"}).out.contains(scratch + "  (not mounted)\n"));
+}
+
 TEST_F(QuarvoRun, MissingTreeWritesNothingAndExits1) {
     const Outcome o = run({"/F=VOLUME", "/V=\\\\X\\SYS", "/OUTFILE=" + out("none.csv")});
     EXPECT_EQ(o.status, 1);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,17 @@ TEST(VolumePathSplit, TakesServerVolumeAndDirectories) {
     EXPECT_FALSE(VolumePathParts::split("FS1\\VOL1"));
     EXPECT_FALSE(VolumePathParts::split("\\\\FS1"));
     EXPECT_FALSE(VolumePathParts::split("\\\\\\VOL1"));
+}
+
+// A volume at "/" (SYS without a site file): one slash, so a file URL
+// names no host.
+TEST(RootVolume, PathsBelowItStartWithOneSlash) {
+    struct AtRoot : VolumeLocator {
+        std::optional<QByteArray> volumeRoot(const QString&, const QString&) const override { return QByteArray("/"); }
+    } locator;
+    const VolumeView view(locator);
+    EXPECT_EQ(view.resolve("\\\\VM\\SYS\\tmp").path, "/tmp");
+    EXPECT_EQ(QUrl::fromLocalFile(QFile::decodeName(view.resolve("\\\\VM\\SYS\\tmp").path)).toString(), "file:///tmp");
 }
 
 TEST_F(Volumes, ResolvesExactlyThenWithoutRegardToCase) {

@@ -118,6 +118,24 @@ volumes = { DATA = "%3" }
     EXPECT_EQ(site.findTree(QStringLiteral("corp_TREE")), &corp);
 }
 
+TEST_F(SiteFileTest, AVolumeMayBeATableMarkingItsFolderAMountPoint) {
+    const QString sys = makeDir(QStringLiteral("fs1/sys"));
+    const QString vol1 = makeDir(QStringLiteral("fs1/vol1"));
+    const QString vol2 = makeDir(QStringLiteral("fs1/vol2"));
+    const Site site = SiteFile::parse(write(
+        QStringLiteral("[[server]]\nname = \"FS1\"\nvolumes = { SYS = \"%1\", VOL1 = { path = \"%2\", "
+                       "mount_point = true }, VOL2 = { path = \"%3\" } }\n")
+            .arg(sys, vol1, vol2)));
+    const QList<VolumeConfig>& volumes = site.servers.at(0).volumes;
+    ASSERT_EQ(volumes.size(), 3);
+    EXPECT_FALSE(volumes[0].mountPoint);
+    EXPECT_EQ(volumes[1].name, QStringLiteral("VOL1"));
+    EXPECT_EQ(volumes[1].root, QFile::encodeName(vol1));
+    EXPECT_TRUE(volumes[1].mountPoint);
+    EXPECT_EQ(volumes[2].root, QFile::encodeName(vol2));
+    EXPECT_FALSE(volumes[2].mountPoint);
+}
+
 TEST_F(SiteFileTest, RefusesTomlSyntaxErrorWithItsLine) {
     const QString path = write(QStringLiteral("[[tree]]\nname = \"ACME\n"));
     const SiteFileError error = refusal(path);
@@ -234,7 +252,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"LongVolumeName", "[[server]]\nname = \"FS1\"\nvolumes = { ABCDEFGHIJKLMNOP = \"/\" }\n", 3,
                 "at most 15"},
         Refusal{"RelativeVolumePath", "[[server]]\nname = \"FS1\"\nvolumes = { SYS = \"srv/sys\" }\n", 3,
-                "\"srv/sys\" is not absolute"}),
+                "\"srv/sys\" is not absolute"},
+        Refusal{"MountPointNotBoolean",
+                "[[server]]\nname = \"FS1\"\n\nvolumes = { SYS = { path = \"/\", mount_point = \"yes\" } }\n", 4,
+                "volume SYS of server FS1: \"mount_point\" must be true or false"},
+        Refusal{"MisspeltVolumeKey",
+                "[[server]]\nname = \"FS1\"\n\nvolumes = { SYS = { path = \"/\", mountpoint = true } }\n", 4,
+                "unknown key \"mountpoint\" in volume SYS of server FS1"},
+        Refusal{"VolumeTableWithoutPath", "[[server]]\nname = \"FS1\"\n\nvolumes = { SYS = { mount_point = true } }\n",
+                4, "volume SYS of server FS1 has no \"path\""}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 class SiteFileLocate : public ::testing::Test {

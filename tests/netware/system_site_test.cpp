@@ -1,10 +1,14 @@
 #include "netware/client/system_site.h"
 
+#include "scoped_tmpfs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -29,6 +33,31 @@ TEST(MountTableTest, TellsVirtualFileSystemsFromDisks) {
         EXPECT_TRUE(MountTable::isVirtual(type)) << type;
     for (const char* type : {"ext4", "xfs", "btrfs", "overlay", "nfs4", "fuse.sshfs"})
         EXPECT_FALSE(MountTable::isVirtual(type)) << type;
+}
+
+// Asked of the directory as it is now: a mount, a bind mount of the same
+// file system, and the same folders once unmounted.
+TEST(MountTableTest, TellsAMountPointFromAPlainFolderNow) {
+    QTemporaryDir dir;
+    const QByteArray disk = QFile::encodeName(dir.filePath(QStringLiteral("disk")));
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(disk)));
+    EXPECT_TRUE(MountTable::isMountPoint("/"));
+    EXPECT_FALSE(MountTable::isMountPoint(disk));
+    EXPECT_FALSE(MountTable::isMountPoint(QFile::encodeName(dir.filePath(QStringLiteral("missing")))));
+    {
+        const ScopedTmpfs tmpfs(disk);
+        if (!tmpfs.mounted())
+            GTEST_SKIP() << tmpfs.why().toStdString();
+        EXPECT_TRUE(MountTable::isMountPoint(disk));
+        EXPECT_TRUE(MountTable::isMountPoint(disk + "/"));
+        ASSERT_TRUE(QDir().mkpath(QFile::decodeName(disk + "/sub")));
+        EXPECT_FALSE(MountTable::isMountPoint(disk + "/sub"));
+        // Same device as its parent: only the mount itself tells.
+        ASSERT_EQ(::mount((disk + "/sub").constData(), (disk + "/sub").constData(), nullptr, MS_BIND, nullptr), 0);
+        EXPECT_TRUE(MountTable::isMountPoint(disk + "/sub"));
+        ::umount2((disk + "/sub").constData(), MNT_DETACH);
+    }
+    EXPECT_FALSE(MountTable::isMountPoint(disk));
 }
 
 class SystemVolumesTest : public ::testing::Test {
@@ -64,6 +93,10 @@ TEST_F(SystemVolumesTest, RootIsSysAndOtherNamesAreUnique) {
                                            "AVERYVERYVERYL2"}));
     EXPECT_EQ(volumes[0].root, QByteArray("/"));
     EXPECT_EQ(volumes[2].root, mounts[2].mountPoint);
+    // Found mounted: once unmounted, the folder left behind is not the volume.
+    EXPECT_FALSE(volumes[0].mountPoint);
+    for (qsizetype i = 1; i < volumes.size(); ++i)
+        EXPECT_TRUE(volumes[i].mountPoint) << volumes[i].name.toStdString();
 }
 
 TEST_F(SystemVolumesTest, LeavesOutVirtualFilesAndRepeatedDevices) {

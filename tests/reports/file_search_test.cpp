@@ -118,7 +118,7 @@ TEST_F(FileSearch, OwnerFilterNoOwnerListsFilesWithoutAUser) {
     EXPECT_EQ(cells({2}), QStringList{"roots.dat"});
 }
 
-TEST_F(FileSearch, RowLimitStopsRowsButNotTheWalk) {
+TEST_F(FileSearch, RowLimitEndsTheWalk) {
     const QString big = root + "/many/a";
     TreeBuilder::dir(big);
     for (int i = 0; i <= kFileRowLimit; ++i) {
@@ -130,7 +130,8 @@ TEST_F(FileSearch, RowLimitStopsRowsButNotTheWalk) {
     EXPECT_EQ(f->grid.rows() - 1, kFileRowLimit);
     EXPECT_EQ(f->host.messages, QStringList{"Please narrow your search, too many records returned"});
     EXPECT_TRUE(f->run.rowLimitReached);
-    EXPECT_TRUE(f->host.statuses.contains("\\\\FS1\\VOL1\\many\\z")); // later directories are still visited
+    EXPECT_FALSE(f->host.statuses.contains("\\\\FS1\\VOL1\\many\\z")); // no row could come from there
+    EXPECT_EQ(f->run.progress.directories, 2u); // many and many\a, none after the limit
 }
 
 TEST_F(FileSearch, AMissingStartDirectoryIsSaidAtOnceAndCancelsTheRun) {

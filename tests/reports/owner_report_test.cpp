@@ -116,6 +116,17 @@ TEST_F(OwnerReports, NoOwnerRowOnlyWhenUnownedSpaceExists) {
     EXPECT_EQ(column(2), QStringList{"0.00"});
 }
 
+TEST_F(OwnerReports, AVolumeWithNothingMountedOnItsFolderIsNotWalked) {
+    Site site = acme.site();
+    site.servers[0].volumes[0].mountPoint = true; // SYS: a plain folder, no disk on it
+    useSite(site);
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(f->grid.rows(), 1);
+    EXPECT_EQ(f->host.messages, QStringList{"\\\\FS1\\SYS is not mounted (nothing is mounted on " +
+                                            QFile::decodeName(acme.root("SYS")) + ")."});
+    EXPECT_TRUE(f->run.cancel);
+}
+
 TEST_F(OwnerReports, SupervisorRowOnlyWhenRootOwnsABlock) {
     ASSERT_EQ(::chown(acme.root("VOL1").constData(), 1003, 1003), 0);
     subGetOwnerUsage(f->env, "FS1/VOL1:");
@@ -165,6 +176,11 @@ TEST_F(OwnerReports, TheRunWritesTheTotalsOfAllOwners) {
     EXPECT_EQ(f->view.lblGraphStats,
               "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(shown, "###,###,###,##0.00") + " MB");
     EXPECT_EQ(f->host.statuses.last(), "Process Complete.");
+    // The accounting walk counts into the run's progress, afresh for each run.
+    const std::uint64_t walked = f->run.progress.directories;
+    EXPECT_GT(walked, 0u);
+    btnShowUsage_Click(f->env);
+    EXPECT_EQ(f->run.progress.directories, walked);
 }
 
 TEST_F(OwnerReports, EachUidIsOneOwnerRow) {

@@ -153,6 +153,41 @@ TEST(VolumeReport, UnreachableVolumesGiveUnavailableRows) {
     EXPECT_TRUE(CellFormat::isNumber(f.grid.cell(5, 4)));
 }
 
+// The window keeps one client for its whole life: a disk unmounted meanwhile
+// must not pass the folder beneath it off as the volume.
+TEST(VolumeReport, AMountPointVolumeIsUnavailableOnceItsDiskIsUnmounted) {
+    SiteBuilder b;
+    const QByteArray folder = QFile::encodeName(b.dir() + "/scratch");
+    ASSERT_TRUE(QDir().mkpath(b.dir() + "/scratch"));
+    Site site = b.tree("ACME_TREE").site();
+    site.servers.append({"FS1", {{"SCRATCH", folder, true}}});
+    std::optional<ScopedTmpfs> disk(std::in_place, folder, "4m");
+    if (!disk->mounted())
+        GTEST_SKIP() << disk->why().toStdString();
+    ReportFixture f(site);
+    f.search.tabSearch = ReportKind::Volume;
+    f.search.lstSelectedVolumes = {"\\\\FS1\\SCRATCH"};
+    btnShowUsage_Click(f.env);
+    ASSERT_EQ(f.grid.rows(), 2);
+    EXPECT_EQ(f.grid.cell(1, 4).trimmed(), "4.00");
+
+    disk.reset();
+    btnShowUsage_Click(f.env);
+    ASSERT_EQ(f.grid.rows(), 2);
+    EXPECT_EQ(f.grid.cell(1, 0), "Unavailable");
+    EXPECT_EQ(f.grid.cell(1, 4), "Unavailable");
+
+    f.search.tabSearch = ReportKind::Directory;
+    f.search.cmbServer.showOrAdd("FS1");
+    f.search.cmbVolumeList.showOrAdd("SCRATCH");
+    f.search.lblDirectory = "\\\\FS1\\SCRATCH";
+    btnShowUsage_Click(f.env);
+    EXPECT_EQ(f.grid.rows(), 1);
+    EXPECT_TRUE(f.host.messages.contains("Unable to access the start directory: \\\\FS1\\SCRATCH is not mounted "
+                                         "(nothing is mounted on " + QFile::decodeName(folder) + ")"))
+        << f.host.messages.join('\n').toStdString();
+}
+
 TEST(VolumeReport, CancelBetweenVolumesKeepsTheRowsWritten) {
     SiteBuilder b = twoServers();
     ReportFixture f(b.site());

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -25,4 +26,24 @@ TEST(GuiHostQuestion, EnterAnswersNo) {
     });
     EXPECT_FALSE(host.ask("Delete 2 files?", "Confirm Delete"));
     EXPECT_TRUE(seen);
+}
+
+// While a run walks, the status bar tells how far it has come, as the
+// terminal's progress line does; the run's outcome then shows as it is.
+TEST(GuiHostStatus, ARunningWalkShowsItsCountsAndTheOutcomeShowsAlone) {
+    QMainWindow window;
+    GuiHost host(&window, {});
+    RunState run;
+    host.showProgressOf(&run);
+    run.inProgress = true;
+    run.progress.directories = 1200;
+    run.progress.files = 34000;
+    run.progress.bytes = 5 * 1048576;
+    run.progress.directory = QStringLiteral("\\\\FS1\\VOL1\\users");
+    host.setStatus(QStringLiteral("\\\\FS1\\VOL1\\users"));
+    const QString shown = window.statusBar()->currentMessage();
+    EXPECT_TRUE(shown.startsWith("1,200 directories, 34,000 files, 5.0 MB, 0:00  \\\\FS1\\VOL1\\users")) << shown.toStdString();
+    run.inProgress = false;
+    host.setStatus(QStringLiteral("Process Complete."));
+    EXPECT_EQ(window.statusBar()->currentMessage(), "Process Complete.");
 }

@@ -1,9 +1,32 @@
-#include <QProcess>
-#include <QProcessEnvironment>
+#include "acme_site.h"
+
+#include "ui/auxiliary/desktop.h"
+#include "ui/auxiliary/help_window.h"
+#include "ui/main/main_window.h"
+#include "ui/window_program.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
+#include <QTabBar>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +52,203 @@ QProcessEnvironment withoutDisplay() {
     return env;
 }
 
+class NoDesktop : public Desktop {
+public:
+    bool openUrl(const QUrl&) override { return true; }
+    bool startProgram(const QString&) override { return true; }
+    QString findProgram(const QStringList&) override { return {}; }
+};
+
+// The window over the ACME site, as the program opens it, with settings files of its own.
+class WindowOpening : public ::testing::Test {
+protected:
+    std::unique_ptr<WindowProgram> open() {
+        WindowProgram::Options o;
+        o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
+        o.site = acme.site();
+        o.desktop = &desktop;
+        o.logPath = settingsDir.filePath("Quarvo.log");
+        o.runDialog = [this](QDialog& dialog) {
+            dialogs.append(dialog.objectName());
+            if (onDialog)
+                onDialog(dialog);
+            return int(QDialog::Accepted);
+        };
+        auto program = std::make_unique<WindowProgram>(o);
+        EXPECT_TRUE(program->Form_Load());
+        return program;
+    }
+    template <typename T>
+    static T* child(WindowProgram& program, const char* name) {
+        T* widget = program.window().findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    static void showDateTab(WindowProgram& program) {
+        child<QTabBar>(program, "tabSearch")->setCurrentIndex(4);
+        QComboBox* comparison = child<QComboBox>(program, "cmbDate");
+        comparison->setCurrentText("Between");
+        Q_EMIT comparison->activated(comparison->currentIndex());
+    }
+
+    AcmeSite acme;
+    QTemporaryDir settingsDir;
+    NoDesktop desktop;
+    QStringList dialogs;
+    std::function<void(QDialog&)> onDialog;
+};
+
+// The offscreen screen of this program is 800x800. Returns true here after
+// running the current test again in a copy of this program whose offscreen
+// screens are a 1600x1000 one and, right of it, a 1024x600 one; false in the copy.
+bool ranOnConfiguredScreens() {
+    if (qEnvironmentVariableIsSet("QUARVO_CONFIGURED_SCREENS"))
+        return false;
+    QTemporaryDir dir;
+    QFile config(dir.filePath("screens.json"));
+    EXPECT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"({"screens": [{"name": "Wide", "x": 0, "y": 0, "width": 1600, "height": 1000, "logicalDpi": 96},
+                                 {"name": "Small", "x": 1600, "y": 0, "width": 1024, "height": 600, "logicalDpi": 96}]})");
+    config.close();
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUARVO_CONFIGURED_SCREENS", "1");
+    QProcess copy;
+    copy.setProcessEnvironment(env);
+    copy.setProcessChannelMode(QProcess::MergedChannels);
+    copy.start(QCoreApplication::applicationFilePath(),
+               {"-platform", "offscreen:configfile=" + config.fileName(),
+                QString("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
+    copy.waitForFinished(60000);
+    const QString output = QString::fromUtf8(copy.readAll());
+    EXPECT_EQ(copy.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    return true;
+}
+
+// The text a line edit has room for, inside its frame and Qt's 2-pixel margins.
+int textRoom(QLineEdit* box) {
+    QStyleOptionFrame frame;
+    frame.initFrom(box);
+    frame.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box);
+    return box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box).width() - 2 * 2;
+}
+
+int textRoom(QComboBox* box) {
+    QStyleOptionComboBox frame;
+    frame.initFrom(box);
+    frame.frame = true;
+    frame.subControls = QStyle::SC_All;
+    return box->style()->subControlRect(QStyle::CC_ComboBox, &frame, QStyle::SC_ComboBoxEditField, box).width();
+}
+
 } // namespace
+
+TEST_F(WindowOpening, AFirstStartIsCentredShowsFifteenRowsAndEveryCaptionWhole) {
+    if (ranOnConfiguredScreens())
+        return;
+    auto program = open();
+    MainWindow& window = program->window();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect screen = window.screen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 1600, 1000)) << "not the configured screen: the checks would mean nothing";
+    EXPECT_TRUE(screen.contains(window.frameGeometry()));
+    EXPECT_LE((window.frameGeometry().center() - screen.center()).manhattanLength(), 8);
+    QTableView* grid = child<QTableView>(*program, "grdDirSizes");
+    EXPECT_GE(grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize(), 15);
+    for (int tab = 0; tab < 5; ++tab) {
+        child<QTabBar>(*program, "tabSearch")->setCurrentIndex(tab);
+        if (tab == 4)
+            showDateTab(*program); // with "and" and the end date
+        QCoreApplication::processEvents();
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (!widget->isVisible())
+                continue;
+            const std::string name = std::to_string(tab) + ": " + widget->objectName().toStdString();
+            if (qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+                qobject_cast<QCheckBox*>(widget) || qobject_cast<QGroupBox*>(widget)) {
+                EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name;
+            }
+            // Server and volume names of 15 characters.
+            auto* box = qobject_cast<QComboBox*>(widget);
+            if (box && QStringList{"cmbServer", "cmbServers", "cmbVolumeList"}.contains(box->objectName())) {
+                EXPECT_GE(textRoom(box), box->fontMetrics().horizontalAdvance("DEPARTMENT_DATA")) << name;
+            }
+        }
+    }
+}
+
+TEST_F(WindowOpening, TheDateTabLinesEachBoxUpWithItsOptionAndHoldsWholeDates) {
+    auto program = open();
+    MainWindow& window = program->window();
+    window.show();
+    showDateTab(*program);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto row = [&](const char* name) {
+        return child<QWidget>(*program, name)->geometry().center().y();
+    };
+    for (const char* name : {"cmbDate", "txtSelectedDate", "btnShowCalendar"})
+        EXPECT_NEAR(row(name), row("optCreationDate"), 2) << name;
+    for (const char* name : {"lblAnd", "txtEndDate", "btnEndDate"})
+        EXPECT_NEAR(row(name), row("optModifyDate"), 2) << name;
+    EXPECT_GT(row("optAccessDate"), row("optModifyDate"));
+    for (const char* name : {"txtSelectedDate", "txtEndDate"}) {
+        QLineEdit* box = child<QLineEdit>(*program, name);
+        box->setText("12/31/2026");
+        EXPECT_GE(textRoom(box), box->fontMetrics().horizontalAdvance(box->text())) << name;
+    }
+}
+
+TEST_F(WindowOpening, OnLinuxNoScriptingNoticeAtStartAndTheHelpMenuSaysWhatQuarvoNeeds) {
+    auto program = open();
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(", ").toStdString();
+    QString said;
+    bool offersTheRuntime = true;
+    onDialog = [&](QDialog& dialog) {
+        said = dialog.findChild<QLabel*>("lblWindowsScript")->text();
+        offersTheRuntime = !dialog.findChild<QPushButton*>("btnMicrosoftCom")->isHidden() ||
+                           !dialog.findChild<QCheckBox*>("chkDontShowAgain")->isHidden();
+        dialog.done(QDialog::Accepted);
+    };
+    child<QAction>(*program, "Menu_Scripting_Message")->trigger();
+    EXPECT_EQ(dialogs.join(", ").toStdString(), "frmWindowsScript");
+    EXPECT_TRUE(said.contains("read access to the volumes") && said.contains("xdg-open")) << said.toStdString();
+    EXPECT_FALSE(said.contains("Windows")) << said.toStdString();
+    EXPECT_FALSE(offersTheRuntime);
+    // Nothing stored: "ScriptScreen" keeps what a Windows start would read.
+    EXPECT_FALSE(QSettings(settingsDir.filePath("system.conf"), QSettings::IniFormat).contains("ScriptScreen"));
+}
+
+TEST_F(WindowOpening, HelpOpensWithinTheScreenOfTheMainWindow) {
+    if (ranOnConfiguredScreens())
+        return;
+    auto program = open();
+    MainWindow& window = program->window();
+    window.move(1600 + 24, 16);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.screen()->name().toStdString(), "Small");
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    HelpWindow* help = window.helpWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    const QRect frame = help->frameGeometry();
+    EXPECT_TRUE(QRect(1600, 0, 1024, 600).contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+}
+
+TEST_F(WindowOpening, TheHelpContentsLeadToDeleteAndMoveAndWhereTheirLogIs) {
+    auto program = open();
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    QTextBrowser* text = program->window().helpWindow()->findChild<QTextBrowser*>("txtHelp");
+    EXPECT_FALSE(text->toPlainText().contains("change nothing on the volumes"));
+    ASSERT_TRUE(text->toHtml().contains("delete-move.html"));
+    text->setSource(QUrl("delete-move.html"));
+    const QString page = text->toPlainText();
+    for (const char* says : {"same device, inode, size, modify time and status-change time", "Preserve Directory Structure",
+                             "Overwrite existing files", "~/.local/state/Quarvo/Quarvo.log", "Unable to move"})
+        EXPECT_TRUE(page.contains(says)) << says;
+}
 
 TEST(WindowStart, WithoutADisplayItSaysSoInOneLineAndExits3) {
     for (const QStringList& args : {QStringList{}, QStringList{"/DEBUG"}}) {

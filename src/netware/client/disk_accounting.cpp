@@ -14,7 +14,7 @@ constexpr std::uint64_t blockSize = 4096;
 DiskAccounting::DiskAccounting(int threads) : m_threads(threads) {}
 
 const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atomic<bool>& cancel,
-                                         const std::function<void()>& poll) {
+                                         const std::function<void()>& poll, const Walked& walked) {
     if (const auto it = m_usageByRoot.find(root); it != m_usageByRoot.end())
         return it->second.get();
     std::unique_ptr<VolumeUsage> found;
@@ -23,7 +23,7 @@ const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atom
         found->bytesByUid = std::move(*quotas);
         found->fromQuotas = true;
     } else {
-        found = walk(root, cancel, poll);
+        found = walk(root, cancel, poll, walked);
     }
     if (!found)
         return nullptr;
@@ -40,12 +40,16 @@ std::uint64_t DiskAccounting::blocksOf(std::uint64_t bytes) {
 
 std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
                                                   const std::atomic<bool>& cancel,
-                                                  const std::function<void()>& poll) const {
+                                                  const std::function<void()>& poll,
+                                                  const Walked& walked) const {
     // Each directory's sums per owner are all this needs.
     OrderedWalk walk(root, OrderedWalk::Options::sumsOnly(m_threads));
     OwnerTally tally;
-    while (const std::optional<WalkedDirectory> directory = walk.next(cancel, poll))
+    while (const std::optional<WalkedDirectory> directory = walk.next(cancel, poll)) {
         tally.add(*directory);
+        if (walked)
+            walked(*directory);
+    }
     if (cancel.load())
         return nullptr;
     auto usage = std::make_unique<VolumeUsage>();

@@ -1,6 +1,8 @@
 #pragma once
 
 
+#include "fsview/ordered_walk.h"
+
 #include <QByteArray>
 #include <QHash>
 
@@ -30,8 +32,10 @@ public:
     // root is the mount point of a file system with user quotas on, else one
     // walk of the volume. Kept per root until clear(); a cancelled walk is
     // not kept and gives null. The result lives until clear().
+    // walked, when given, is told of each directory as the walk takes it, for progress.
+    using Walked = std::function<void(const WalkedDirectory&)>;
     const VolumeUsage* usage(const QByteArray& root, const std::atomic<bool>& cancel,
-                             const std::function<void()>& poll = {});
+                             const std::function<void()>& poll = {}, const Walked& walked = {});
     void clear();
 
     // 4096-byte blocks, rounded up.
@@ -39,7 +43,7 @@ public:
 
 private:
     std::unique_ptr<VolumeUsage> walk(const QByteArray& root, const std::atomic<bool>& cancel,
-                                      const std::function<void()>& poll) const;
+                                      const std::function<void()>& poll, const Walked& walked) const;
 
     int m_threads;
     std::map<QByteArray, std::unique_ptr<VolumeUsage>> m_usageByRoot;

@@ -2,8 +2,13 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -74,4 +79,25 @@ bool MountTable::isVirtual(const QByteArray& fsType) {
         "selinuxfs", "squashfs", "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
     const std::string_view type(fsType.constData(), std::size_t(fsType.size()));
     return std::find(virtualTypes.begin(), virtualTypes.end(), type) != virtualTypes.end();
+}
+
+bool MountTable::isMountPoint(const QByteArray& path) {
+    // No AT_NO_AUTOMOUNT: an automounted volume is mounted by being used.
+    struct statx self {};
+    if (::statx(AT_FDCWD, path.constData(), 0, STATX_INO, &self) != 0)
+        return false;
+    if (self.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return (self.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    // Kernels before 5.8: another file system shows in the device number, the
+    // root is its own parent, and a bind mount of the same one only in the table.
+    struct stat here {}, parent {};
+    if (::stat(path.constData(), &here) != 0 || ::stat((path + "/..").constData(), &parent) != 0)
+        return false;
+    if (here.st_dev != parent.st_dev || here.st_ino == parent.st_ino)
+        return true;
+    char real[PATH_MAX];
+    if (!::realpath(path.constData(), real))
+        return false;
+    const QList<MountEntry> mounts = read();
+    return std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry& m) { return m.mountPoint == real; });
 }

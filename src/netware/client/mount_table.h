@@ -19,4 +19,7 @@ public:
     static QList<MountEntry> parse(const QByteArray& mountinfo);
     // proc, sysfs, cgroup, devtmpfs, tmpfs and the other memory or kernel file systems.
     static bool isVirtual(const QByteArray& fsType);
+    // Whether a file system is mounted on the directory now (a bind mount
+    // counts); false when it cannot be reached. A link to a directory is followed.
+    static bool isMountPoint(const QByteArray& path);
 };

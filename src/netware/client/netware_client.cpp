@@ -3,6 +3,8 @@
 #include "fsview/volume_view.h"
 #include "netware/client/packed_date.h"
 
+#include <QFile>
+
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -131,6 +133,8 @@ NWCCODE NetWareClient::NWGetDirSpaceInfo(NWCONN_HANDLE connection, NWDIR_HANDLE,
     if (!serverOf(connection))
         return done(nw::INVALID_CONNECTION);
     const VolumeConfig* volume = volumeOf(connection, volumeNumber);
+    if (volume && !volume->mountedNow())
+        return done(nw::VOLUME_NOT_MOUNTED);
     struct statvfs fs {};
     if (!volume || ::statvfs(volume->root.constData(), &fs) != 0)
         return done(nw::VOLUME_DOES_NOT_EXIST);
@@ -170,9 +174,11 @@ NWCCODE NetWareClient::NWScanMountedVolumeList(NWCONN_HANDLE connection, std::ui
     return done(nw::SUCCESSFUL);
 }
 
-void NetWareClient::setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll) {
+void NetWareClient::setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll,
+                                   DiskAccounting::Walked walked) {
     m_cancel = cancel;
     m_poll = std::move(poll);
+    m_walked = std::move(walked);
 }
 
 void NetWareClient::startAccountingRun() {
@@ -205,7 +211,9 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
     const VolumeConfig* volume = volumeOf(connection, volumeNumber);
     if (!volume)
         return done(nw::VOLUME_DOES_NOT_EXIST);
-    const VolumeUsage* usage = m_accounting.usage(volume->root, m_cancel ? *m_cancel : m_neverCancel, m_poll);
+    if (!volume->mountedNow())
+        return done(nw::VOLUME_NOT_MOUNTED);
+    const VolumeUsage* usage = m_accounting.usage(volume->root, m_cancel ? *m_cancel : m_neverCancel, m_poll, m_walked);
     if (!usage)
         return done(nw::WALK_CANCELLED); // nothing was measured, so there is no figure to give
     if (!m_countedRoots.contains(volume->root)) {
@@ -250,17 +258,32 @@ NWCCODE NetWareClient::NWDeleteDriveBase(std::uint16_t driveNumber, std::uint16_
     return done(nw::SUCCESSFUL);
 }
 
+const VolumeConfig* NetWareClient::volumeNamed(const ServerConfig* server, const QString& volume) const {
+    if (!server)
+        return nullptr;
+    const QString wanted = volume.trimmed().toUpper();
+    for (const VolumeConfig& v : server->volumes) {
+        if (v.name == wanted)
+            return &v;
+    }
+    return nullptr;
+}
+
 std::optional<QByteArray> NetWareClient::volumeRoot(const QString& server,
                                                     const QString& volume) const {
-    const ServerConfig* s = m_site.findServer(server.trimmed());
-    if (!s)
+    const VolumeConfig* v = volumeNamed(m_site.findServer(server.trimmed()), volume);
+    if (!v || !v->mountedNow())
         return std::nullopt;
-    const QString wanted = volume.trimmed().toUpper();
-    for (const VolumeConfig& v : s->volumes) {
-        if (v.name == wanted)
-            return v.root;
-    }
-    return std::nullopt;
+    return v->root;
+}
+
+QString NetWareClient::whyNoRoot(const QString& server, const QString& volume) const {
+    const ServerConfig* s = m_site.findServer(server.trimmed());
+    const VolumeConfig* v = volumeNamed(s, volume);
+    if (!v || v->mountedNow())
+        return {};
+    return QStringLiteral("\\\\%1\\%2 is not mounted (nothing is mounted on %3)")
+        .arg(s->name, v->name, QFile::decodeName(v->root));
 }
 
 NWCCODE NetWareClient::NWAllocTempNSDirHandle2(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,

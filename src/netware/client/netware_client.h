@@ -52,9 +52,11 @@ public:
     NWCCODE NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
                                      std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse);
 
-    // What long walks watch and call while they run: the run's cancel flag and
-    // the host's event pump. A walk that was cancelled counts nothing.
-    void setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll);
+    // What long walks watch and call while they run: the run's cancel flag,
+    // the host's event pump and what counts the run's progress. A walk that
+    // was cancelled counts nothing.
+    void setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll,
+                        DiskAccounting::Walked walked = {});
     // Forgets the disk accounting of earlier runs; entries the walks of this
     // run could not read.
     void startAccountingRun();
@@ -89,7 +91,9 @@ public:
     std::uint32_t creatorIdOfUid(NWCONN_HANDLE connection, std::uint32_t uid);
 
     // VolumeLocator
+    // A volume that must be a mount point has no root while nothing is mounted there.
     std::optional<QByteArray> volumeRoot(const QString& server, const QString& volume) const override;
+    QString whyNoRoot(const QString& server, const QString& volume) const override;
 
     // The server behind a connection handle; null for an invalid handle.
     const ServerConfig* serverOf(NWCONN_HANDLE connection) const;
@@ -97,6 +101,7 @@ public:
 private:
     NWCCODE connect(const QString& serverName, NWCONN_HANDLE& connection);
     const VolumeConfig* volumeOf(NWCONN_HANDLE connection, std::uint16_t volumeNumber) const;
+    const VolumeConfig* volumeNamed(const ServerConfig* server, const QString& volume) const;
 
     std::uint64_t bytesOf(const VolumeUsage& usage, std::uint32_t objectID, const DirectoryBackend* directory) const;
 
@@ -107,6 +112,7 @@ private:
     DiskAccounting m_accounting;
     const std::atomic<bool>* m_cancel = nullptr;
     std::function<void()> m_poll;
+    DiskAccounting::Walked m_walked;
     std::uint64_t m_unreadable = 0;
     QSet<QByteArray> m_countedRoots; // volumes whose unreadable entries are counted
     std::atomic<bool> m_neverCancel{false};

@@ -34,6 +34,8 @@ constexpr NWCCODE INVALID_DRIVE_NUMBER = 0x880F;
 constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
 // Ours: the run's cancel flag stopped the walk that gathers the figures.
 constexpr NWCCODE WALK_CANCELLED = 0x88FE;
+// Ours: nothing is mounted on the folder of a volume that must be a mount point.
+constexpr NWCCODE VOLUME_NOT_MOUNTED = 0x88FD;
 constexpr NWCCODE VOLUME_DOES_NOT_EXIST = 0x8998;
 constexpr NWCCODE BAD_DIRECTORY_HANDLE = 0x899B;
 constexpr NWCCODE INVALID_PATH = 0x899C;

@@ -1,5 +1,7 @@
 #include "netware/client/site.h"
 
+#include "netware/client/mount_table.h"
+
 namespace {
 
 // Tree and server names are upper-case once loaded, but callers pass what a
@@ -29,4 +31,8 @@ const TreeConfig* Site::defaultTree() const {
             return &tree;
     }
     return nullptr;
+}
+
+bool VolumeConfig::mountedNow() const {
+    return !mountPoint || MountTable::isMountPoint(root);
 }

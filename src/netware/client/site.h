@@ -44,6 +44,11 @@ struct TreeConfig {
 struct VolumeConfig {
     QString name;      // upper-case, at most 15 characters
     QByteArray root;   // local path of the volume's root directory
+    bool mountPoint = false; // root must be a mount point: a disk of its own
+
+    // False while a volume that must be a mount point has nothing mounted on
+    // its root: the folder beneath would pass for the volume. Asked anew each time.
+    bool mountedNow() const;
 };
 
 struct ServerConfig {

@@ -454,11 +454,27 @@ ServerConfig SiteReader::readServer(const toml::table& table) const {
     return server;
 }
 
+// A volume is its folder, or { path = "...", mount_point = true } for a folder
+// that is only the volume while a disk is mounted on it.
 VolumeConfig SiteReader::readVolume(const toml::key& key, const toml::node& node, const QString& server) const {
     VolumeConfig volume;
     volume.name = toQString(key.str()).toUpper();
     checkVolumeName(volume.name, lineOf(key.source()), server);
-    volume.root = readVolumeRoot(node, QStringLiteral("volume %1 of server %2").arg(volume.name, server));
+    const QString where = QStringLiteral("volume %1 of server %2").arg(volume.name, server);
+    const toml::table* table = node.as_table();
+    if (!table) {
+        if (!node.is_string())
+            fail(node, QStringLiteral("%1 must be a path in quotes or a table such as "
+                                      "{ path = \"/srv/fs1/vol1\", mount_point = true }").arg(where));
+        volume.root = readVolumeRoot(node, where);
+        return volume;
+    }
+    checkKeys(*table, {"path", "mount_point"}, QStringLiteral("in %1").arg(where));
+    const toml::node* path = table->get("path");
+    if (!path)
+        fail(node, QStringLiteral("%1 has no \"path\"").arg(where));
+    volume.root = readVolumeRoot(*path, where);
+    volume.mountPoint = optionalBool(*table, "mount_point", where);
     return volume;
 }
 

@@ -103,7 +103,8 @@ QList<VolumeConfig> SystemSite::volumes(const QList<MountEntry>& mounts) {
         if (!isKeptMount(mount, devices))
             continue;
         const QString name = uniqueName(volumeBaseName(mount.mountPoint), names);
-        result.append({name, mount.mountPoint});
+        // Found mounted at start; once unmounted, its folder is not the disk.
+        result.append({name, mount.mountPoint, true});
         names.insert(name);
         devices.insert(mount.device);
     }

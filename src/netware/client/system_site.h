@@ -18,7 +18,7 @@ public:
     // "/" is SYS; any other disk file system is named after its mount point's
     // last component, upper-cased, at most 15 characters, made unique.
     // Virtual file systems, and mount points that are not directories, are left out;
-    // a file system mounted twice appears once.
+    // a file system mounted twice appears once. All but SYS must stay mount points.
     static QList<VolumeConfig> volumes(const QList<MountEntry>& mounts);
     // The system tree (default, connected, directory "system") and the host's server.
     static Site build(const QString& hostName, const QList<MountEntry>& mounts);

@@ -18,6 +18,11 @@ public:
     static QUrl contentsPage();
     QUrl page() const;
 
+    void setVisible(bool visible) override;
+
 private:
+    void placeOnScreen();
+
     std::unique_ptr<Ui::frmHelp> m_ui;
+    bool m_placed = false;
 };

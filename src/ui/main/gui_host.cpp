@@ -1,5 +1,8 @@
 #include "ui/main/gui_host.h"
 
+#include "app/progress_line.h"
+
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QMainWindow>
@@ -8,7 +11,10 @@
 
 namespace {
 
-constexpr qint64 kPumpIntervalMs = 30;
+constexpr qint64 kPumpIntervalMs = 10;
+constexpr int kPumpPasses = 32;
+constexpr qint64 kProgressIntervalMs = 100;
+constexpr int kProgressWidth = 1024; // characters: the status bar cuts what it cannot show
 
 QString titleOr(const QString& title) {
     return title.isEmpty() ? QStringLiteral("Quarvo") : title;
@@ -35,7 +41,21 @@ GuiHost::~GuiHost() {
 
 void GuiHost::setStatus(const QString& text) {
     m_status = text;
+    if (m_run && m_run->inProgress) {
+        showProgress(false);
+        return;
+    }
+    m_runClock.invalidate();
     m_window->statusBar()->showMessage(text);
+}
+
+void GuiHost::showProgress(bool now) {
+    if (!m_runClock.isValid())
+        m_runClock.start();
+    if (!now && m_sinceDrawn.isValid() && m_sinceDrawn.elapsed() < kProgressIntervalMs)
+        return;
+    m_window->statusBar()->showMessage(ProgressLine::text(m_run->progress, m_runClock.elapsed(), m_status, kProgressWidth));
+    m_sinceDrawn.start();
 }
 
 void GuiHost::message(const QString& text, const QString& title, Icon icon) {
@@ -74,10 +94,19 @@ void GuiHost::setBusy(bool busy) {
 }
 
 void GuiHost::pollEvents() {
+    if (m_run && m_run->inProgress)
+        showProgress(false);
     if (m_sincePump.isValid() && m_sincePump.elapsed() < kPumpIntervalMs)
         return;
     if (m_beforeEvents)
         m_beforeEvents();
-    QApplication::processEvents();
+    // Every pending event, and those their handlers post in turn (a screen
+    // reader's questions come one after another), not one pass of them.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    for (int pass = 0; pass < kPumpPasses; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        if (!dispatcher || !dispatcher->processEvents(QEventLoop::AllEvents))
+            break;
+    }
     m_sincePump.start();
 }

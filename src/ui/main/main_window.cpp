@@ -16,6 +16,7 @@
 #include "ui/auxiliary/script_notice.h"
 #include "fileops/item_properties.h"
 #include "ui/main/copy_dialog.h"
+#include "ui/main/grid_columns.h"
 #include "ui/main/move_dialog.h"
 #include "ui/main/properties_dialog.h"
 #include "ui/main/options_dialog.h"
@@ -30,6 +31,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -72,15 +74,13 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     m_ui->grdDirSizes->setModel(m_model);
     m_ui->grdDirSizes->setItemDelegate(new ShareBarDelegate(m_ui->grdDirSizes));
     m_ui->grdDirSizes->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    m_ui->grdDirSizes->horizontalHeader()->setStretchLastSection(true);
     // The grid takes the room the window gains; the panel keeps its size.
     m_ui->mainLayout->setStretchFactor(m_ui->grdDirSizes, 1);
     m_ui->fraSpace->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // Layouts set their columns as a run begins.
-    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::showColumns);
+    m_columns = new GridColumns(m_env.grid, *m_ui->grdDirSizes);
     connect(m_model, &QAbstractItemModel::modelReset, this,
             [this] { m_ui->grdDirSizes->horizontalHeader()->setSortIndicatorShown(false); });
-    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &MainWindow::showColumns);
     m_directories = new QFileSystemModel(this);
     m_directories->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     m_directories->setReadOnly(true);
@@ -98,6 +98,7 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     m_calendar->setWindowFlags(Qt::Popup);
     m_calendar->hide();
     connect(m_calendar, &QCalendarWidget::clicked, this, &MainWindow::mnthvwCalendar_DateClick);
+    m_host.showProgressOf(&m_env.run);
     connectPanel();
     showPanel();
     showView();
@@ -122,13 +123,17 @@ void MainWindow::connectPanel() {
     connect(ui.cmbVolumeList, &QComboBox::activated, this, &MainWindow::cmbVolumeList_Click);
     connect(ui.cmbServers, &QComboBox::activated, this, &MainWindow::cmbServers_Click);
     connect(ui.btnAdd, &QPushButton::clicked, this, &MainWindow::btnAdd_Click);
-    connect(ui.lstAvailableVolumes, &QListWidget::itemDoubleClicked, this, &MainWindow::btnAdd_Click);
+    // A double-click or Enter.
+    connect(ui.lstAvailableVolumes, &QListWidget::itemActivated, this, &MainWindow::btnAdd_Click);
     connect(ui.btnAddAll, &QPushButton::clicked, this, &MainWindow::btnAddAll_Click);
     connect(ui.btnRemove, &QPushButton::clicked, this, &MainWindow::btnRemove_Click);
     connect(ui.btnRmvAll, &QPushButton::clicked, this, &MainWindow::btnRmvAll_Click);
     connect(ui.lstSelectedVolumes, &QListWidget::itemSelectionChanged, this, &MainWindow::lstSelectedVolumes_Click);
     connect(ui.lstSelectedVolumes, &QListWidget::itemDoubleClicked, this, &MainWindow::lstSelectedVolumes_DblClick);
     connect(ui.dirDirlist->selectionModel(), &QItemSelectionModel::currentChanged, this, &MainWindow::dirDirlist_Change);
+    // Enter opens the chosen directory, as a double-click does.
+    connect(ui.dirDirlist, &QAbstractItemView::activated, ui.dirDirlist,
+            [view = ui.dirDirlist](const QModelIndex& index) { view->expand(index); });
     for (QLineEdit* box : {ui.txtFileType, ui.txtSearchSize, ui.txtSelectedDate, ui.txtEndDate})
         connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
     connect(ui.btnShowCalendar, &QPushButton::clicked, this, &MainWindow::btnShowCalendar_Click);
@@ -137,6 +142,8 @@ void MainWindow::connectPanel() {
             &MainWindow::grdDirSizes_DblClick);
     connect(ui.grdDirSizes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::grdDirSizes_SelectionChange);
+    // A press on a row already chosen changes no selection, yet chooses it for a drill-down.
+    connect(ui.grdDirSizes, &QAbstractItemView::pressed, this, &MainWindow::grdDirSizes_SelectionChange);
     connect(ui.Menu_Copy, &QAction::triggered, this, &MainWindow::Menu_Copy_Click);
     connect(ui.btnShowFiles, &QPushButton::clicked, this, &MainWindow::btnShowFiles_Click);
     // A right press, the Menu key or Shift+F10.
@@ -150,6 +157,7 @@ void MainWindow::connectPanel() {
             grdDirSizes_MouseDown(m_ui->grdDirSizes->visualRect(current).center());
     });
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
+    connectKeys();
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
@@ -160,6 +168,36 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Contact, &QAction::triggered, this, &MainWindow::Menu_Contact_Click);
     connect(ui.Menu_Scripting_Message, &QAction::triggered, this, &MainWindow::Menu_Scripting_Message_Click);
     connect(ui.Menu_About, &QAction::triggered, this, &MainWindow::Menu_About_Click);
+}
+
+// What the keyboard does besides the controls' accelerators: Esc stops a
+// run; Ctrl+Tab and Ctrl+PgDn go to the next tab, Ctrl+Shift+Tab and
+// Ctrl+PgUp to the one before; the grid is one Tab stop, its rows reached
+// with the arrows.
+void MainWindow::connectKeys() {
+    m_ui->grdDirSizes->setTabKeyNavigation(false);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_env.run.inProgress)
+            (m_env.view.btnShowFilesCaption == QLatin1String("Stop") ? m_ui->btnShowFiles : m_ui->btnShowUsage)->click();
+    });
+    const auto tabKeys = [this](std::initializer_list<QKeySequence> keys, int step) {
+        for (const QKeySequence& key : keys) {
+            auto* shortcut = new QShortcut(key, this);
+            shortcut->setContext(Qt::WindowShortcut);
+            connect(shortcut, &QShortcut::activated, this, [this, step] {
+                QTabBar* tabs = m_ui->tabSearch;
+                if (tabs->isEnabled())
+                    tabs->setCurrentIndex((tabs->currentIndex() + step + tabs->count()) % tabs->count());
+            });
+        }
+    };
+    tabKeys({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1);
+    tabKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+             QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+            -1);
+    // The label under the tree reads out the directory it shows.
+    m_ui->lblDirectory->setAccessibleName(QString());
 }
 
 // SearchSettings → widgets.
@@ -225,8 +263,12 @@ void MainWindow::showView() {
     m_ui->lblInfoLabel->setText(view.lblInfoLabel);
     m_ui->lblInformation->setText(view.lblInformation);
     m_ui->lblInformation->setToolTip(view.lblInformationTip);
-    m_ui->btnShowUsage->setText(view.btnShowUsageCaption);
-    m_ui->btnShowFiles->setText(view.btnShowFilesCaption);
+    // "Stop" takes Alt+S, as "&Show Usage" did: the same key starts and stops.
+    const auto caption = [](const QString& text) {
+        return text == QLatin1String("Stop") ? QStringLiteral("&Stop") : text;
+    };
+    m_ui->btnShowUsage->setText(caption(view.btnShowUsageCaption));
+    m_ui->btnShowFiles->setText(caption(view.btnShowFilesCaption));
     const QString stop = QStringLiteral("Stop");
     m_ui->btnShowFiles->setEnabled(view.controlsFrozen ? view.btnShowFilesCaption == stop : view.btnShowFilesEnabled);
     m_ui->Menu_Save_Results->setEnabled(m_env.grid.rows() > 1 && !view.controlsFrozen);
@@ -241,33 +283,14 @@ void MainWindow::setPanelFrozen(bool frozen) {
     m_ui->fraSpace->setEnabled(!frozen);
     m_ui->btnClose->setEnabled(!frozen);
     m_ui->menubar->setEnabled(!frozen);
-    // Only the button that started the run stays, as "Stop".
-    if (frozen)
-        m_ui->btnShowUsage->setEnabled(m_env.view.btnShowUsageCaption == QLatin1String("Stop"));
-}
-
-void MainWindow::showColumns() {
-    const ResultGrid& grid = m_env.grid;
-    QTableView* view = m_ui->grdDirSizes;
-    for (int col = 0; col < grid.cols(); ++col) {
-        const int width = grid.width(col);
-        view->setColumnHidden(col, col == 0 || width <= 0);
-        if (width > 0)
-            view->setColumnWidth(col, Twips::toPixels(width, *view));
-    }
-}
-
-// Figures are never cut short: their columns grow to the rows in view.
-void MainWindow::fitFigureColumns() {
-    QTableView* view = m_ui->grdDirSizes;
-    for (int col = 1; col < m_env.grid.cols(); ++col) {
-        if (m_env.grid.alignment(col) != ResultGrid::Align::Right || view->isColumnHidden(col))
-            continue;
-        const int designed = view->columnWidth(col);
-        view->resizeColumnToContents(col);
-        if (view->columnWidth(col) < designed)
-            view->setColumnWidth(col, designed);
-    }
+    // Only the button that started the run stays, as "Stop", with the focus:
+    // Space stops the run as Esc and Alt+S do.
+    if (!frozen)
+        return;
+    m_ui->btnShowUsage->setEnabled(m_env.view.btnShowUsageCaption == QLatin1String("Stop"));
+    QPushButton* stop = m_ui->btnShowUsage->isEnabled() ? m_ui->btnShowUsage : m_ui->btnShowFiles;
+    if (stop->isEnabled() && !stop->hasFocus())
+        stop->setFocus();
 }
 
 // Widgets → SearchSettings: the texts a user typed.
@@ -294,7 +317,11 @@ void MainWindow::tabSearch_Click(int index) {
     if (m_showing || index < 0)
         return;
     readPanel();
-    m_env.search.tabSearch = ReportKind(index + 1);
+    SearchSettings& search = m_env.search;
+    search.tabSearch = ReportKind(index + 1);
+    // The server box names a server: its volumes are there to choose from.
+    if (search.tabSearch == ReportKind::Volume && search.lstAvailableVolumes.isEmpty() && !search.cmbServers.text.isEmpty())
+        VolumeChoice::cmbServers_Click(m_env, search.cmbServers.text);
     showPanel();
 }
 
@@ -529,8 +556,7 @@ void MainWindow::btnShowUsage_Click() {
 // The rows, columns and captions a run or drill-down ended with.
 void MainWindow::showRunEnd() {
     m_model->flush();
-    showColumns();
-    fitFigureColumns();
+    m_columns->refit();
     showView();
     if (m_closeAfterRun)
         close();
@@ -636,9 +662,17 @@ void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
 
 // The row's folder in the desktop's file manager.
 void MainWindow::Menu_Popup_Explore_Click(int directoryCol) {
-    const VolumeView::Resolved folder = m_env.volumes.resolve(m_env.grid.cell(m_env.grid.Row, directoryCol));
-    if (folder.ok())
-        m_desktop.openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.path)));
+    const QString directory = m_env.grid.cell(m_env.grid.Row, directoryCol);
+    const VolumeView::Resolved folder = m_env.volumes.resolve(directory);
+    if (!folder.ok()) {
+        m_host.message(QStringLiteral("Unable to explore %1: %2").arg(directory, folder.error));
+        return;
+    }
+    const QString local = QFile::decodeName(folder.path);
+    if (!m_desktop.openUrl(QUrl::fromLocalFile(local)))
+        m_host.message(QStringLiteral("No file manager could be started to show %1. Opening folders needs xdg-open "
+                                      "(package xdg-utils) and a desktop file manager.")
+                           .arg(local));
 }
 
 QString MainWindow::logPath() const {
@@ -647,7 +681,11 @@ QString MainWindow::logPath() const {
 
 void MainWindow::Menu_Popup_Move_Click() {
     MoveDialog move(m_env, logPath(), this);
+    if (!m_lastMoveDestination.isEmpty())
+        move.chooseDestination(m_lastMoveDestination);
     m_runDialog(move);
+    if (move.result() == QDialog::Accepted)
+        m_lastMoveDestination = move.destination();
     showGridSelection();
 }
 
@@ -702,12 +740,15 @@ void MainWindow::btnClose_Click() {
 void MainWindow::Menu_Save_Results_Click() {
     const QString title = QStringLiteral("Save Results");
     const QString filter = QStringLiteral("CSV Files (*.csv);;All Files (*)");
+    // Where the last results went, else the home folder: not the program's folder.
+    const QString folder = m_lastSaveFolder.isEmpty() ? QDir::homePath() : m_lastSaveFolder;
     const QString path = m_chooseSavePath ? m_chooseSavePath(title, filter)
-                                          : QFileDialog::getSaveFileName(this, title, QString(), filter);
+                                          : QFileDialog::getSaveFileName(this, title, folder, filter);
     if (path.isEmpty()) {
         m_host.setStatus(QStringLiteral("Save Cancelled"));
         return;
     }
+    m_lastSaveFolder = QFileInfo(path).absolutePath();
     ResultsFile::subSaveResultsFile(m_env.grid, path, m_env.app.saveFileDelimiter, m_host);
 }
 

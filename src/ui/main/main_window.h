@@ -21,6 +21,7 @@ struct PopupEntries;
 
 class QFileSystemModel;
 class QPushButton;
+class GridColumns;
 class ResultGridModel;
 
 // The main window: the search panel, the server and volume choice, the
@@ -123,8 +124,6 @@ private:
     void readPanel();
     void subbtnShowUsageEnable();
     void setPanelFrozen(bool frozen);
-    void showColumns();
-    void fitFigureColumns();
     void showRunEnd();
     void showVolumeDirectories();
     void showVolumeButtons();
@@ -134,6 +133,7 @@ private:
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
     void Menu_Popup_Move_Click();
     void showGridSelection();
+    void connectKeys();
     void Menu_Popup_Properties_Click();
     QString logPath() const;
 
@@ -145,10 +145,13 @@ private:
     std::function<int(QDialog&)> m_runDialog;
     HelpWindow* m_help = nullptr;
     ResultGridModel* m_model = nullptr;
+    GridColumns* m_columns = nullptr;
     QFileSystemModel* m_directories = nullptr;
     QString m_volumeRoot;   // local root of the chosen volume
     bool m_showing = false; // widgets are being set from the core objects
     bool m_closeAfterRun = false;
+    QString m_lastSaveFolder;      // where results were saved last
+    QString m_lastMoveDestination; // where files were moved last
     PathChooser m_chooseSavePath;
     MenuRunner m_runPopup;
     QString m_logPath;

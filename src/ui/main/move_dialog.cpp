@@ -39,6 +39,10 @@ void MoveDialog::chooseDestination(const QString& folder) {
     m_ui->lblMoveLocation->setText(folder);
 }
 
+QString MoveDialog::destination() const {
+    return m_ui->lblMoveLocation->text();
+}
+
 void MoveDialog::dirMove_Change() {
     const QModelIndex current = m_ui->dirMove->currentIndex();
     if (current.isValid())

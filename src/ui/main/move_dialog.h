@@ -22,6 +22,7 @@ public:
 
     // Chooses the destination, as a click in the directory list does.
     void chooseDestination(const QString& folder);
+    QString destination() const;
 
 public Q_SLOTS:
     void dirMove_Change();

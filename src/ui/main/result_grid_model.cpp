@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+bool ResultGridModel::isPathHeading(const QString& heading) {
+    return heading == QLatin1String("Directory") || heading == QLatin1String("Volume") ||
+           heading == QLatin1String("File");
+}
+
 ResultGridModel::ResultGridModel(ResultGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), m_grid(grid), m_shown(int(std::max<qsizetype>(0, grid.rows() - 1))) {
     m_grid.setListener(this);
@@ -26,6 +31,12 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole)
         return m_grid.cell(index.row() + 1, index.column());
+    if (role == Qt::ToolTipRole) {
+        // A deep path rarely fits its cell; the tooltip shows all of it.
+        if (!isPathHeading(m_grid.cell(0, index.column())))
+            return {};
+        return m_grid.cell(index.row() + 1, index.column());
+    }
     if (role == ShareRole) {
         if (index.column() != m_shareColumn || m_largest <= 0)
             return {};

@@ -15,6 +15,10 @@ public:
     // drawn behind it in the Owner, Volume and Directory layouts.
     static constexpr int ShareRole = Qt::UserRole + 1;
 
+    // Columns of volume paths ("Directory", "Volume", "File"): cut in the
+    // middle when narrow, so the folder or file a row is about stays in view.
+    static bool isPathHeading(const QString& heading);
+
     explicit ResultGridModel(ResultGrid& grid, QObject* parent = nullptr);
     ~ResultGridModel() override;
 
