@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Makes docs/images/main-window.png: the main window after a Directory run on
-# a small demonstration volume, on a virtual display (Xvfb).
-#   scripts/screenshot.sh [output.png]
+# Makes the README's pictures of the main window on a virtual display (Xvfb)
+# at 1600x1000, on a small demonstration volume with a deep branch and a
+# large archive, into docs/images/:
+#   first-start.png      the first start, no stored geometry
+#   date-tab.png         the By Date tab, "Between" two dates
+#   directory-run.png    All Sub-Directories (Individually): deep paths cut in the middle
+#   run-in-progress.png  a run walking the archive: counts in the status bar
+#   scripts/screenshot.sh [output-folder]
 set -u
 QUARVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$QUARVO_ROOT/scripts/setup.sh"
-OUT=${1:-$QUARVO_ROOT/docs/images/main-window.png}
+OUT=${1:-$QUARVO_ROOT/docs/images}
 quarvo_install_packages xvfb imagemagick xdotool python3 || exit 1
 quarvo_build --target quarvo || exit 1
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-# A demonstration volume: a few departments with sparse files of known sizes.
+# A demonstration volume: departments with sparse files of known sizes, a
+# deep project branch, and an archive of many small folders to walk.
 python3 - "$WORK/demo" <<'PY'
 import os, sys
 root = sys.argv[1]
@@ -22,6 +28,13 @@ for folder, sizes in {"accounts": [120, 40], "engineering": [900, 350, 75], "mar
         os.makedirs(path, exist_ok=True)
         with open(os.path.join(path, "data.bin"), "wb") as f:
             f.truncate(megabytes * 1048576)
+deep = os.path.join(root, "engineering", "projects", "2026 platform refresh", "hardware qualification",
+                    "storage controllers", "firmware images", "release candidates", "build 4711 signed")
+os.makedirs(deep, exist_ok=True)
+with open(os.path.join(deep, "image.bin"), "wb") as f:
+    f.truncate(48 * 1048576)
+for i in range(400000):
+    os.makedirs(os.path.join(root, "zz archive", "year%02d" % (i // 10000), "case%05d" % i), exist_ok=True)
 PY
 quarvo_write_site "$WORK/site.toml" DEMO_TREE FS1 DATA="$WORK/demo"
 
@@ -36,23 +49,33 @@ for _ in \$(seq 50); do
     [ -n "\$window" ] && break
     sleep 0.2
 done
-# Dismiss the first-start notice, if it is up.
-if [ -n "\$(xdotool search --name 'Windows Script Runtime' 2>/dev/null)" ]; then
-    xdotool key --window "\$(xdotool search --name 'Windows Script Runtime' | tail -1)" Return
-    sleep 0.5
-fi
-window=\$(xdotool search --name '^Quarvo\$' | tail -1)
-# The "By Directory" tab at the designed size, then Show Usage (Alt+S).
-xdotool mousemove --window "\$window" 241 70 click 1
-sleep 0.5
-xdotool key --window "\$window" alt+s
 sleep 1
-xdotool windowsize "\$window" 760 640
-sleep 1
-import -window "\$window" "$OUT"
+xdotool windowfocus --sync "\$window"
+key() { xdotool key "\$@"; sleep 0.5; }
+click() { xdotool mousemove --window "\$window" "\$1" "\$2" click 1; sleep 0.5; }
+shot() { import -window "\$window" "$OUT/\$1.png"; }
+shot first-start
+# By Date (four tabs on), "Between": the end date shows.
+key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
+click 196 128
+key B Return
+shot date-tab
+# By Directory, All Sub-Directories (Individually): the archive's walk
+# under way, then the engineering folder's deep paths.
+key ctrl+Tab ctrl+Tab ctrl+Tab
+click 40 153
+click 593 255
+key alt+s
+sleep 0.2
+shot run-in-progress
+sleep 40 # the archive run ends
+click 598 199
+key alt+s
+sleep 2
+shot directory-run
 kill \$pid
 SHOOT
 chmod +x "$WORK/shoot.sh"
-mkdir -p "$(dirname "$OUT")"
-xvfb-run -a -s "-screen 0 1024x768x24" "$WORK/shoot.sh" || exit 1
-echo "$OUT"
+mkdir -p "$OUT"
+xvfb-run -a -s "-screen 0 1600x1000x24" "$WORK/shoot.sh" || exit 1
+ls "$OUT"
