@@ -1,4 +1,4 @@
-#include "acme_site.h"
+#include "window_fixture.h"
 #include "recording_host.h"
 
 #include "reports/report_run.h"
@@ -43,25 +43,9 @@
 
 namespace {
 
-// Records what would have been opened.
-class RecordingDesktop : public Desktop {
-public:
-    bool openUrl(const QUrl& url) override {
-        opened.append(url.toString());
-        return true;
-    }
-    bool startProgram(const QString& path) override {
-        started.append(path);
-        return true;
-    }
-    QString findProgram(const QStringList&) override { return viewer; }
-    QStringList opened;
-    QStringList started;
-    QString viewer;
-};
 
 // A window over the ACME site, with settings files of its own.
-class Window : public ::testing::Test {
+class Window : public WindowFixture {
 protected:
     Window() {
         QDir().mkpath(settingsDir.path());
@@ -77,22 +61,6 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.resize(size);
     }
-    WindowProgram::Options options() {
-        WindowProgram::Options o;
-        o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
-        o.site = acme.site();
-        o.desktop = &desktop;
-        o.logPath = settingsDir.filePath("Quarvo.log");
-        // No user: each dialog is recorded, looked at, and closed.
-        o.runDialog = [this](QDialog& dialog) {
-            dialogs.append(dialog.objectName());
-            if (onDialog)
-                onDialog(dialog);
-            dialog.done(QDialog::Accepted);
-            return int(QDialog::Accepted);
-        };
-        return o;
-    }
     // Opens the window, shows it, and runs the report of the tab on VOL1's root.
     std::unique_ptr<WindowProgram> runOnVolume1(int tab) {
         auto program = open();
@@ -102,30 +70,12 @@ protected:
         QTest::mouseClick(program->window().findChild<QPushButton*>("btnShowUsage"), Qt::LeftButton);
         return program;
     }
-    // Opens the window as the program does.
-    std::unique_ptr<WindowProgram> open() {
-        auto program = std::make_unique<WindowProgram>(options());
-        EXPECT_TRUE(program->Form_Load());
-        return program;
-    }
     QString userValue(const QString& name) const {
         QSettings settings(settingsDir.filePath("user.conf"), QSettings::IniFormat);
         return settings.value(name).toString();
     }
 
-    AcmeSite acme;
-    QTemporaryDir settingsDir;
-    RecordingDesktop desktop;
-    QStringList dialogs;
-    std::function<void(QDialog&)> onDialog;
 };
-
-template <typename T>
-T* child(WindowProgram& program, const char* name) {
-    T* widget = program.window().findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
 
 QList<QStringList> rowsOf(const ResultGrid& grid) {
     QList<QStringList> rows;
@@ -684,6 +634,17 @@ TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {
     const auto rightPress = [&](int row) {
         Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(row, 1)).center());
     };
+
+    // Explore opens the row's folder; without a file manager it says so.
+    pick = "Menu_Popup_Explore";
+    rightPress(1);
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(volume1() + "/a/deep").toString());
+    desktop.opens = false;
+    rightPress(1);
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].startsWith("No file manager could be started")) << said[0].toStdString();
+    said.clear();
 
     // Properties of a file in the volume's root: one backslash before its name.
     QList<QPair<QString, QString>> shown;

@@ -1,4 +1,4 @@
-#include "acme_site.h"
+#include "window_fixture.h"
 
 #include "ui/auxiliary/desktop.h"
 #include "ui/auxiliary/help_window.h"
@@ -52,50 +52,15 @@ QProcessEnvironment withoutDisplay() {
     return env;
 }
 
-class NoDesktop : public Desktop {
-public:
-    bool openUrl(const QUrl&) override { return true; }
-    bool startProgram(const QString&) override { return true; }
-    QString findProgram(const QStringList&) override { return {}; }
-};
-
-// The window over the ACME site, as the program opens it, with settings files of its own.
-class WindowOpening : public ::testing::Test {
+// The window over the ACME site, as the program opens it.
+class WindowOpening : public WindowFixture {
 protected:
-    std::unique_ptr<WindowProgram> open() {
-        WindowProgram::Options o;
-        o.settings = {settingsDir.filePath("user.conf"), settingsDir.filePath("system.conf")};
-        o.site = acme.site();
-        o.desktop = &desktop;
-        o.logPath = settingsDir.filePath("Quarvo.log");
-        o.runDialog = [this](QDialog& dialog) {
-            dialogs.append(dialog.objectName());
-            if (onDialog)
-                onDialog(dialog);
-            return int(QDialog::Accepted);
-        };
-        auto program = std::make_unique<WindowProgram>(o);
-        EXPECT_TRUE(program->Form_Load());
-        return program;
-    }
-    template <typename T>
-    static T* child(WindowProgram& program, const char* name) {
-        T* widget = program.window().findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
     static void showDateTab(WindowProgram& program) {
         child<QTabBar>(program, "tabSearch")->setCurrentIndex(4);
         QComboBox* comparison = child<QComboBox>(program, "cmbDate");
         comparison->setCurrentText("Between");
         Q_EMIT comparison->activated(comparison->currentIndex());
     }
-
-    AcmeSite acme;
-    QTemporaryDir settingsDir;
-    NoDesktop desktop;
-    QStringList dialogs;
-    std::function<void(QDialog&)> onDialog;
 };
 
 // The offscreen screen of this program is 800x800. Returns true here after
