@@ -337,6 +337,16 @@ TEST_F(Window, OneTabLeavesTheGridAndTheDirectoryLabelReadsOut) {
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->text(QAccessible::Name), directory->text());
     EXPECT_TRUE(directory->text().startsWith("\\\\FS1\\VOL1"));
+    // Enter opens the folder chosen in the tree.
+    QTreeView* tree = child<QTreeView>(*program, "dirDirlist");
+    // The folders are listed in the background.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree->model()->index(0, 0, tree->rootIndex()).isValid(); }));
+    const QModelIndex folder = tree->model()->index(0, 0, tree->rootIndex());
+    tree->setFocus();
+    tree->setCurrentIndex(folder);
+    ASSERT_FALSE(tree->isExpanded(folder));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_TRUE(tree->isExpanded(folder));
 }
 
 TEST_F(Window, TheCalendarWritesTheBoxItWasOpenedForAndClosesOnADateClick) {
