@@ -194,13 +194,15 @@ TEST_F(ActingSafely, AFolderSwappedForALinkNeverLeadsADeleteOrMoveOutOfTheVolume
     long tried = 0;
     long swaps = 0;
     for (const char* act : {"delete", "move"}) {
+        // The folder swapped lies above the files' own folder: a path opened
+        // again would pass through the link.
         const QByteArray folder = at("docs/" + QByteArray(act));
         const QByteArray elsewhere = QFile::encodeName(outside.path()) + "/" + act;
-        QDir().mkpath(QFile::decodeName(folder));
-        QDir().mkpath(QFile::decodeName(elsewhere));
+        QDir().mkpath(QFile::decodeName(folder + "/sub"));
+        QDir().mkpath(QFile::decodeName(elsewhere + "/sub"));
         std::vector<ino_t> outsideInodes;
         for (int i = 0; i < kFiles; ++i) {
-            const QByteArray name = "/f" + QByteArray::number(i);
+            const QByteArray name = "/sub/f" + QByteArray::number(i);
             write(folder + name, "same content");
             write(elsewhere + name, "same content");
             copyTimes(folder + name, elsewhere + name);
@@ -220,7 +222,7 @@ TEST_F(ActingSafely, AFolderSwappedForALinkNeverLeadsADeleteOrMoveOutOfTheVolume
         swaps += swapper.swaps;
         tried += kFiles;
         for (int i = 0; i < kFiles; ++i) {
-            const struct stat st = statOf(elsewhere + "/f" + QByteArray::number(i));
+            const struct stat st = statOf(elsewhere + "/sub/f" + QByteArray::number(i));
             ASSERT_EQ(st.st_ino, outsideInodes[std::size_t(i)]) << act << " touched a file outside the volume";
             ASSERT_EQ(st.st_nlink, 1u);
         }
