@@ -194,15 +194,16 @@ TEST_F(ActingSafely, AFolderSwappedForALinkNeverLeadsADeleteOrMoveOutOfTheVolume
     long tried = 0;
     long swaps = 0;
     for (const char* act : {"delete", "move"}) {
-        // The folder swapped lies above the files' own folder: a path opened
-        // again would pass through the link.
+        // The folder swapped lies above the files' own folders, one folder a
+        // file: each file's folder found anew by a path would pass through
+        // the link whenever the swap falls between finding and opening it.
         const QByteArray folder = at("docs/" + QByteArray(act));
         const QByteArray elsewhere = QFile::encodeName(outside.path()) + "/" + act;
-        QDir().mkpath(QFile::decodeName(folder + "/sub"));
-        QDir().mkpath(QFile::decodeName(elsewhere + "/sub"));
         std::vector<ino_t> outsideInodes;
         for (int i = 0; i < kFiles; ++i) {
-            const QByteArray name = "/sub/f" + QByteArray::number(i);
+            const QByteArray name = "/sub" + QByteArray::number(i) + "/f";
+            QDir().mkpath(QFile::decodeName(folder + "/sub" + QByteArray::number(i)));
+            QDir().mkpath(QFile::decodeName(elsewhere + "/sub" + QByteArray::number(i)));
             write(folder + name, "same content");
             write(elsewhere + name, "same content");
             copyTimes(folder + name, elsewhere + name);
@@ -222,7 +223,7 @@ TEST_F(ActingSafely, AFolderSwappedForALinkNeverLeadsADeleteOrMoveOutOfTheVolume
         swaps += swapper.swaps;
         tried += kFiles;
         for (int i = 0; i < kFiles; ++i) {
-            const struct stat st = statOf(elsewhere + "/sub/f" + QByteArray::number(i));
+            const struct stat st = statOf(elsewhere + "/sub" + QByteArray::number(i) + "/f");
             ASSERT_EQ(st.st_ino, outsideInodes[std::size_t(i)]) << act << " touched a file outside the volume";
             ASSERT_EQ(st.st_nlink, 1u);
         }
