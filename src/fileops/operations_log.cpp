@@ -9,7 +9,12 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -50,20 +55,26 @@ QString OperationsLog::pathFor(const QString& programFolder) {
     return state + QStringLiteral("/Quarvo/Quarvo.log");
 }
 
-OperationsLog::OperationsLog(QString path) : m_path(std::move(path)), m_file(m_path) {}
+OperationsLog::OperationsLog(QString path) : m_path(std::move(path)) {}
 
 OperationsLog::~OperationsLog() {
     close();
 }
 
+void OperationsLog::fail(int error) {
+    if (m_error.isEmpty())
+        m_error = QString::fromLocal8Bit(std::strerror(error));
+}
+
 void OperationsLog::open() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
-        m_error = m_file.errorString();
+    m_file.reset(::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!m_file.valid())
+        fail(errno);
 }
 
 void OperationsLog::write(const QString& text) {
-    if (!m_file.isOpen())
+    if (!m_file.valid())
         return;
     const QDateTime now = QDateTime::currentDateTime();
     if (now.toSecsSinceEpoch() != m_stampSecond) {
@@ -71,14 +82,25 @@ void OperationsLog::write(const QString& text) {
         m_stamp = CellFormat::generalDate(now);
     }
     const QByteArray line = (m_stamp + escapedControls(text)).toUtf8() + QByteArrayLiteral("\r\n");
-    if (m_file.write(line) != line.size() && m_error.isEmpty())
-        m_error = m_file.errorString();
+    struct stat before {};
+    const bool sized = ::fstat(m_file.get(), &before) == 0;
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t put = ::write(m_file.get(), line.constData() + done, std::size_t(line.size() - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            // A full disk or a size limit took part of the line: give it back.
+            const int error = put < 0 ? errno : EIO;
+            if (done > 0 && sized)
+                ::ftruncate(m_file.get(), before.st_size);
+            fail(error);
+            return;
+        }
+        done += put;
+    }
 }
 
 void OperationsLog::close() {
-    if (!m_file.isOpen())
-        return;
-    if (!m_file.flush() && m_error.isEmpty())
-        m_error = m_file.errorString();
-    m_file.close();
+    if (m_file.valid() && ::close(m_file.release()) != 0)
+        fail(errno);
 }
