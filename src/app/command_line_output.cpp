@@ -66,6 +66,8 @@ QString CommandLineOutput::open() {
     }
     if (!device->open(mode))
         return QStringLiteral("Cannot open %1: %2").arg(path, device->errorString());
+    if (qobject_cast<QSaveFile*>(device.get()))
+        ResultsFile::keepOwnership(*device, path);
     m_device = std::move(device);
     return {};
 }

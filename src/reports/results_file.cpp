@@ -3,7 +3,11 @@
 #include "reports/cell_format.h"
 #include "reports/figure_columns.h"
 
+#include <QFile>
 #include <QSaveFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ResultsFile {
 
@@ -84,10 +88,22 @@ QString joinFields(const QStringList& fields, const QString& delimiter) {
 // Written through a temporary file that replaces the chosen one only when
 // all is written: a failed save never leaves half a file, nor loses the file
 // it was to replace.
+void keepOwnership(QFileDevice& file, const QString& path) {
+    struct stat old {};
+    if (::geteuid() != 0 || file.handle() < 0 || ::stat(QFile::encodeName(path).constData(), &old) != 0 ||
+        !S_ISREG(old.st_mode))
+        return;
+    // The owner first: changing it clears the set-ID bits the mode then puts back.
+    if (::fchown(file.handle(), old.st_uid, old.st_gid) == 0)
+        ::fchmod(file.handle(), old.st_mode & 07777);
+}
+
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host) {
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
+    if (ok)
+        keepOwnership(file, path);
     const QList<ColumnOutput> outputs = columnOutputs(grid);
     for (qsizetype row = 0; ok && row < grid.rows(); ++row) {
         ok = writeLine(file, joinFields(rowFields(grid, row, outputs), delimiter));

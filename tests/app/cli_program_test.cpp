@@ -87,6 +87,15 @@ const QString kVolumeHeadings =
 } // namespace
 
 TEST_F(QuarvoRun, HostVolumeWithNoConfigurationMatchesStatvfs) {
+    // A user's earlier output, replaced by a run as root, stays the user's.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        QFile earlier(out("v.csv"));
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.close();
+        ASSERT_EQ(::chown(QFile::encodeName(out("v.csv")).constData(), 1234, 5678), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(out("v.csv")).constData(), 0640), 0);
+    }
     const Outcome o = run({"/T=" + hostTree(), "/F=VOLUME", "/V=\\\\" + shortHostName() + "\\SYS", "/HEADINGS",
                            "/OUTFILE=" + out("v.csv")});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
@@ -98,6 +107,11 @@ TEST_F(QuarvoRun, HostVolumeWithNoConfigurationMatchesStatvfs) {
     const QStringList fields = l[1].split(',');
     ASSERT_EQ(fields.size(), 8);
     EXPECT_EQ(fields[1], "\\\\" + shortHostName() + "\\SYS");
+    struct stat st {};
+    if (root) {
+        ASSERT_EQ(::stat(QFile::encodeName(out("v.csv")).constData(), &st), 0);
+        EXPECT_TRUE(st.st_uid == 1234 && st.st_gid == 5678 && (st.st_mode & 07777) == 0640);
+    }
     EXPECT_EQ(fields[2], megabytes(double(fs.f_blocks) * fs.f_frsize));
     EXPECT_NEAR(fields[6].toDouble(), double(fs.f_bavail) * fs.f_frsize / 1048576.0, 64.0);
     EXPECT_TRUE(o.err.contains("Process Complete.")) << o.err.toStdString();

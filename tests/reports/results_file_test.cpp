@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ResultsFile;
 
 namespace {
@@ -215,6 +218,18 @@ TEST(InteractiveSave, WritesHeadingsAndRowsWithTheDelimiter) {
     EXPECT_EQ(readCrlfLines(path), (QStringList{"Directory;Size(MB)", "\\\\FS1\\VOL1\\USERS;1024.00"}));
     EXPECT_TRUE(host.statuses.contains("Saving row 1"));
     EXPECT_EQ(host.statuses.last(), "Save Complete");
+    // Saved again as root over a user's file: the user keeps it.
+    if (::geteuid() != 0)
+        return;
+    const QByteArray local = QFile::encodeName(path);
+    ASSERT_EQ(::chown(local.constData(), 1234, 5678), 0);
+    ASSERT_EQ(::chmod(local.constData(), 0640), 0);
+    ASSERT_TRUE(subSaveResultsFile(grid, path, ";", host));
+    struct stat st {};
+    ASSERT_EQ(::stat(local.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(InteractiveSave, AFileThatCannotBeCreatedEndsCancelled) {
