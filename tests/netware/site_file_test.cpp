@@ -208,6 +208,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownTopLevelKey", "[[servers]]\nname = \"A\"\n", 1, "unknown key \"servers\""},
         Refusal{"MissingName", "[[tree]]\ndirectory = \"inline\"\n", 1, "has no \"name\""},
         Refusal{"LongTreeName", "[[tree]]\nname = \"ABCDEFGHIJKLMNOPQRSTUVWXY\"\n", 2, "at most 24"},
+        // A name no volume path could ever reach, or one that would drive a terminal.
+        Refusal{"ServerNameWithABackslash", "[[server]]\nname = \"FS\\\\1\"\nvolumes = { SYS = \"/\" }\n", 2,
+                "a server name contains \"\\\", which a server name cannot hold"},
+        Refusal{"TreeNameWithAControlCharacter", "[[tree]]\nname = \"A\\u001b[2J\"\n", 2,
+                "a tree name contains the control character U+001b"},
         Refusal{"UnknownDirectory", "[[tree]]\nname = \"A\"\ndirectory = \"dap\"\n", 3, "not \"dap\""},
         Refusal{"DefaultNotBoolean", "[[tree]]\nname = \"A\"\ndefault = \"yes\"\n", 3, "must be true or false"},
         Refusal{"DuplicateTree", "[[tree]]\nname = \"a\"\n[[tree]]\nname = \"A\"\n", 4,

@@ -225,6 +225,17 @@ QString SiteReader::readName(const toml::table& table, const QString& kind) cons
         fail(table, QStringLiteral("a [[%1]] section has no \"name\"").arg(kind));
     if (name->trimmed().isEmpty())
         fail(*table.get("name"), QStringLiteral("the %1 name is empty").arg(kind));
+    // Volume paths separate names with "\", local paths with "/"; a control
+    // character could never be typed and would rewrite a terminal's line.
+    for (const QChar c : *name) {
+        const QString what = c == u'\\' ? QStringLiteral("\"\\\"")
+                             : c == u'/'   ? QStringLiteral("\"/\"")
+                             : c.category() == QChar::Other_Control
+                                 ? QStringLiteral("the control character U+%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'))
+                                 : QString();
+        if (!what.isEmpty())
+            fail(*table.get("name"), QStringLiteral("a %1 name contains %2, which a %1 name cannot hold").arg(kind, what));
+    }
     return name->toUpper();
 }
 
@@ -488,8 +499,8 @@ void SiteReader::checkVolumeName(const QString& name, int line, const QString& s
         fail(line, QStringLiteral("%1 has %2 characters; at most %3 are allowed")
                        .arg(where, QString::number(name.size()), QString::number(maxVolumeName)));
     for (QChar c : name) {
-        if (c.isSpace())
-            fail(line, QStringLiteral("%1 contains a blank").arg(where));
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            fail(line, QStringLiteral("%1 contains a blank or a control character").arg(where));
         if (QStringLiteral("\\/:,").contains(c))
             fail(line, QStringLiteral("%1 contains \"%2\", which a volume name cannot hold").arg(where, QString(c)));
     }
