@@ -275,13 +275,12 @@ int linkUnnamed(int copy, int folder, const char* name) {
 
 // A link refuses a taken name; to replace, a link under a temporary name
 // is renamed over the old file.
-int placeUnnamed(const CopyRequest& request, int copy, TemporaryName& temporary) {
-    const int folder = request.destinationFolder;
-    if (!request.overwrite)
-        return linkUnnamed(copy, folder, request.name.constData());
+int placeUnnamed(int folder, const QByteArray& target, bool overwrite, int copy, TemporaryName& temporary) {
+    if (!overwrite)
+        return linkUnnamed(copy, folder, target.constData());
     if (const int error = temporary.claim([&](const char* name) { return linkUnnamed(copy, folder, name); }))
         return error;
-    if (::renameat(folder, temporary.name().constData(), folder, request.name.constData()) != 0)
+    if (::renameat(folder, temporary.name().constData(), folder, target.constData()) != 0)
         return errno;
     temporary.forget();
     return 0;
@@ -305,8 +304,8 @@ int placeNamed(const CopyRequest& request, TemporaryName& temporary) {
 }
 
 // The placed name, while it is still the copy written.
-int openPlaced(const CopyRequest& request, const struct stat& written, UniqueFd& placed) {
-    placed.reset(::openat(request.destinationFolder, request.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+int openPlaced(int folder, const QByteArray& target, const struct stat& written, UniqueFd& placed) {
+    placed.reset(::openat(folder, target.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!placed.valid() || ::fstat(placed.get(), &st) != 0)
         return errno;
@@ -342,13 +341,26 @@ CopyResult copyFileInto(const CopyRequest& request) {
     if (error == 0 && cancelled(request))
         error = ECANCELED;
     if (error == 0)
-        error = unnamed ? placeUnnamed(request, copy.get(), temporary) : placeNamed(request, temporary);
+        error = unnamed ? placeUnnamed(request.destinationFolder, request.name, request.overwrite, copy.get(), temporary)
+                        : placeNamed(request, temporary);
     if (error == 0)
-        error = openPlaced(request, written, result.placed);
+        error = openPlaced(request.destinationFolder, request.name, written, result.placed);
     if (error == 0)
         error = flushFolder(request.destinationFolder);
     if (error != 0)
         result.placed.reset();
+    return result;
+}
+
+CopyResult linkCopyInto(int copy, int destinationFolder, const QByteArray& name, bool overwrite) {
+    CopyResult result;
+    struct stat written {};
+    TemporaryName temporary(destinationFolder);
+    result.error = !isOneComponent(name)                ? EINVAL
+                   : ::fstat(copy, &written) != 0        ? errno
+                   : placeUnnamed(destinationFolder, name, overwrite, copy, temporary);
+    if (result.error == 0)
+        result.error = openPlaced(destinationFolder, name, written, result.placed);
     return result;
 }
 

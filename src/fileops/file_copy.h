@@ -50,6 +50,12 @@ struct CopyResult {
 // rather than a kill.
 CopyResult copyFileInto(const CopyRequest& request);
 
+// Gives a copy placed earlier (copy: a descriptor of it, O_PATH will do)
+// one more name in the folder, placed as copyFileInto places: a taken name
+// refused unless overwrite, then replaced in one rename. Files that were
+// hard links of each other stay so.
+CopyResult linkCopyInto(int copy, int destinationFolder, const QByteArray& name, bool overwrite);
+
 // Removes the regular files named ".quarvo-move-" and letters or digits
 // (the temporaries a killed copy left) that were last modified more than a
 // day before now, from the folder (O_PATH will do). Never follows a link.

@@ -47,7 +47,6 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
                                  QStringLiteral("Delete Files")))
         return 0;
     const QList<qsizetype> rows = RowSelection::chosen(grid);
-    RowSelection::order(grid);
     log.open();
     QList<qsizetype> deleted;
     ListingAccess access(env.volumes);

@@ -7,10 +7,7 @@
 #include "fsview/local_path.h"
 #include "reports/cell_format.h"
 
-#include <QRandomGenerator>
-
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,24 +85,6 @@ int renameSafely(int fromDir, const char* from, int toDir, const char* to, bool 
     return ::unlinkat(fromDir, from, 0);
 }
 
-// Gives the copy of an earlier name of this file one more name, so files
-// that were hard links of each other stay so.
-UniqueFd linkCopy(int copy, int folder, const QByteArray& name, bool overwrite, int& error) {
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(copy);
-    QByteArray target = name;
-    if (overwrite)
-        target = ".quarvo-move-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-    if (::linkat(AT_FDCWD, self.constData(), folder, target.constData(), AT_SYMLINK_FOLLOW) != 0 ||
-        (overwrite && ::renameat(folder, target.constData(), folder, name.constData()) != 0)) {
-        error = errno;
-        if (overwrite)
-            ::unlinkat(folder, target.constData(), 0);
-        return UniqueFd();
-    }
-    error = 0;
-    return UniqueFd(::openat(folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-}
-
 bool stopped(const MoveOptions& options) {
     return options.stop && options.stop->load();
 }
@@ -140,11 +119,8 @@ CopyResult copyWatched(Operation& op, CopyRequest& request, const QString& path)
 // another name of the same file.
 CopyResult placeCopy(Operation& op, OneMove& move, int source, const struct stat& st) {
     const auto earlier = op.copies.find(keyOf(st));
-    if (earlier != op.copies.end()) {
-        CopyResult linked;
-        linked.placed = linkCopy(earlier->second.get(), move.folder, move.file.name(), op.options.overwrite, linked.error);
-        return linked;
-    }
+    if (earlier != op.copies.end())
+        return linkCopyInto(earlier->second.get(), move.folder, move.file.name(), op.options.overwrite);
     CopyRequest request;
     request.source = source;
     request.sourceStat = st;
@@ -279,7 +255,6 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
         return std::nullopt;
     env.host.setBusy(true);
     const QList<qsizetype> rows = RowSelection::chosen(grid);
-    RowSelection::order(grid);
     const int directoryCol = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
     log.open();

@@ -29,17 +29,6 @@ bool confirmed(Host& host, const ResultGrid& grid, const QString& one, const QSt
     return chosen(grid).size() == 1 ? host.ask(one, oneTitle) : host.ask(several, severalTitle);
 }
 
-void order(ResultGrid& grid) {
-    if (grid.Row < grid.RowSel)
-        return;
-    const qsizetype top = std::min(grid.Row, grid.RowSel);
-    const qsizetype bottom = std::max(grid.Row, grid.RowSel);
-    grid.Row = top;
-    grid.Col = 0;
-    grid.RowSel = bottom;
-    grid.ColSel = grid.cols() - 1;
-}
-
 // The rows of before that are not in done, renumbered as they will be once
 // done's rows are gone.
 QList<qsizetype> remaining(const QList<qsizetype>& before, QList<qsizetype> done) {

@@ -13,9 +13,6 @@ QList<qsizetype> chosen(const ResultGrid& grid);
 bool confirmed(Host& host, const ResultGrid& grid, const QString& one, const QString& oneTitle,
                const QString& several, const QString& severalTitle);
 
-// Orders the selection top to bottom, the cursor row at its top.
-void order(ResultGrid& grid);
-
 // Removes the rows whose files are gone, in one pass; the rows still chosen
 // stay the selection, the cursor row at its top; the totals line counts
 // what is left.
