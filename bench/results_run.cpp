@@ -9,7 +9,7 @@
 //
 //   results_run DELETE DELETED-LIST LOG MOVE MOVED-LIST MOVE-FOLDER
 //   (QUARVO_SITE names a site with \\SRV\DATA)
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "fileops/file_delete.h"
 #include "fileops/file_move.h"
 #include "fsview/volume_view.h"

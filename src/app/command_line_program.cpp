@@ -1,6 +1,6 @@
 #include "app/command_line_program.h"
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "app/cli_host.h"
 #include "app/command_line_mode.h"
 #include "app/site_listing.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "fsview/volume_view.h"
 #include "netware/client/netware_client.h"
 #include "reports/host.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
+#include "settings/app_state.h"
+#include "settings/settings_store.h"
 #include "fsview/volume_view.h"
 #include "netware/client/netware_client.h"
 #include "netware/client/site_file.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "reports/result_grid.h"
 
 #include <QDialog>

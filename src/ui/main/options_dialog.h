@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
+#include "settings/app_state.h"
+#include "settings/settings_store.h"
 #include "reports/host.h"
 
 #include <QDialog>
