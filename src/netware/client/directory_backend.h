@@ -1,5 +1,6 @@
 #pragma once
 
+#include "netware/client/nw_types.h"
 #include "netware/client/site.h"
 
 #include <QList>
@@ -24,6 +25,26 @@ public:
     virtual std::optional<DirectoryObject> find(const QString& name) const = 0;
     // The user that owns files of this uid, if the tree has one.
     virtual std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const = 0;
-    // Who the directory reports before a login; empty for [PUBLIC].
+    // Who the directory reports: the user logged in, else who the tree
+    // names; empty for [PUBLIC].
     virtual QString identity() const = 0;
+
+    // The containers directly below the base (Organization, Organizational
+    // Unit, Country, Locality, Domain), each with its class.
+    virtual QList<DirectoryObject> containers(const QString& base) const;
+    static bool isContainerClass(const QString& className);
+    // Checks a user's password and, on success, continues as that user
+    // (identity() answers the name). 0 on success; nw::UNABLE_TO_ATTACH when
+    // the directory cannot be reached; another code for a wrong name or password.
+    // The password is not kept.
+    virtual NWDSCCODE login(const QString& name, const QString& password) = 0;
+
+    // Why the last call failed, when it did: a client code and the reason in
+    // words ("ldap://fs1: Can't contact LDAP server"). Calls that fail return
+    // what they found so far (often nothing), so callers ask this after a call.
+    struct Failure {
+        NWDSCCODE code = 0;
+        QString text;
+    };
+    virtual Failure lastFailure() const { return {}; }
 };

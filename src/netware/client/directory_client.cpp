@@ -141,7 +141,7 @@ std::unique_ptr<DirectoryBackend> DirectoryClient::makeDirectory(const TreeConfi
     return nullptr; // directories over LDAP are not reachable from this client yet
 }
 
-const DirectoryBackend* DirectoryClient::directoryOf(const QString& treeName) {
+DirectoryBackend* DirectoryClient::backendOf(const QString& treeName) {
     const TreeConfig* tree = m_site.findTree(treeName);
     if (!tree)
         return nullptr;
@@ -149,6 +149,20 @@ const DirectoryBackend* DirectoryClient::directoryOf(const QString& treeName) {
     if (it == m_directories.end())
         it = m_directories.insert(tree->name, std::shared_ptr<DirectoryBackend>(makeDirectory(*tree)));
     return it.value().get();
+}
+
+const DirectoryBackend* DirectoryClient::directoryOf(const QString& treeName) {
+    return backendOf(treeName);
+}
+
+QString DirectoryClient::directoryProblem(const QString& treeName) {
+    const DirectoryBackend* directory = directoryOf(treeName);
+    if (!directory)
+        return QStringLiteral("there is no tree %1").arg(treeName);
+    if (directory->isContainer({}))
+        return {};
+    const QString reason = directory->lastFailure().text;
+    return QStringLiteral("tree %1: %2").arg(treeName.toUpper(), reason.isEmpty() ? QStringLiteral("its root cannot be read") : reason);
 }
 
 const TreeConfig* DirectoryClient::treeOfServer(const QString& serverName) {
@@ -292,11 +306,25 @@ NWDSCCODE DirectoryClient::NWDSScanConnsForTrees(NWDSContextHandle context, int 
     if (!findContext(context))
         return done(nw::ERR_BAD_CONTEXT);
     for (const TreeConfig& tree : m_site.trees) {
-        if (tree.connected && treeNames.size() < numOfPtrs)
+        if ((tree.connected || m_loggedInTrees.contains(tree.name)) && treeNames.size() < numOfPtrs)
             treeNames.append(tree.name);
     }
     numOfTrees = int(treeNames.size());
     return done(nw::SUCCESSFUL);
+}
+
+NWDSCCODE DirectoryClient::NWDSLogin(NWDSContextHandle context, std::uint32_t, const QString& objectName,
+                                     const QString& password, std::uint32_t) {
+    const Context* c = findContext(context);
+    if (!c)
+        return done(nw::ERR_BAD_CONTEXT);
+    DirectoryBackend* directory = backendOf(c->treeName);
+    if (!directory)
+        return done(nw::UNABLE_TO_ATTACH);
+    const NWDSCCODE result = directory->login(canonicalDottedName(objectName), password);
+    if (result == nw::SUCCESSFUL && !m_loggedInTrees.contains(c->treeName))
+        m_loggedInTrees.append(c->treeName);
+    return done(result);
 }
 
 NWDSCCODE DirectoryClient::NWDSListContainers(NWDSContextHandle context, const QString& container,
@@ -308,10 +336,8 @@ NWDSCCODE DirectoryClient::NWDSListContainers(NWDSContextHandle context, const Q
             const QString base = canonicalDottedName(container);
             if (!directory.isContainer(base))
                 return nw::ERR_NO_SUCH_ENTRY;
-            for (const DirectoryObject& object : directory.search(base, DirectoryBackend::Scope::OneLevel, {})) {
-                if (ObjectListDirectory::isContainerClass(object.className))
-                    all.append(object.name + QLatin1Char('\n') + object.className);
-            }
+            for (const DirectoryObject& object : directory.containers(base))
+                all.append(object.name + QLatin1Char('\n') + object.className);
             return nw::SUCCESSFUL;
         });
     for (const QString& item : std::as_const(batch))

@@ -53,6 +53,12 @@ public:
     NWDSCCODE NWDSWhoAmI(NWDSContextHandle context, QString& objectName);
     NWDSCCODE NWDSScanConnsForTrees(NWDSContextHandle context, int numOfPtrs, int& numOfTrees,
                                     QStringList& treeNames);
+    // Logs into the context's tree as the user (a dotted name) with the
+    // password: 0 on success, nw::UNABLE_TO_ATTACH when the tree cannot be
+    // reached, another code for a wrong name or password. The password is
+    // handed to the tree's directory and not kept.
+    NWDSCCODE NWDSLogin(NWDSContextHandle context, std::uint32_t optionsFlag, const QString& objectName,
+                        const QString& password, std::uint32_t validityPeriod);
     // The containers directly below a container, one batch a call.
     NWDSCCODE NWDSListContainers(NWDSContextHandle context, const QString& container,
                                  std::int32_t& iterationHandle, QList<ContainerEntry>& entries);
@@ -64,6 +70,9 @@ public:
 
     // The directory of a tree (null for an unknown tree or one that cannot be read).
     const DirectoryBackend* directoryOf(const QString& treeName);
+    // Why the tree's directory cannot answer, in words; empty while it can.
+    // Asks the directory once (for LDAP: connects, binds and reads the base).
+    QString directoryProblem(const QString& treeName);
     // The tree a server belongs to: the one holding its NCP Server object, else the default tree.
     const TreeConfig* treeOfServer(const QString& serverName);
 
@@ -85,6 +94,7 @@ private:
     Context* findContext(NWDSContextHandle context);
     const DirectoryBackend* directoryOfContext(NWDSContextHandle context, NWDSCCODE& error);
     std::unique_ptr<DirectoryBackend> makeDirectory(const TreeConfig& tree) const;
+    DirectoryBackend* backendOf(const QString& treeName);
     // A query whose results come in batches: the first call (iterationHandle
     // -1) asks the directory for all of them, later calls hand out the rest.
     NWDSCCODE batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
@@ -98,6 +108,7 @@ private:
     QMap<std::int32_t, Pending> m_pending;
     std::int32_t m_nextPending = 1;
     QMap<std::uint32_t, Pending> m_nameScans;
+    QStringList m_loggedInTrees; // logged into during this process, in order
     std::uint32_t m_nextNameScan = 1;
 };
 

@@ -30,6 +30,7 @@ constexpr NWCCODE SUCCESSFUL = 0;
 constexpr NWCCODE ALREADY_ATTACHED = 0x8800;
 constexpr NWCCODE INVALID_CONNECTION = 0x8801;
 constexpr NWCCODE UNKNOWN_FILE_SERVER = 0x8847;
+constexpr NWCCODE UNABLE_TO_ATTACH = 0x8884; // the tree or server cannot be reached
 constexpr NWCCODE INVALID_DRIVE_NUMBER = 0x880F;
 constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
 // Ours: the run's cancel flag stopped the walk that gathers the figures.
@@ -48,6 +49,8 @@ constexpr NWDSCCODE ERR_BAD_CONTEXT = -303;
 constexpr NWDSCCODE ERR_NO_SUCH_ENTRY = -601;
 constexpr NWDSCCODE ERR_NO_SUCH_ATTRIBUTE = -603;
 constexpr NWDSCCODE ERR_INVALID_HANDLE = -322;
+constexpr NWDSCCODE ERR_FAILED_AUTHENTICATION = -669; // wrong name or password
+constexpr NWDSCCODE ERR_NO_LOGIN_METHOD = -670; // the tree has no way to check a password
 constexpr NWCCODE NO_MORE_ENTRIES = 0x89FF;
 
 // Name spaces

@@ -25,11 +25,6 @@ ObjectListDirectory::ObjectListDirectory(QList<DirectoryObject> objects, QString
     }
 }
 
-bool ObjectListDirectory::isContainerClass(const QString& className) {
-    return className == QLatin1String("Organization") || className == QLatin1String("Organizational Unit") ||
-           className == QLatin1String("Country") || className == QLatin1String("Locality");
-}
-
 bool ObjectListDirectory::isContainer(const QString& base) const {
     if (base.isEmpty())
         return true;
@@ -59,4 +54,8 @@ std::optional<DirectoryObject> ObjectListDirectory::userOfUid(std::uint32_t uid)
     if (it == m_userByUid.constEnd())
         return std::nullopt;
     return m_objects[*it];
+}
+
+NWDSCCODE ObjectListDirectory::login(const QString&, const QString&) {
+    return nw::ERR_NO_LOGIN_METHOD;
 }

@@ -15,8 +15,7 @@ public:
     std::optional<DirectoryObject> find(const QString& name) const override;
     std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const override;
     QString identity() const override { return m_identity; }
-
-    static bool isContainerClass(const QString& className);
+    NWDSCCODE login(const QString& name, const QString& password) override;
 
 private:
     QList<DirectoryObject> m_objects;

@@ -1,0 +1,13 @@
+#include "netware/client/directory_backend.h"
+
+bool DirectoryBackend::isContainerClass(const QString& className) {
+    return className == QLatin1String("Organization") || className == QLatin1String("Organizational Unit") ||
+           className == QLatin1String("Country") || className == QLatin1String("Locality") ||
+           className == QLatin1String("Domain");
+}
+
+QList<DirectoryObject> DirectoryBackend::containers(const QString& base) const {
+    QList<DirectoryObject> found = search(base, Scope::OneLevel, {});
+    found.removeIf([](const DirectoryObject& object) { return !isContainerClass(object.className); });
+    return found;
+}
