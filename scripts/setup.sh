@@ -3,7 +3,12 @@
 # into build-asan/ and build-tsan/).
 # Sourced, not executed; expects QUARVO_ROOT to be set.
 
-quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev)
+# libldap-dev, slapd, ldap-utils and openssl: the LDAP directory and its tests (the
+# tests start slapd of their own on a loopback port); libcrypt-dev and
+# libpam0g-dev: tree logins; libpam-wrapper: PAM logins tested without
+# touching the system's accounts.
+quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
+    libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper)
 
 # One compile job per core.
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
