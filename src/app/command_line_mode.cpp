@@ -248,6 +248,8 @@ void subApplySwitches(const CommandLine& line, ReportEnv& env, const OwnerListFi
         required(line, QStringLiteral("/F="), QStringLiteral("a Function")).trimmed());
     SwitchRules::checkForFunction(line, kind);
     env.search.tabSearch = kind;
+    if (const QString problem = fcnDirectoryProblem(env); !problem.isEmpty())
+        throw CommandLineError(problem);
     switch (kind) {
     case ReportKind::Owner: applyOwnerSwitches(line, env, fillers); break;
     case ReportKind::Volume: applyVolumeSwitches(line, env); break;

@@ -23,7 +23,11 @@ QString fcnTreePathToContext(const QString& path, const QString& treeName) {
     if (rest.startsWith(QLatin1Char('\\')))
         parts.removeFirst(); // the separator after the tree name
     std::reverse(parts.begin(), parts.end());
-    return parts.join(QLatin1Char('.'));
+    const QString context = parts.join(QLatin1Char('.'));
+    // A typed or upper-cased command line gives [ROOT]: it is still the whole tree.
+    if (context.compare(QLatin1String("[Root]"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("[Root]");
+    return context;
 }
 
 QString fcnLeafName(const QString& dotted) {

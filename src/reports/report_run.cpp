@@ -33,7 +33,7 @@ void beginRun(ReportEnv& env) {
     env.view.btnShowFilesEnabled = false;
     env.run.cancel = false;
     env.run.inProgress = true;
-    env.client.startAccountingRun();
+    env.client.startAccountingRun(env.app.treeName);
     env.run.unreadableEntries = 0;
     env.run.progress = {}; // counted afresh: the window runs one report after another
     // An owner run's accounting walk counts into the progress the status shows.
@@ -163,6 +163,12 @@ void runDate(ReportEnv& env) {
 }
 
 void dispatch(ReportEnv& env) {
+    // Owners come from the tree's directory: with no answer from it every
+    // file would pass for unowned.
+    if (const QString problem = fcnDirectoryProblem(env); !problem.isEmpty()) {
+        env.host.message(problem);
+        return;
+    }
     switch (env.search.tabSearch) {
     case ReportKind::Owner: runOwner(env); break;
     case ReportKind::Volume: runVolume(env); break;
@@ -207,6 +213,13 @@ void btnShowUsage_Click(ReportEnv& env) {
     dispatch(env);
     endRun(env, context);
     env.host.setBusy(false);
+}
+
+QString fcnDirectoryProblem(ReportEnv& env) {
+    if (env.search.tabSearch == ReportKind::Volume || env.search.tabSearch == ReportKind::Directory)
+        return {};
+    const QString problem = env.client.directoryProblem(env.app.treeName);
+    return problem.isEmpty() ? problem : QStringLiteral("The directory of the tree cannot be read: %1.").arg(problem);
 }
 
 void subClearRunFigures(ReportEnv& env) {

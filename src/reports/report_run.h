@@ -26,3 +26,8 @@ void subClearRunFigures(ReportEnv& env);
 NWDSContextHandle fcnOpenRunContext(ReportEnv& env);
 QString fcnTotalsLine(const ResultGrid& grid, double megabytes);
 QString fcnRunOutcome(ReportEnv& env);
+
+// Why the selected report cannot have its owners from the current tree's
+// directory (unreachable server, wrong base...), as a message; empty when it
+// can or needs none.
+QString fcnDirectoryProblem(ReportEnv& env);

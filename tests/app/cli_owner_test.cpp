@@ -83,6 +83,23 @@ TEST_F(OwnerCommandLine, AllOwnersWithSubContainers) {
     EXPECT_EQ(lines[4], "FS1,VOL1,BJONES.ACME,3.00");
 }
 
+// Owners come from the run's tree even when it holds no object for the server
+// and is not the workstation's default tree; "[Root]" named is the whole tree.
+TEST_F(OwnerCommandLine, TheRunsTreeOwnsTheFilesWhereverItIsNamed) {
+    const QStringList expected = run("/C=ACME_TREE\\ACME /OWNER=ALL+SUB");
+    ASSERT_EQ(expected.size(), 5);
+    EXPECT_EQ(run("/C=ACME_TREE\\[Root] /OWNER=ALL+SUB"), expected) << errors.toStdString();
+    EXPECT_EQ(run("/C=acme_tree\\[root] /OWNER=ALL+SUB"), expected);
+    QFile site(dir.path() + "/site.toml");
+    ASSERT_TRUE(site.open(QIODevice::ReadOnly));
+    QByteArray text = site.readAll().replace("\"FS1.ACME\" = { class = \"NCP Server\" }\n", "");
+    site.close();
+    ASSERT_TRUE(site.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    site.write(text);
+    site.close();
+    EXPECT_EQ(run("/OWNER=ALL+SUB"), expected) << errors.toStdString();
+}
+
 TEST_F(OwnerCommandLine, AllOwnersWithoutSubContainers) {
     const QStringList lines = run("/C=ACME_TREE\\ACME /OWNER=ALL - SUB");
     ASSERT_EQ(status, 0) << errors.toStdString();

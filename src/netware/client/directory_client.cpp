@@ -37,12 +37,12 @@ QStringList valuesOf(const DirectoryObject& object, const QString& attribute) {
 
 QString canonicalDottedName(const QString& name) {
     QString text = name.trimmed();
-    if (text.compare(QLatin1String("[Root]"), Qt::CaseInsensitive) == 0)
-        return {};
     if (text.startsWith(QLatin1Char('.')))
         text.remove(0, 1);
     if (text.endsWith(QLatin1Char('.')))
         text.chop(1);
+    if (text.compare(QLatin1String("[Root]"), Qt::CaseInsensitive) == 0)
+        return {};
     static const QRegularExpression typePrefix(QStringLiteral("(^|\\.)(CN|OU|O|C|L)="),
                                                QRegularExpression::CaseInsensitiveOption);
     text.replace(typePrefix, QStringLiteral("\\1"));

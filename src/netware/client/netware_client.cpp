@@ -181,7 +181,8 @@ void NetWareClient::setWalkControl(const std::atomic<bool>* cancel, std::functio
     m_walked = std::move(walked);
 }
 
-void NetWareClient::startAccountingRun() {
+void NetWareClient::startAccountingRun(const QString& runTree) {
+    m_runTree = runTree;
     m_accounting.clear();
     m_countedRoots.clear();
     m_unreadable = 0;
@@ -220,8 +221,7 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
         m_countedRoots.insert(volume->root);
         m_unreadable += usage->skipped;
     }
-    const TreeConfig* tree = treeOfServer(server->name);
-    inUse = DiskAccounting::blocksOf(bytesOf(*usage, objectID, tree ? directoryOf(tree->name) : nullptr));
+    inUse = DiskAccounting::blocksOf(bytesOf(*usage, objectID, ownersOf(*server)));
     return done(nw::SUCCESSFUL);
 }
 
@@ -344,9 +344,15 @@ std::uint32_t NetWareClient::creatorIdOfUid(NWCONN_HANDLE connection, std::uint3
 std::uint32_t NetWareClient::creatorOf(const ServerConfig& server, std::uint32_t uid) {
     if (uid == 0)
         return objectIdOfUid(0);
-    const TreeConfig* tree = treeOfServer(server.name);
-    const DirectoryBackend* directory = tree ? directoryOf(tree->name) : nullptr;
+    const DirectoryBackend* directory = ownersOf(server);
     return directory && directory->userOfUid(uid) ? objectIdOfUid(uid) : 0;
+}
+
+const DirectoryBackend* NetWareClient::ownersOf(const ServerConfig& server) {
+    if (!m_runTree.isEmpty())
+        return directoryOf(m_runTree);
+    const TreeConfig* tree = treeOfServer(server.name);
+    return tree ? directoryOf(tree->name) : nullptr;
 }
 
 NWCCODE NetWareClient::NWScanNSEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,

@@ -58,8 +58,10 @@ public:
     void setWalkControl(const std::atomic<bool>* cancel, std::function<void()> poll,
                         DiskAccounting::Walked walked = {});
     // Forgets the disk accounting of earlier runs; entries the walks of this
-    // run could not read.
-    void startAccountingRun();
+    // run could not read. The users of the run's tree own the files the
+    // servers report, whichever tree holds a server's object; without one,
+    // the tree holding the server's object does.
+    void startAccountingRun(const QString& runTree = {});
     std::uint64_t unreadableEntries() const { return m_unreadable; }
 
     // Drives
@@ -106,6 +108,8 @@ private:
     std::uint64_t bytesOf(const VolumeUsage& usage, std::uint32_t objectID, const DirectoryBackend* directory) const;
 
     std::uint32_t creatorOf(const ServerConfig& server, std::uint32_t uid);
+    // The directory whose users own the server's files.
+    const DirectoryBackend* ownersOf(const ServerConfig& server);
 
     DriveTable m_drives;
     NsDirectoryHandles m_dirHandles;
@@ -115,5 +119,6 @@ private:
     DiskAccounting::Walked m_walked;
     std::uint64_t m_unreadable = 0;
     QSet<QByteArray> m_countedRoots; // volumes whose unreadable entries are counted
+    QString m_runTree;
     std::atomic<bool> m_neverCancel{false};
 };
