@@ -1,6 +1,15 @@
 #include "acme_site.h"
 
 #include "netware/client/netware_client.h"
+#include "netware/client/password_hash.h"
+#include "netware/client/site_loader.h"
+#include "netware/client/system_site.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -165,4 +174,89 @@ TEST_F(Directory, ServersBelongToTheTreeHoldingTheirObject) {
     ASSERT_TRUE(client.treeOfServer("fs1"));
     EXPECT_EQ(client.treeOfServer("fs1")->name, "ACME_TREE");
     EXPECT_EQ(client.treeOfServer("ELSEWHERE")->name, "ACME_TREE"); // the default tree
+}
+
+// Logins: an inline user by the crypt(3) hash the site file keeps, and a
+// tree logged into counts as connected from then on.
+TEST(TreeLogin, InlineUsersLogInByTheirHash) {
+    AcmeSite acme;
+    Site site = acme.site();
+    for (TreeConfig& tree : site.trees) {
+        for (DirectoryObject& object : tree.objects) {
+            if (object.name == "JSMITH.SALES.ACME")
+                object.passwordHash = PasswordHash::make("s3cret pass");
+            if (object.name == "BJONES.SALES.ACME")
+                object.passwordHash = "$1$salt$qJH7.N4xYta3aEG/dfqo/0"; // MD5 is too weak to be trusted
+        }
+    }
+    site.trees[2].objects = {AcmeSite::object("FAR", "Organization"), AcmeSite::object("ZED.FAR", "User", 7)};
+    site.trees[2].objects[1].passwordHash = PasswordHash::make("far");
+    NetWareClient client(site);
+    client.NWCallsInit();
+    NWDSContextHandle ctx = 0;
+    client.NWDSCreateContextHandle(ctx);
+    EXPECT_EQ(client.NWDSLogin(ctx, 0, ".JSMITH.SALES.ACME", "s3cret", 0), nw::ERR_FAILED_AUTHENTICATION);
+    EXPECT_EQ(client.NWDSLogin(ctx, 0, ".BJONES.SALES.ACME", "password", 0), nw::ERR_FAILED_AUTHENTICATION);
+    EXPECT_NE(client.NWDSLogin(ctx, 0, ".ADMIN.ACME", "", 0), 0); // no hash: no login
+    EXPECT_NE(client.NWDSLogin(ctx, 0, ".SALES.ACME", "s3cret pass", 0), 0); // not a user
+    QString who;
+    client.NWDSWhoAmI(ctx, who);
+    EXPECT_EQ(who, "ADMIN.ACME");
+    EXPECT_EQ(client.NWDSLogin(ctx, 0, ".jsmith.sales.acme", "s3cret pass", 0), 0);
+    client.NWDSWhoAmI(ctx, who);
+    EXPECT_EQ(who, "JSMITH.SALES.ACME");
+
+    client.NWDSSetContext(ctx, nw::DCK_TREE_NAME, QString("FAR_TREE"));
+    ASSERT_EQ(client.NWDSLogin(ctx, 0, ".ZED.FAR", "far", 0), 0);
+    QStringList trees;
+    int count = 0;
+    client.NWDSScanConnsForTrees(ctx, 16, count, trees);
+    EXPECT_EQ(trees, (QStringList{"ACME_TREE", "HOST_TREE", "FAR_TREE"}));
+}
+
+// Host accounts log in through PAM. pam_wrapper must be preloaded when the
+// process starts, so the test runs itself again with it and pam_matrix's
+// own password list: no system account is read for a password or changed.
+TEST(TreeLogin, HostAccountsLogInThroughPam) {
+    const QString account = "daemon"; // on every Debian system, never logged into
+    if (qEnvironmentVariableIsSet("QUARVO_PAM_CHILD")) {
+        Site site = SystemSite::build(SiteLoader::hostName(), {});
+        NetWareClient client(site);
+        client.NWCallsInit();
+        NWDSContextHandle ctx = 0;
+        client.NWDSCreateContextHandle(ctx);
+        const QString org = SystemSite::serverName(SiteLoader::hostName());
+        EXPECT_EQ(client.NWDSLogin(ctx, 0, "." + account + "." + org, "wrong", 0), nw::ERR_FAILED_AUTHENTICATION);
+        EXPECT_EQ(client.NWDSLogin(ctx, 0, ".NOSUCHUSER." + org, "right one", 0), nw::ERR_FAILED_AUTHENTICATION);
+        EXPECT_EQ(client.NWDSLogin(ctx, 0, "." + account.toUpper() + "." + org, "right one", 0), 0);
+        return;
+    }
+    const QString wrapper = "/usr/lib/x86_64-linux-gnu/libpam_wrapper.so";
+    const QString matrix = "/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so";
+    if (!QFile::exists(wrapper) || !QFile::exists(matrix))
+        GTEST_SKIP() << "pam_wrapper is not installed";
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + "/services");
+    QFile passdb(dir.path() + "/passdb");
+    ASSERT_TRUE(passdb.open(QIODevice::WriteOnly));
+    passdb.write((account + ":right one:quarvo\n").toUtf8());
+    passdb.close();
+    QFile service(dir.path() + "/services/quarvo");
+    ASSERT_TRUE(service.open(QIODevice::WriteOnly));
+    for (const char* type : {"auth", "account"})
+        service.write(QString("%1 required %2 passdb=%3\n").arg(type, matrix, passdb.fileName()).toUtf8());
+    service.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUARVO_PAM_CHILD", "1");
+    env.insert("LD_PRELOAD", wrapper);
+    env.insert("PAM_WRAPPER", "1");
+    env.insert("PAM_WRAPPER_SERVICE_DIR", dir.path() + "/services");
+    env.insert("PAM_WRAPPER_DISABLE_DEEPBIND", "1"); // sanitized builds
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=TreeLogin.HostAccountsLogInThroughPam"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QString output = QString::fromUtf8(child.readAllStandardOutput() + child.readAllStandardError());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }

@@ -3,6 +3,8 @@
 #include "netware/name_forms.h"
 
 #include "netware/client/object_list_directory.h"
+#include "netware/client/pam_login.h"
+#include "netware/client/password_hash.h"
 #include "netware/client/site_loader.h"
 #include "netware/client/system_directory.h"
 #include "netware/client/system_site.h"
@@ -31,6 +33,17 @@ QStringList valuesOf(const DirectoryObject& object, const QString& attribute) {
     bool known = false;
     const QString value = attributeOf(object, attribute, known);
     return known && !value.isEmpty() ? QStringList{value} : QStringList{};
+}
+
+NWDSCCODE checkInlinePassword(const DirectoryObject& user, const QString& password) {
+    return PasswordHash::matches(user.passwordHash, password) ? nw::SUCCESSFUL : nw::ERR_FAILED_AUTHENTICATION;
+}
+
+// Host accounts log in with their system password, asked of PAM by the
+// account's real name (the directory writes a "." in it as "_").
+NWDSCCODE checkAccountPassword(const DirectoryObject& user, const QString& password) {
+    const QByteArray account = user.uid ? SystemDirectory::accountName(*user.uid) : QByteArray();
+    return account.isEmpty() ? nw::ERR_FAILED_AUTHENTICATION : PamLogin::check(account, password);
 }
 
 } // namespace
@@ -129,14 +142,14 @@ NWDSCCODE DirectoryClient::NWDSGetContext(NWDSContextHandle context, int key, st
 
 std::unique_ptr<DirectoryBackend> DirectoryClient::makeDirectory(const TreeConfig& tree) const {
     if (tree.directory == DirectoryKind::Inline)
-        return std::make_unique<ObjectListDirectory>(tree.objects, tree.identity);
+        return std::make_unique<ObjectListDirectory>(tree.objects, tree.identity, checkInlinePassword);
     if (tree.directory == DirectoryKind::System) {
         const QString org = SystemSite::serverName(SiteLoader::hostName());
         QString identity = SystemDirectory::currentAccount();
         identity.replace(QLatin1Char('.'), QLatin1Char('_'));
         return std::make_unique<ObjectListDirectory>(
             SystemDirectory::objects(org, org, SystemDirectory::readAccounts(), SystemDirectory::readGroups()),
-            identity + QLatin1Char('.') + org);
+            identity + QLatin1Char('.') + org, checkAccountPassword);
     }
     return nullptr; // directories over LDAP are not reachable from this client yet
 }

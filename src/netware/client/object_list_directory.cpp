@@ -15,8 +15,8 @@ bool isBelow(const QString& name, const QString& base, DirectoryBackend::Scope s
 
 } // namespace
 
-ObjectListDirectory::ObjectListDirectory(QList<DirectoryObject> objects, QString identity)
-    : m_objects(std::move(objects)), m_identity(std::move(identity)) {
+ObjectListDirectory::ObjectListDirectory(QList<DirectoryObject> objects, QString identity, PasswordCheck check)
+    : m_objects(std::move(objects)), m_identity(std::move(identity)), m_check(std::move(check)) {
     for (qsizetype i = 0; i < m_objects.size(); ++i) {
         const DirectoryObject& object = m_objects[i];
         m_byName.insert(object.name.toUpper(), i);
@@ -56,6 +56,14 @@ std::optional<DirectoryObject> ObjectListDirectory::userOfUid(std::uint32_t uid)
     return m_objects[*it];
 }
 
-NWDSCCODE ObjectListDirectory::login(const QString&, const QString&) {
-    return nw::ERR_NO_LOGIN_METHOD;
+NWDSCCODE ObjectListDirectory::login(const QString& name, const QString& password) {
+    const std::optional<DirectoryObject> user = find(name);
+    if (!user || user->className != QLatin1String("User"))
+        return nw::ERR_FAILED_AUTHENTICATION;
+    if (!m_check)
+        return nw::ERR_NO_LOGIN_METHOD;
+    const NWDSCCODE result = m_check(*user, password);
+    if (result == nw::SUCCESSFUL)
+        m_identity = user->name;
+    return result;
 }

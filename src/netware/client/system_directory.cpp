@@ -102,6 +102,15 @@ QString SystemDirectory::currentAccount() {
     return pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(::geteuid());
 }
 
+QByteArray SystemDirectory::accountName(std::uint32_t uid) {
+    passwd entry {};
+    passwd* found = nullptr;
+    QByteArray buffer(16384, '\0');
+    if (::getpwuid_r(uid_t(uid), &entry, buffer.data(), std::size_t(buffer.size()), &found) != 0 || !found)
+        return {};
+    return QByteArray(found->pw_name);
+}
+
 void SystemDirectory::splitGecos(const QString& gecos, DirectoryObject& user) {
     user.fullName = gecos.section(QLatin1Char(','), 0, 0).trimmed();
     const qsizetype lastBlank = user.fullName.lastIndexOf(QLatin1Char(' '));

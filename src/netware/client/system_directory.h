@@ -30,6 +30,8 @@ public:
     static QList<Group> readGroups();
     // The account running this program.
     static QString currentAccount();
+    // The account name of a uid, as the system spells it; empty when none.
+    static QByteArray accountName(std::uint32_t uid);
 
     // Root is the supervisor, not an ordinary user; a second account with a
     // uid already seen is left out. A group's members are its listed members
