@@ -116,7 +116,7 @@ QStringList subListAvailableTrees(ReportEnv& env, const QString& windowName) {
 }
 
 void subListServers(ReportEnv& env, const SettingsStore& settings, const QString& className) {
-    env.app.serverSearchContainer = settings.startingServerContext();
+    env.app.serverSearchContainer = fcnStoredContainerToContext(settings.startingServerContext(), env.app.treeName);
     env.app.serverSearchSubContainers = settings.serverSearchSubContainers();
     QueryContext context(env, fcnContextToTreePath(env.app.serverSearchContainer, env.app.treeName));
     SearchSettings& s = env.search;
@@ -226,4 +226,21 @@ QString fcnWhoAmIContext(ReportEnv& env) {
         return QStringLiteral("[PUBLIC]");
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot);
+}
+
+QString fcnDefaultStartContainer(ReportEnv& env) {
+    const QString root = env.app.treeName + QStringLiteral("\\[Root]");
+    const TreeConfig* tree = env.client.site().findTree(env.app.treeName);
+    if (!tree || tree->directory != DirectoryKind::System)
+        return root;
+    // The host's tree keeps every user and group in its one organization:
+    // starting there lists them at once.
+    QueryContext context(env, std::nullopt, std::nullopt);
+    std::int32_t iteration = -1;
+    QList<ContainerEntry> entries;
+    if (env.client.NWDSListContainers(context.handle(), QStringLiteral("[Root]"), iteration, entries) !=
+            nw::SUCCESSFUL ||
+        entries.isEmpty())
+        return root;
+    return fcnContextToTreePath(entries.first().name, env.app.treeName);
 }

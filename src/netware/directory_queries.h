@@ -41,3 +41,6 @@ QString fcnWhoAmIContext(ReportEnv& env);
 // An owner as a row names it (relative to the owner context of the report
 // that listed it), as the directory's full dotted name.
 QString fcnOwnerDottedName(const AppState& app, const QString& owner);
+// Where Select Owner and Select Group start on a first start: the tree's
+// root, or on the host's own tree the organization holding its accounts.
+QString fcnDefaultStartContainer(ReportEnv& env);

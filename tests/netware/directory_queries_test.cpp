@@ -157,6 +157,13 @@ TEST_F(Queries, TheHostsOwnTreeListsItsAccounts) {
     EXPECT_FALSE(f.search.cmbSelectedOwner.entries.contains("root"));
     EXPECT_EQ(f.search.cmbSelectedOwner.entries.mid(f.search.cmbSelectedOwner.entries.size() - 2),
               (QStringList{"[Supervisor]", "[No Owner]"}));
+    // A first start there lists the host's accounts at once; other trees start at their root.
+    const QString start = fcnDefaultStartContainer(f.env);
+    EXPECT_EQ(start, "HOST_TREE\\" + whoAmI.mid(1));
+    subListUsers(f.env, start, f.search.cmbSelectedOwner);
+    EXPECT_GT(f.search.cmbSelectedOwner.entries.size(), 2);
+    f.app.treeName = "ACME_TREE";
+    EXPECT_EQ(fcnDefaultStartContainer(f.env), "ACME_TREE\\[Root]");
 }
 
 TEST(VolumeChoice, UnderAllServersAVolumeNameAddsOnePathPerServerAndOnlyOnce) {
