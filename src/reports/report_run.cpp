@@ -216,7 +216,8 @@ void btnShowUsage_Click(ReportEnv& env) {
 }
 
 QString fcnDirectoryProblem(ReportEnv& env) {
-    if (env.search.tabSearch == ReportKind::Volume || env.search.tabSearch == ReportKind::Directory)
+    if (env.search.tabSearch == ReportKind::Volume || env.search.tabSearch == ReportKind::Directory ||
+        !env.client.site().findTree(env.app.treeName))
         return {};
     const QString problem = env.client.directoryProblem(env.app.treeName);
     return problem.isEmpty() ? problem : QStringLiteral("The directory of the tree cannot be read: %1.").arg(problem);
