@@ -442,6 +442,15 @@ TEST_F(QuarvoRun, EveryHelpSwitchPrintsTheSameHelp) {
     }
 }
 
+TEST_F(QuarvoRun, ListEscapesControlCharactersEvenIntoAPipe) {
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/a\x1b]0;x\x07"));
+    writeSite("[[server]]\nname = \"FSX\"\nvolumes = { SYS = \"" + dir.path() + "/a\\u001b]0;x\\u0007\" }\n");
+    const Outcome o = run({"--list"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_FALSE(o.out.contains(QChar(0x1b))) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("/a\\x1b]0;x\\x07")) << o.out.toStdString();
+}
+
 TEST_F(QuarvoRun, TextBeforeTheFirstSwitchIsRefused) {
     const Outcome o = run({"--lst"});
     EXPECT_EQ(o.status, 1);
