@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -78,6 +79,13 @@ int main(int argc, char** argv) {
     // A write past the file size limit then fails with EFBIG and is reported
     // like any other write error, instead of killing the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Walks keep folders open to go on from them; a soft limit below the hard
+    // one is only a default, so take what is allowed, as many tools do.
+    rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     const QString args = argumentString(argc, argv);
     const QString upper = args.trimmed().toUpper();
     if (upper == QLatin1String("/?") || upper == QLatin1String("--HELP") || upper == QLatin1String("-H")) {

@@ -93,6 +93,13 @@ void CliHost::pollEvents() {
         draw();
 }
 
+void CliHost::checkStopNow() {
+    if (m_signalsBlocked && takeStopSignal()) {
+        m_interrupted = true;
+        m_cancel = true;
+    }
+}
+
 void CliHost::draw() {
     const QString line = ProgressLine::text(m_run.progress, m_sinceStart.elapsed(), m_status, m_width);
     std::fprintf(m_out, "\r%s\033[K", TerminalText::escaped(line).toUtf8().constData());

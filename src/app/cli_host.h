@@ -37,6 +37,10 @@ public:
 
     // Holds Ctrl-C and termination requests back for pollEvents from now on.
     void catchStopSignals();
+    // Takes a pending stop signal at once, without waiting for the check
+    // that pollEvents makes only now and then: for the last moment before a
+    // file is put in place.
+    void checkStopNow();
     // Whether a stop signal cancelled the run.
     bool interrupted() const { return m_interrupted; }
     // The status text last set: at the end of a run, its outcome.

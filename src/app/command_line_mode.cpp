@@ -186,6 +186,11 @@ int writeAll(CommandLineOutput& output, ReportEnv& env, Host& host) {
         host.message(error);
         return 2;
     }
+    if (output.stoppedWhileWriting()) {
+        host.message(QStringLiteral("Stopped while the results were written; %1 is as it was.")
+                         .arg(env.app.outputFilePath));
+        return 3;
+    }
     return 0;
 }
 
@@ -278,6 +283,7 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         return 1;
     }
     CommandLineOutput output({env.app.outputFilePath, env.app.append, env.app.headings, env.app.saveFileDelimiter});
+    output.setLastCheck([&host] { host.checkStopNow(); });
     if (const QString error = output.open(); !error.isEmpty()) {
         host.message(error);
         return 2;

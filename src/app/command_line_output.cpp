@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <unistd.h>
 
@@ -53,68 +52,57 @@ bool CommandLineOutput::toStandardOutput() const {
 QString CommandLineOutput::open() {
     if (toStandardOutput()) return {};
     const QString& path = m_target.path;
-    std::unique_ptr<QFileDevice> device;
-    QIODevice::OpenMode mode = QIODevice::WriteOnly;
-    if (m_target.append) {
-        m_created = !QFileInfo::exists(path);
-        device = std::make_unique<QFile>(path);
-        mode |= QIODevice::Append;
-    } else if (isSpecialFile(path)) {
-        device = std::make_unique<QFile>(path);
-    } else {
-        device = std::make_unique<QSaveFile>(path);
-    }
-    if (!device->open(mode))
-        return QStringLiteral("Cannot open %1: %2").arg(path, device->errorString());
-    if (qobject_cast<QSaveFile*>(device.get()))
-        ResultsFile::keepOwnership(*device, path);
-    m_device = std::move(device);
-    return {};
+    const WholeFileWriter::Mode mode = m_target.append ? WholeFileWriter::Mode::Append
+                                       : isSpecialFile(path) ? WholeFileWriter::Mode::Direct
+                                                             : WholeFileWriter::Mode::Replace;
+    return m_file.open(path, mode);
 }
 
 QString CommandLineOutput::write(const ReportEnv& env, Host& host) {
-    if (toStandardOutput()) {
-        QFile out;
-        if (!out.open(m_stdout, QIODevice::WriteOnly))
-            return QStringLiteral("Cannot write standard output: %1").arg(out.errorString());
-        return writeTo(out, QStringLiteral("standard output"), env, nullptr);
-    }
-    if (!m_device) return QStringLiteral("Cannot write %1: it was not opened").arg(m_target.path);
-    QString error = writeTo(*m_device, m_target.path, env, &host);
-    if (!error.isEmpty()) {
-        abandon();
+    if (toStandardOutput())
+        return writeToStandardOutput(env);
+    if (!m_file.isOpen()) return QStringLiteral("Cannot write %1: it was not opened").arg(m_target.path);
+    if (const QString error = writeTo(m_file, env, &host); !error.isEmpty() || m_stopped)
         return error;
-    }
-    error = finish(*m_device, m_target.path);
-    m_device.reset();
-    m_created = false;
-    return error;
+    return m_file.commit();
+}
+
+QString CommandLineOutput::writeToStandardOutput(const ReportEnv& env) {
+    ::fflush(m_stdout); // what went through the stream first stays first
+    WholeFileWriter out;
+    out.adopt(::fileno(m_stdout), QStringLiteral("standard output"));
+    const QString error = writeTo(out, env, nullptr);
+    return error.isEmpty() ? out.commit() : error;
 }
 
 QString CommandLineOutput::writePartial(const ReportEnv& env, Host& host) {
     if (toStandardOutput()) return write(env, host);
     abandon();
-    QSaveFile partial(partialPath());
-    if (!partial.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot open %1: %2").arg(partialPath(), partial.errorString());
-    const QString error = writeTo(partial, partialPath(), env, &host);
-    return error.isEmpty() ? finish(partial, partialPath()) : error;
+    WholeFileWriter partial;
+    if (const QString error = partial.open(partialPath(), WholeFileWriter::Mode::Replace); !error.isEmpty())
+        return error;
+    const QString error = writeTo(partial, env, nullptr);
+    return error.isEmpty() ? partial.commit() : error;
 }
 
 void CommandLineOutput::abandon() {
-    if (!m_device) return;
-    // A QSaveFile discards its temporary file when it goes; closing it is not allowed.
-    if (auto* save = qobject_cast<QSaveFile*>(m_device.get()))
-        save->cancelWriting();
-    else
-        m_device->close();
-    m_device.reset();
-    if (m_created && QFileInfo(m_target.path).size() == 0) QFile::remove(m_target.path);
-    m_created = false;
+    m_file.abandon();
 }
 
-QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, const ReportEnv& env,
-                                   Host* host) {
+bool CommandLineOutput::stopAsked(const ReportEnv& env, Host* host, bool last) {
+    if (!host)
+        return false;
+    host->pollEvents();
+    if (last && m_lastCheck)
+        m_lastCheck();
+    if (env.run.cancel.load()) {
+        m_file.abandon();
+        m_stopped = true;
+    }
+    return m_stopped;
+}
+
+QString CommandLineOutput::writeTo(WholeFileWriter& file, const ReportEnv& env, Host* host) {
     // Rows shown on a terminal must not be able to drive it; a file or a pipe gets them as they
     // are.
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
@@ -129,28 +117,18 @@ QString CommandLineOutput::writeTo(QFileDevice& device, const QString& name, con
         const QString line = row > 0 && !fields.isEmpty()
                                  ? rowStart + ResultsFile::joinFields(fields, delimiter)
                                  : ResultsFile::joinFields(leadingFields(env, row == 0, runDate) + fields, delimiter);
-        const QByteArray bytes = (terminal ? TerminalText::escaped(line) : line).toUtf8() + kLineEnd;
-        if (device.write(bytes) != bytes.size())
-            return QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
+        if (const QString error = file.write((terminal ? TerminalText::escaped(line) : line).toUtf8() + kLineEnd);
+            !error.isEmpty())
+            return error;
         if (!host)
             continue;
         const qsizetype written = row - first + 1;
         if (written % kRowsPerStatus == 0 || row + 1 == env.grid.rows())
             host->setStatus(QStringLiteral("Saving row ") + QString::number(written));
-        host->pollEvents();
+        if (stopAsked(env, host))
+            return {};
     }
-    return device.flush() ? QString()
-                          : QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
-}
-
-QString CommandLineOutput::finish(QFileDevice& device, const QString& name) {
-    if (auto* save = qobject_cast<QSaveFile*>(&device)) {
-        if (!save->commit())
-            return QStringLiteral("Cannot write %1: %2").arg(name, save->errorString());
-        return {};
-    }
-    device.close();
-    if (device.error() != QFileDevice::NoError)
-        return QStringLiteral("Cannot write %1: %2").arg(name, device.errorString());
+    // The last chance to stop before the file is in place.
+    stopAsked(env, host, true);
     return {};
 }

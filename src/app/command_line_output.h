@@ -2,14 +2,14 @@
 
 #include "reports/host.h"
 #include "reports/report_env.h"
+#include "reports/whole_file_writer.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
-
-class QFileDevice;
 
 // The output file of a command-line run: "Run Date" (and "Server", "Volume"
 // except for a Volume run) before each row's cells, the heading line only
@@ -17,7 +17,8 @@ class QFileDevice;
 // written fails at once. Without /APPEND the rows go to a temporary file
 // beside it that replaces it only when all is written, so a run that fails
 // or stops never destroys the previous file; with /APPEND they are added at
-// the end. No file, or "-", means standard output.
+// the end, and cut back off again if anything fails. No file, or "-", means
+// standard output. A stop signal is honoured until the file is in place.
 class CommandLineOutput {
   public:
     struct Target {
@@ -35,8 +36,14 @@ class CommandLineOutput {
     bool toStandardOutput() const;
     // Empty when the output is ready, else why not.
     QString open();
-    // Writes the rows and puts the file in place; empty when done, else why not.
+    // Writes the rows and puts the file in place; empty when done, else why
+    // not. A run cancelled while writing leaves the file as it was and says
+    // so (stoppedWhileWriting()).
     QString write(const ReportEnv& env, Host& host);
+    bool stoppedWhileWriting() const { return m_stopped; }
+    // Run just before the file is put in place, to take a stop request that
+    // the host's polling has not yet noticed.
+    void setLastCheck(std::function<void()> check) { m_lastCheck = std::move(check); }
     // For a stopped run: the rows found go to partialPath(), and the file
     // stays as it was (standard output takes them as usual).
     QString writePartial(const ReportEnv& env, Host& host);
@@ -46,11 +53,14 @@ class CommandLineOutput {
 
   private:
     // host is null for standard output, where a status line would mix with the rows.
-    QString writeTo(QFileDevice& device, const QString& name, const ReportEnv& env, Host* host);
-    QString finish(QFileDevice& device, const QString& name);
+    QString writeTo(WholeFileWriter& file, const ReportEnv& env, Host* host);
+    QString writeToStandardOutput(const ReportEnv& env);
+    // The run's cancel flag, once the host has had a chance to notice a signal.
+    bool stopAsked(const ReportEnv& env, Host* host, bool last = false);
 
     Target m_target;
     std::FILE* m_stdout;
-    std::unique_ptr<QFileDevice> m_device;
-    bool m_created = false; // open() made the file that /APPEND adds to
+    WholeFileWriter m_file;
+    bool m_stopped = false;
+    std::function<void()> m_lastCheck;
 };

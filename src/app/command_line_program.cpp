@@ -63,9 +63,9 @@ int CommandLineProgram::list(const Options& options, std::FILE* out) {
     const std::optional<Site> site = loadSite(options.env, host);
     if (!site)
         return 1;
-    // Volume roots come from the site file and mount points, which may hold anything.
-    const bool terminal = ::isatty(::fileno(out)) == 1;
+    // Volume roots come from the site file and mount points, which may hold
+    // anything: escaped always, as a log or a pager shows them to someone too.
     for (const QString& line : SiteListing::lines(*site))
-        std::fprintf(out, "%s\n", (terminal ? TerminalText::escaped(line) : line).toUtf8().constData());
+        std::fprintf(out, "%s\n", TerminalText::escaped(line).toUtf8().constData());
     return std::fflush(out) == 0 ? 0 : 2;
 }

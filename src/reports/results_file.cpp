@@ -4,7 +4,7 @@
 #include "reports/figure_columns.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include "reports/whole_file_writer.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,10 +33,6 @@ QString quoted(QString field) {
 
 constexpr qsizetype kRowsPerStatus = 256;
 
-bool writeLine(QFileDevice& file, const QString& line) {
-    const QByteArray bytes = line.toUtf8() + kLineEnd;
-    return file.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -88,38 +84,24 @@ QString joinFields(const QStringList& fields, const QString& delimiter) {
 // Written through a temporary file that replaces the chosen one only when
 // all is written: a failed save never leaves half a file, nor loses the file
 // it was to replace.
-void keepOwnership(QFileDevice& file, const QString& path) {
-    struct stat old {};
-    if (::geteuid() != 0 || file.handle() < 0 || ::stat(QFile::encodeName(path).constData(), &old) != 0 ||
-        !S_ISREG(old.st_mode))
-        return;
-    // The owner first: changing it clears the set-ID bits the mode then puts back.
-    if (::fchown(file.handle(), old.st_uid, old.st_gid) == 0)
-        ::fchmod(file.handle(), old.st_mode & 07777);
-}
-
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host) {
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        keepOwnership(file, path);
+    WholeFileWriter file;
+    QString error = file.open(path, WholeFileWriter::Mode::Replace);
     const QList<ColumnOutput> outputs = columnOutputs(grid);
-    for (qsizetype row = 0; ok && row < grid.rows(); ++row) {
-        ok = writeLine(file, joinFields(rowFields(grid, row, outputs), delimiter));
+    for (qsizetype row = 0; error.isEmpty() && row < grid.rows(); ++row) {
+        error = file.write(joinFields(rowFields(grid, row, outputs), delimiter).toUtf8() + kLineEnd);
         // Every row's status would cost more than the row.
         if (row % kRowsPerStatus == 0 || row + 1 == grid.rows())
             host.setStatus(QStringLiteral("Saving row ") + QString::number(row));
         host.pollEvents();
     }
-    ok = ok && file.commit();
-    if (!ok) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        host.message(QStringLiteral("The results could not be saved to %1: %2").arg(path, why));
-    }
-    host.setStatus(ok ? QStringLiteral("Save Complete") : QStringLiteral("Save Cancelled"));
-    return ok;
+    if (error.isEmpty())
+        error = file.commit();
+    if (!error.isEmpty())
+        host.message(QStringLiteral("The results could not be saved to %1: %2").arg(path, file.reason()));
+    host.setStatus(error.isEmpty() ? QStringLiteral("Save Complete") : QStringLiteral("Save Cancelled"));
+    return error.isEmpty();
 }
 
 } // namespace ResultsFile

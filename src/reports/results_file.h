@@ -3,7 +3,6 @@
 #include "reports/host.h"
 #include "reports/result_grid.h"
 
-#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 
@@ -29,11 +28,6 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row);
 // delimiter, a double quote or a line break is put in double quotes with its
 // quotes doubled, so the file reads back into the same fields.
 QString joinFields(const QStringList& fields, const QString& delimiter);
-
-// Run as root, a file that replaces path keeps path's owner, group and
-// mode: an administrator's run must not take over a user's file. Call
-// after opening file, before writing.
-void keepOwnership(QFileDevice& file, const QString& path);
 
 // Writes rows 0 to the last to path, showing "Saving row <n>" as it goes and
 // "Save Complete" or "Save Cancelled" at the end. True when all was written.

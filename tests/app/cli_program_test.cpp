@@ -442,6 +442,42 @@ TEST_F(QuarvoRun, EveryHelpSwitchPrintsTheSameHelp) {
     }
 }
 
+TEST_F(QuarvoRun, ListEscapesControlCharactersEvenIntoAPipe) {
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/a\x1b]0;x\x07"));
+    writeSite("[[server]]\nname = \"FSX\"\nvolumes = { SYS = \"" + dir.path() + "/a\\u001b]0;x\\u0007\" }\n");
+    const Outcome o = run({"--list"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_FALSE(o.out.contains(QChar(0x1b))) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("/a\\x1b]0;x\\x07")) << o.out.toStdString();
+}
+
+// Run as root, a site file others can change would let them pick volumes and owners.
+TEST_F(QuarvoRun, AsRootASiteFileOthersCanChangeIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "the check applies to root";
+    const QString path = writeSite("# caf\u00e9 is fine in a comment\n[[server]]\nname = \"FSX\"\n"
+                                   "volumes = { SYS = \"" + dir.path() + "\" }\n");
+    EXPECT_EQ(run({"--list"}).status, 0);
+    ::chmod(QFile::encodeName(path).constData(), 0666);
+    Outcome o = run({"--list"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("the site file " + path + " can be written by everyone (mode 666)")) << o.err.toStdString();
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 4242, 0), 0);
+    o = run({"--list"});
+    EXPECT_TRUE(o.err.contains("belongs to uid 4242, not root")) << o.err.toStdString();
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 0, 0), 0);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0775);
+    EXPECT_TRUE(run({"--list"}).err.contains("its folder " + dir.path() + " can be written by its group"));
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+}
+
+TEST_F(QuarvoRun, NonAsciiOutsideQuotesIsRefusedWithItsLine) {
+    writeSite("[[tree]]\nname = \"\u00c4CME\" # \u00e9\nconn\u00e9cted = true\n");
+    const Outcome o = run({"--list"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("site.toml:3: a character other than ASCII outside quotes")) << o.err.toStdString();
+}
+
 TEST_F(QuarvoRun, TextBeforeTheFirstSwitchIsRefused) {
     const Outcome o = run({"--lst"});
     EXPECT_EQ(o.status, 1);

@@ -26,6 +26,12 @@ class CtrlCAfterRows : public CliHost {
                    const ResultGrid& grid)
         : CliHost(cancel, run, Options{out, false, 80}), m_grid(grid) {}
     qsizetype pressAt = 0;
+    bool pressWhenSaving = false;
+    void setStatus(const QString& text) override {
+        if (pressWhenSaving && text.startsWith("Saving row"))
+            ::raise(SIGINT);
+        CliHost::setStatus(text);
+    }
     void pollEvents() override {
         if (pressAt > 0 && m_grid.rows() >= pressAt) {
             ::raise(SIGINT);
@@ -103,6 +109,19 @@ TEST_F(InProcessRun, CtrlCBeforeAnyRowLeavesEverythingAsItWas) {
     EXPECT_EQ(contents(output), "yesterday\r\n");
     EXPECT_FALSE(QFile::exists(output + ".partial"));
     EXPECT_EQ(QDir(acme.dir()).entryList(QDir::Files), QStringList{"dirs.csv"});
+}
+
+// Ctrl-C while the last rows are written: the output is not put in place,
+// replaced or appended to, and the run says so with exit 3.
+TEST_F(InProcessRun, CtrlCWhileTheResultsAreWrittenLeavesTheFileAsItWas) {
+    host.pressWhenSaving = true;
+    for (const QString& append : {"", " /APPEND"}) {
+        EXPECT_EQ(run(kAllSubs + output + append), 3) << append.toStdString();
+        EXPECT_EQ(contents(output), "yesterday\r\n");
+        EXPECT_EQ(QDir(acme.dir()).entryList(QDir::Files), QStringList{"dirs.csv"});
+    }
+    EXPECT_TRUE(err.text().contains("Stopped while the results were written; " + output + " is as it was."))
+        << err.text().toStdString();
 }
 
 TEST_F(InProcessRun, TheOutcomeIsPrintedOnceWithWhatCouldNotBeRead) {

@@ -1,6 +1,7 @@
 // The command-line output file written from a run's grid.
 #include "report_fixture.h"
 #include "scoped_locale.h"
+#include "scoped_tmpfs.h"
 #include "tree_builder.h"
 #include "text_files.h"
 
@@ -13,6 +14,9 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -158,6 +162,52 @@ TEST_F(OutputFile, AFullDeviceIsReported) {
     ASSERT_EQ(output.open(), "");
     EXPECT_TRUE(output.write(f.env, f.host).startsWith("Cannot write /dev/full"));
     EXPECT_TRUE(QFileInfo("/dev/full").exists() && !QFileInfo("/dev/full").isFile());
+}
+
+// Whatever stops the writing, replaced and appended files end as they were,
+// and the message gives the system's reason.
+class OutputFaults : public OutputFile {
+  protected:
+    OutputFaults() {
+        for (int i = 0; i < 3000; ++i)
+            f.grid.addRow(volumeRow(QString("\\\\FS%1\\SYS").arg(i), QStringList(5, "1.00") + QStringList{" 5%"}));
+    }
+    // Every way of writing fails the same way and leaves path as it was.
+    void expectEachWriteFails(const QString& reason) {
+        for (const bool append : {true, false}) {
+            target.append = append;
+            CommandLineOutput output(target);
+            ASSERT_EQ(output.open(), "");
+            const QString error = output.write(f.env, f.host);
+            EXPECT_TRUE(error.startsWith("Cannot write " + target.path + ": " + reason)) << error.toStdString();
+            EXPECT_EQ(contents(target.path), before) << append;
+            EXPECT_EQ(QDir(QFileInfo(target.path).path()).entryList(QDir::Files), QStringList{"monthly.csv"});
+        }
+    }
+    QByteArray before = QByteArray("earlier,row\r\n").repeated(2000);
+};
+
+TEST_F(OutputFaults, AFullFileSystem) {
+    QDir().mkpath(dir.path() + "/full");
+    ScopedTmpfs tmpfs(QFile::encodeName(dir.path() + "/full"), "64k");
+    if (!tmpfs.mounted()) GTEST_SKIP() << tmpfs.why().toStdString();
+    target.path = dir.path() + "/full/monthly.csv";
+    put(target.path, before);
+    expectEachWriteFails("No space left on device");
+}
+
+TEST_F(OutputFaults, AFileSizeLimit) {
+    target.path = dir.path() + "/monthly.csv";
+    put(target.path, before);
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN); // as the program does at start
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    expectEachWriteFails("File too large");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(OutputFile, TheFormerFileStaysWholeUntilTheNewOneIsComplete) {

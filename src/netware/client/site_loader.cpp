@@ -2,6 +2,7 @@
 
 #include "netware/client/mount_table.h"
 #include "netware/client/site_file.h"
+#include "netware/client/site_file_guard.h"
 #include "netware/client/system_site.h"
 
 #include <QFile>
@@ -43,5 +44,9 @@ Site SiteLoader::load(const QProcessEnvironment& env) {
     if (path.isEmpty())
         return site;
     checkReadable(path);
+    SiteFileGuard::checkOwnership(path);
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        SiteFileGuard::checkBytes(path, file.readAll());
     return SystemSite::merge(std::move(site), SiteFile::parse(path));
 }

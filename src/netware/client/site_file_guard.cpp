@@ -1,0 +1,89 @@
+#include "netware/client/site_file_guard.h"
+
+#include "netware/client/site_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void checkOneOwnership(const QString& site, const QString& path, const QString& what) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return; // a missing file is the parser's to report
+    if (st.st_uid != 0)
+        throw SiteFileError(site, 0, QStringLiteral("%1 %2 belongs to uid %3, not root; run as root, Quarvo reads "
+                                                    "only a site file that no one but root can change")
+                                         .arg(what, path, QString::number(st.st_uid)));
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        throw SiteFileError(site, 0, QStringLiteral("%1 %2 can be written by %3 (mode %4); run as root, Quarvo "
+                                                    "reads only a site file that no one but root can change")
+                                         .arg(what, path,
+                                              st.st_mode & S_IWOTH ? QStringLiteral("everyone")
+                                                                   : QStringLiteral("its group"),
+                                              QString::number(st.st_mode & 07777, 8)));
+}
+
+// Where a scan of TOML text stands.
+enum class Place { Outside, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+
+// Moves past what opens or closes at i; returns how many bytes it took.
+int step(const QByteArray& b, qsizetype i, Place& place) {
+    const auto at = [&](const char* s) { return b.mid(i, qsizetype(std::strlen(s))) == s; };
+    switch (place) {
+    case Place::Outside:
+        if (b[i] == '#') place = Place::Comment;
+        else if (at("\"\"\"")) { place = Place::MultiBasic; return 3; }
+        else if (at("'''")) { place = Place::MultiLiteral; return 3; }
+        else if (b[i] == '"') place = Place::Basic;
+        else if (b[i] == '\'') place = Place::Literal;
+        return 1;
+    case Place::Comment:
+        if (b[i] == '\n') place = Place::Outside;
+        return 1;
+    case Place::Basic:
+        if (b[i] == '\\') return 2;
+        if (b[i] == '"' || b[i] == '\n') place = Place::Outside;
+        return 1;
+    case Place::Literal:
+        if (b[i] == '\'' || b[i] == '\n') place = Place::Outside;
+        return 1;
+    case Place::MultiBasic:
+        if (b[i] == '\\') return 2;
+        if (at("\"\"\"")) { place = Place::Outside; return 3; }
+        return 1;
+    case Place::MultiLiteral:
+        if (at("'''")) { place = Place::Outside; return 3; }
+        return 1;
+    }
+    return 1;
+}
+
+} // namespace
+
+void SiteFileGuard::checkOwnership(const QString& path) {
+    if (::geteuid() != 0)
+        return;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    checkOneOwnership(path, absolute, QStringLiteral("the site file"));
+    checkOneOwnership(path, QFileInfo(absolute).absolutePath(), QStringLiteral("its folder"));
+}
+
+void SiteFileGuard::checkBytes(const QString& path, const QByteArray& bytes) {
+    Place place = Place::Outside;
+    int line = 1;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (place == Place::Outside && static_cast<unsigned char>(bytes[i]) >= 0x80)
+            throw SiteFileError(path, line, QStringLiteral("a character other than ASCII outside quotes; names "
+                                                           "that hold one must be written in double quotes"));
+        const int taken = step(bytes, i, place);
+        for (qsizetype j = i; j < i + taken && j < bytes.size(); ++j)
+            line += bytes[j] == '\n' ? 1 : 0;
+        i += taken;
+    }
+}

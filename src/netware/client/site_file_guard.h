@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Checks made on a site file before it is parsed. Each throws SiteFileError.
+class SiteFileGuard {
+public:
+    // Run as root, the site file decides which folders are volumes and who
+    // owns what: like sshd with its configuration, only a file, in a folder,
+    // that no one but root can change is read.
+    static void checkOwnership(const QString& path);
+    // Outside strings and comments a TOML file is ASCII. Bytes above it
+    // there are refused with their line: the parser Debian ships misreads
+    // some of them instead of refusing them.
+    static void checkBytes(const QString& path, const QByteArray& bytes);
+};
