@@ -1,4 +1,6 @@
 // Owner reports from the quarvo executable on an inline tree with real files.
+#include "directory_data.h"
+#include "slapd_server.h"
 #include "text_files.h"
 
 #include <QDir>
@@ -7,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <unistd.h>
 
@@ -54,8 +58,9 @@ protected:
         p.setProcessEnvironment(env);
         const QString out = dir.path() + "/owners.csv";
         QFile::remove(out);
-        p.start(QUARVO_BINARY, QStringList{"/T=ACME_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1"} +
-                                   ownerSwitches.split(' ') + QStringList{"/HEADINGS", "/OUTFILE=" + out});
+        const QStringList tree = ownerSwitches.startsWith("/T=") ? QStringList{} : QStringList{"/T=ACME_TREE"};
+        p.start(QUARVO_BINARY, tree + QStringList{"/F=OWNER", "/S=FS1", "/V=VOL1"} + ownerSwitches.split(' ') +
+                                   QStringList{"/HEADINGS", "/OUTFILE=" + out});
         p.waitForFinished(60000);
         status = p.exitCode();
         errors = QString::fromUtf8(p.readAllStandardError());
@@ -176,4 +181,81 @@ TEST_F(OwnerCommandLine, WithoutAContainerAUserOrGroupIsFoundAnywhereInTheTree) 
     EXPECT_EQ(group.size(), 3);
     EXPECT_TRUE(run("/OWNER=NOBODY").isEmpty());
     EXPECT_EQ(status, 1);
+}
+
+// The same Owner reports from a tree on a real slapd and from an inline tree
+// holding the same objects: the rows must not differ.
+namespace {
+
+class LdapOwnerRuns : public OwnerCommandLine {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "owners need chown, which needs root";
+        if (!SlapdServer::available())
+            GTEST_SKIP() << "slapd is not installed";
+        DirectoryData::Shape shape;
+        shape.users = 4;
+        shape.groups = 2;
+        shape.units = 2;
+        shape.spreadUsers = true;
+        const QList<DirectoryObject> objects = DirectoryData::generate(shape);
+        slapd = std::make_unique<SlapdServer>(dir.path() + "/slapd");
+        ASSERT_TRUE(slapd->running()) << slapd->why().toStdString();
+        ASSERT_TRUE(slapd->load(DirectoryData::ldif(objects, SlapdServer::baseDn()))) << slapd->why().toStdString();
+        const QString vol = dir.path() + "/vol1";
+        QDir().mkpath(vol);
+        for (std::uint32_t i = 0; i < 4; ++i)
+            writeFile(vol + QString("/u%1.dat").arg(i), (i + 1) * 1048576, shape.firstUid + i);
+        writeFile(vol + "/lost.dat", 2 * 1048576, 4242);
+        inlineTree = "[[tree]]\nname = \"INLINE_TREE\"\n" + DirectoryData::toml(objects) + "\n";
+        server = QString("[[server]]\nname = \"FS1\"\nvolumes = { VOL1 = \"%1\" }\n").arg(vol);
+        writeSite(slapd->uri(), SlapdServer::baseDn());
+    }
+
+    void writeSite(const QString& uri, const QString& base) {
+        QFile site(dir.path() + "/site.toml");
+        ASSERT_TRUE(site.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        site.write((inlineTree + QString("[[tree]]\nname = \"LDAP_TREE\"\ndirectory = \"ldap\"\nuri = \"%1\"\n"
+                                         "base = \"%2\"\nschema = \"openldap\"\n\n")
+                                     .arg(uri, base) +
+                    server)
+                       .toUtf8());
+    }
+
+    QStringList runOn(const QString& tree, const QString& switches) {
+        QStringList lines = run("/T=" + tree + " " + switches);
+        EXPECT_EQ(status, 0) << tree.toStdString() << " " << switches.toStdString() << ": " << errors.toStdString();
+        return lines;
+    }
+
+    std::unique_ptr<SlapdServer> slapd;
+    QString inlineTree, server;
+};
+
+} // namespace
+
+TEST_F(LdapOwnerRuns, GiveTheRowsOfAnInlineTreeWithTheSameObjects) {
+    for (const QString& switches : {"/OWNER=ALL+SUB", "/C=%1\\ACME\\UNIT002 /OWNER=ALL-SUB", "/OWNER=USER00003",
+                                    "/OWNER=GROUP=GROUP001"}) {
+        const QStringList fromInline = runOn("INLINE_TREE", switches.arg("INLINE_TREE"));
+        EXPECT_GE(fromInline.size(), 2) << switches.toStdString();
+        EXPECT_EQ(runOn("LDAP_TREE", switches.arg("LDAP_TREE")), fromInline) << switches.toStdString();
+    }
+    EXPECT_TRUE(runOn("LDAP_TREE", "/OWNER=ALL+SUB").contains("FS1,VOL1,[No Owner],2.00"));
+}
+
+TEST_F(LdapOwnerRuns, ADirectoryThatCannotBeReadGivesItsReasonAndNoReport) {
+    const QString out = dir.path() + "/owners.csv";
+    writeSite(slapd->uri(), "o=WRONG");
+    EXPECT_TRUE(run("/T=LDAP_TREE /OWNER=ALL+SUB").isEmpty());
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(errors.contains("o=WRONG")) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+    slapd->stop();
+    writeSite(slapd->uri(), SlapdServer::baseDn());
+    EXPECT_TRUE(run("/T=LDAP_TREE /OWNER=ALL+SUB").isEmpty());
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(errors.contains("Can't contact LDAP server")) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
 }

@@ -118,6 +118,54 @@ volumes = { DATA = "%3" }
     EXPECT_EQ(site.findTree(QStringLiteral("corp_TREE")), &corp);
 }
 
+TEST_F(SiteFileTest, LoadsLdapTreesWithTheirSchema) {
+    QFile password(m_dir.filePath(QStringLiteral("quarvo.password")));
+    ASSERT_TRUE(password.open(QIODevice::WriteOnly));
+    password.close();
+    const QString path = write(QStringLiteral(R"([[tree]]
+name = "corp_tree"
+directory = "ldap"
+uri = "ldaps://ldap.example.com:636 ldaps://ldap2.example.com"
+base = "o=ACME"
+bind_dn = "cn=quarvo,ou=services,o=ACME"
+password_file = "quarvo.password"
+ca_file = "%1"
+identity = "admin.acme"
+schema = "openldap"
+uid_attribute = "employeeNumber"
+
+[[tree]]
+name = "DIR_TREE"
+directory = "ldap"
+uri = "ldap://127.0.0.1"
+base = "dc=example,dc=com"
+starttls = true
+allow_plaintext_password = true
+)").arg(password.fileName()));
+
+    const Site site = SiteFile::parse(path);
+
+    ASSERT_EQ(site.trees.size(), 2);
+    const TreeConfig& corp = site.trees[0];
+    EXPECT_EQ(corp.directory, DirectoryKind::Ldap);
+    EXPECT_EQ(corp.uri, QStringLiteral("ldaps://ldap.example.com:636 ldaps://ldap2.example.com"));
+    EXPECT_EQ(corp.baseDn, QStringLiteral("o=ACME"));
+    EXPECT_EQ(corp.bindDn, QStringLiteral("cn=quarvo,ou=services,o=ACME"));
+    EXPECT_EQ(corp.passwordFile, password.fileName()); // beside the site file
+    EXPECT_EQ(corp.caFile, password.fileName());
+    EXPECT_EQ(corp.identity, QStringLiteral("ADMIN.ACME"));
+    EXPECT_FALSE(corp.startTls);
+    EXPECT_EQ(corp.schema.serverClass, QStringLiteral("device"));
+    EXPECT_EQ(corp.schema.fullNameAttribute, QStringLiteral("displayName"));
+    EXPECT_EQ(corp.schema.uidAttribute, QStringLiteral("employeeNumber"));
+    const TreeConfig& dir = site.trees[1];
+    EXPECT_TRUE(dir.startTls);
+    EXPECT_TRUE(dir.allowPlaintextPassword);
+    EXPECT_TRUE(dir.bindDn.isEmpty());
+    EXPECT_EQ(dir.schema.serverClass, QStringLiteral("ncpServer")); // eDirectory's names by default
+    EXPECT_EQ(dir.schema.fullNameAttribute, QStringLiteral("fullName"));
+}
+
 TEST_F(SiteFileTest, AVolumeMayBeATableMarkingItsFolderAMountPoint) {
     const QString sys = makeDir(QStringLiteral("fs1/sys"));
     const QString vol1 = makeDir(QStringLiteral("fs1/vol1"));
@@ -199,6 +247,12 @@ std::string withAcme(const char* objects) {
     return std::string(acmeHead) + objects;
 }
 
+// An ldap tree's first five lines, then more.
+std::string withLdap(const char* more, const char* base = "o=ACME", const char* uri = "ldap://x") {
+    return std::string("[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nuri = \"") + uri + "\"\nbase = \"" + base +
+           "\"\n" + more;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Checks, SiteFileRefusal,
     ::testing::Values(
@@ -219,11 +273,28 @@ INSTANTIATE_TEST_SUITE_P(
                 "tree A is defined twice (first at line 2)"},
         Refusal{"ObjectsOnSystemTree", "[[tree]]\nname = \"A\"\ndirectory = \"system\"\n[tree.objects]\n",
                 4, "\"objects\" applies only to inline trees"},
-        // Until directories can be read over LDAP such a tree would seem empty.
-        Refusal{"LdapTree", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nuri = \"ldap://x\"\n", 3,
-                "tree A: LDAP directories are not supported yet"},
         Refusal{"LdapKeysOnAnotherTree", "[[tree]]\nname = \"A\"\ndirectory = \"system\"\nuri = \"ldap://x\"\n", 4,
-                "unknown key \"uri\""},
+                "tree A: \"uri\" applies only to ldap trees"},
+        Refusal{"LdapWithoutUri", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nbase = \"o=ACME\"\n", 1,
+                "tree A has no \"uri\""},
+        Refusal{"LdapUriOfAnotherKind", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nuri = \"http://x\"\n", 4,
+                "\"http://x\" is not an LDAP URL"},
+        Refusal{"LdapWithoutBase", "[[tree]]\nname = \"A\"\ndirectory = \"ldap\"\nuri = \"ldap://x\"\n", 1,
+                "tree A has no \"base\""},
+        Refusal{"LdapBaseNotADn", withLdap("", "ACME"), 5, "\"base\" = \"ACME\" is not a DN"},
+        Refusal{"LdapBindDnWithoutPasswordFile", withLdap("bind_dn = \"cn=q,o=ACME\"\n"), 6,
+                "\"bind_dn\" and \"password_file\" go together"},
+        Refusal{"LdapPasswordFileMissing",
+                withLdap("bind_dn = \"cn=q,o=ACME\"\npassword_file = \"/nonexistent/quarvo.pw\"\n"), 7,
+                "the file /nonexistent/quarvo.pw does not exist"},
+        Refusal{"LdapStartTlsOverLdaps", withLdap("starttls = true\n", "o=ACME", "ldaps://x"), 6,
+                "\"starttls\" applies only to ldap:// addresses"},
+        Refusal{"LdapUnknownSchema", withLdap("schema = \"novell\"\n"), 6,
+                "unknown schema \"novell\"; the schemas known are edirectory, openldap, ad"},
+        Refusal{"LdapAttributeNameWithABlank", withLdap("uid_attribute = \"uid number\"\n"), 6,
+                "\"uid_attribute\" must be an LDAP class or attribute name"},
+        Refusal{"ObjectsOnLdapTree", withLdap("[tree.objects]\n\"ACME\" = { class = \"Organization\" }\n"), 6,
+                "\"objects\" applies only to inline trees"},
         Refusal{"MemberMissing",
                 withAcme("\"STAFF.ACME\" = { class = \"Group\", members = [\"NOBODY.ACME\"] }\n"),
                 5, "member NOBODY.ACME, which is not an object"},

@@ -2,6 +2,7 @@
 
 #include "netware/name_forms.h"
 
+#include "netware/client/ldap_directory.h"
 #include "netware/client/object_list_directory.h"
 #include "netware/client/pam_login.h"
 #include "netware/client/password_hash.h"
@@ -151,7 +152,7 @@ std::unique_ptr<DirectoryBackend> DirectoryClient::makeDirectory(const TreeConfi
             SystemDirectory::objects(org, org, SystemDirectory::readAccounts(), SystemDirectory::readGroups()),
             identity + QLatin1Char('.') + org, checkAccountPassword);
     }
-    return nullptr; // directories over LDAP are not reachable from this client yet
+    return std::make_unique<LdapDirectory>(tree);
 }
 
 DirectoryBackend* DirectoryClient::backendOf(const QString& treeName) {

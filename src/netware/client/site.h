@@ -1,5 +1,7 @@
 #pragma once
 
+#include "netware/client/ldap_schema.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -35,10 +37,14 @@ struct TreeConfig {
     QString identity; // who NWDSWhoAmI reports before a login; empty means [PUBLIC]
     QList<DirectoryObject> objects; // inline trees, in file order
     // ldap trees
-    QString uri;
-    QString bindDn;
-    QString passwordFile;
-    QMap<QString, QString> ldapNames; // attribute and class names that differ
+    QString uri;          // ldap://, ldaps:// or ldapi:// URLs, separated by blanks
+    QString baseDn;       // what the tree's [Root] stands for
+    QString bindDn;       // the service bind; anonymous when empty
+    QString passwordFile; // its password, read for each bind and wiped after
+    bool startTls = false;
+    QString caFile; // signs the server's certificate; empty: the system's store
+    bool allowPlaintextPassword = false; // passwords may cross plain ldap:// to another host
+    LdapSchema schema;
 };
 
 struct VolumeConfig {

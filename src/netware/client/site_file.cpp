@@ -1,5 +1,8 @@
 #include "netware/client/site_file.h"
 
+#include "netware/client/ldap_address.h"
+#include "netware/client/ldap_names.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +13,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -20,6 +22,11 @@ namespace {
 
 constexpr qsizetype maxTreeName = 24;
 constexpr qsizetype maxVolumeName = 15;
+
+constexpr std::array<std::string_view, 16> ldapKeys = {
+    "uri", "base", "bind_dn", "password_file", "starttls", "ca_file", "allow_plaintext_password", "schema",
+    "user_class", "group_class", "server_class", "member_attribute", "uid_attribute", "full_name_attribute",
+    "given_name_attribute", "surname_attribute"};
 
 constexpr std::array<std::string_view, 4> containerClasses = {
     "Organization", "Organizational Unit", "Country", "Locality"};
@@ -92,9 +99,9 @@ private:
     [[noreturn]] void fail(const toml::node& node, const QString& what) const;
     toml::table load() const;
 
-    void checkKeys(const toml::table& table, std::initializer_list<std::string_view> allowed,
+    void checkKeys(const toml::table& table, const std::vector<std::string_view>& allowed,
                    const QString& where) const;
-    void refuseKeys(const toml::table& table, std::initializer_list<std::string_view> keys,
+    void refuseKeys(const toml::table& table, const std::vector<std::string_view>& keys,
                     const QString& where, const QString& appliesTo) const;
     void claimName(QHash<QString, int>& seen, const QString& name, int line, const QString& kind) const;
     const toml::array& arrayOfTables(const toml::node& node, std::string_view key) const;
@@ -107,6 +114,13 @@ private:
     QList<TreeConfig> readTrees(const toml::node& node) const;
     TreeConfig readTree(const toml::table& table) const;
     DirectoryKind readDirectoryKind(const toml::table& table, const QString& where) const;
+    void checkTreeKeys(const toml::table& table, DirectoryKind kind, const QString& where) const;
+    void readLdap(const toml::table& table, const QString& where, TreeConfig& tree) const;
+    QString requiredString(const toml::table& table, std::string_view key, const QString& where) const;
+    QString readLdapName(const toml::table& table, std::string_view key, const QString& where,
+                         const QString& preset) const;
+    QString readDn(const toml::table& table, std::string_view key, const QString& where) const;
+    QString readExistingFile(const toml::table& table, std::string_view key, const QString& where) const;
     void checkIdentity(const toml::table& table, const TreeConfig& tree) const;
 
     QList<DirectoryObject> readObjects(const toml::node& node, const QString& where) const;
@@ -162,7 +176,7 @@ Site SiteReader::read() const {
 
 // Unknown keys are refused rather than ignored: a misspelt "conected" would
 // otherwise quietly leave a tree disconnected.
-void SiteReader::checkKeys(const toml::table& table, std::initializer_list<std::string_view> allowed,
+void SiteReader::checkKeys(const toml::table& table, const std::vector<std::string_view>& allowed,
                            const QString& where) const {
     for (const auto& [key, value] : entriesInFileOrder(table)) {
         if (std::find(allowed.begin(), allowed.end(), key->str()) == allowed.end())
@@ -171,7 +185,7 @@ void SiteReader::checkKeys(const toml::table& table, std::initializer_list<std::
     }
 }
 
-void SiteReader::refuseKeys(const toml::table& table, std::initializer_list<std::string_view> keys,
+void SiteReader::refuseKeys(const toml::table& table, const std::vector<std::string_view>& keys,
                             const QString& where, const QString& appliesTo) const {
     for (std::string_view key : keys) {
         if (const toml::node* node = table.get(key))
@@ -264,20 +278,18 @@ TreeConfig SiteReader::readTree(const toml::table& table) const {
     TreeConfig tree;
     tree.name = readName(table, QStringLiteral("tree"));
     const QString where = QStringLiteral("tree %1").arg(tree.name);
-    // The kind first: an ldap tree is refused for that, not for its keys.
     tree.directory = readDirectoryKind(table, where);
-    checkKeys(table, {"name", "directory", "default", "connected", "identity", "objects"},
-              QStringLiteral("in [[tree]]"));
+    checkTreeKeys(table, tree.directory, where);
     if (tree.name.size() > maxTreeName)
         fail(*table.get("name"), QStringLiteral("the tree name %1 has %2 characters; at most %3 are allowed")
                                      .arg(tree.name, QString::number(tree.name.size()), QString::number(maxTreeName)));
     tree.isDefault = optionalBool(table, "default", where);
     tree.connected = optionalBool(table, "connected", where);
     tree.identity = optionalString(table, "identity", where).value_or(QString()).toUpper();
-    if (tree.directory != DirectoryKind::Inline)
-        refuseKeys(table, {"objects"}, where, QStringLiteral("inline trees"));
     if (const toml::node* objects = table.get("objects"))
         tree.objects = readObjects(*objects, where);
+    if (tree.directory == DirectoryKind::Ldap)
+        readLdap(table, where, tree);
     if (tree.directory == DirectoryKind::Inline)
         checkIdentity(table, tree);
     return tree;
@@ -289,12 +301,103 @@ DirectoryKind SiteReader::readDirectoryKind(const toml::table& table, const QStr
         return DirectoryKind::Inline;
     if (kind == QLatin1String("system"))
         return DirectoryKind::System;
-    // Accepted, such a tree would look like an empty directory: every file unowned.
     if (kind == QLatin1String("ldap"))
-        fail(*table.get("directory"), QStringLiteral("%1: LDAP directories are not supported yet; "
-                                                     "use \"system\" or \"inline\"").arg(where));
+        return DirectoryKind::Ldap;
     fail(*table.get("directory"),
-         QStringLiteral("%1: directory must be \"system\" or \"inline\", not \"%2\"").arg(where, kind));
+         QStringLiteral("%1: directory must be \"system\", \"inline\" or \"ldap\", not \"%2\"").arg(where, kind));
+}
+
+// Every key any tree may have is known; those of another kind of tree are
+// refused saying which kind they belong to.
+void SiteReader::checkTreeKeys(const toml::table& table, DirectoryKind kind, const QString& where) const {
+    std::vector<std::string_view> allowed = {"name", "directory", "default", "connected", "identity", "objects"};
+    allowed.insert(allowed.end(), ldapKeys.begin(), ldapKeys.end());
+    checkKeys(table, allowed, QStringLiteral("in [[tree]]"));
+    if (kind != DirectoryKind::Inline)
+        refuseKeys(table, {"objects"}, where, QStringLiteral("inline trees"));
+    if (kind != DirectoryKind::Ldap)
+        refuseKeys(table, {ldapKeys.begin(), ldapKeys.end()}, where, QStringLiteral("ldap trees"));
+}
+
+// --- ldap trees ---------------------------------------------------------------
+
+void SiteReader::readLdap(const toml::table& table, const QString& where, TreeConfig& tree) const {
+    tree.uri = requiredString(table, "uri", where);
+    QString why;
+    const std::optional<LdapAddress> address = LdapAddress::parse(tree.uri, why);
+    if (!address)
+        fail(*table.get("uri"), QStringLiteral("%1: \"uri\": %2").arg(where, why));
+    tree.baseDn = readDn(table, "base", where);
+    if (tree.baseDn.isEmpty())
+        fail(table, QStringLiteral("%1 has no \"base\", the DN its [Root] stands for, such as "
+                                   "\"o=ACME\" or \"dc=example,dc=com\"").arg(where));
+    tree.bindDn = readDn(table, "bind_dn", where);
+    tree.passwordFile = readExistingFile(table, "password_file", where);
+    if (tree.bindDn.isEmpty() != tree.passwordFile.isEmpty()) {
+        const char* given = tree.bindDn.isEmpty() ? "password_file" : "bind_dn";
+        fail(*table.get(given), QStringLiteral("%1: \"bind_dn\" and \"password_file\" go together "
+                                               "(neither binds anonymously)").arg(where));
+    }
+    tree.startTls = optionalBool(table, "starttls", where);
+    if (tree.startTls && !address->onlyPlainLdap())
+        fail(*table.get("starttls"), QStringLiteral("%1: \"starttls\" applies only to ldap:// addresses; "
+                                                    "ldaps:// is encrypted already").arg(where));
+    tree.caFile = readExistingFile(table, "ca_file", where);
+    tree.allowPlaintextPassword = optionalBool(table, "allow_plaintext_password", where);
+    const QString preset = optionalString(table, "schema", where).value_or(QStringLiteral("edirectory"));
+    const std::optional<LdapSchema> schema = LdapSchema::preset(preset);
+    if (!schema)
+        fail(*table.get("schema"), QStringLiteral("%1: unknown schema \"%2\"; the schemas known are %3")
+                                       .arg(where, preset, LdapSchema::presetNames().join(QStringLiteral(", "))));
+    tree.schema = *schema;
+    LdapSchema& s = tree.schema;
+    s.userClass = readLdapName(table, "user_class", where, s.userClass);
+    s.groupClass = readLdapName(table, "group_class", where, s.groupClass);
+    s.serverClass = readLdapName(table, "server_class", where, s.serverClass);
+    s.memberAttribute = readLdapName(table, "member_attribute", where, s.memberAttribute);
+    s.uidAttribute = readLdapName(table, "uid_attribute", where, s.uidAttribute);
+    s.fullNameAttribute = readLdapName(table, "full_name_attribute", where, s.fullNameAttribute);
+    s.givenNameAttribute = readLdapName(table, "given_name_attribute", where, s.givenNameAttribute);
+    s.surnameAttribute = readLdapName(table, "surname_attribute", where, s.surnameAttribute);
+}
+
+QString SiteReader::requiredString(const toml::table& table, std::string_view key, const QString& where) const {
+    const std::optional<QString> value = optionalString(table, key, where);
+    if (!value || value->trimmed().isEmpty())
+        fail(value ? *table.get(key) : static_cast<const toml::node&>(table),
+             QStringLiteral("%1 has no \"%2\"").arg(where, toQString(key)));
+    return value->trimmed();
+}
+
+QString SiteReader::readLdapName(const toml::table& table, std::string_view key, const QString& where,
+                                 const QString& preset) const {
+    const std::optional<QString> name = optionalString(table, key, where);
+    if (!name)
+        return preset;
+    if (!LdapSchema::isAttributeName(*name))
+        fail(*table.get(key), QStringLiteral("%1: \"%2\" must be an LDAP class or attribute name (letters, digits "
+                                             "and \"-\", starting with a letter), not \"%3\"")
+                                  .arg(where, toQString(key), *name));
+    return *name;
+}
+
+QString SiteReader::readDn(const toml::table& table, std::string_view key, const QString& where) const {
+    const QString dn = optionalString(table, key, where).value_or(QString()).trimmed();
+    if (!dn.isEmpty() && !LdapNames(dn).baseIsValid())
+        fail(*table.get(key), QStringLiteral("%1: \"%2\" = \"%3\" is not a DN such as \"ou=staff,o=ACME\"")
+                                  .arg(where, toQString(key), dn));
+    return dn;
+}
+
+// Relative paths are taken from the site file's folder, wherever the program starts.
+QString SiteReader::readExistingFile(const toml::table& table, std::string_view key, const QString& where) const {
+    const std::optional<QString> value = optionalString(table, key, where);
+    if (!value)
+        return {};
+    const QString path = QFileInfo(m_path).dir().absoluteFilePath(*value);
+    if (!QFileInfo(path).isFile())
+        fail(*table.get(key), QStringLiteral("%1: \"%2\": the file %3 does not exist").arg(where, toQString(key), path));
+    return path;
 }
 
 // An inline tree knows all its objects, so a misspelt identity can be caught here.

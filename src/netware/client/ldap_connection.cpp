@@ -1,0 +1,229 @@
+#include "netware/client/ldap_connection.h"
+
+#include "netware/client/ldap_address.h"
+
+#include <QFile>
+
+#include <ldap.h>
+
+#include <sys/time.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int kPageSize = 1000;           // Active Directory's largest page
+constexpr time_t kConnectSeconds = 5;     // a host that does not answer
+constexpr time_t kOperationSeconds = 120; // one page, one bind
+
+QString ldapText(int code) {
+    return QString::fromUtf8(ldap_err2string(code));
+}
+
+LdapEntry readEntry(LDAP* ld, LDAPMessage* message) {
+    LdapEntry entry;
+    if (char* dn = ldap_get_dn(ld, message)) {
+        entry.dn = dn;
+        ldap_memfree(dn);
+    }
+    BerElement* ber = nullptr;
+    for (char* name = ldap_first_attribute(ld, message, &ber); name; name = ldap_next_attribute(ld, message, ber)) {
+        QList<QByteArray>& values = entry.values[QByteArray(name).toLower()];
+        if (berval** all = ldap_get_values_len(ld, message, name)) {
+            for (berval** v = all; *v; ++v)
+                values.append(QByteArray((*v)->bv_val, qsizetype((*v)->bv_len)));
+            ldap_value_free_len(all);
+        }
+        ldap_memfree(name);
+    }
+    ber_free(ber, 0);
+    return entry;
+}
+
+// The cookie of the page response, empty after the last page.
+int nextCookie(LDAP* ld, LDAPControl** controls, berval& cookie) {
+    ber_memfree(cookie.bv_val);
+    cookie = berval{0, nullptr};
+    LDAPControl* page = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
+    if (!page)
+        return LDAP_SUCCESS; // the server ignored paging and sent everything
+    ber_int_t estimate = 0;
+    return ldap_parse_pageresponse_control(ld, page, &estimate, &cookie);
+}
+
+} // namespace
+
+LdapConnection::LdapConnection(const TreeConfig& tree)
+    : m_uri(tree.uri),
+      m_startTls(tree.startTls),
+      m_caFile(tree.caFile),
+      m_allowPlaintextPassword(tree.allowPlaintextPassword) {
+    m_ldaps = m_uri.contains(QLatin1String("ldaps://"), Qt::CaseInsensitive);
+}
+
+LdapConnection::~LdapConnection() {
+    close();
+}
+
+void LdapConnection::close() {
+    if (m_ld)
+        ldap_unbind_ext_s(m_ld, nullptr, nullptr);
+    m_ld = nullptr;
+}
+
+bool LdapConnection::fail(int code, const QString& what) {
+    m_errorCode = code;
+    m_errorText = m_uri + QStringLiteral(": ") + what;
+    return false;
+}
+
+// The library's own words first, then what the server or TLS added.
+bool LdapConnection::failWithDiagnostic(int code, const QString& what) {
+    QString text = what.isEmpty() ? ldapText(code) : what + QStringLiteral(": ") + ldapText(code);
+    char* diagnostic = nullptr;
+    if (m_ld && ldap_get_option(m_ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic) == LDAP_OPT_SUCCESS && diagnostic) {
+        const QString said = QString::fromUtf8(diagnostic);
+        if (!said.isEmpty() && said != QLatin1String("(unknown error code)"))
+            text += QStringLiteral(" (%1)").arg(said);
+        ldap_memfree(diagnostic);
+    }
+    return fail(code, text);
+}
+
+// The library does not say why a handshake failed; a certificate the CA did
+// not sign is the usual reason.
+bool LdapConnection::failTls(int code, const QString& what) {
+    failWithDiagnostic(code, what);
+    const QString store = m_caFile.isEmpty() ? QStringLiteral("the system's store") : m_caFile;
+    m_errorText += QStringLiteral("; if TLS failed: is the server's certificate signed by a CA in %1 and made out "
+                                  "to the host named in the uri?").arg(store);
+    return false;
+}
+
+bool LdapConnection::unreachable() const {
+    return m_errorCode == LDAP_SERVER_DOWN || m_errorCode == LDAP_CONNECT_ERROR || m_errorCode == LDAP_TIMEOUT ||
+           m_errorCode == LDAP_CONFIDENTIALITY_REQUIRED;
+}
+
+bool LdapConnection::open(const QByteArray& dn, char* password, qsizetype passwordSize) {
+    close();
+    QString why;
+    const std::optional<LdapAddress> address = LdapAddress::parse(m_uri, why);
+    if (!address)
+        return fail(LDAP_PARAM_ERROR, why);
+    if (passwordSize > 0 && !m_allowPlaintextPassword && address->exposesPasswords(m_startTls))
+        return fail(LDAP_CONFIDENTIALITY_REQUIRED,
+                    QStringLiteral("refusing to send a password over plain ldap:// to a host other than this "
+                                   "machine; use ldaps:// or starttls = true (or allow_plaintext_password = true)"));
+    if (ldap_initialize(&m_ld, address->uri().toUtf8().constData()) != LDAP_SUCCESS) {
+        m_ld = nullptr;
+        return fail(LDAP_PARAM_ERROR, QStringLiteral("the address cannot be used"));
+    }
+    if (!setOptions() || !startTls() || !bind(dn, password, passwordSize)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool LdapConnection::setOptions() {
+    const int version = LDAP_VERSION3;
+    const timeval connect{kConnectSeconds, 0};
+    const timeval operation{kOperationSeconds, 0};
+    const int never = LDAP_DEREF_NEVER;
+    if (ldap_set_option(m_ld, LDAP_OPT_PROTOCOL_VERSION, &version) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(m_ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(m_ld, LDAP_OPT_RESTART, LDAP_OPT_ON) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(m_ld, LDAP_OPT_DEREF, &never) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(m_ld, LDAP_OPT_NETWORK_TIMEOUT, &connect) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(m_ld, LDAP_OPT_TIMEOUT, &operation) != LDAP_OPT_SUCCESS)
+        return fail(LDAP_PARAM_ERROR, QStringLiteral("the client library refused its options"));
+    return (m_ldaps || m_startTls) ? setTlsOptions() : true;
+}
+
+// Per connection, so the tree's CA holds whatever ldap.conf says; without a
+// ca_file the library's default store (ldap.conf's TLS_CACERT, the system's).
+bool LdapConnection::setTlsOptions() {
+    const int demand = LDAP_OPT_X_TLS_DEMAND;
+    if (ldap_set_option(m_ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand) != LDAP_OPT_SUCCESS)
+        return fail(LDAP_PARAM_ERROR, QStringLiteral("certificate checks cannot be turned on"));
+    const QByteArray caFile = QFile::encodeName(m_caFile);
+    if (!m_caFile.isEmpty() && ldap_set_option(m_ld, LDAP_OPT_X_TLS_CACERTFILE, caFile.constData()) != LDAP_OPT_SUCCESS)
+        return fail(LDAP_PARAM_ERROR, QStringLiteral("the ca_file %1 cannot be used").arg(m_caFile));
+    const int client = 0;
+    if (ldap_set_option(m_ld, LDAP_OPT_X_TLS_NEWCTX, &client) != LDAP_OPT_SUCCESS)
+        return failWithDiagnostic(LDAP_PARAM_ERROR,
+                                  m_caFile.isEmpty() ? QStringLiteral("TLS cannot be set up")
+                                                     : QStringLiteral("TLS cannot be set up with %1").arg(m_caFile));
+    return true;
+}
+
+bool LdapConnection::startTls() {
+    if (!m_startTls)
+        return true;
+    const int rc = ldap_start_tls_s(m_ld, nullptr, nullptr);
+    return rc == LDAP_SUCCESS || failTls(rc, QStringLiteral("StartTLS"));
+}
+
+bool LdapConnection::bind(const QByteArray& dn, char* password, qsizetype passwordSize) {
+    berval credentials{ber_len_t(passwordSize), password};
+    const int rc = ldap_sasl_bind_s(m_ld, dn.isEmpty() ? "" : dn.constData(), LDAP_SASL_SIMPLE, &credentials,
+                                    nullptr, nullptr, nullptr);
+    if (rc == LDAP_SUCCESS)
+        return true;
+    if (m_ldaps && (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR))
+        return failTls(rc, QString());
+    if (dn.isEmpty())
+        return failWithDiagnostic(rc, QString());
+    return failWithDiagnostic(rc, QStringLiteral("bind as %1").arg(QString::fromUtf8(dn)));
+}
+
+bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArray& filter,
+                            const QList<QByteArray>& attributes, const std::function<void(const LdapEntry&)>& each) {
+    if (!m_ld)
+        return fail(LDAP_SERVER_DOWN, ldapText(LDAP_SERVER_DOWN));
+    std::vector<char*> names;
+    for (const QByteArray& name : attributes)
+        names.push_back(const_cast<char*>(name.constData()));
+    names.push_back(nullptr);
+    berval cookie{0, nullptr};
+    bool ok = true;
+    do
+        ok = readPage(base, scope, filter, names.data(), cookie, each);
+    while (ok && cookie.bv_len > 0);
+    ber_memfree(cookie.bv_val);
+    return ok;
+}
+
+bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
+                              berval& cookie, const std::function<void(const LdapEntry&)>& each) {
+    LDAPControl* page = nullptr;
+    if (ldap_create_page_control(m_ld, kPageSize, &cookie, 0, &page) != LDAP_SUCCESS)
+        return fail(LDAP_NO_MEMORY, QStringLiteral("cannot ask for paged results"));
+    LDAPControl* controls[] = {page, nullptr};
+    LDAPMessage* result = nullptr;
+    int rc = ldap_search_ext_s(m_ld, base.constData(), int(scope), filter.constData(), attributes, 0, controls,
+                               nullptr, nullptr, LDAP_NO_LIMIT, &result);
+    ldap_control_free(page);
+    if (rc == LDAP_SIZELIMIT_EXCEEDED) {
+        ldap_msgfree(result);
+        return fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
+                                       "its administrator can let paged searches through (OpenLDAP: "
+                                       "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
+    }
+    if (rc != LDAP_SUCCESS) {
+        ldap_msgfree(result);
+        return failWithDiagnostic(rc, QStringLiteral("search below %1").arg(QString::fromUtf8(base)));
+    }
+    for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
+        each(readEntry(m_ld, entry));
+    LDAPControl** returned = nullptr;
+    int code = LDAP_SUCCESS;
+    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, &returned, 1);
+    if (rc == LDAP_SUCCESS)
+        rc = nextCookie(m_ld, returned, cookie);
+    ldap_controls_free(returned);
+    if (rc != LDAP_SUCCESS)
+        return failWithDiagnostic(rc, QStringLiteral("search below %1").arg(QString::fromUtf8(base)));
+    return true;
+}

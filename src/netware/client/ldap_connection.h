@@ -1,0 +1,65 @@
+#pragma once
+
+#include "netware/client/ldap_entry.h"
+#include "netware/client/site.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+struct berval;
+struct ldap;
+
+// One session with the directory of an ldap tree over the OpenLDAP client
+// library: TLS as the tree says (certificates always checked), a simple bind,
+// paged searches.
+class LdapConnection {
+public:
+    enum class Scope { Base = 0, OneLevel = 1, Subtree = 2 };
+
+    explicit LdapConnection(const TreeConfig& tree); // no network yet
+    ~LdapConnection();
+    LdapConnection(const LdapConnection&) = delete;
+    LdapConnection& operator=(const LdapConnection&) = delete;
+
+    // Connects and binds as dn with the password, anonymously when both are
+    // empty; the caller wipes the password. One that would cross the network
+    // in the clear is refused before anything is sent.
+    bool open(const QByteArray& dn, char* password, qsizetype passwordSize);
+    bool isOpen() const { return m_ld != nullptr; }
+
+    // Hands out every entry below base that the filter selects, page by page,
+    // so a server's size limit does not cut the list short; false on failure
+    // (a list the server still cut short is a failure too).
+    bool search(const QByteArray& base, Scope scope, const QByteArray& filter, const QList<QByteArray>& attributes,
+                const std::function<void(const LdapEntry&)>& each);
+
+    // The LDAP result code of the last failure and what happened, in words.
+    int errorCode() const { return m_errorCode; }
+    const QString& errorText() const { return m_errorText; }
+    // The server cannot be reached (any more).
+    bool unreachable() const;
+
+private:
+    bool fail(int code, const QString& what);
+    bool failWithDiagnostic(int code, const QString& what);
+    bool failTls(int code, const QString& what);
+    bool setOptions();
+    bool setTlsOptions();
+    bool startTls();
+    bool bind(const QByteArray& dn, char* password, qsizetype passwordSize);
+    bool readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
+                  struct berval& cookie, const std::function<void(const LdapEntry&)>& each);
+    void close();
+
+    QString m_uri;
+    bool m_startTls = false;
+    bool m_ldaps = false;
+    QString m_caFile;
+    bool m_allowPlaintextPassword = false;
+    ldap* m_ld = nullptr;
+    int m_errorCode = 0;
+    QString m_errorText;
+};

@@ -1,0 +1,261 @@
+#include "netware/client/ldap_directory.h"
+
+#include "netware/client/password_file.h"
+#include "netware/client/secret_bytes.h"
+
+#include <ldap.h>
+
+namespace {
+
+// An unreachable server is not asked again on every call (the file reports
+// ask for owners often); a login always asks.
+constexpr qint64 kRetryAfterMs = 30'000;
+
+// The attributes a leaf is usually named by; other leaves are found by
+// listing their container.
+constexpr const char* kLeafNaming[] = {"cn", "uid"};
+
+QString parentOf(const QString& name) {
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString listKey(const QString& base, DirectoryBackend::Scope scope, const QString& className) {
+    return base + QLatin1Char('\n') + QString::number(int(scope)) + QLatin1Char('\n') + className;
+}
+
+LdapConnection::Scope ldapScope(DirectoryBackend::Scope scope) {
+    return scope == DirectoryBackend::Scope::OneLevel ? LdapConnection::Scope::OneLevel
+                                                      : LdapConnection::Scope::Subtree;
+}
+
+} // namespace
+
+LdapDirectory::LdapDirectory(TreeConfig tree)
+    : m_tree(std::move(tree)), m_reader(m_tree.schema, m_tree.baseDn) {}
+
+LdapDirectory::~LdapDirectory() = default;
+
+void LdapDirectory::fail(NWDSCCODE code, const QString& text) const {
+    m_failure = {code, text};
+}
+
+void LdapDirectory::failFrom(const LdapConnection& connection, NWDSCCODE code) const {
+    fail(code, connection.errorText());
+}
+
+QString LdapDirectory::identity() const {
+    return m_loginName.isEmpty() ? m_tree.identity : m_loginName;
+}
+
+bool LdapDirectory::openAsTree(LdapConnection& connection) const {
+    bool opened = false;
+    if (m_tree.passwordFile.isEmpty()) {
+        opened = connection.open(m_tree.bindDn.toUtf8(), nullptr, 0);
+    } else {
+        PasswordFile password(m_tree.passwordFile);
+        if (!password.ok()) {
+            fail(nw::UNABLE_TO_ATTACH, m_tree.uri + QStringLiteral(": ") + password.why());
+            return false;
+        }
+        opened = connection.open(m_tree.bindDn.toUtf8(), password.data(), password.size());
+    }
+    if (!opened) {
+        failFrom(connection, nw::UNABLE_TO_ATTACH);
+        m_connectFailure = m_failure;
+        m_sinceConnectFailure.start();
+    }
+    return opened;
+}
+
+bool LdapDirectory::connect(bool retry) const {
+    if (m_connection && m_connection->isOpen())
+        return true;
+    if (!retry && m_sinceConnectFailure.isValid() && !m_sinceConnectFailure.hasExpired(kRetryAfterMs)) {
+        m_failure = m_connectFailure;
+        return false;
+    }
+    auto connection = std::make_unique<LdapConnection>(m_tree);
+    if (!openAsTree(*connection))
+        return false;
+    m_sinceConnectFailure.invalidate();
+    m_connection = std::move(connection);
+    // A new connection binds as the tree says, whoever had logged in.
+    if (!m_loginName.isEmpty()) {
+        m_loginName.clear();
+        m_cache.clear();
+    }
+    return true;
+}
+
+std::optional<QList<LdapObject>> LdapDirectory::fetch(const QByteArray& baseDn, LdapConnection::Scope scope,
+                                                      const QByteArray& filter) const {
+    const QList<QByteArray> attributes = m_reader.schema().attributes();
+    for (int attempt = 0;; ++attempt) {
+        const bool kept = m_connection && m_connection->isOpen();
+        if (!connect(attempt > 0))
+            return std::nullopt;
+        QList<LdapObject> found;
+        if (m_connection->search(baseDn, scope, filter, attributes, [&](const LdapEntry& entry) {
+                if (std::optional<LdapObject> object = m_reader.read(entry))
+                    found.append(std::move(*object));
+            }))
+            return found;
+        const bool lost = m_connection->unreachable();
+        failFrom(*m_connection, m_connection->errorCode() == LDAP_NO_SUCH_OBJECT ? nw::ERR_NO_SUCH_ENTRY
+                                                                                 : nw::UNABLE_TO_ATTACH);
+        if (!lost || !kept || attempt > 0)
+            return std::nullopt;
+        m_connection.reset(); // the server dropped it, perhaps idle too long
+    }
+}
+
+bool LdapDirectory::loadContainers() const {
+    const QByteArray baseDn = m_tree.baseDn.toUtf8();
+    const std::optional<QList<LdapObject>> found =
+        fetch(baseDn, LdapConnection::Scope::Subtree, m_reader.schema().containerFilter());
+    if (!found) {
+        if (m_failure.code == nw::ERR_NO_SUCH_ENTRY)
+            fail(nw::ERR_NO_SUCH_ENTRY, QStringLiteral("%1: base %2 does not exist").arg(m_tree.uri, m_tree.baseDn));
+        return false;
+    }
+    QList<LdapObject> containers = *found;
+    containers.removeIf([](const LdapObject& o) { return !isContainerClass(o.object.className); });
+    m_cache.setContainers(containers);
+    return true;
+}
+
+bool LdapDirectory::ready(bool mayRefresh) const {
+    if (mayRefresh && m_cache.expired())
+        m_cache.clear();
+    return m_cache.hasContainers() || loadContainers();
+}
+
+std::optional<QByteArray> LdapDirectory::dnOfContainer(const QString& name) const {
+    if (name.isEmpty())
+        return m_tree.baseDn.toUtf8();
+    const LdapObject* known = m_cache.find(name);
+    if (!known || !isContainerClass(known->object.className))
+        return std::nullopt;
+    return known->dn;
+}
+
+bool LdapDirectory::isContainer(const QString& base) const {
+    m_failure = {};
+    if (!ready(true))
+        return false;
+    return dnOfContainer(base.toUpper()).has_value();
+}
+
+QList<DirectoryObject> LdapDirectory::containers(const QString& base) const {
+    m_failure = {};
+    if (!ready(true))
+        return {};
+    return m_cache.containersIn(base.toUpper());
+}
+
+QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, const QString& className) const {
+    m_failure = {};
+    if (!ready(true))
+        return {};
+    const QString container = base.toUpper();
+    const QString key = listKey(container, scope, className);
+    if (const QList<DirectoryObject>* kept = m_cache.list(key))
+        return *kept;
+    const QByteArray filter = m_reader.schema().filterFor(className);
+    const std::optional<QByteArray> baseDn = dnOfContainer(container);
+    if (filter.isEmpty() || !baseDn)
+        return {};
+    const std::optional<QList<LdapObject>> found = fetch(*baseDn, ldapScope(scope), filter);
+    if (!found)
+        return {};
+    QList<DirectoryObject> objects;
+    for (const LdapObject& object : *found) {
+        // A subtree search holds its base; a filter may catch a class that another one wins.
+        if (object.object.name == container || (!className.isEmpty() && object.object.className != className))
+            continue;
+        m_cache.add(object);
+        objects.append(object.object);
+    }
+    m_cache.keepList(key, objects);
+    if (scope == Scope::OneLevel && className.isEmpty())
+        m_cache.markListed(container);
+    return objects;
+}
+
+void LdapDirectory::lookUp(const QString& leaf, const QByteArray& containerDn) const {
+    const QByteArray value = LdapNames::escapeFilterValue(leaf);
+    QByteArray naming;
+    for (const char* attribute : kLeafNaming)
+        naming += QByteArray("(") + attribute + '=' + value + ')';
+    const QByteArray filter = "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))";
+    if (const std::optional<QList<LdapObject>> found = fetch(containerDn, LdapConnection::Scope::OneLevel, filter)) {
+        for (const LdapObject& object : *found)
+            m_cache.add(object);
+    }
+}
+
+std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
+    m_failure = {};
+    const QString wanted = name.toUpper();
+    if (wanted.isEmpty() || !ready(false))
+        return std::nullopt;
+    if (const LdapObject* known = m_cache.find(wanted))
+        return known->object;
+    const QString parent = parentOf(wanted);
+    const std::optional<QByteArray> parentDn = dnOfContainer(parent);
+    if (!parentDn || m_cache.listed(parent))
+        return std::nullopt;
+    lookUp(wanted.section(QLatin1Char('.'), 0, 0), *parentDn);
+    if (m_failure.code == 0 && !m_cache.find(wanted))
+        search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
+    if (const LdapObject* known = m_cache.find(wanted))
+        return known->object;
+    return std::nullopt;
+}
+
+std::optional<DirectoryObject> LdapDirectory::userOfUid(std::uint32_t uid) const {
+    m_failure = {};
+    if (!ready(false))
+        return std::nullopt;
+    if (!m_cache.hasUsersByUid()) {
+        const QList<DirectoryObject> users = search({}, Scope::Subtree, QStringLiteral("User"));
+        if (m_failure.code != 0)
+            return std::nullopt;
+        m_cache.setUsers(users);
+    }
+    return m_cache.userOfUid(uid);
+}
+
+NWDSCCODE LdapDirectory::login(const QString& name, const QString& password) {
+    m_failure = {};
+    // A simple bind without a password succeeds anonymously (RFC 4513).
+    if (password.isEmpty()) {
+        fail(nw::ERR_FAILED_AUTHENTICATION, QStringLiteral("an empty password is refused"));
+        return m_failure.code;
+    }
+    const QString user = name.toUpper();
+    if (!connect(true))
+        return m_failure.code;
+    const std::optional<DirectoryObject> object = find(user);
+    if (m_failure.code != 0)
+        return m_failure.code;
+    if (!object || object->className != QLatin1String("User")) {
+        fail(nw::ERR_FAILED_AUTHENTICATION, QStringLiteral("there is no user %1").arg(user));
+        return m_failure.code;
+    }
+    auto connection = std::make_unique<LdapConnection>(m_tree);
+    SecretBytes secret(password);
+    if (!connection->open(m_cache.find(user)->dn, secret.data(), secret.size())) {
+        const int code = connection->errorCode();
+        failFrom(*connection, code == LDAP_INVALID_CREDENTIALS        ? nw::ERR_FAILED_AUTHENTICATION
+                              : code == LDAP_CONFIDENTIALITY_REQUIRED ? nw::ERR_NO_LOGIN_METHOD
+                                                                      : nw::UNABLE_TO_ATTACH);
+        return m_failure.code;
+    }
+    // What this user may read can differ from what the tree's bind could.
+    m_connection = std::move(connection);
+    m_cache.clear();
+    m_loginName = object->name;
+    return nw::SUCCESSFUL;
+}

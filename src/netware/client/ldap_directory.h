@@ -1,0 +1,60 @@
+#pragma once
+
+#include "netware/client/directory_backend.h"
+#include "netware/client/ldap_connection.h"
+#include "netware/client/ldap_object_cache.h"
+#include "netware/client/ldap_object_reader.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+
+// The directory of an ldap tree: an LDAP server (eDirectory, OpenLDAP, AD)
+// read over one connection made on the first call and kept. The tree's base
+// DN is its [Root]; each list is one paged search, kept for a while, so names
+// just listed and the users of uids are answered without further requests.
+class LdapDirectory : public DirectoryBackend {
+public:
+    explicit LdapDirectory(TreeConfig tree); // no network yet
+    ~LdapDirectory() override;
+
+    bool isContainer(const QString& base) const override;
+    QList<DirectoryObject> search(const QString& base, Scope scope, const QString& className) const override;
+    std::optional<DirectoryObject> find(const QString& name) const override;
+    std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const override;
+    QString identity() const override;
+    QList<DirectoryObject> containers(const QString& base) const override;
+    // Binds as the user's DN; on success the connection goes on as that user.
+    NWDSCCODE login(const QString& name, const QString& password) override;
+    Failure lastFailure() const override { return m_failure; }
+
+private:
+    // Connected, with the containers known; else the failure is recorded.
+    // Only the calls that list refresh what has been kept too long: a name
+    // or a uid asked for right after a list is answered from that list.
+    bool ready(bool mayRefresh) const;
+    // A connection bound as the tree says; after a failure the server is
+    // asked again only once a while has passed, unless retry.
+    bool connect(bool retry) const;
+    // Binds as the tree's service account (its password read from its file), else anonymously.
+    bool openAsTree(LdapConnection& connection) const;
+    bool loadContainers() const;
+    // The objects one paged search finds; once more on a fresh connection
+    // when the server dropped a kept one.
+    std::optional<QList<LdapObject>> fetch(const QByteArray& baseDn, LdapConnection::Scope scope,
+                                           const QByteArray& filter) const;
+    std::optional<QByteArray> dnOfContainer(const QString& name) const;
+    // A leaf looked up by its value under its container's DN.
+    void lookUp(const QString& leaf, const QByteArray& containerDn) const;
+    void fail(NWDSCCODE code, const QString& text) const;
+    void failFrom(const LdapConnection& connection, NWDSCCODE code) const;
+
+    TreeConfig m_tree;
+    LdapObjectReader m_reader;
+    mutable std::unique_ptr<LdapConnection> m_connection;
+    mutable LdapObjectCache m_cache;
+    mutable Failure m_failure;
+    mutable Failure m_connectFailure;
+    mutable QElapsedTimer m_sinceConnectFailure;
+    mutable QString m_loginName; // empty while bound as the tree says
+};

@@ -1,0 +1,92 @@
+#include "netware/client/ldap_names.h"
+
+#include <ldap.h>
+
+namespace {
+
+QString textOf(const berval& value) {
+    return QString::fromUtf8(value.bv_val, qsizetype(value.bv_len));
+}
+
+bool sameRdn(const LdapNames::Rdn& a, const LdapNames::Rdn& b) {
+    return a.attribute.compare(b.attribute, Qt::CaseInsensitive) == 0 &&
+           a.value.compare(b.value, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+LdapNames::LdapNames(const QString& baseDn) {
+    const std::optional<QList<Rdn>> base = parse(baseDn.toUtf8());
+    m_baseValid = base.has_value() && !base->isEmpty();
+    if (base)
+        m_base = *base;
+}
+
+std::optional<QList<LdapNames::Rdn>> LdapNames::parse(const QByteArray& dn) {
+    LDAPDN parsed = nullptr;
+    if (ldap_str2dn(dn.constData(), &parsed, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS)
+        return std::nullopt;
+    QList<Rdn> rdns;
+    for (int i = 0; parsed && parsed[i]; ++i) {
+        const LDAPAVA* ava = parsed[i][0];
+        // A value given in BER (#04...) is kept as its hex form.
+        const QString value = (ava->la_flags & LDAP_AVA_BINARY)
+                                  ? QString::fromLatin1(QByteArray(ava->la_value.bv_val, qsizetype(ava->la_value.bv_len)).toHex())
+                                  : textOf(ava->la_value);
+        rdns.append({textOf(ava->la_attr), value});
+    }
+    ldap_dnfree(parsed);
+    return rdns;
+}
+
+std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {
+    const std::optional<QList<Rdn>> rdns = parse(dn);
+    if (!rdns || rdns->size() < m_base.size())
+        return std::nullopt;
+    const qsizetype below = rdns->size() - m_base.size();
+    for (qsizetype i = 0; i < m_base.size(); ++i) {
+        if (!sameRdn((*rdns)[below + i], m_base[i]))
+            return std::nullopt;
+    }
+    Placed placed;
+    for (qsizetype i = 0; i < below; ++i)
+        placed.name += (i ? QStringLiteral(".") : QString()) + dottedPart((*rdns)[i].value);
+    if (below > 0)
+        placed.rdnAttribute = rdns->first().attribute;
+    return placed;
+}
+
+QString LdapNames::dottedPart(const QString& value) {
+    QString part = value.toUpper();
+    part.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return part;
+}
+
+QString LdapNames::escapeDnValue(const QString& value) {
+    QString out;
+    out.reserve(value.size() + 4);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        const bool edge = (i == 0 && (c == u' ' || c == u'#')) || (i == value.size() - 1 && c == u' ');
+        if (c == QChar(0))
+            out += QStringLiteral("\\00");
+        else if (edge || QStringLiteral(",+\"\\<>;=").contains(c))
+            out += QLatin1Char('\\') + c;
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray LdapNames::escapeFilterValue(const QString& value) {
+    const QByteArray bytes = value.toUtf8();
+    QByteArray out;
+    out.reserve(bytes.size() + 8);
+    for (const char c : bytes) {
+        if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0')
+            out += '\\' + QByteArray(1, c).toHex();
+        else
+            out += c;
+    }
+    return out;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "netware/client/ldap_object_reader.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+
+#include <cstdint>
+
+// What an ldap tree's directory answered, kept so that a container's
+// children, an object just listed and the user of a uid are answered without
+// asking again: never one request per user. It lasts a couple of minutes, so
+// a long session still sees what changed in the directory.
+class LdapObjectCache {
+public:
+    void clear();
+    // Past its lifetime: clear it and ask again.
+    bool expired() const;
+
+    // Every container below the base; starts the cache's life.
+    void setContainers(const QList<LdapObject>& containers);
+    bool hasContainers() const { return m_containersKnown; }
+    QList<DirectoryObject> containersIn(const QString& name) const;
+
+    void add(const LdapObject& object);
+    const LdapObject* find(const QString& name) const; // upper-case dotted name
+
+    // A search's result under its key.
+    const QList<DirectoryObject>* list(const QString& key) const;
+    void keepList(const QString& key, const QList<DirectoryObject>& objects);
+    // Every object of a known class directly in the container is held, so
+    // a name missing from it is missing from the directory.
+    void markListed(const QString& container) { m_listed.insert(container); }
+    bool listed(const QString& container) const { return m_listed.contains(container); }
+
+    bool hasUsersByUid() const { return m_usersByUidKnown; }
+    // The first user of each uid, as the directory listed them.
+    void setUsers(const QList<DirectoryObject>& users);
+    std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const;
+
+private:
+    QHash<QString, LdapObject> m_byName;
+    QHash<QString, QStringList> m_containersIn; // parent -> its containers, in the directory's order
+    bool m_containersKnown = false;
+    QHash<QString, QList<DirectoryObject>> m_lists;
+    QSet<QString> m_listed;
+    QHash<std::uint32_t, DirectoryObject> m_userByUid;
+    bool m_usersByUidKnown = false;
+    QElapsedTimer m_age;
+};
