@@ -79,9 +79,13 @@ void placeVolume(ReportEnv& env, const QString& server, const QString& volume, c
 } // namespace
 
 void subGetDefaultTree(ReportEnv& env) {
-    QueryContext context(env, std::nullopt);
+    // A fresh context names the client's current tree; a QueryContext would
+    // name the current tree name, which may be a tree no longer connected.
+    NWDSContextHandle context = 0;
+    env.client.NWDSCreateContextHandle(context);
     QString tree;
-    env.client.NWDSGetContext(context.handle(), nw::DCK_TREE_NAME, tree);
+    env.client.NWDSGetContext(context, nw::DCK_TREE_NAME, tree);
+    env.client.NWDSFreeContext(context);
     env.app.treeName = tree.trimmed();
 }
 

@@ -30,6 +30,15 @@ QString fcnTreePathToContext(const QString& path, const QString& treeName) {
     return context;
 }
 
+QString fcnStoredContainerToContext(const QString& stored, const QString& treeName) {
+    if (!stored.contains(QLatin1Char('\\')))
+        return stored;
+    QString path = stored;
+    while (path.endsWith(QLatin1Char('\\')))
+        path.chop(1);
+    return fcnTreePathToContext(path, treeName);
+}
+
 QString fcnLeafName(const QString& dotted) {
     return dotted.section(QLatin1Char('.'), 0, 0);
 }

@@ -14,6 +14,11 @@ QString fcnContextToTreePath(const QString& dotted, const QString& treeName);
 // name) becomes the last part of the result.
 QString fcnTreePathToContext(const QString& path, const QString& treeName);
 
+// Where the server list starts, as stored: a tree path as the starting
+// container window writes it (TREE\ACME\SALES\, TREE\[Root]) or a dotted
+// name; as the dotted name a search starts from (SALES.ACME, [Root]).
+QString fcnStoredContainerToContext(const QString& stored, const QString& treeName);
+
 // The leaf of a dotted name: JSMITH.SALES.ACME -> JSMITH.
 QString fcnLeafName(const QString& dotted);
 

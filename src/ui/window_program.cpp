@@ -82,8 +82,8 @@ bool WindowProgram::Form_Load() {
         notice.setWindowIcon(icon);
         m_options.runDialog(notice);
     }
-    SplashWindow splash(icon);
-    splash.show();
+    m_splash = std::make_unique<SplashWindow>(icon);
+    m_splash->show();
     QApplication::processEvents();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_search = SearchSettings::withDefaults(QDate::currentDate());
@@ -94,49 +94,67 @@ bool WindowProgram::Form_Load() {
     m_window->setMinimumSize(Twips::toPixels(kDesignedWidth, *m_window), Twips::toPixels(kLeastHeight, *m_window));
     m_window->ensurePolished(); // sizes below are measured in the style's fonts and margins
     fitDateBoxes(*m_window);
-    readUserSettings();
-    restoreGeometry();
-    ReportEnv& env = m_window->env();
-    subListServers(env, m_settings, QStringLiteral("NCP Server"));
-    subInitializeGrid(m_grid, QStringLiteral("Owner"));
-    m_window->showPanel();
-    chooseRememberedServer();
+    bool goesOn = readUserSettings();
+    // No starting container stored yet: the user chooses one first.
+    if (goesOn && !m_startingContainerShown && m_settings.startingServerContext().isEmpty())
+        goesOn = openStartingContainerWindow();
+    if (goesOn) {
+        restoreGeometry();
+        subListServers(m_window->env(), m_settings, QStringLiteral("NCP Server"));
+        subInitializeGrid(m_grid, QStringLiteral("Owner"));
+        m_window->showPanel();
+        chooseRememberedServer();
+    }
+    m_splash.reset();
     QApplication::restoreOverrideCursor();
-    return true;
+    return goesOn;
 }
 
-void WindowProgram::readUserSettings() {
+// Where the server list starts, chosen before the main window shows. False
+// when the program cannot go on: cancelled with no tree to choose from.
+bool WindowProgram::openStartingContainerWindow() {
+    m_startingContainerShown = true;
+    m_splash->hide(); // it would cover the window
+    QApplication::restoreOverrideCursor();
+    const bool goesOn = m_window->openServerStartingContainer();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return goesOn;
+}
+
+bool WindowProgram::readUserSettings() {
     ReportEnv& env = m_window->env();
-    checkTree();
+    if (!checkTree())
+        return false;
     m_app.saveFileDelimiter = m_settings.saveFileDelimiter();
-    const QString rootContainer = m_app.treeName + QStringLiteral("\\[Root]");
     const QString stored = m_settings.readUser(QStringLiteral("StartingUserContainer")).value_or(QString());
-    env.search.lblStartContainer =
-        !stored.isEmpty() && stored.toUpper().startsWith(m_app.treeName.toUpper()) ? stored : rootContainer;
+    env.search.lblStartContainer = !stored.isEmpty() && stored.toUpper().startsWith(m_app.treeName.toUpper())
+                                       ? stored
+                                       : fcnDefaultStartContainer(env);
     m_savedServer = m_settings.readUser(QStringLiteral("SaveServer")).value_or(QString());
     m_savedVolume = m_settings.readUser(QStringLiteral("SaveVolume")).value_or(QString());
     m_app.serverSearchSubContainers = m_settings.serverSearchSubContainers();
+    return true;
 }
 
 // The stored tree, when the workstation is still connected to it; else the
-// client's current tree. Choosing another starting container comes with the
-// tree browser; until then the status bar says what happened.
-void WindowProgram::checkTree() {
+// user chooses the tree and the server list's starting container, from the
+// client's current tree on. False when no tree is left to work on.
+bool WindowProgram::checkTree() {
     ReportEnv& env = m_window->env();
     const std::optional<QString> stored = m_settings.readUser(QStringLiteral("Tree"));
     if (!stored) {
         subGetDefaultTree(env);
         m_settings.writeUser(QStringLiteral("Tree"), m_app.treeName);
-        return;
+        return true;
     }
     m_app.treeName = *stored;
     for (const QString& tree : subListConnectedTrees(env)) {
         if (tree.toUpper() == m_app.treeName.toUpper())
-            return;
+            return true;
     }
     subGetDefaultTree(env);
     m_app.serverSearchSubContainers = true;
-    env.host.setStatus(QStringLiteral("The tree %1 is not connected; showing %2.").arg(*stored, m_app.treeName));
+    return openStartingContainerWindow() && !m_app.treeName.isEmpty();
 }
 
 void WindowProgram::restoreGeometry() {

@@ -19,6 +19,7 @@
 
 class Desktop;
 class MainWindow;
+class SplashWindow;
 
 class QtDesktop;
 
@@ -49,8 +50,9 @@ public:
     AppState& app() { return m_app; }
 
 private:
-    void readUserSettings();
-    void checkTree();
+    bool readUserSettings();
+    bool checkTree();
+    bool openStartingContainerWindow();
     void restoreGeometry();
     void placeFirstStart();
     void saveGeometry();
@@ -69,4 +71,6 @@ private:
     QString m_savedServer;
     QString m_savedVolume;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<SplashWindow> m_splash; // while loading
+    bool m_startingContainerShown = false;  // during this load
 };

@@ -376,7 +376,10 @@ TEST_F(Window, TheCalendarWritesTheBoxItWasOpenedForAndClosesOnADateClick) {
 TEST_F(Window, TheAboutBoxSaysDebugModeOnlyInIt) {
     QString status;
     auto program = open();
-    onDialog = [&](QDialog& dialog) { status = dialog.findChild<QLabel*>("lblStatus")->text(); };
+    onDialog = [&](QDialog& dialog) {
+        if (dialog.objectName() == "frmAbout")
+            status = dialog.findChild<QLabel*>("lblStatus")->text();
+    };
     child<QAction>(*program, "Menu_About")->trigger();
     EXPECT_EQ(status, "");
     WindowProgram::Options debug = options();

@@ -22,6 +22,8 @@
 #include "ui/main/options_dialog.h"
 #include "ui/main/result_grid_model.h"
 #include "ui/main/share_bar_delegate.h"
+#include "ui/tree/context_browser.h"
+#include "ui/tree/server_starting_container_dialog.h"
 #include "ui/twips.h"
 #include "ui_frmMain.h"
 
@@ -99,6 +101,11 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     m_calendar->hide();
     connect(m_calendar, &QCalendarWidget::clicked, this, &MainWindow::mnthvwCalendar_DateClick);
     m_host.showProgressOf(&m_env.run);
+    m_browseTargets.setTarget(QStringLiteral("frmMain"), [this](const QString& path) {
+        readPanel(); // what was typed or ticked stays
+        m_env.search.lblStartContainer = path;
+        showPanel();
+    });
     connectPanel();
     showPanel();
     showView();
@@ -162,6 +169,11 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
     connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
+    connect(ui.btnShowTree, &QPushButton::clicked, this, &MainWindow::btnShowTree_Click);
+    connect(ui.btnServerList, &QPushButton::clicked, this, &MainWindow::btnServerList_Click);
+    connect(ui.btnServerList2, &QPushButton::clicked, this, &MainWindow::btnServerList2_Click);
+    connect(ui.Menu_Select_Server_Starting_Container, &QAction::triggered, this,
+            &MainWindow::Menu_Select_Server_Starting_Container_Click);
     connect(ui.Menu_Contents, &QAction::triggered, this, &MainWindow::Menu_Contents_Click);
     connect(ui.Menu_FAQs, &QAction::triggered, this, &MainWindow::Menu_FAQs_Click);
     connect(ui.Menu_Other_Tessaloom_Products, &QAction::triggered, this, &MainWindow::Menu_Other_Tessaloom_Products_Click);
@@ -224,6 +236,8 @@ void MainWindow::showPanel() {
     showChoices(ui.cmbGroup, s.cmbGroup);
     ui.cmbGroup->setEnabled(s.ownerOption == OwnerOption::optGroup);
     ui.lblStartContainer->setText(s.lblStartContainer);
+    // A long path is read in full from the tooltip.
+    ui.lblStartContainer->setToolTip(s.lblStartContainer);
     ui.optImmediateSubDirs->setChecked(s.subDirOption != SubDirOption::optAllSubDirs);
     ui.optAllSubDirs->setChecked(s.subDirOption == SubDirOption::optAllSubDirs);
     ui.optFileType->setChecked(s.fileOption == FileOption::optFileType);
@@ -755,6 +769,69 @@ void MainWindow::Menu_Save_Results_Click() {
 void MainWindow::Menu_Options_Click() {
     OptionsDialog options(m_env.app, m_settings, m_host, this);
     m_runDialog(options);
+}
+
+TreeWindowParts MainWindow::treeParts() {
+    return {m_env, m_settings, m_browseTargets, m_runDialog};
+}
+
+// The Owner tab's starting container from the tree; the owner or group
+// list shown follows it.
+void MainWindow::btnShowTree_Click() {
+    m_host.setBusy(true);
+    m_env.app.strBrowseCaller = QStringLiteral("frmMain");
+    ContextBrowser browser(m_env.client, m_host, ContextBrowser::forContainer(m_env.app, m_browseTargets), this);
+    m_runDialog(browser);
+    m_host.setBusy(true);
+    SearchSettings& s = m_env.search;
+    if (!s.lblStartContainer.isEmpty()) {
+        readPanel();
+        if (s.ownerOption == OwnerOption::optSelectOwner)
+            subListUsers(m_env, s.lblStartContainer, s.cmbSelectedOwner);
+        else if (s.ownerOption == OwnerOption::optGroup)
+            subListGroups(m_env, s.lblStartContainer, s.cmbGroup);
+        showPanel();
+    }
+    m_host.setBusy(false);
+}
+
+bool MainWindow::openServerStartingContainer() {
+    ServerStartingContainerDialog starting(treeParts(), [this] { showServerLists(); }, this);
+    if (!isVisible()) {
+        // At start, before this window has its place: the middle of the screen.
+        starting.adjustSize();
+        QRect place(QPoint(), starting.size());
+        place.moveCenter(screen()->availableGeometry().center());
+        starting.move(place.topLeft());
+    }
+    m_runDialog(starting);
+    return !starting.endsProgram();
+}
+
+// Rebuilt server lists: the server shown before stays chosen when it is
+// still listed, else the first one is.
+void MainWindow::showServerLists() {
+    const QString shown = m_ui->cmbServer->currentText();
+    readPanel();
+    showPanel();
+    const SearchSettings& s = m_env.search;
+    if (!s.cmbServer.text.isEmpty() || s.cmbServer.isEmpty())
+        return;
+    const qsizetype at = s.cmbServer.findUpper(shown.toUpper());
+    chooseServer(s.cmbServer.entries[at >= 0 ? at : 0]);
+}
+
+void MainWindow::btnServerList_Click() {
+    if (!openServerStartingContainer())
+        close();
+}
+
+void MainWindow::btnServerList2_Click() {
+    btnServerList_Click();
+}
+
+void MainWindow::Menu_Select_Server_Starting_Container_Click() {
+    btnServerList_Click();
 }
 
 void MainWindow::Menu_Contents_Click() {

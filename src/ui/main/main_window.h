@@ -3,6 +3,8 @@
 #include "settings/settings_store.h"
 #include "reports/report_env.h"
 #include "ui/main/gui_host.h"
+#include "ui/tree/browse_targets.h"
+#include "ui/tree/tree_window_parts.h"
 
 #include <QDialog>
 #include <QMainWindow>
@@ -68,6 +70,14 @@ public:
     void showPanel();
     void showView();
 
+    // What the tree windows opened from here work with. Windows that open
+    // the container browser register in browseTargets() where its choice goes.
+    TreeWindowParts treeParts();
+    BrowseTargets& browseTargets() { return m_browseTargets; }
+    // Opens frmSelectServerStartingContext; false when it was cancelled with
+    // no tree to choose from, which ends the program.
+    bool openServerStartingContainer();
+
     // Chooses a server and volume as a user would (the remembered ones at start).
     void chooseServer(const QString& server);
     void chooseVolume(const QString& volume);
@@ -109,6 +119,10 @@ public Q_SLOTS:
     void Menu_Copy_Click();
     void grdDirSizes_MouseDown(const QPoint& at);
     void Menu_Options_Click();
+    void btnShowTree_Click();
+    void btnServerList_Click();
+    void btnServerList2_Click();
+    void Menu_Select_Server_Starting_Container_Click();
     void Menu_Contents_Click();
     void Menu_FAQs_Click();
     void Menu_Other_Tessaloom_Products_Click();
@@ -136,6 +150,7 @@ private:
     void connectKeys();
     void Menu_Popup_Properties_Click();
     QString logPath() const;
+    void showServerLists();
 
     std::unique_ptr<Ui::frmMain> m_ui;
     GuiHost m_host;
@@ -143,6 +158,7 @@ private:
     SettingsStore& m_settings;
     Desktop& m_desktop;
     std::function<int(QDialog&)> m_runDialog;
+    BrowseTargets m_browseTargets;
     HelpWindow* m_help = nullptr;
     ResultGridModel* m_model = nullptr;
     GridColumns* m_columns = nullptr;
