@@ -295,6 +295,12 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
     btnShowUsage_Click(env);
     const QString outcome = host.lastStatus();
     host.clearLine();
+    if (const QString failure = fcnRunFailure(env); !failure.isEmpty() && !env.run.cancelled()) {
+        // A shortened listing must not pass for the whole one.
+        output.abandon();
+        host.message(QStringLiteral("The report could not be completed: %1. Nothing was written.").arg(failure));
+        return 2;
+    }
     const int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
     host.showFinal(outcome);
     if (!env.view.lblGraphStats.isEmpty())

@@ -51,6 +51,12 @@ int DirectoryFdCache::open(const ScanDirectory& dir) {
     return parent < 0 ? -1 : ::openat(parent, dir.name.c_str(), readFlags);
 }
 
+void DirectoryFdCache::clear() {
+    for (const Entry& entry : m_entries)
+        ::close(entry.fd);
+    m_entries.clear();
+}
+
 void DirectoryFdCache::keep(ScanDirectoryPtr dir, int fd) {
     m_entries.push_back({std::move(dir), fd});
     if (m_entries.size() > m_capacity) {

@@ -33,6 +33,8 @@ public:
     // Takes fd, an open descriptor of dir, for opening dir's subdirectories;
     // the least recently used one is closed when the cache is full.
     void keep(ScanDirectoryPtr dir, int fd);
+    // Closes every cached descriptor: the process has run out of them.
+    void clear();
 
 private:
     struct Entry {

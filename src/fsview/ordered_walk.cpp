@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -87,6 +88,7 @@ public:
     std::optional<WalkedDirectory> next(const std::atomic<bool>& cancel,
                                         const std::function<void()>& poll);
     std::uint64_t skipped() const { return m_skipped.load(); }
+    int failure() const { return m_failure.load(); }
 
 private:
     using Lock = std::unique_lock<std::mutex>;
@@ -114,6 +116,7 @@ private:
     std::size_t m_cachedFds = 1;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_skipped{0};
+    std::atomic<int> m_failure{0}; // errno of a shortage of descriptors that ended the walk
 
     std::mutex m_mutex;
     std::condition_variable m_workCv;  // workers wait for work or room
@@ -139,13 +142,17 @@ OrderedWalk::Impl::Impl(int startFd, Options options)
     : m_options(std::move(options)), m_lookahead(std::max<std::size_t>(1, m_options.lookahead)),
       m_lowWater(m_lookahead - std::max<std::size_t>(1, m_lookahead / 4)), m_rootFd(startFd),
       m_lastPoll(std::chrono::steady_clock::now()) {
+    const int openError = startFd < 0 ? errno : 0;
     const int listers = DirectoryFdCache::workerCount(m_options.threads);
     auto rootNode = std::make_shared<WalkNode>();
     rootNode->place = m_order.insert(m_order.end(), rootNode);
     m_searchFrom = m_order.begin();
     struct stat st {};
     if (m_rootFd < 0 || ::fstat(m_rootFd, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        ++m_skipped;
+        if (openError == EMFILE || openError == ENFILE)
+            m_failure = openError; // no descriptor even for the start: nothing was read
+        else
+            ++m_skipped;
         rootNode->result.readable = false;
         rootNode->state = WalkNode::State::Listed;
         m_ahead = 1;
@@ -218,8 +225,15 @@ bool OrderedWalk::Impl::listTaken(OrderedWalkLister& lister, const WalkNodePtr& 
     const bool listed = lister.list(node->dir, node->result, subdirs, interrupted);
     std::vector<WalkNodePtr> found = listed ? children(*node, subdirs) : std::vector<WalkNodePtr>{};
     lock.lock();
-    if (!listed)
+    if (!listed) {
+        if (m_failure.load() != 0) {
+            // Nothing after this directory can be handed out in order: everyone stops.
+            m_stop = true;
+            m_workCv.notify_all();
+            m_readyCv.notify_one();
+        }
         return false;
+    }
     insertAfter(*node, found);
     node->state = WalkNode::State::Listed;
     --m_listing;
@@ -231,7 +245,7 @@ bool OrderedWalk::Impl::listTaken(OrderedWalkLister& lister, const WalkNodePtr& 
 }
 
 void OrderedWalk::Impl::work() {
-    OrderedWalkLister lister(m_rootFd, m_rootDevice, m_cachedFds, m_options, m_stop, m_skipped);
+    OrderedWalkLister lister(m_rootFd, m_rootDevice, m_cachedFds, m_options, m_stop, m_skipped, m_failure);
     std::vector<FoundSubdirectory> subdirs;
     Lock lock(m_mutex);
     for (;;) {
@@ -298,7 +312,7 @@ bool OrderedWalk::Impl::helpOrWait(Lock& lock, const std::atomic<bool>& cancel,
     if (workReady()) {
         if (!m_readerLister)
             m_readerLister = std::make_unique<OrderedWalkLister>(m_rootFd, m_rootDevice, m_cachedFds, m_options,
-                                                                 m_stop, m_skipped);
+                                                                 m_stop, m_skipped, m_failure);
         // A large directory listed here still lets the caller poll and cancel.
         const auto interrupted = [&] {
             if (pollDue())
@@ -334,7 +348,7 @@ std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& 
         return std::nullopt;
     }
     while (m_order.front()->state != WalkNode::State::Listed) {
-        if (!helpOrWait(lock, cancel, poll)) {
+        if (m_failure.load() != 0 || !helpOrWait(lock, cancel, poll)) {
             lock.unlock();
             stop();
             return std::nullopt;
@@ -366,4 +380,15 @@ std::optional<WalkedDirectory> OrderedWalk::next(const std::atomic<bool>& cancel
 
 std::uint64_t OrderedWalk::skipped() const {
     return m_impl->skipped();
+}
+
+int OrderedWalk::failure() const {
+    return m_impl->failure();
+}
+
+QString OrderedWalk::failureText() const {
+    const int error = failure();
+    return error == 0 ? QString()
+                      : QStringLiteral("the walk ran out of file descriptors (%1)")
+                            .arg(QString::fromLocal8Bit(std::strerror(error)));
 }

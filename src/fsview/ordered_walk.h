@@ -111,6 +111,12 @@ public:
 
     // Entries that could not be read so far.
     std::uint64_t skipped() const;
+    // The errno (EMFILE, ENFILE) of a shortage of descriptors that ended the
+    // walk early even after waiting for its own to be let go; 0 otherwise.
+    // Such a walk is incomplete: its results must not pass for a listing.
+    int failure() const;
+    // The same in words for a message; empty when the walk did not fail.
+    QString failureText() const;
 
 private:
     class Impl;

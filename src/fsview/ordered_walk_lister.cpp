@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -68,9 +70,31 @@ bool fileLess(const WalkedFile& a, const WalkedFile& b) {
 OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
                                      const OrderedWalk::Options& options,
                                      const std::atomic<bool>& stop,
-                                     std::atomic<std::uint64_t>& skipped)
+                                     std::atomic<std::uint64_t>& skipped, std::atomic<int>& failure)
     : m_rootDevice(rootDevice), m_options(options), m_stop(stop),
-      m_skipped(skipped), m_fds(rootFd, cachedFds), m_buffer(new char[DirentRecords::kBufferSize]) {}
+      m_skipped(skipped), m_failure(failure), m_fds(rootFd, cachedFds), m_buffer(new char[DirentRecords::kBufferSize]) {}
+
+// Running out of descriptors says nothing about the directory: the walk's
+// own are let go (this lister's at once, the others' as they finish) and the
+// open tried again. Still none after that, the walk fails rather than
+// passing the directory off as unreadable.
+int OrderedWalkLister::openListed(const ScanDirectory& dir) {
+    constexpr int kAttempts = 12; // about half a second of waiting in all
+    for (int attempt = 0;; ++attempt) {
+        const int fd = m_fds.open(dir);
+        if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
+            return fd;
+        const int error = errno;
+        m_fds.clear();
+        if (attempt == kAttempts || m_stop.load()) {
+            int none = 0;
+            m_failure.compare_exchange_strong(none, error);
+            return -1;
+        }
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1 << std::min(attempt, 6)));
+    }
+}
 
 bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                              std::vector<FoundSubdirectory>& subdirs,
@@ -79,7 +103,9 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
     subdirs.clear();
     m_found.clear();
     m_linked.clear();
-    const int fd = m_fds.open(*dir);
+    const int fd = openListed(*dir);
+    if (fd < 0 && m_failure.load() != 0)
+        return false;
     // The directory opened must be the one listed: not one renamed or
     // mounted into its place since.
     struct stat st {};

@@ -29,13 +29,14 @@ class OrderedWalkLister {
 public:
     OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
                       const OrderedWalk::Options& options, const std::atomic<bool>& stop,
-                      std::atomic<std::uint64_t>& skipped);
+                      std::atomic<std::uint64_t>& skipped, std::atomic<int>& failure);
 
     // Fills out's files and subdirectories (and readable) and subdirs with
     // what opens each subdirectory, in the same order as out.subdirectories.
     // False when stopped before the end (out is then incomplete): by the
     // walk's stop flag, or by interrupted, which is asked every few entries
-    // when given.
+    // when given, or because the process ran out of descriptors (failure
+    // then holds the errno: the walk cannot be complete).
     bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs,
               const std::function<bool()>& interrupted = {});
 
@@ -50,6 +51,7 @@ private:
     enum class Read { Done, Failed, Stopped };
 
     Read readEntries(int fd, WalkedDirectory& out);
+    int openListed(const ScanDirectory& dir);
     void addEntry(int fd, const char* name, std::size_t length, unsigned char type,
                   WalkedDirectory& out);
     void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
@@ -68,6 +70,7 @@ private:
     const OrderedWalk::Options& m_options;
     const std::atomic<bool>& m_stop;
     std::atomic<std::uint64_t>& m_skipped;
+    std::atomic<int>& m_failure;
     DirectoryFdCache m_fds;
     std::unique_ptr<char[]> m_buffer;
     std::vector<Found> m_found; // subdirectories of the directory being read

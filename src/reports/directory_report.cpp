@@ -64,7 +64,7 @@ void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
         rows.cancel();
     else
         rows.finish();
-    env.run.unreadableEntries += walk.skipped();
+    noteWalkEnd(env.run, walk);
 }
 
 void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& directory) {
@@ -114,7 +114,7 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
         env.host.pollEvents();
     }
     env.run.sizeTotal = double(total.bytes()) / kMegabyte;
-    env.run.unreadableEntries += walk.skipped();
+    noteWalkEnd(env.run, walk);
     env.host.setBusy(false);
     env.host.pollEvents();
 }

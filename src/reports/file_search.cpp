@@ -196,5 +196,5 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
         if (env.run.rowLimitReached)
             break; // no further row could be added: the rest of the walk would only take time
     }
-    env.run.unreadableEntries += walk.skipped();
+    noteWalkEnd(env.run, walk);
 }

@@ -35,6 +35,7 @@ void beginRun(ReportEnv& env) {
     env.run.inProgress = true;
     env.client.startAccountingRun(env.app.treeName);
     env.run.unreadableEntries = 0;
+    env.run.failure.clear();
     env.run.progress = {}; // counted afresh: the window runs one report after another
     // An owner run's accounting walk counts into the progress the status shows.
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); },
@@ -181,6 +182,8 @@ void dispatch(ReportEnv& env) {
 // "Process Complete." or "Process Cancelled!", and how many entries the
 // run's walks could not read, if any.
 QString outcome(ReportEnv& env) {
+    if (const QString failure = fcnRunFailure(env); !failure.isEmpty() && !env.run.cancelled())
+        return QStringLiteral("Process Failed: %1; the results are incomplete.").arg(failure);
     QString text = env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.");
     if (env.run.rowLimitReached && !env.run.cancelled())
         text += QStringLiteral(" The row limit was reached: the search ended there.");
@@ -213,6 +216,10 @@ void btnShowUsage_Click(ReportEnv& env) {
     dispatch(env);
     endRun(env, context);
     env.host.setBusy(false);
+}
+
+QString fcnRunFailure(const ReportEnv& env) {
+    return env.run.failure.isEmpty() ? env.client.walkFailure() : env.run.failure;
 }
 
 QString fcnDirectoryProblem(ReportEnv& env) {

@@ -31,3 +31,7 @@ QString fcnRunOutcome(ReportEnv& env);
 // directory (unreachable server, wrong base...), as a message; empty when it
 // can or needs none.
 QString fcnDirectoryProblem(ReportEnv& env);
+
+// Why the last run's results are incomplete though nobody stopped it (a walk
+// that ran out of descriptors); empty when they are whole.
+QString fcnRunFailure(const ReportEnv& env);

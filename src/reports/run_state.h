@@ -25,6 +25,9 @@ struct RunState {
     double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
     std::uint32_t dsContext = 0; // the run's directory-services context
     std::uint64_t unreadableEntries = 0; // what the run's walks could not read
+    // Why the run's results are incomplete though nobody stopped it (a walk
+    // that ran out of descriptors); empty while they are whole.
+    QString failure;
     // How far the run's walk has come, for a progress line: written by the
     // walking report on its own thread, read between events.
     struct Progress {

@@ -10,3 +10,11 @@ inline void countWalked(RunState::Progress& progress, const WalkedDirectory& dir
     progress.bytes += directory.fileBytes;
     progress.directory = path;
 }
+
+// What a walking report's walk leaves to the run at its end: the entries it
+// could not read, and why it ended early when that was no one's choice.
+inline void noteWalkEnd(RunState& run, const OrderedWalk& walk) {
+    run.unreadableEntries += walk.skipped();
+    if (run.failure.isEmpty())
+        run.failure = walk.failureText();
+}

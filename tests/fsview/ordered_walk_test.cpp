@@ -16,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -512,6 +513,42 @@ TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_LT(mostOpen - before, 64);
     EXPECT_EQ(DeepTree::openFdCount(), before);
+}
+
+// Under a descriptor limit the walk waits for its own descriptors and goes
+// on; when even that is not enough it fails, and never counts a directory it
+// could not open for lack of descriptors as unreadable.
+TEST_F(Walk, ALowDescriptorLimitGivesTheWholeWalkOrAFailure) {
+    for (int a = 0; a < 30; ++a)
+        for (int b = 0; b < 10; ++b) {
+            ASSERT_TRUE(QDir().mkpath(root() + QString("/a%1/b%2/c").arg(a).arg(b)));
+            writeFile(root() + QString("/a%1/b%2/c/f").arg(a).arg(b));
+        }
+    const int expected = 1 + 30 * (1 + 10 * 2);
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int open = DeepTree::openFdCount();
+    bool failed = false, completed = false;
+    for (int spare = 0; spare <= 12; ++spare) {
+        rlimit limited = saved;
+        limited.rlim_cur = rlim_t(open + spare);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
+        int directories = 0;
+        OrderedWalk walk(rootPath(), withThreads(2, 64));
+        while (walk.next(cancel))
+            ++directories;
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_EQ(walk.skipped(), 0u) << spare;
+        if (walk.failure() != 0) {
+            failed = true;
+            EXPECT_EQ(walk.failure(), EMFILE) << spare;
+            EXPECT_TRUE(walk.failureText().contains("Too many open files")) << spare;
+        } else {
+            completed = true;
+            EXPECT_EQ(directories, expected) << spare;
+        }
+    }
+    EXPECT_TRUE(failed && completed) ; // both ends of the range were reached
 }
 
 // Stopping -------------------------------------------------------------------------

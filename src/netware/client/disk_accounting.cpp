@@ -32,6 +32,7 @@ const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atom
 
 void DiskAccounting::clear() {
     m_usageByRoot.clear();
+    m_failure.clear();
 }
 
 std::uint64_t DiskAccounting::blocksOf(std::uint64_t bytes) {
@@ -41,7 +42,7 @@ std::uint64_t DiskAccounting::blocksOf(std::uint64_t bytes) {
 std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
                                                   const std::atomic<bool>& cancel,
                                                   const std::function<void()>& poll,
-                                                  const Walked& walked) const {
+                                                  const Walked& walked) {
     // Each directory's sums per owner are all this needs.
     OrderedWalk walk(root, OrderedWalk::Options::sumsOnly(m_threads));
     OwnerTally tally;
@@ -50,7 +51,8 @@ std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
         if (walked)
             walked(*directory);
     }
-    if (cancel.load())
+    m_failure = walk.failureText();
+    if (cancel.load() || !m_failure.isEmpty())
         return nullptr;
     auto usage = std::make_unique<VolumeUsage>();
     usage->bytesByUid = tally.bytesByUid();

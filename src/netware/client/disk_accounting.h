@@ -31,20 +31,24 @@ public:
     // Usage of the volume whose root is given: read from user quotas when the
     // root is the mount point of a file system with user quotas on, else one
     // walk of the volume. Kept per root until clear(); a cancelled walk is
-    // not kept and gives null. The result lives until clear().
+    // not kept and gives null, and so does one that failed (failure() then
+    // says why). The result lives until clear().
     // walked, when given, is told of each directory as the walk takes it, for progress.
     using Walked = std::function<void(const WalkedDirectory&)>;
     const VolumeUsage* usage(const QByteArray& root, const std::atomic<bool>& cancel,
                              const std::function<void()>& poll = {}, const Walked& walked = {});
     void clear();
+    // Why the last walk could not measure its volume; empty when none failed.
+    const QString& failure() const { return m_failure; }
 
     // 4096-byte blocks, rounded up.
     static std::uint64_t blocksOf(std::uint64_t bytes);
 
 private:
     std::unique_ptr<VolumeUsage> walk(const QByteArray& root, const std::atomic<bool>& cancel,
-                                      const std::function<void()>& poll, const Walked& walked) const;
+                                      const std::function<void()>& poll, const Walked& walked);
 
     int m_threads;
     std::map<QByteArray, std::unique_ptr<VolumeUsage>> m_usageByRoot;
+    QString m_failure;
 };

@@ -215,8 +215,8 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
     if (!volume->mountedNow())
         return done(nw::VOLUME_NOT_MOUNTED);
     const VolumeUsage* usage = m_accounting.usage(volume->root, m_cancel ? *m_cancel : m_neverCancel, m_poll, m_walked);
-    if (!usage)
-        return done(nw::WALK_CANCELLED); // nothing was measured, so there is no figure to give
+    if (!usage) // nothing was measured, so there is no figure to give
+        return done(m_accounting.failure().isEmpty() ? nw::WALK_CANCELLED : nw::WALK_FAILED);
     if (!m_countedRoots.contains(volume->root)) {
         m_countedRoots.insert(volume->root);
         m_unreadable += usage->skipped;

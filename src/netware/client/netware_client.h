@@ -63,6 +63,8 @@ public:
     // the tree holding the server's object does.
     void startAccountingRun(const QString& runTree = {});
     std::uint64_t unreadableEntries() const { return m_unreadable; }
+    // Why this run's accounting walk could not finish; empty when it did.
+    const QString& walkFailure() const { return m_accounting.failure(); }
 
     // Drives
     NWCCODE NWGetDriveStatus(std::uint16_t driveNumber, std::uint16_t pathFormat,

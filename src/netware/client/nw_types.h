@@ -37,6 +37,8 @@ constexpr NWCCODE CLIENT_NOT_INITIALIZED = 0x88FF;
 constexpr NWCCODE WALK_CANCELLED = 0x88FE;
 // Ours: nothing is mounted on the folder of a volume that must be a mount point.
 constexpr NWCCODE VOLUME_NOT_MOUNTED = 0x88FD;
+// Ours: the walk that gathers the figures could not finish (out of descriptors).
+constexpr NWCCODE WALK_FAILED = 0x88FC;
 constexpr NWCCODE VOLUME_DOES_NOT_EXIST = 0x8998;
 constexpr NWCCODE BAD_DIRECTORY_HANDLE = 0x899B;
 constexpr NWCCODE INVALID_PATH = 0x899C;
