@@ -90,7 +90,8 @@ bool WindowProgram::Form_Load() {
     m_app.debugMode = m_options.debugMode;
     m_window = std::make_unique<MainWindow>(MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client,
                                                               *m_volumes, m_settings, *m_options.desktop,
-                                                              m_options.runDialog, m_options.logPath});
+                                                              m_options.runDialog, m_options.logPath,
+                                                              m_options.programPath});
     m_window->setMinimumSize(Twips::toPixels(kDesignedWidth, *m_window), Twips::toPixels(kLeastHeight, *m_window));
     m_window->ensurePolished(); // sizes below are measured in the style's fonts and margins
     fitDateBoxes(*m_window);

@@ -36,6 +36,7 @@ public:
         std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
         Desktop* desktop = nullptr; // none: the real desktop
         QString logPath;            // Quarvo.log; empty: its usual place
+        QString programPath;        // what command-line runs start; empty: this program
     };
 
     explicit WindowProgram(Options options);

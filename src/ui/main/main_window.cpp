@@ -14,6 +14,7 @@
 #include "ui/auxiliary/help_window.h"
 #include "ui/auxiliary/maker_addresses.h"
 #include "ui/auxiliary/script_notice.h"
+#include "ui/batch/command_line_run_dialog.h"
 #include "fileops/item_properties.h"
 #include "ui/main/copy_dialog.h"
 #include "ui/main/grid_columns.h"
@@ -67,7 +68,8 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()),
       m_host(this, [this] { m_model->flush(); showView(); }),
       m_env{parts.app, parts.search, parts.run, parts.grid, parts.view, m_host, parts.client, parts.volumes},
-      m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath) {
+      m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath),
+      m_programPath(parts.programPath) {
     m_ui->setupUi(this);
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     for (const char* caption : {"By Owner", "By Volume", "By Directory", "By File", "By Date"})
@@ -174,6 +176,7 @@ void MainWindow::connectPanel() {
     connect(ui.btnServerList2, &QPushButton::clicked, this, &MainWindow::btnServerList2_Click);
     connect(ui.Menu_Select_Server_Starting_Container, &QAction::triggered, this,
             &MainWindow::Menu_Select_Server_Starting_Container_Click);
+    connect(ui.Menu_CommandLineRun, &QAction::triggered, this, &MainWindow::Menu_CommandLineRun_Click);
     connect(ui.Menu_Contents, &QAction::triggered, this, &MainWindow::Menu_Contents_Click);
     connect(ui.Menu_FAQs, &QAction::triggered, this, &MainWindow::Menu_FAQs_Click);
     connect(ui.Menu_Other_Tessaloom_Products, &QAction::triggered, this, &MainWindow::Menu_Other_Tessaloom_Products_Click);
@@ -832,6 +835,13 @@ void MainWindow::btnServerList2_Click() {
 
 void MainWindow::Menu_Select_Server_Starting_Container_Click() {
     btnServerList_Click();
+}
+
+// A copy of the panel's choices, typed texts included, to write into a script.
+void MainWindow::Menu_CommandLineRun_Click() {
+    readPanel();
+    CommandLineRunDialog builder({m_env, m_browseTargets, m_runDialog, m_programPath}, m_env.search, this);
+    m_runDialog(builder);
 }
 
 void MainWindow::Menu_Contents_Click() {

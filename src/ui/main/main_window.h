@@ -47,6 +47,7 @@ public:
         // Shows a modal dialog; a test answers instead of a user.
         std::function<int(QDialog&)> runDialog = [](QDialog& dialog) { return dialog.exec(); };
         QString logPath; // Quarvo.log; empty: beside the program, else the state folder
+        QString programPath; // what command-line runs start; empty: this program
     };
 
     explicit MainWindow(const Parts& parts, QWidget* parent = nullptr);
@@ -123,6 +124,7 @@ public Q_SLOTS:
     void btnServerList_Click();
     void btnServerList2_Click();
     void Menu_Select_Server_Starting_Container_Click();
+    void Menu_CommandLineRun_Click();
     void Menu_Contents_Click();
     void Menu_FAQs_Click();
     void Menu_Other_Tessaloom_Products_Click();
@@ -171,6 +173,7 @@ private:
     PathChooser m_chooseSavePath;
     MenuRunner m_runPopup;
     QString m_logPath;
+    QString m_programPath;
     QCalendarWidget* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
     QString m_calendarTarget;              // "Begin" or "End"
 };
