@@ -6,7 +6,12 @@
 
 #include "ui/batch/command_line_run_dialog.h"
 
+#include "reports/cell_format.h"
+
 #include <QAction>
+#include <QCalendarWidget>
+#include <QGroupBox>
+#include <QTreeWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -121,8 +126,11 @@ protected:
         bool opened = false;
         onDialog = [&](QDialog& dialog) {
             auto* builder = qobject_cast<CommandLineRunDialog*>(&dialog);
-            if (!builder)
-                return; // the container browser, chosen from by the test itself
+            if (!builder) {
+                if (onBrowser)
+                    onBrowser(dialog);
+                return;
+            }
             opened = true;
             builder->setPathChooser([this](const QString&, const QString& filter) {
                 filters.append(filter);
@@ -178,6 +186,8 @@ protected:
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 
+    // Chooses in the container browser the builder opens.
+    std::function<void(QDialog&)> onBrowser;
     Site site;
     QString vol1;
     QTemporaryDir work;
@@ -283,6 +293,45 @@ TEST_F(Builder, EachTabsChoicesWriteTheirSwitchesAndTheAppendBoxDecidesReplaceOr
                            line(QStringList{"/T=ACME_TREE", "/F=DIRECTORY", dir, "/ALLSUBS"} + tail), ""})
                   .join('\n')
                   .toStdString());
+}
+
+TEST_F(Builder, OpensOnTheMainWindowsTabAndTakesTheContainerFromTheBrowser) {
+    auto program = start();
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
+    child<QLineEdit>(*program, "txtFileType")->setText("*.TXT");
+    onBrowser = [](QDialog& browser) {
+        ASSERT_EQ(browser.objectName(), "frmLstConn");
+        auto* view = browser.findChild<QTreeWidget*>("treeviewContext");
+        QTreeWidgetItem* node = view->topLevelItem(0);
+        for (const QString& name : {"ACME", "SALES"}) {
+            view->setCurrentItem(node);
+            QTest::keyClick(view, Qt::Key_Right);
+            const QList<QTreeWidgetItem*> found = view->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+            ASSERT_EQ(found.size(), 1) << name.toStdString();
+            node = found[0];
+        }
+        view->setCurrentItem(node);
+        browser.findChild<QPushButton*>("btnSelect")->click();
+    };
+    build(*program, [&](CommandLineRunDialog& b) {
+        EXPECT_EQ(at<QTabBar>(b, "TabStrip1")->currentIndex(), 3);
+        EXPECT_FALSE(at<QGroupBox>(b, "fraServerVol")->isHidden());
+        EXPECT_EQ(at<QLineEdit>(b, "txtFileType")->text(), "*.TXT");
+        // The calendar writes the day clicked into the box it serves.
+        at<QPushButton>(b, "btnShowCalendar")->click();
+        Q_EMIT b.findChild<QCalendarWidget*>("mnthvwCalendar")->clicked(QDate(2021, 3, 4));
+        EXPECT_EQ(at<QLineEdit>(b, "txtSelectedDate")->text(), CellFormat::shortDate(QDate(2021, 3, 4)));
+        showTab(b, 1);
+        EXPECT_TRUE(at<QGroupBox>(b, "fraServerVol")->isHidden());
+        at<QRadioButton>(b, "optSelectOwner")->click();
+        nameFiles(b, work.filePath("runs.sh"), work.filePath("out.csv"));
+        at<QPushButton>(b, "btnSelectContainer")->click();
+        EXPECT_EQ(program->app().strBrowseCaller, "frmCreateCommandLineRun");
+        EXPECT_EQ(at<QLineEdit>(b, "txtStartingContainer")->text(), "ACME_TREE\\ACME\\SALES");
+        EXPECT_EQ(at<QComboBox>(b, "cmbSelectedOwner")->currentText(), "JSMITH");
+        EXPECT_FALSE(at<QCheckBox>(b, "chkSubContainers")->isEnabled());
+        EXPECT_TRUE(at<QPushButton>(b, "btnCreateBatchFile")->isEnabled());
+    });
 }
 
 TEST_F(Builder, AScriptOrOutputThatCannotBeWrittenIsSaidWhyAndNothingIsWritten) {
