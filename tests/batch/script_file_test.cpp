@@ -2,6 +2,9 @@
 // script is written whole, with its first line and run bit when new.
 #include "batch/script_file.h"
 
+#include "scoped_tmpfs.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -44,4 +47,22 @@ TEST(ScriptFile, ANewScriptStartsWithShAndRunsAnAppendedOneGrows) {
     EXPECT_EQ(file.readAll(), "#!/bin/sh\n'/bin/echo' 'three'\n");
     EXPECT_NE(ScriptFile::cannotWrite(dir.path()), "");
     EXPECT_EQ(ScriptFile::cannotWrite(dir.filePath("new.csv")), "");
+}
+
+// A disk too full for the line: the script stays as it was, to the byte.
+TEST(ScriptFile, ALineThatDoesNotFitLeavesTheScriptAsItWas) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("full"));
+    ScopedTmpfs tmpfs(QFile::encodeName(dir.filePath("full")), "64k");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << tmpfs.why().toStdString();
+    const QString path = dir.filePath("full/runs.sh");
+    ASSERT_EQ(ScriptFile::addLine(path, "'/bin/echo' 'one'", true), "");
+    const QString huge = "'/bin/echo' '" + QString(200000, 'x') + "'";
+    EXPECT_TRUE(ScriptFile::addLine(path, huge, true).contains("No space left on device"));
+    EXPECT_TRUE(ScriptFile::addLine(path, huge, false).contains("No space left on device"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "#!/bin/sh\n'/bin/echo' 'one'\n");
+    EXPECT_EQ(QDir(dir.filePath("full")).entryList(QDir::Files), QStringList{"runs.sh"});
 }
