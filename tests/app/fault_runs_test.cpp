@@ -107,6 +107,24 @@ TEST_F(FaultRuns, CtrlCAtAnyMomentLeavesTheFormerFileOrTheWholeNewOne) {
     EXPECT_GT(stopped, 0); // the signal did land inside runs
 }
 
+// Killed outright at any moment, a run leaves the former file and nothing
+// else behind: the new one is written unnamed until it is whole.
+TEST_F(FaultRuns, AKilledRunLeavesNothingBehind) {
+    QFile former(out);
+    ASSERT_TRUE(former.open(QIODevice::WriteOnly));
+    former.write("yesterday\r\n");
+    former.close();
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (int i = 0; i < 10; ++i) {
+        QProcess p;
+        start(p, directoryRun());
+        std::this_thread::sleep_for(std::chrono::milliseconds(QRandomGenerator::global()->bounded(200)));
+        p.kill();
+        finish(p);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before) << i;
+    }
+}
+
 // Folders renamed and removed while the walk goes through them: no crash,
 // and the totals line counts exactly the rows written.
 TEST_F(FaultRuns, ATreeChangingWhileWalkedGivesConsistentRows) {
