@@ -9,7 +9,7 @@
 # touching the system's accounts.
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
     libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
-    poppler-utils)
+    poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils)
 
 # One compile job per core.
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}

@@ -53,12 +53,15 @@ QByteArray programFolder(const char* argv0) {
 }
 
 // The windows live in a library of their own, loaded only for them, so that
-// command-line runs never load Qt Widgets and need no display libraries.
+// command-line runs never load Qt Widgets and need no display libraries. It
+// lies beside the program in the build tree and in the program's lib folder
+// once installed, wherever the prefix is.
 template <typename Entry>
 Entry windowEntry(const char* argv0, const char* name) {
     const QByteArray folder = programFolder(argv0);
     QStringList reasons;
-    for (const QByteArray& library : {folder + "/" QUARVO_GUI_LIBRARY}) {
+    for (const QByteArray& library : {folder + "/" QUARVO_GUI_LIBRARY,
+                                      folder + "/" QUARVO_GUI_FROM_PROGRAM "/" QUARVO_GUI_LIBRARY}) {
         void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
         if (void* entry = handle ? ::dlsym(handle, name) : nullptr)
             return reinterpret_cast<Entry>(entry);
