@@ -8,7 +8,8 @@
 # libpam0g-dev: tree logins; libpam-wrapper: PAM logins tested without
 # touching the system's accounts.
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
-    libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper)
+    libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
+    poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils)
 
 # One compile job per core.
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}

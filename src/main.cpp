@@ -43,7 +43,7 @@ bool displayAvailable() {
     return false;
 }
 
-// The folder of the running program, where the window's library lies beside it.
+// The folder of the running program, from which the window's library is found.
 QByteArray programFolder(const char* argv0) {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -52,8 +52,26 @@ QByteArray programFolder(const char* argv0) {
     return slash >= 0 ? self.left(slash) : QByteArray(".");
 }
 
-// The window lives in a library of its own, loaded only here, so that
-// command-line runs never load Qt Widgets and need no display libraries.
+// The windows live in a library of their own, loaded only for them, so that
+// command-line runs never load Qt Widgets and need no display libraries. It
+// lies beside the program in the build tree and in the program's lib folder
+// once installed, wherever the prefix is.
+template <typename Entry>
+Entry windowEntry(const char* argv0, const char* name) {
+    const QByteArray folder = programFolder(argv0);
+    QStringList reasons;
+    for (const QByteArray& library : {folder + "/" QUARVO_GUI_LIBRARY,
+                                      folder + "/" QUARVO_GUI_FROM_PROGRAM "/" QUARVO_GUI_LIBRARY}) {
+        void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
+        if (void* entry = handle ? ::dlsym(handle, name) : nullptr)
+            return reinterpret_cast<Entry>(entry);
+        reasons.append(QString::fromLocal8Bit(::dlerror()));
+    }
+    print(stderr, QStringLiteral("quarvo: the window cannot be loaded: ") + reasons.join(QStringLiteral("; ")) +
+                      QStringLiteral("\n"));
+    return nullptr;
+}
+
 int startWindow(int argc, char** argv, bool debugMode) {
     if (!displayAvailable()) {
         print(stderr, QStringLiteral("quarvo: there is no display to open the window on (DISPLAY and "
@@ -61,16 +79,19 @@ int startWindow(int argc, char** argv, bool debugMode) {
                                      "line: quarvo --help\n"));
         return 3;
     }
-    const QByteArray library = programFolder(argv[0]) + "/" QUARVO_GUI_LIBRARY;
-    void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
-    using Entry = int (*)(int, char**, int);
-    const auto entry = handle ? reinterpret_cast<Entry>(::dlsym(handle, "quarvoWindowMain")) : nullptr;
-    if (!entry) {
-        print(stderr, QStringLiteral("quarvo: the window cannot be loaded: ") + QString::fromLocal8Bit(::dlerror()) +
-                          QStringLiteral("\n"));
-        return 3;
+    const auto entry = windowEntry<int (*)(int, char**, int)>(argv[0], "quarvoWindowMain");
+    return entry ? entry(argc, argv, debugMode ? 1 : 0) : 3;
+}
+
+// "/?": the syntax window where there is a display to show it on, the same
+// texts on standard output where there is none (a terminal, ssh, cron).
+int showSyntax(int argc, char** argv) {
+    if (!displayAvailable()) {
+        print(stdout, SyntaxTexts::helpText());
+        return 0;
     }
-    return entry(argc, argv, debugMode ? 1 : 0);
+    const auto entry = windowEntry<int (*)(int, char**)>(argv[0], "quarvoSyntaxWindowMain");
+    return entry ? entry(argc, argv) : 3;
 }
 
 } // namespace
@@ -88,7 +109,9 @@ int main(int argc, char** argv) {
     }
     const QString args = argumentString(argc, argv);
     const QString upper = args.trimmed().toUpper();
-    if (upper == QLatin1String("/?") || upper == QLatin1String("--HELP") || upper == QLatin1String("-H")) {
+    if (upper == QLatin1String("/?"))
+        return showSyntax(argc, argv);
+    if (upper == QLatin1String("--HELP") || upper == QLatin1String("-H")) {
         print(stdout, SyntaxTexts::helpText());
         return 0;
     }

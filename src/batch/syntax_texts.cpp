@@ -8,8 +8,12 @@ const char* const kCaptions[kTopicCount] = {
     "/T = Tree", "/HEADINGS", "/F= Function", "OWNER", "VOLUME", "DIRECTORY", "FILE", "DATE", "/OUTFILE=",
 };
 
+// Lines opening with this mark are notes of the terminal help and the manual
+// page only; the window and its print-outs show the topics without them.
+constexpr QChar kTerminalOnly = QChar(0x01);
+
 const char* const kDirectoryForms =
-    "           \\\\Server\\Volume\\Directory, \\\\Server\\Volume for its root, or a local path inside a volume";
+    "\x01           \\\\Server\\Volume\\Directory, \\\\Server\\Volume for its root, or a local path inside a volume";
 
 QStringList topicLines(int topic) {
     switch (topic) {
@@ -32,14 +36,14 @@ QStringList topicLines(int topic) {
                 "/OWNER=GROUP=MyGroupofUsers /OUTFILE=C:\\output\\OWNER.CSV /APPEND"};
     case 4:
         return {"/F=VOLUME", "", "        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume",
-                "           (blanks after the commas are ignored)", "",
+                "\x01           (blanks after the commas are ignored)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
                 "/OUTFILE=C:\\output\\vOLUME.CSV"};
     case 5:
         return {"/F=DIRECTORY", "", "        /D=Directory", kDirectoryForms,
                 "        /IMMSUBS - Immediate Sub-directories",
-                "        /ALLSUBS - All Sub-Directories (Individually)", "           (one of them, not both)", "",
+                "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY /D=\\\\MyServer\\VOL1\\MyDirectory /IMMSUBS /HEADINGS "
                 "/OUTFILE=C:\\output\\DIR.CSV"};
@@ -48,7 +52,7 @@ QStringList topicLines(int topic) {
                 "        /SIZE [LT] [GT] [EQ] <File Size>", "           GT - Greater than",
                 "           LT - Less than", "           EQ -Equal",
                 "           <File size> - Size of the files to search for",
-                "           (/PATTERN= or /SIZE, not both)", "", "Example:", "",
+                "\x01           (/PATTERN= or /SIZE, not both)", "", "Example:", "",
                 "quarvo /T=MyTree /F=FILE /D=\\\\MyServer\\VOL1\\MyDirectory /PATTERN=* /HEADINGS "
                 "/OUTFILE=C:\\output\\FILE.CSV"};
     case 7:
@@ -58,16 +62,16 @@ QStringList topicLines(int topic) {
                 "        /OLDERTHAN=<date> - Files Older than <date>",
                 "        /NEWERTHAN=<date> - Files Newer than <date>",
                 "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate",
-                "           (one of them, and only with /OPT=)", "",
+                "\x01           (one of them, and only with /OPT=)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DATE /D=\\\\MyServer\\VOL1\\MyDirectory /OPT=CREATE "
                 "/OLDERTHAN=09/29/2003 /HEADINGS /OUTFILE=C:\\output\\DATE.CSV"};
     case 8:
         return {"/OUTFILE=", "/APPEND", "", "/OUTFILE=This is the name of the results file.",
-                "/OUTFILE=- (or no /OUTFILE=) writes the results to standard output.", "",
+                "\x01/OUTFILE=- (or no /OUTFILE=) writes the results to standard output.", "",
                 "/APPEND - include this if you wish to append to an existing file, exclude it to "
                 "overwrite the file.",
-                "Without /APPEND the file is replaced only once the run is complete; a stopped run "
+                "\x01Without /APPEND the file is replaced only once the run is complete; a stopped run "
                 "leaves its rows in <file>.partial and the file as it was.",
                 "", "Example: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND"};
     default:
@@ -84,8 +88,9 @@ const char* const kExitStatuses =
     "    3  the run was cancelled or could not start\n"
     "Every failure says why on standard error.\n"
     "\n"
-    "quarvo -h (or --help, /?) prints this help, quarvo --list every tree, server\n"
-    "and volume with its local root, quarvo --version the version.\n"
+    "quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"
+    "volume with its local root, quarvo --version the version. quarvo /? opens\n"
+    "the syntax window, or prints this help when there is no display.\n"
     "\n"
     "Switch names and NetWare names are case-insensitive; /OUTFILE= and the\n"
     "directories of /D= keep the case they were typed in. Without /OUTFILE= (or\n"
@@ -94,6 +99,17 @@ const char* const kExitStatuses =
     "the counts so far. Ctrl-C stops a run and keeps what it found in\n"
     "<file>.partial.\n";
 
+QStringList lines(int topic, bool withNotes) {
+    QStringList result;
+    for (const QString& line : topicLines(topic)) {
+        if (!line.startsWith(kTerminalOnly))
+            result.append(line);
+        else if (withNotes)
+            result.append(line.mid(1));
+    }
+    return result;
+}
+
 } // namespace
 
 QString caption(int topic) {
@@ -101,14 +117,33 @@ QString caption(int topic) {
 }
 
 QString description(int topic) {
-    return topicLines(topic).join(QStringLiteral("\r\n"));
+    return lines(topic, false).join(QStringLiteral("\r\n"));
+}
+
+QString printAllText() {
+    QString text;
+    for (int topic = 0; topic < kTopicCount; ++topic)
+        text += description(topic) + QStringLiteral("\r\n\r\n***************\r\n\r\n");
+    return text;
+}
+
+QStringList helpLines(int topic) {
+    return lines(topic, true);
+}
+
+QString usageLine() {
+    return QStringLiteral("Usage: quarvo /T=<tree> /F=<function> [switches]");
+}
+
+QString closingText() {
+    return QString::fromLatin1(kExitStatuses);
 }
 
 QString helpText() {
-    QString text = QStringLiteral("Usage: quarvo /T=<tree> /F=<function> [switches]\n\n");
+    QString text = usageLine() + QStringLiteral("\n\n");
     for (int topic = 0; topic < kTopicCount; ++topic)
-        text += topicLines(topic).join(QLatin1Char('\n')) + QStringLiteral("\n\n");
-    return text + QString::fromLatin1(kExitStatuses);
+        text += helpLines(topic).join(QLatin1Char('\n')) + QStringLiteral("\n\n");
+    return text + closingText();
 }
 
 } // namespace SyntaxTexts

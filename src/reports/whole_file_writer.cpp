@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,8 +51,10 @@ QString WholeFileWriter::open(const QString& path, Mode mode) {
     m_mode = mode;
     const QByteArray target = QFile::encodeName(path);
     if (mode == Mode::Replace) {
-        m_temporary = target + ".XXXXXX";
-        m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+        if (!openUnnamed(target) && m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            m_temporary = target + ".XXXXXX";
+            m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+        }
         if (m_fd >= 0)
             takeOverAttributes(m_fd, target);
     } else if (mode == Mode::Append) {
@@ -134,7 +137,36 @@ QString WholeFileWriter::commit() {
     return result == 0 ? QString() : QStringLiteral("Cannot write %1: %2").arg(m_path, systemReason(error));
 }
 
+bool WholeFileWriter::openUnnamed(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    m_unnamed = m_fd >= 0;
+    return m_unnamed;
+}
+
+// A link cannot replace a file: the unnamed file first gets a name of its
+// own beside the target, which rename then puts in the target's place.
+bool WholeFileWriter::nameUnnamed() {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = QFile::encodeName(m_path) + '.' +
+                                QByteArray::number(quint64(::getpid()) * 1000003u + quint64(attempt) * 7919u +
+                                                       quint64(::time(nullptr)), 36);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            m_temporary = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
 QString WholeFileWriter::finishReplace() {
+    if (m_unnamed && !nameUnnamed())
+        return failed(QStringLiteral("write"), errno);
     if (::close(m_fd) != 0) {
         const int error = errno;
         m_fd = -1;
@@ -178,6 +210,7 @@ void WholeFileWriter::abandon() {
         m_temporary.clear();
     }
     m_created = false;
+    m_unnamed = false;
 }
 
 void WholeFileWriter::closeDescriptor() {

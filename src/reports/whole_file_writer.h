@@ -5,9 +5,10 @@
 
 #include <sys/types.h>
 
-// A file that is left either untouched or whole. Replace writes a temporary
-// file beside the target, flushes it to the disk and renames it over the
-// target only when all is written; a replaced file's mode is kept, and when
+// A file that is left either untouched or whole. Replace writes an unnamed
+// file in the target's folder (so a killed run leaves nothing behind; a
+// named temporary file where the file system has no unnamed ones), flushes
+// it to the disk and renames it over the target only when all is written; a replaced file's mode is kept, and when
 // run as root its owner and group too. Append adds at the end and, on any
 // failure or when abandoned, cuts the file back to its length before, so a
 // monthly file never ends in half a row. Direct (devices, FIFOs) writes as
@@ -41,13 +42,16 @@ private:
     QString flushBuffer();
     QString failed(const QString& what, int error);
     QString finishReplace();
+    bool openUnnamed(const QByteArray& target);
+    bool nameUnnamed();
     QString finishAppend();
     void closeDescriptor();
 
     int m_fd = -1;
     Mode m_mode = Mode::Replace;
     QString m_path;
-    QByteArray m_temporary; // Replace: the file being written
+    QByteArray m_temporary; // Replace: the file being written, once it has a name
+    bool m_unnamed = false; // Replace: written as an O_TMPFILE file
     off_t m_appendStart = 0;
     bool m_created = false; // Append: open() made the file
     bool m_owned = true;    // false for an adopted descriptor

@@ -30,6 +30,9 @@ protected:
         env.insert("LANG", "en_US.UTF-8");
         env.remove("LC_ALL");
         env.remove("QUARVO_SITE");
+        // As from cron or ssh: "/?" prints its texts only where no window can open.
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(display);
     }
 
     Outcome run(const QStringList& args) {

@@ -93,18 +93,39 @@ TEST_F(FaultRuns, CtrlCAtAnyMomentLeavesTheFormerFileOrTheWholeNewOne) {
         QFile written(out);
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
         const QByteArray text = written.readAll();
-        // -1: ended by the signal itself, while starting up, before it
-        // holds Ctrl-C back (a site file on a FIFO must stay interruptible).
-        if (status == 3 || status == -1) {
+        const bool whole = readCrlfLines(out).size() == wholeRows && text.endsWith("\r\n");
+        if (status == 3) {
             ++stopped;
             EXPECT_EQ(text, former) << i;
+        } else if (status == -1) {
+            // Ended by the signal itself: while starting up, before Ctrl-C is
+            // held back (a site file on a FIFO must stay interruptible), or on
+            // the way out, after the run is done.
+            EXPECT_TRUE(text == former || whole) << i;
         } else {
             ASSERT_EQ(status, 0) << i << errors.toStdString();
-            EXPECT_EQ(readCrlfLines(out).size(), wholeRows) << i;
-            EXPECT_TRUE(text.endsWith("\r\n")) << i;
+            EXPECT_TRUE(whole) << i;
         }
     }
     EXPECT_GT(stopped, 0); // the signal did land inside runs
+}
+
+// Killed outright at any moment, a run leaves the former file and nothing
+// else behind: the new one is written unnamed until it is whole.
+TEST_F(FaultRuns, AKilledRunLeavesNothingBehind) {
+    QFile former(out);
+    ASSERT_TRUE(former.open(QIODevice::WriteOnly));
+    former.write("yesterday\r\n");
+    former.close();
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (int i = 0; i < 10; ++i) {
+        QProcess p;
+        start(p, directoryRun());
+        std::this_thread::sleep_for(std::chrono::milliseconds(QRandomGenerator::global()->bounded(200)));
+        p.kill();
+        finish(p);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before) << i;
+    }
 }
 
 // Folders renamed and removed while the walk goes through them: no crash,
@@ -124,6 +145,9 @@ TEST_F(FaultRuns, ATreeChangingWhileWalkedGivesConsistentRows) {
 // With few descriptors every report gives all its rows or fails saying why,
 // with exit 2 and no file; a shortened listing never passes for the whole.
 TEST_F(FaultRuns, FewDescriptorsGiveAllTheRowsOrAFailure) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's runtime needs descriptors of its own and misreports without them";
+#endif
     const QList<QStringList> runs = {directoryRun(),
                                      {"/T=T", "/F=FILE", "/D=\\\\FS1\\VOL1", "/PATTERN=*", "/OUTFILE=" + out}};
     const QList<int> wholeRows = {1 + 40 + 40 * 40, 40 * 40};

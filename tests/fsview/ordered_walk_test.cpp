@@ -519,6 +519,9 @@ TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
 // on; when even that is not enough it fails, and never counts a directory it
 // could not open for lack of descriptors as unreadable.
 TEST_F(Walk, ALowDescriptorLimitGivesTheWholeWalkOrAFailure) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's runtime needs descriptors of its own and misreports without them";
+#endif
     for (int a = 0; a < 30; ++a)
         for (int b = 0; b < 10; ++b) {
             ASSERT_TRUE(QDir().mkpath(root() + QString("/a%1/b%2/c").arg(a).arg(b)));

@@ -1,0 +1,105 @@
+#include "batch/syntax_texts.h"
+#include "ui/batch/command_syntax_window.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The text of a PDF as pdftotext reads it, without any white space, so that a
+// line the page wrapped still reads as one.
+QString pdfLetters(const QString& pdf) {
+    QProcess reader;
+    reader.start("pdftotext", {pdf, "-"});
+    EXPECT_TRUE(reader.waitForFinished(30000)) << "pdftotext (poppler-utils) is needed";
+    EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+    return QString::fromUtf8(reader.readAllStandardOutput()).remove(QRegularExpression("\\s"));
+}
+
+QString letters(QString text) {
+    return text.remove(QRegularExpression("\\s"));
+}
+
+// The window, shown offscreen; its printer is a PDF file, or none when the
+// user cancels the print dialog.
+class SyntaxWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window =
+            std::make_unique<CommandSyntaxWindow>(nullptr, [this](QPrinter& printer, QWidget*) {
+                ++dialogs;
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(pdf);
+                return !cancel;
+            });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    QLabel* description() { return window->findChild<QLabel*>("lblDescription"); }
+    QPushButton* button(const char* name) { return window->findChild<QPushButton*>(name); }
+
+    QTemporaryDir dir;
+    QString pdf = dir.filePath("printed.pdf");
+    bool cancel = false;
+    int dialogs = 0;
+    std::unique_ptr<CommandSyntaxWindow> window;
+};
+
+} // namespace
+
+TEST_F(SyntaxWindow, OpensEmptyWithItsTopicsAndHoveringEachShowsItsDescription) {
+    EXPECT_EQ(window->windowTitle(), "Syntax");
+    EXPECT_EQ(description()->text(), "");
+    EXPECT_TRUE(button("btnClose")->isDefault());
+    const QGroupBox* functions = window->findChild<QGroupBox*>("Frame1");
+    ASSERT_NE(functions, nullptr);
+    EXPECT_EQ(functions->title(), "Functions");
+    for (int topic = 0; topic < SyntaxTexts::kTopicCount; ++topic) {
+        QLabel* label = window->findChild<QLabel*>(QString("lblSyntax_%1").arg(topic));
+        ASSERT_NE(label, nullptr) << topic;
+        EXPECT_EQ(label->text(), SyntaxTexts::caption(topic));
+        EXPECT_EQ(functions->isAncestorOf(label), topic >= 2 && topic <= 7) << topic;
+        QTest::mouseMove(label);
+        EXPECT_EQ(description()->text(), SyntaxTexts::description(topic)) << topic;
+    }
+    QTest::mouseMove(button("btnPrint"));
+    EXPECT_EQ(description()->text(), SyntaxTexts::description(8))
+        << "leaving a label keeps its text";
+    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(SyntaxWindow, PrintAllPrintsEveryTopicInOrderWithItsSeparator) {
+    QTest::mouseMove(window->findChild<QLabel*>("lblSyntax_3"));
+    QTest::mouseClick(button("btnPrintAll"), Qt::LeftButton);
+    EXPECT_EQ(description()->text(), SyntaxTexts::description(8));
+    const QString printed = pdfLetters(pdf);
+    qsizetype from = 0;
+    for (int topic = 0; topic < SyntaxTexts::kTopicCount; ++topic) {
+        const qsizetype at =
+            printed.indexOf(letters(SyntaxTexts::description(topic)) + "***************", from);
+        ASSERT_GE(at, from) << "topic " << topic
+                            << " missing or out of order in: " << printed.toStdString();
+        from = at + 1;
+    }
+    EXPECT_EQ(printed.count("***************"), SyntaxTexts::kTopicCount);
+}
+
+TEST_F(SyntaxWindow, PrintPrintsTheShownTopicAndACancelledDialogNothing) {
+    QTest::mouseMove(window->findChild<QLabel*>("lblSyntax_2"));
+    cancel = true;
+    QTest::mouseClick(button("btnPrint"), Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    cancel = false;
+    QTest::mouseClick(button("btnPrint"), Qt::LeftButton);
+    EXPECT_EQ(pdfLetters(pdf), letters(SyntaxTexts::description(2)));
+}
