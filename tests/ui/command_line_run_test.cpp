@@ -9,6 +9,7 @@
 #include "reports/cell_format.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QGroupBox>
 #include <QTreeWidget>
@@ -26,6 +27,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <unistd.h>
@@ -331,6 +333,16 @@ TEST_F(Builder, OpensOnTheMainWindowsTabAndTakesTheContainerFromTheBrowser) {
         EXPECT_EQ(at<QComboBox>(b, "cmbSelectedOwner")->currentText(), "JSMITH");
         EXPECT_FALSE(at<QCheckBox>(b, "chkSubContainers")->isEnabled());
         EXPECT_TRUE(at<QPushButton>(b, "btnCreateBatchFile")->isEnabled());
+        // "&Syntax" opens the syntax window over the builder.
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->objectName();
+                modal->close();
+            }
+        });
+        at<QPushButton>(b, "btnSyntax")->click();
+        EXPECT_EQ(opened, "frmCommandSyntax");
     });
 }
 

@@ -1,4 +1,5 @@
 #include "ui/batch/command_line_run_dialog.h"
+#include "ui/batch/command_syntax_window.h"
 
 #include "batch/script_file.h"
 #include "netware/directory_queries.h"
@@ -480,4 +481,5 @@ void CommandLineRunDialog::btnCreateBatchFile_Click() {
 
 void CommandLineRunDialog::btnSyntax_Click() {
     Q_EMIT syntaxRequested();
+    CommandSyntaxWindow::showSyntax(this);
 }
