@@ -305,7 +305,7 @@ TEST_F(Builder, OpensOnTheMainWindowsTabAndTakesTheContainerFromTheBrowser) {
         ASSERT_EQ(browser.objectName(), "frmLstConn");
         auto* view = browser.findChild<QTreeWidget*>("treeviewContext");
         QTreeWidgetItem* node = view->topLevelItem(0);
-        for (const QString& name : {"ACME", "SALES"}) {
+        for (const QString name : {"ACME", "SALES"}) {
             view->setCurrentItem(node);
             QTest::keyClick(view, Qt::Key_Right);
             const QList<QTreeWidgetItem*> found = view->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);

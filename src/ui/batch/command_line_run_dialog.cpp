@@ -1,4 +1,6 @@
 #include "ui/batch/command_line_run_dialog.h"
+#include "ui/auxiliary/calendar_popup.h"
+#include "ui/auxiliary/search_inputs.h"
 #include "ui/batch/command_syntax_window.h"
 
 #include "batch/script_file.h"
@@ -46,21 +48,9 @@ CommandLineRunDialog::CommandLineRunDialog(const Parts& parts, const SearchSetti
         m_programPath = QCoreApplication::applicationFilePath();
     for (const char* caption : {"By Owner", "By Volume", "By Directory", "By File", "By Date"})
         m_ui->TabStrip1->addTab(QString::fromLatin1(caption));
-    m_directories = new QFileSystemModel(this);
-    m_directories->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    m_directories->setReadOnly(true);
-    m_ui->dirDirlist->setModel(m_directories);
-    for (int col = 1; col < m_directories->columnCount(); ++col)
-        m_ui->dirDirlist->hideColumn(col);
-    // Digits only; digits and "/" for dates. A validator filters pasted text too.
-    m_ui->txtSearchSize->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
-    for (QLineEdit* box : {m_ui->txtSelectedDate, m_ui->txtEndDate})
-        box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]*")), this));
-    m_calendar = new QCalendarWidget(this);
-    m_calendar->setObjectName(QStringLiteral("mnthvwCalendar"));
-    m_calendar->setWindowFlags(Qt::Popup); // a click elsewhere closes it, as losing the focus does
-    m_calendar->hide();
+    m_directories = SearchInputs::showFoldersOnly(*m_ui->dirDirlist, *this);
+    SearchInputs::acceptDigits(*m_ui->txtSearchSize, *m_ui->txtSelectedDate, *m_ui->txtEndDate, *this);
+    m_calendar = new CalendarPopup(*this);
     m_targets.setTarget(kWindowName, [this](const QString& path) { m_ui->txtStartingContainer->setText(path); });
     setDefaults();
     copyMainChoices(mainChoices);
@@ -99,7 +89,6 @@ void CommandLineRunDialog::connectControls() {
     connect(ui.cmbDate, &QComboBox::activated, this, &CommandLineRunDialog::cmbDate_Click);
     connect(ui.btnShowCalendar, &QPushButton::clicked, this, &CommandLineRunDialog::btnShowCalendar_Click);
     connect(ui.btnEndDate, &QPushButton::clicked, this, &CommandLineRunDialog::btnEndDate_Click);
-    connect(m_calendar, &QCalendarWidget::clicked, this, &CommandLineRunDialog::mnthvwCalendar_DateClick);
     connect(ui.btnBrowse, &QPushButton::clicked, this, &CommandLineRunDialog::btnBrowse_Click);
     connect(ui.btnBatBrowse, &QPushButton::clicked, this, &CommandLineRunDialog::btnBatBrowse_Click);
     connect(ui.chkAppendToBatch, &QCheckBox::clicked, this, &CommandLineRunDialog::chkAppendToBatch_Click);
@@ -408,36 +397,11 @@ void CommandLineRunDialog::cmbDate_Click() {
 }
 
 void CommandLineRunDialog::btnShowCalendar_Click() {
-    m_calendarTarget = QStringLiteral("Begin");
-    openCalendar(m_ui->btnShowCalendar, m_ui->txtSelectedDate->text());
+    m_calendar->open(m_ui->btnShowCalendar, m_ui->txtSelectedDate);
 }
 
 void CommandLineRunDialog::btnEndDate_Click() {
-    m_calendarTarget = QStringLiteral("End");
-    openCalendar(m_ui->btnEndDate, m_ui->txtEndDate->text());
-}
-
-// Below the button pressed, at the window's right half when it fits.
-void CommandLineRunDialog::openCalendar(QPushButton* button, const QString& text) {
-    const QDate shown = CellFormat::parseShortDate(text);
-    if (shown.isValid())
-        m_calendar->setSelectedDate(shown);
-    m_calendar->adjustSize();
-    const int preferred = Twips::toPixels(4560, *this);
-    const int width = m_calendar->sizeHint().width();
-    const int left = preferred + width < this->width() ? preferred : this->width() - width - Twips::toPixels(100, *this);
-    const QPoint below = button->mapTo(this, QPoint(0, button->height()));
-    m_calendar->move(mapToGlobal(QPoint(std::max(0, left), below.y())));
-    m_calendar->show();
-    m_calendar->raise();
-    m_calendar->setFocus();
-}
-
-void CommandLineRunDialog::mnthvwCalendar_DateClick(const QDate& date) {
-    QLineEdit* box = m_calendarTarget == QLatin1String("Begin") ? m_ui->txtSelectedDate : m_ui->txtEndDate;
-    box->setText(CellFormat::shortDate(date));
-    m_calendar->hide();
-    box->setFocus();
+    m_calendar->open(m_ui->btnEndDate, m_ui->txtEndDate);
 }
 
 void CommandLineRunDialog::btnBrowse_Click() {

@@ -12,7 +12,7 @@
 namespace Ui {
 class frmCreateCommandLineRun;
 }
-class QCalendarWidget;
+class CalendarPopup;
 class QFileSystemModel;
 class QLineEdit;
 class QPushButton;
@@ -65,7 +65,6 @@ public Q_SLOTS:
     void cmbDate_Click();
     void btnShowCalendar_Click();
     void btnEndDate_Click();
-    void mnthvwCalendar_DateClick(const QDate& date);
     void btnBrowse_Click();
     void btnBatBrowse_Click();
     void chkAppendToBatch_Click();
@@ -80,7 +79,6 @@ private:
     void showVolumeListRule();
     void fillOwners();
     void fillGroups();
-    void openCalendar(QPushButton* button, const QString& text);
 
     std::unique_ptr<Ui::frmCreateCommandLineRun> m_ui;
     ReportEnv& m_env;
@@ -92,6 +90,5 @@ private:
     QFileSystemModel* m_directories = nullptr;
     QString m_volumeRoot; // local root of the chosen volume
     int m_lastTab = 1;    // the tab shown last, 1 to 5
-    QCalendarWidget* m_calendar = nullptr; // mnthvwCalendar
-    QString m_calendarTarget;              // "Begin" or "End"
+    CalendarPopup* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
 };

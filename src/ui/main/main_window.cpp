@@ -1,5 +1,7 @@
 #include "ui/main/main_window.h"
 
+#include "ui/auxiliary/calendar_popup.h"
+#include "ui/auxiliary/search_inputs.h"
 #include "netware/directory_queries.h"
 #include "netware/volume_choice.h"
 #include "reports/cell_format.h"
@@ -85,23 +87,10 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
     m_columns = new GridColumns(m_env.grid, *m_ui->grdDirSizes);
     connect(m_model, &QAbstractItemModel::modelReset, this,
             [this] { m_ui->grdDirSizes->horizontalHeader()->setSortIndicatorShown(false); });
-    m_directories = new QFileSystemModel(this);
-    m_directories->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    m_directories->setReadOnly(true);
-    m_ui->dirDirlist->setModel(m_directories);
-    for (int col = 1; col < m_directories->columnCount(); ++col)
-        m_ui->dirDirlist->hideColumn(col);
-    // Digits only; digits and "/" for dates. A validator filters pasted text too.
-    m_ui->txtSearchSize->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
-    for (QLineEdit* box : {m_ui->txtSelectedDate, m_ui->txtEndDate})
-        box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]*")), this));
+    m_directories = SearchInputs::showFoldersOnly(*m_ui->dirDirlist, *this);
+    SearchInputs::acceptDigits(*m_ui->txtSearchSize, *m_ui->txtSelectedDate, *m_ui->txtEndDate, *this);
     // A pop-up: a click anywhere else closes it, as losing the focus does.
-    m_calendar = new QCalendarWidget(this);
-    m_calendar->setObjectName(QStringLiteral("mnthvwCalendar"));
-    m_calendar->setWindowFlags(Qt::Popup);
-    m_calendar->hide();
-    connect(m_calendar, &QCalendarWidget::clicked, this, &MainWindow::mnthvwCalendar_DateClick);
+    m_calendar = new CalendarPopup(*this);
     m_host.showProgressOf(&m_env.run);
     m_browseTargets.setTarget(QStringLiteral("frmMain"), [this](const QString& path) {
         readPanel(); // what was typed or ticked stays
@@ -529,36 +518,11 @@ void MainWindow::panelText_Change() {
 }
 
 void MainWindow::btnShowCalendar_Click() {
-    m_calendarTarget = QStringLiteral("Begin");
-    openCalendar(m_ui->btnShowCalendar, m_ui->txtSelectedDate->text());
+    m_calendar->open(m_ui->btnShowCalendar, m_ui->txtSelectedDate);
 }
 
 void MainWindow::btnEndDate_Click() {
-    m_calendarTarget = QStringLiteral("End");
-    openCalendar(m_ui->btnEndDate, m_ui->txtEndDate->text());
-}
-
-// Below the button pressed, at the panel's right half when it fits.
-void MainWindow::openCalendar(QPushButton* button, const QString& text) {
-    const QDate shown = CellFormat::parseShortDate(text);
-    if (shown.isValid())
-        m_calendar->setSelectedDate(shown);
-    m_calendar->adjustSize();
-    const int preferred = Twips::toPixels(4560, *this);
-    const int width = m_calendar->sizeHint().width();
-    const int left = preferred + width < this->width() ? preferred : this->width() - width - Twips::toPixels(100, *this);
-    const QPoint below = button->mapTo(this, QPoint(0, button->height()));
-    m_calendar->move(mapToGlobal(QPoint(std::max(0, left), below.y())));
-    m_calendar->show();
-    m_calendar->raise();
-    m_calendar->setFocus();
-}
-
-void MainWindow::mnthvwCalendar_DateClick(const QDate& date) {
-    QLineEdit* box = m_calendarTarget == QLatin1String("Begin") ? m_ui->txtSelectedDate : m_ui->txtEndDate;
-    box->setText(CellFormat::shortDate(date));
-    m_calendar->hide();
-    box->setFocus();
+    m_calendar->open(m_ui->btnEndDate, m_ui->txtEndDate);
 }
 
 void MainWindow::btnShowUsage_Click() {

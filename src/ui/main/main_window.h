@@ -17,7 +17,7 @@ class frmMain;
 }
 class Desktop;
 class HelpWindow;
-class QCalendarWidget;
+class CalendarPopup;
 class QMenu;
 struct PopupEntries;
 
@@ -110,7 +110,6 @@ public Q_SLOTS:
     void panelText_Change();
     void btnShowCalendar_Click();
     void btnEndDate_Click();
-    void mnthvwCalendar_DateClick(const QDate& date);
     void btnShowUsage_Click();
     void btnClose_Click();
     void Menu_Save_Results_Click();
@@ -143,7 +142,6 @@ private:
     void showRunEnd();
     void showVolumeDirectories();
     void showVolumeButtons();
-    void openCalendar(QPushButton* button, const QString& text);
     void addPopupEntries(QMenu& menu, const PopupEntries& entries);
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
@@ -174,6 +172,5 @@ private:
     MenuRunner m_runPopup;
     QString m_logPath;
     QString m_programPath;
-    QCalendarWidget* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
-    QString m_calendarTarget;              // "Begin" or "End"
+    CalendarPopup* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
 };
