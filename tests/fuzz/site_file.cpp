@@ -1,8 +1,9 @@
-// Site files as an administrator might write them, or mistype them: read as
-// the program reads one (the byte check, then the parser), a file either
-// gives a site that holds only what the reader vouches for, or is refused
-// with a SiteFileError naming the file, a line within it (0: none) and what
-// is wrong. Any other exception, crash or sanitizer report is a fault.
+// Site files as an administrator might write them, or mistype them: the
+// byte check alone passes or refuses with a line, and SiteFile::parse (which
+// makes that check first) either gives a site that holds only what the
+// reader vouches for, or refuses with a SiteFileError naming the file, a
+// line within it (0: none) and what is wrong. Any other exception, crash or
+// sanitizer report is a fault.
 #include "netware/client/site_file.h"
 #include "netware/client/site_file_guard.h"
 
@@ -55,7 +56,8 @@ void checkSite(const Site& site) {
     QSet<QString> trees;
     int defaults = 0;
     for (const TreeConfig& tree : site.trees) {
-        if (tree.name.trimmed().isEmpty() || tree.name.size() > 24 || hasControlOrSeparator(tree.name, "\\/"))
+        if (tree.name.trimmed().isEmpty() || tree.name.size() > 24 ||
+            hasControlOrSeparator(tree.name, "\\/"))
             fail("a tree name the reader should have refused:", tree.name);
         if (trees.contains(tree.name))
             fail("a tree defined twice:", tree.name);
@@ -67,7 +69,8 @@ void checkSite(const Site& site) {
             fail("an ldap tree without its address or base:", tree.name);
         QHash<QString, QString> classes;
         for (const DirectoryObject& object : tree.objects) {
-            if (object.name.isEmpty() || object.name.split('.').contains(QString()) || classes.contains(object.name))
+            if (object.name.isEmpty() || object.name.split('.').contains(QString()) ||
+                classes.contains(object.name))
                 fail("an object name the reader should have refused:", object.name);
             if ((object.className == "User") != object.uid.has_value())
                 fail("a uid on an object that is not a user, or a user without one:", object.name);
@@ -75,7 +78,8 @@ void checkSite(const Site& site) {
                 fail("members of an object that is not a group:", object.name);
             classes.insert(object.name, object.className);
         }
-        static const QStringList containers = {"Organization", "Organizational Unit", "Country", "Locality"};
+        static const QStringList containers = {"Organization", "Organizational Unit", "Country",
+                                               "Locality"};
         for (const DirectoryObject& object : tree.objects) {
             const qsizetype dot = object.name.indexOf('.');
             if (dot >= 0 && !containers.contains(classes.value(object.name.mid(dot + 1))))
@@ -87,7 +91,8 @@ void checkSite(const Site& site) {
                     fail("a member that is not an object of the tree:", member);
             }
         }
-        if (tree.directory == DirectoryKind::Inline && !tree.identity.isEmpty() && !classes.contains(tree.identity))
+        if (tree.directory == DirectoryKind::Inline && !tree.identity.isEmpty() &&
+            !classes.contains(tree.identity))
             fail("an identity that is not an object of the tree:", tree.identity);
     }
     if (defaults > 1)
@@ -124,7 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkRefusal(error, path, bytes);
         if (error.line() < 1)
             fail("a byte refused without its line:", error.message());
-        return 0;
     }
     try {
         checkSite(SiteFile::parse(path));
