@@ -31,7 +31,8 @@ namespace {
     std::abort();
 }
 
-DirectoryObject object(const char* name, const char* className, std::optional<std::uint32_t> uid = {}) {
+DirectoryObject object(const char* name, const char* className,
+                       std::optional<std::uint32_t> uid = {}) {
     DirectoryObject o;
     o.name = QString::fromLatin1(name);
     o.className = QString::fromLatin1(className);
@@ -56,10 +57,14 @@ struct FixedSite {
         acme.identity = "ADMIN.ACME";
         DirectoryObject staff = object("STAFF.SALES.ACME", "Group");
         staff.members = {"JSMITH.SALES.ACME", "BJONES.SALES.ACME"};
-        acme.objects = {object("ACME", "Organization"),      object("SALES.ACME", "Organizational Unit"),
-                        object("JSMITH.SALES.ACME", "User", 1001), object("BJONES.SALES.ACME", "User", 1002),
-                        object("ADMIN.ACME", "User", 1003),  staff,
-                        object("EMPTY.SALES.ACME", "Group"), object("FS1.ACME", "NCP Server")};
+        acme.objects = {object("ACME", "Organization"),
+                        object("SALES.ACME", "Organizational Unit"),
+                        object("JSMITH.SALES.ACME", "User", 1001),
+                        object("BJONES.SALES.ACME", "User", 1002),
+                        object("ADMIN.ACME", "User", 1003),
+                        staff,
+                        object("EMPTY.SALES.ACME", "Group"),
+                        object("FS1.ACME", "NCP Server")};
         TreeConfig host;
         host.name = "HOST_TREE";
         host.directory = DirectoryKind::System;
@@ -68,12 +73,15 @@ struct FixedSite {
         far.name = "FAR_TREE";
         site.trees = {acme, host, far};
         const QString root = dir.path();
-        for (const char* folder : {"sys", "vol1/USERS/JSMITH", "vol1/DATA/My Docs", "vol1/DATA/Caf\u00e9",
-                                   "vol1/CASE/abc", "vol1/CASE/ABC", "fs2sys"})
+        for (const char* folder :
+             {"sys", "vol1/USERS/JSMITH", "vol1/DATA/My Docs", "vol1/DATA/Caf\u00e9",
+              "vol1/CASE/abc", "vol1/CASE/ABC", "fs2sys"})
             QDir().mkpath(root + "/" + QString::fromUtf8(folder));
         if (::symlink("/", QFile::encodeName(root + "/vol1/OUT").constData()) != 0)
             fail("cannot make the symbolic link", root);
-        site.servers = {{"FS1", {{"SYS", QFile::encodeName(root + "/sys")}, {"VOL1", QFile::encodeName(root + "/vol1")}}},
+        site.servers = {{"FS1",
+                         {{"SYS", QFile::encodeName(root + "/sys")},
+                          {"VOL1", QFile::encodeName(root + "/vol1")}}},
                         {"FS2", {{"SYS", QFile::encodeName(root + "/fs2sys")}}}};
     }
 };
@@ -108,8 +116,8 @@ void checkRules(const CommandLine& line, const QString& text) {
         if (error.message().trimmed().isEmpty())
             fail("checkWords refused without a message", text);
     }
-    for (const ReportKind kind : {ReportKind::Owner, ReportKind::Volume, ReportKind::Directory, ReportKind::File,
-                                  ReportKind::Date}) {
+    for (const ReportKind kind : {ReportKind::Owner, ReportKind::Volume, ReportKind::Directory,
+                                  ReportKind::File, ReportKind::Date}) {
         try {
             SwitchRules::checkForFunction(line, kind);
         } catch (const CommandLineError& error) {
@@ -147,7 +155,8 @@ void checkApplied(const CommandLine& line, const ReportEnv& env, const QString& 
         break;
     case ReportKind::Owner:
         if (!volumeOf(site, server, s.cmbVolumeList.text))
-            fail("an owner run on a volume that is not in the site", text, server + "/" + s.cmbVolumeList.text);
+            fail("an owner run on a volume that is not in the site", text,
+                 server + "/" + s.cmbVolumeList.text);
         break;
     case ReportKind::Directory:
     case ReportKind::File:
@@ -163,13 +172,16 @@ void checkApplied(const CommandLine& line, const ReportEnv& env, const QString& 
             fail("a size that is not a number", text, s.txtSearchSize);
     }
     if (s.tabSearch == ReportKind::Date &&
-        (!CellFormat::parseShortDate(s.txtSelectedDate).isValid() || !CellFormat::parseShortDate(s.txtEndDate).isValid()))
-        fail("a date switch let a text through that is no date", text, s.txtSelectedDate + " " + s.txtEndDate);
+        (!CellFormat::parseShortDate(s.txtSelectedDate).isValid() ||
+         !CellFormat::parseShortDate(s.txtEndDate).isValid()))
+        fail("a date switch let a text through that is no date", text,
+             s.txtSelectedDate + " " + s.txtEndDate);
     if (!s.subbtnShowUsageEnable())
         fail("the switches were taken but Show Usage could not be pressed", text);
     if (line.has("/OUTFILE=") && env.app.outputFilePath.trimmed().isEmpty())
         fail("/OUTFILE= without a file name accepted", text);
-    if (env.app.append && (env.app.outputFilePath.trimmed().isEmpty() || env.app.outputFilePath.trimmed() == "-"))
+    if (env.app.append &&
+        (env.app.outputFilePath.trimmed().isEmpty() || env.app.outputFilePath.trimmed() == "-"))
         fail("/APPEND accepted without a file to append to", text, env.app.outputFilePath);
 }
 

@@ -78,9 +78,10 @@ bool needsQuotes(const QString& field, const QString& delimiter) {
     return false;
 }
 
-[[noreturn]] void fail(const char* what, const QStringList& fields, const QString& delimiter, const QString& line) {
-    std::fprintf(stderr, "%s\ndelimiter: \"%s\"\nline: \"%s\"\nfields:\n", what, delimiter.toUtf8().constData(),
-                 line.toUtf8().constData());
+[[noreturn]] void fail(const char* what, const QStringList& fields, const QString& delimiter,
+                       const QString& line) {
+    std::fprintf(stderr, "%s\ndelimiter: \"%s\"\nline: \"%s\"\nfields:\n", what,
+                 delimiter.toUtf8().constData(), line.toUtf8().constData());
     for (const QString& field : fields)
         std::fprintf(stderr, "  \"%s\"\n", field.toUtf8().constData());
     std::abort();
@@ -94,17 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int length = 1 + data[0] % 3;
     // Decoded text, so a field never holds half a surrogate pair, which no
     // UTF-8 file could carry.
-    const QList<uint> text = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)).toUcs4();
+    const QList<uint> text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)).toUcs4();
     if (text.size() < length)
         return 0;
-    const QString delimiter = QString::fromUcs4(reinterpret_cast<const char32_t*>(text.constData()), length);
+    const QString delimiter =
+        QString::fromUcs4(reinterpret_cast<const char32_t*>(text.constData()), length);
     // No format of this kind round-trips these delimiters: with a quote in
     // it, an empty field followed by the delimiter reads as the start of a
     // quoted field; a line break in it cannot be told from the end of the row.
     if (delimiter.contains(u'"') || delimiter.contains(u'\r') || delimiter.contains(u'\n'))
         return 0;
-    const QString rest = QString::fromUcs4(reinterpret_cast<const char32_t*>(text.constData()) + length,
-                                           text.size() - length);
+    const QString rest = QString::fromUcs4(
+        reinterpret_cast<const char32_t*>(text.constData()) + length, text.size() - length);
     // At least one field, maybe empty: no fields and one empty field are both
     // the empty line, the one thing a line cannot tell apart.
     const QStringList fields = rest.split(QChar(0));
@@ -118,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("the line reads back into other fields", fields, delimiter, line);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (record->quoted[i] != needsQuotes(fields[i], delimiter))
-            fail(record->quoted[i] ? "a field is quoted that needs no quotes" : "a field is not quoted that needs them",
+            fail(record->quoted[i] ? "a field is quoted that needs no quotes"
+                                   : "a field is not quoted that needs them",
                  fields, delimiter, line);
     }
     return 0;

@@ -15,10 +15,11 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const QString& text, const QDate& date, const QString& shown = {}) {
-    std::fprintf(stderr, "%s: \"%s\" in %s read as %s (shown as \"%s\")\n", what, text.toUtf8().constData(),
-                 QLocale().name().toUtf8().constData(), date.toString(Qt::ISODate).toUtf8().constData(),
-                 shown.toUtf8().constData());
+[[noreturn]] void fail(const char* what, const QString& text, const QDate& date,
+                       const QString& shown = {}) {
+    std::fprintf(stderr, "%s: \"%s\" in %s read as %s (shown as \"%s\")\n", what,
+                 text.toUtf8().constData(), QLocale().name().toUtf8().constData(),
+                 date.toString(Qt::ISODate).toUtf8().constData(), shown.toUtf8().constData());
     std::abort();
 }
 
@@ -27,10 +28,8 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     const QDate iso = QDate::fromString(text.trimmed(), Qt::ISODate);
-    for (const QLocale::Language language : {QLocale::English, QLocale::German, QLocale::Japanese}) {
-        QLocale::setDefault(QLocale(language, language == QLocale::English   ? QLocale::UnitedStates
-                                              : language == QLocale::German ? QLocale::Germany
-                                                                            : QLocale::Japan));
+    for (const char* locale : {"en_US", "de_DE", "ja_JP"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
         const QDate date = CellFormat::parseShortDate(text);
         if (iso.isValid() && iso.year() > 0 && date != iso)
             fail("an ISO date read otherwise", text, date);
