@@ -11,6 +11,9 @@ quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest
     libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
     poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils)
 
+# clang, and its runtime libraries with libFuzzer: ./test --fuzz.
+quarvo_fuzz_packages=(clang libclang-rt-14-dev)
+
 # One compile job per core.
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
@@ -104,6 +107,64 @@ quarvo_sanitized_tests() {
         grep -E -A12 "runtime error:|ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer" "$log" >&2
         status=1
     fi
+    return $status
+}
+
+# quarvo_fuzz <seconds>: builds the fuzz targets of tests/fuzz with clang,
+# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/,
+# then runs each on its committed seeds (tests/fuzz/corpus/<target>/, only
+# read) and fuzzes it for the given seconds, keeping what it finds in
+# build-fuzz/corpus/<target>/. A crash, leak, timeout or sanitizer report
+# fails the run and names the input that caused it,
+# build-fuzz/crashes/<target>-<kind>-<hash>.
+quarvo_fuzz() {
+    local seconds=$1 build="$QUARVO_ROOT/build-fuzz"
+    # libFuzzer takes 0 for no limit at all.
+    if ! [[ $seconds =~ ^[0-9]+$ ]] || ((10#$seconds == 0)); then
+        echo "./test --fuzz takes the seconds to fuzz each target for, a whole number above 0, not \"$seconds\"" >&2
+        return 1
+    fi
+    quarvo_install_packages "${quarvo_packages[@]}" "${quarvo_fuzz_packages[@]}" || return 1
+    mkdir -p "$build" || return 1
+    # Debug: Qt's own index checks (Q_ASSERT in its headers) stay on; -O1 -g1
+    # runs fast enough and still gives line numbers.
+    CC=clang CXX=clang++ cmake -S "$QUARVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQUARVO_SANITIZE=address,undefined -DQUARVO_FUZZ=ON \
+        -DBUILD_TESTING=OFF >"$build/configure.log" 2>&1 ||
+        { cat "$build/configure.log" >&2; return 1; }
+    local source target targets=()
+    for source in "$QUARVO_ROOT"/tests/fuzz/*.cpp; do
+        targets+=("$(basename "$source" .cpp)")
+    done
+    quarvo_compile "$build" --target "${targets[@]/#/fuzz_}" || return 1
+    # The targets' temporary folders stay in here, also after a crash.
+    export TMPDIR="$build/tmp"
+    rm -rf "$TMPDIR" && mkdir -p "$TMPDIR" "$build/crashes" "$build/logs" || return 1
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    local status=0 log executions artifact
+    for target in "${targets[@]}"; do
+        log="$build/logs/$target.log"
+        mkdir -p "$build/corpus/$target" || return 1
+        rm -f "$build/crashes/$target"-*
+        # New inputs go to the first folder only: the committed seeds are read, never written.
+        (cd "$build" && "$build/tests/fuzz/fuzz_$target" "$build/corpus/$target" "$QUARVO_ROOT/tests/fuzz/corpus/$target" \
+            -dict="$QUARVO_ROOT/tests/fuzz/$target.dict" -max_total_time="$seconds" -timeout=10 \
+            -print_final_stats=1 -artifact_prefix="$build/crashes/$target-") >"$log" 2>&1
+        local rc=$?
+        executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+        if [ "$rc" -ne 0 ] || grep -q -E "ERROR: [A-Za-z]+Sanitizer|runtime error:|ERROR: libFuzzer" "$log"; then
+            status=1
+            echo "FAILED  $target after ${executions:-?} executions (exit status $rc); from ${log#"$QUARVO_ROOT"/}:" >&2
+            # What came after libFuzzer's last progress line: the check that
+            # failed or the sanitizer's report, and the input.
+            awk '/^#[0-9]+\t/ { rest = ""; next } { rest = rest $0 "\n" } END { printf "%s", rest }' "$log" >&2
+            for artifact in "$build/crashes/$target"-*; do
+                [ -e "$artifact" ] && echo "The input: ${artifact#"$QUARVO_ROOT"/}" >&2
+            done
+        else
+            printf '%-16s %12s executions in %ss\n' "$target" "$executions" "$seconds" >&2
+        fi
+    done
     return $status
 }
 

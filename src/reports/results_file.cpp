@@ -16,12 +16,19 @@ namespace {
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
 // Any character of the delimiter, not only the whole of it: with "||", the
-// rows {"a|", "b"} and {"a", "|b"} would otherwise both be "a|||b".
+// rows {"a|", "b"} and {"a", "|b"} would otherwise both be "a|||b". A
+// character beyond U+FFFF is two UTF-16 units and counts whole: U+1F601 is
+// no character of the delimiter U+1F600, though both begin with the same unit.
 // One pass over the field: a directory cell can be tens of kilobytes long.
 bool needsQuotes(const QString& field, const QString& delimiter) {
-    for (const QChar c : field) {
-        if (c == u'"' || c == u'\n' || c == u'\r' || delimiter.contains(c))
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field[i];
+        if (c == u'"' || c == u'\n' || c == u'\r')
             return true;
+        const qsizetype units = c.isHighSurrogate() && i + 1 < field.size() && field[i + 1].isLowSurrogate() ? 2 : 1;
+        if (delimiter.contains(QStringView(field).mid(i, units)))
+            return true;
+        i += units - 1;
     }
     return false;
 }

@@ -184,6 +184,20 @@ TEST_F(SiteFileTest, AVolumeMayBeATableMarkingItsFolderAMountPoint) {
     EXPECT_FALSE(volumes[2].mountPoint);
 }
 
+// What the byte checks let through: characters outside ASCII in strings,
+// also in a """ string continued over two lines, and in comments.
+TEST_F(SiteFileTest, CharactersOutsideAsciiInStringsAndComments) {
+    const Site site = SiteFile::parse(write(QStringLiteral(
+        "# Caf\u00e9\n[[tree]]\nname = \"Caf\u00e9\"\n[tree.objects]\n\"O\" = { class = \"Organization\" }\n"
+        "\"J.O\" = { class = \"User\", uid = 1, full_name = \"\"\"J\u00fcrgen \\\n    M\u00fcller\"\"\", "
+        "surname = '\u00c9' }\n")));
+    ASSERT_EQ(site.trees.size(), 1);
+    EXPECT_EQ(site.trees[0].name, QStringLiteral("CAF\u00c9"));
+    ASSERT_EQ(site.trees[0].objects.size(), 2);
+    EXPECT_EQ(site.trees[0].objects[1].fullName, QStringLiteral("J\u00fcrgen M\u00fcller"));
+    EXPECT_EQ(site.trees[0].objects[1].surname, QStringLiteral("\u00c9"));
+}
+
 TEST_F(SiteFileTest, RefusesTomlSyntaxErrorWithItsLine) {
     const QString path = write(QStringLiteral("[[tree]]\nname = \"ACME\n"));
     const SiteFileError error = refusal(path);
@@ -259,6 +273,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"SecondDefaultTree", "[[tree]]\nname = \"A\"\ndefault = true\n[[tree]]\nname = \"B\"\ndefault = true\n",
                 6, "only one tree can be the default"},
         Refusal{"UnknownTreeKey", "[[tree]]\nname = \"A\"\nconected = true\n", 3, "unknown key \"conected\""},
+        // Found by tests/fuzz/site_file: the parser's own assert fires here
+        // when it is built with its asserts on.
+        Refusal{"TableHeaderWithoutKey", "[=", 1, "not valid TOML"},
+        // Found by tests/fuzz/site_file: where toml++ 3.3 would test these
+        // characters for blanks, which is undefined behaviour for many
+        // outside ASCII, they are refused before it sees them.
+        Refusal{"NonAsciiAfterAQuoteThatStartsNoString", "m=0\"\xc3\x89", 1, "not valid TOML"},
+        Refusal{"NonAsciiAfterALineEndingBackslash", "s = \"\"\"\\\n  \xc2\xa7\"\"\"\n", 2,
+                "first on the line after a line-ending backslash"},
+        Refusal{"NonAsciiRightAfterABackslash", "s = \"\"\"\\\xc3\xa9\"\"\"\n", 1, "right after a backslash"},
         Refusal{"UnknownTopLevelKey", "[[servers]]\nname = \"A\"\n", 1, "unknown key \"servers\""},
         Refusal{"MissingName", "[[tree]]\ndirectory = \"inline\"\n", 1, "has no \"name\""},
         Refusal{"LongTreeName", "[[tree]]\nname = \"ABCDEFGHIJKLMNOPQRSTUVWXY\"\n", 2, "at most 24"},

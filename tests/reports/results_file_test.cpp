@@ -168,6 +168,16 @@ TEST(Quoting, OnlyFieldsHoldingACharacterOfTheDelimiterAQuoteOrALineBreak) {
     EXPECT_EQ(joinFields({"a|b", "c"}, "||"), "\"a|b\"||c");
 }
 
+// Found by tests/fuzz/delimited_line: a character beyond U+FFFF was taken for
+// a character of the delimiter when the two only began with the same UTF-16 unit.
+TEST(Quoting, CharactersBeyondTheBasicPlaneCountWhole) {
+    const QString grinning = QString::fromUtf8("\xf0\x9f\x98\x80"); // U+1F600
+    const QString beaming = QString::fromUtf8("\xf0\x9f\x98\x81");  // U+1F601
+    EXPECT_EQ(joinFields({beaming, "x"}, grinning), beaming + grinning + "x");
+    EXPECT_EQ(joinFields({"a" + grinning, "x"}, grinning), "\"a" + grinning + "\"" + grinning + "x");
+    EXPECT_EQ(joinFields({grinning, beaming}, ";" + beaming), grinning + ";" + beaming + "\"" + beaming + "\"");
+}
+
 // With "||", a name ending in "|" must not run into the delimiter after it
 // ("a|" + "||" + "b" and "a" + "||" + "|b" are the same text unquoted).
 TEST(Quoting, SavedAndCopiedRowsReadBackIntoTheSameFields) {

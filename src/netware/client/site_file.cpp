@@ -2,6 +2,7 @@
 
 #include "netware/client/ldap_address.h"
 #include "netware/client/ldap_names.h"
+#include "netware/client/site_file_guard.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,10 +155,32 @@ toml::table SiteReader::load() const {
     if (!file.open(QIODevice::ReadOnly))
         fail(0, QStringLiteral("cannot open the site file: %1").arg(file.errorString()));
     const QByteArray text = file.readAll();
+    SiteFileGuard::checkBytes(m_path, text);
+    // toml++ 3.3, as Debian ships it, reaches undefined behaviour when it asks
+    // whether some characters other than ASCII are blanks (its issues 190 and
+    // 295), which it does wherever it expects no string: also in m=0"x" with
+    // such an x, where the quote, unlike in the guard's eyes, starts no
+    // string. So a copy with each such byte made "@", which TOML takes in
+    // strings and comments only, is parsed first: once it parses, every such
+    // character of the text stands in a string or a comment.
+    QByteArray ascii = text;
+    for (char& c : ascii) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '@';
+    }
+    bool copyParsed = ascii == text;
     try {
+        if (!copyParsed)
+            toml::parse(std::string_view(ascii.constData(), std::size_t(ascii.size())));
+        copyParsed = true;
         return toml::parse(std::string_view(text.constData(), std::size_t(text.size())));
     } catch (const toml::parse_error& error) {
-        fail(lineOf(error.source()), QStringLiteral("not valid TOML: %1").arg(toQString(error.description())));
+        const QString what = toQString(error.description());
+        fail(lineOf(error.source()),
+             QStringLiteral("not valid TOML: %1%2")
+                 .arg(what, !copyParsed && what.contains(QLatin1Char('@'))
+                                ? QStringLiteral(" (each character other than ASCII read as \"@\")")
+                                : QString()));
     }
 }
 

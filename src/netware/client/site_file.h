@@ -32,6 +32,7 @@ public:
     static QString locate(const QProcessEnvironment& env,
                           const QString& systemPath = QStringLiteral("/etc/xdg/Tessaloom/site.toml"));
 
-    // Parses and checks the whole file; throws SiteFileError on the first fault.
+    // Checks the file's bytes (SiteFileGuard::checkBytes), then parses and
+    // checks the whole file; throws SiteFileError on the first fault.
     static Site parse(const QString& path);
 };

@@ -64,6 +64,18 @@ int step(const QByteArray& b, qsizetype i, Place& place) {
     return 1;
 }
 
+// After a backslash in a multi-line basic string, toml++ 3.3 asks whether
+// the next character is a blank and, for a line-ending backslash, each one
+// after it until one is not, line breaks skipped: for many characters other
+// than ASCII (U+00A1 to U+0499 among them) that question is undefined
+// behaviour (its issue 190). The index of such a character, or -1.
+qsizetype blankTestedAfterBackslash(const QByteArray& b, qsizetype backslash) {
+    qsizetype i = backslash + 1;
+    while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n'))
+        ++i;
+    return i < b.size() && static_cast<unsigned char>(b[i]) >= 0x80 ? i : -1;
+}
+
 } // namespace
 
 void SiteFileGuard::checkOwnership(const QString& path) {
@@ -81,6 +93,14 @@ void SiteFileGuard::checkBytes(const QString& path, const QByteArray& bytes) {
         if (place == Place::Outside && static_cast<unsigned char>(bytes[i]) >= 0x80)
             throw SiteFileError(path, line, QStringLiteral("a character other than ASCII outside quotes; names "
                                                            "that hold one must be written in double quotes"));
+        if (place == Place::MultiBasic && bytes[i] == '\\') {
+            if (const qsizetype at = blankTestedAfterBackslash(bytes, i); at >= 0)
+                throw SiteFileError(
+                    path, line + int(bytes.mid(i, at - i).count('\n')),
+                    QStringLiteral("a character other than ASCII right after a backslash in a "
+                                   "\"\"\" string, or first on the line after a line-ending "
+                                   "backslash; write it as an escape such as \\u00e9"));
+        }
         const int taken = step(bytes, i, place);
         for (qsizetype j = i; j < i + taken && j < bytes.size(); ++j)
             line += bytes[j] == '\n' ? 1 : 0;

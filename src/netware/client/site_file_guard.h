@@ -12,6 +12,8 @@ public:
     static void checkOwnership(const QString& path);
     // Outside strings and comments a TOML file is ASCII. Bytes above it
     // there are refused with their line: the parser Debian ships misreads
-    // some of them instead of refusing them.
+    // some of them instead of refusing them. So is such a character right
+    // after a backslash in a multi-line basic string or first after a
+    // line-ending one, where that parser's test for blanks is undefined.
     static void checkBytes(const QString& path, const QByteArray& bytes);
 };
