@@ -1,6 +1,7 @@
 #include "app/command_line_mode.h"
 
 #include "app/command_line_output.h"
+#include "netware/directory_queries.h"
 #include "app/name_lookup.h"
 #include "app/start_directory.h"
 #include "app/switch_rules.h"
@@ -211,6 +212,11 @@ int keepWhatWasFound(CommandLineOutput& output, ReportEnv& env, Host& host) {
 }
 
 } // namespace
+
+OwnerListFillers OwnerListFillers::fromDirectory(ReportEnv& env) {
+    return {[&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
+            [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
+}
 
 void subApplyServerSwitch(const CommandLine& line, ReportEnv& env) {
     const std::optional<QString> typed = line.value(QStringLiteral("/S="));

@@ -12,6 +12,9 @@
 struct OwnerListFillers {
     std::function<void()> listUsers;
     std::function<void()> listGroups;
+
+    // The directory's own lists of the starting container, as a run fills them.
+    static OwnerListFillers fromDirectory(ReportEnv& env);
 };
 
 // Sets the panel and the run's output settings from the switches, exactly as

@@ -49,9 +49,7 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     ResultsView view;
     VolumeView volumes(client);
     ReportEnv env{app, search, run, grid, view, host, client, volumes};
-    const OwnerListFillers fillers{
-        [&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
-        [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
+    const OwnerListFillers fillers = OwnerListFillers::fromDirectory(env);
     const int status = subRunCommandLine(argumentString, env, fillers, host);
     client.NWCallsTerm();
     return status;

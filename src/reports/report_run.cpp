@@ -165,8 +165,8 @@ void runDate(ReportEnv& env) {
 
 void dispatch(ReportEnv& env) {
     // Owners come from the tree's directory: with no answer from it every
-    // file would pass for unowned.
-    if (const QString problem = fcnDirectoryProblem(env); !problem.isEmpty()) {
+    // file would pass for unowned. A command line has asked before its output opened.
+    if (const QString problem = env.app.commandLineMode ? QString() : fcnDirectoryProblem(env); !problem.isEmpty()) {
         env.host.message(problem);
         return;
     }

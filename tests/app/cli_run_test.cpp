@@ -115,7 +115,7 @@ TEST_F(InProcessRun, CtrlCBeforeAnyRowLeavesEverythingAsItWas) {
 // replaced or appended to, and the run says so with exit 3.
 TEST_F(InProcessRun, CtrlCWhileTheResultsAreWrittenLeavesTheFileAsItWas) {
     host.pressWhenSaving = true;
-    for (const QString& append : {"", " /APPEND"}) {
+    for (const QString append : {"", " /APPEND"}) {
         EXPECT_EQ(run(kAllSubs + output + append), 3) << append.toStdString();
         EXPECT_EQ(contents(output), "yesterday\r\n");
         EXPECT_EQ(QDir(acme.dir()).entryList(QDir::Files), QStringList{"dirs.csv"});

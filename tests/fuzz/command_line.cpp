@@ -208,9 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ResultsView view;
     VolumeView volumes(client);
     ReportEnv env{app, search, run, grid, view, host, client, volumes};
-    const OwnerListFillers fillers{
-        [&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
-        [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
+    const OwnerListFillers fillers = OwnerListFillers::fromDirectory(env);
     try {
         subApplySwitches(line, env, fillers);
     } catch (const CommandLineError& error) {
