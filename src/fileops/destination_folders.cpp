@@ -37,7 +37,7 @@ DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode&
     for (const QByteArray& name : names)
         display = LocalPath::join(display, QString::fromUtf8(name));
     if (!openDestination())
-        return {-1, m_destinationError, display};
+        return {-1, m_destinationError, display, names};
     const auto step = [](int parent, const QByteArray& name, std::size_t) {
         // One that is there already is used, if it is a folder and no link.
         if (::mkdirat(parent, name.constData(), 0777) != 0 && errno != EEXIST)
@@ -45,5 +45,5 @@ DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode&
         return FolderChain::openComponent(parent, name, O_PATH | O_DIRECTORY);
     };
     const int fd = m_chain.open(m_destination.get(), names, step);
-    return {fd, fd < 0 ? errno : 0, display};
+    return {fd, fd < 0 ? errno : 0, display, names};
 }

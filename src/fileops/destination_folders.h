@@ -17,8 +17,10 @@ public:
     struct Folder {
         int fd = -1;
         int error = 0;     // errno when fd < 0
-        QString display;   // the folder as the log names it
+        QString display;   // the folder as the status and messages name it
+        QList<QByteArray> components; // its raw names below the destination
     };
+    const QString& base() const { return m_base; }
     // The folder for a file listed in listed, made when missing.
     Folder folderFor(const ListedFolderNode& listed);
 

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QRandomGenerator>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/xattr.h>
@@ -16,9 +15,8 @@
 
 namespace {
 
-constexpr char temporaryPrefix[] = ".quarvo-move-";
-constexpr std::size_t prefixLength = sizeof temporaryPrefix - 1;
-constexpr std::time_t staleAfter = 24 * 60 * 60;
+constexpr char temporaryPrefix[] = ".quarvo-copy-";
+constexpr char olderPrefix[] = ".quarvo-move-";
 constexpr std::size_t chunk = 1 << 20;
 constexpr char accessAcl[] = "system.posix_acl_access";
 
@@ -26,13 +24,10 @@ bool isOneComponent(const QByteArray& name) {
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-bool isTemporaryName(const char* name) {
-    if (std::strncmp(name, temporaryPrefix, prefixLength) != 0 || name[prefixLength] == '\0')
-        return false;
-    for (const char* c = name + prefixLength; *c; ++c)
-        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'z')))
-            return false;
-    return true;
+bool isLettersAndDigits(const QByteArray& text) {
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+    });
 }
 
 bool cancelled(const CopyRequest& request) {
@@ -44,13 +39,16 @@ void report(const CopyRequest& request, off_t done) {
         request.progress(std::uint64_t(done));
 }
 
-// A name the copy has in the folder before it is in place; it goes with
-// this unless forgotten.
+// A name the copy has in the folder before it is in place, made by this
+// process; it goes with this unless forgotten, and only while it still
+// names the copy.
 class TemporaryName {
 public:
     explicit TemporaryName(int folder) : m_folder(folder) {}
     ~TemporaryName() {
-        if (!m_name.isEmpty())
+        struct stat st {};
+        if (!m_name.isEmpty() && ::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            st.st_dev == m_device && st.st_ino == m_inode)
             ::unlinkat(m_folder, m_name.constData(), 0);
     }
     TemporaryName(const TemporaryName&) = delete;
@@ -60,11 +58,15 @@ public:
     // name is taken.
     int claim(const std::function<int(const char* name)>& make) {
         for (int attempt = 0;; ++attempt) {
-            const QByteArray name =
-                temporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+            const QByteArray name = temporaryPrefix + QByteArray::number(::getpid()) + '-' +
+                                    QByteArray::number(QRandomGenerator::global()->generate64(), 36);
             const int error = make(name.constData());
-            if (error == 0)
+            struct stat st {};
+            if (error == 0 && ::fstatat(m_folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 m_name = name;
+                m_device = st.st_dev;
+                m_inode = st.st_ino;
+            }
             if (error != EEXIST || attempt == 8)
                 return error;
         }
@@ -76,21 +78,21 @@ public:
 private:
     int m_folder;
     QByteArray m_name;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
 };
 
 int errorOf(int result) {
     return result < 0 ? errno : 0;
 }
 
-// The copy, unnamed where the file system allows, else under a temporary
-// name, after removing what killed copies left under such names.
+// The copy, unnamed where the file system allows, else under a temporary name.
 int openCopy(int folder, UniqueFd& copy, TemporaryName& temporary) {
     copy.reset(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (copy.valid())
         return 0;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return errno;
-    removeStaleMoveTemporaries(folder, std::time(nullptr));
     return temporary.claim([&](const char* name) {
         copy.reset(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         return copy.valid() ? 0 : errno;
@@ -273,17 +275,9 @@ int linkUnnamed(int copy, int folder, const char* name) {
     return errorOf(::linkat(AT_FDCWD, self.constData(), folder, name, AT_SYMLINK_FOLLOW));
 }
 
-// A link refuses a taken name; to replace, a link under a temporary name
-// is renamed over the old file.
-int placeUnnamed(int folder, const QByteArray& target, bool overwrite, int copy, TemporaryName& temporary) {
-    if (!overwrite)
-        return linkUnnamed(copy, folder, target.constData());
-    if (const int error = temporary.claim([&](const char* name) { return linkUnnamed(copy, folder, name); }))
-        return error;
-    if (::renameat(folder, temporary.name().constData(), folder, target.constData()) != 0)
-        return errno;
-    temporary.forget();
-    return 0;
+// A link refuses a taken name.
+int placeUnnamed(int folder, const QByteArray& target, int copy) {
+    return linkUnnamed(copy, folder, target.constData());
 }
 
 // A rename that refuses a taken name or, where the file system cannot, a
@@ -292,13 +286,11 @@ int placeNamed(const CopyRequest& request, TemporaryName& temporary) {
     const int folder = request.destinationFolder;
     const char* from = temporary.name().constData();
     const char* to = request.name.constData();
-    const int renamed = request.overwrite ? ::renameat(folder, from, folder, to)
-                                          : ::renameat2(folder, from, folder, to, RENAME_NOREPLACE);
-    if (renamed == 0) {
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) {
         temporary.forget();
         return 0;
     }
-    if (request.overwrite || errno != EINVAL)
+    if (errno != EINVAL)
         return errno;
     return errorOf(::linkat(folder, from, folder, to, 0));
 }
@@ -340,8 +332,10 @@ CopyResult copyFileInto(const CopyRequest& request) {
         error = flushAndCheck(request, copy.get(), written);
     if (error == 0 && cancelled(request))
         error = ECANCELED;
+    if (error == 0 && request.beforePlacing)
+        error = request.beforePlacing();
     if (error == 0)
-        error = unnamed ? placeUnnamed(request.destinationFolder, request.name, request.overwrite, copy.get(), temporary)
+        error = unnamed ? placeUnnamed(request.destinationFolder, request.name, copy.get())
                         : placeNamed(request, temporary);
     if (error == 0)
         error = openPlaced(request.destinationFolder, request.name, written, result.placed);
@@ -352,31 +346,24 @@ CopyResult copyFileInto(const CopyRequest& request) {
     return result;
 }
 
-CopyResult linkCopyInto(int copy, int destinationFolder, const QByteArray& name, bool overwrite) {
+CopyResult linkCopyInto(int copy, int destinationFolder, const QByteArray& name) {
     CopyResult result;
     struct stat written {};
-    TemporaryName temporary(destinationFolder);
-    result.error = !isOneComponent(name)                ? EINVAL
-                   : ::fstat(copy, &written) != 0        ? errno
-                   : placeUnnamed(destinationFolder, name, overwrite, copy, temporary);
+    result.error = !isOneComponent(name)         ? EINVAL
+                   : ::fstat(copy, &written) != 0 ? errno
+                                                  : placeUnnamed(destinationFolder, name, copy);
     if (result.error == 0)
         result.error = openPlaced(destinationFolder, name, written, result.placed);
     return result;
 }
 
-void removeStaleMoveTemporaries(int folder, std::time_t now) {
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* const dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        struct stat st {};
-        if (isTemporaryName(entry->d_name) && ::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode) && st.st_mtime < now - staleAfter)
-            ::unlinkat(folder, entry->d_name, 0);
-    }
-    ::closedir(dir);
+std::optional<pid_t> copyTemporaryOwner(const QByteArray& entry) {
+    if (entry.startsWith(olderPrefix))
+        return isLettersAndDigits(entry.mid(sizeof olderPrefix - 1)) ? std::optional<pid_t>(0) : std::nullopt;
+    if (!entry.startsWith(temporaryPrefix))
+        return std::nullopt;
+    const QList<QByteArray> parts = entry.mid(sizeof temporaryPrefix - 1).split('-');
+    bool ok = false;
+    const qlonglong pid = parts.size() == 2 && isLettersAndDigits(parts[1]) ? parts[0].toLongLong(&ok) : 0;
+    return ok && pid > 0 ? std::optional<pid_t>(pid_t(pid)) : std::nullopt;
 }

@@ -1,9 +1,11 @@
 #include "fileops/file_delete.h"
 
+#include "fileops/folder_recovery.h"
+#include "fileops/held_file.h"
 #include "fileops/listed_file.h"
+#include "fileops/log_text.h"
+#include "fileops/operation_worker.h"
 #include "fileops/row_selection.h"
-
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -11,53 +13,108 @@ namespace {
 
 using Problem = ListedFile::Problem;
 
-void reportFailure(ReportEnv& env, OperationsLog& log, const QString& path, const Problem& why) {
-    env.host.setStatus(QStringLiteral("Unable to delete ") + path + QStringLiteral("; ") +
-                       why.error(QStringLiteral(" - ")));
-    log.write(QStringLiteral("; Unable to delete ") + path + QStringLiteral("; ") + why.error(QStringLiteral("; ")));
-    env.host.message(QStringLiteral("Unable to delete ") + path + QLatin1Char('\r') + why.error(QStringLiteral(" - ")),
-                     QStringLiteral("Unable to delete file"));
+// One delete's state on the worker: what it reaches the files through,
+// what it found left over, and how far it is.
+struct Deletion {
+    ReportEnv& env;
+    const DeleteOptions& options;
+    OperationsLog& log;
+    OperationWorker& worker;
+    ListingAccess access;
+    FolderRecovery recovery;
+    QList<qsizetype> deleted;
+    std::atomic<qint64> done{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+};
+
+QString logPath(const Deletion& op, const ListedFile& file, const QByteArray& name) {
+    return LogText::volumePath(*file.record()->folder, name, op.env.app.saveFileDelimiter);
 }
 
-// Deletes row's file when it is still the listed one; true when it is gone.
-bool deleteRow(ReportEnv& env, OperationsLog& log, ListingAccess& access, qsizetype row, int directoryCol,
-               int fileCol) {
-    ListedFile file(env.grid, row, directoryCol, fileCol);
-    if (const std::optional<Problem> problem = file.find(access)) {
-        reportFailure(env, log, file.path(), *problem);
-        return false;
+void reportFailure(Deletion& op, const ListedFile& file, const Problem& why) {
+    op.log.write(QStringLiteral("; Unable to delete ") + logPath(op, file, file.name()) + QStringLiteral("; ") +
+                 why.error(QStringLiteral("; ")));
+    op.worker.postStatus(QStringLiteral("Unable to delete ") + file.path() + QStringLiteral("; ") +
+                         why.error(QStringLiteral(" - ")));
+    op.worker.post([&host = op.env.host, path = file.path(), why] {
+        host.message(QStringLiteral("Unable to delete ") + path + QLatin1Char('\r') + why.error(QStringLiteral(" - ")),
+                     QStringLiteral("Unable to delete file"));
+    });
+}
+
+// What killed operations left in the file's folder, given back or reported.
+void recover(Deletion& op, const ListedFile& file) {
+    const QList<FolderRecovery::Found> found = op.recovery.sweep(file.folder());
+    for (const QString& line :
+         FolderRecovery::logLines(found, [&](const QByteArray& name) { return logPath(op, file, name); }))
+        op.log.write(line);
+}
+
+// The name taken aside, what it held checked, then removed; anything else
+// goes back under its name.
+std::optional<Problem> deleteFile(Deletion& op, ListedFile& file) {
+    if (std::optional<Problem> problem = file.find(op.access))
+        return problem;
+    recover(op, file);
+    if (op.options.beforeAct)
+        op.options.beforeAct(file.name());
+    HeldFile held;
+    if (const int error = held.take(file.folder(), file.name()))
+        return Problem::ofErrno(error);
+    struct stat st {};
+    if (const int error = held.stat(st))
+        return Problem::ofErrno(error);
+    if (std::optional<Problem> problem = file.checkHeld(st))
+        return RowSelection::putBack(held, *problem, file.path());
+    if (const int error = held.remove())
+        return Problem::ofErrno(error);
+    file.noteAct(op.access);
+    return std::nullopt;
+}
+
+void deleteRow(Deletion& op, ListedFile& file) {
+    if (const std::optional<Problem> problem = deleteFile(op, file)) {
+        reportFailure(op, file, *problem);
+        return;
     }
-    if (::unlinkat(file.folder(), file.name().constData(), 0) != 0) {
-        reportFailure(env, log, file.path(), Problem::ofErrno(errno));
-        return false;
-    }
-    file.noteAct(access);
-    env.host.setStatus(QStringLiteral("Deleted ") + file.path());
-    log.write(QStringLiteral(", Deleted ") + file.path());
-    return true;
+    op.deleted.append(file.row());
+    op.log.write(QStringLiteral(", Deleted ") + logPath(op, file, file.name()));
+    op.worker.postStatus(QStringLiteral("Deleted ") + file.path());
 }
 
 } // namespace
 
-qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, OperationsLog& log) {
+qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, OperationsLog& log,
+                               const DeleteOptions& options) {
     ResultGrid& grid = env.grid;
-    if (!RowSelection::confirmed(env.host, grid, QStringLiteral("Are you sure you want to delete the selected file?"),
-                                 QStringLiteral("Delete File"),
-                                 QStringLiteral("Are you sure you want to delete the selected files?"),
-                                 QStringLiteral("Delete Files")))
+    if (!RowSelection::confirmed(env.host, grid, directoryCol, fileCol,
+                                 {QStringLiteral("Are you sure you want to delete the selected file?"),
+                                  QStringLiteral("Delete File"),
+                                  QStringLiteral("Are you sure you want to delete the selected files?"),
+                                  QStringLiteral("Delete Files"), QString()}))
         return 0;
-    const QList<qsizetype> rows = RowSelection::chosen(grid);
-    log.open();
-    QList<qsizetype> deleted;
-    ListingAccess access(env.volumes);
     // Bottom up, as the rows were listed in reverse: each folder's rows follow each other.
-    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
-        if (deleteRow(env, log, access, *row, directoryCol, fileCol))
-            deleted.append(*row);
-    }
+    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
+    std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
+    const std::uint64_t bytes = RowSelection::bytesOf(files);
+    log.open();
+    OperationWorker worker(env.host, options.stop);
+    Deletion op{env, options, log, worker, ListingAccess(env.volumes), {}, {}, {0}, {0}};
+    worker.run(
+        qsizetype(files.size()),
+        [&](qsizetype index) {
+            ListedFile& file = files[std::size_t(index)];
+            deleteRow(op, file);
+            op.bytesDone += file.record() ? file.record()->identity.size : 0;
+            ++op.done;
+        },
+        [&] {
+            env.host.setStatus(RowSelection::progressText(QStringLiteral("Deleting"), op.done, qint64(files.size()),
+                                                          op.bytesDone, bytes));
+        });
     // The rows go in one pass: a long delete must not move the rows below
     // once for every file.
-    RowSelection::removeDone(env, deleted);
+    RowSelection::removeDone(env, chosenRows, op.deleted);
     RowSelection::closeLog(env.host, log);
-    return deleted.size();
+    return op.deleted.size();
 }

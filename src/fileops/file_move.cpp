@@ -2,19 +2,19 @@
 
 #include "fileops/destination_folders.h"
 #include "fileops/file_copy.h"
+#include "fileops/folder_recovery.h"
+#include "fileops/held_file.h"
 #include "fileops/listed_file.h"
+#include "fileops/log_text.h"
+#include "fileops/operation_worker.h"
 #include "fileops/row_selection.h"
 #include "fsview/local_path.h"
-#include "reports/cell_format.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <ctime>
-#include <future>
 #include <map>
 #include <set>
 
@@ -27,39 +27,69 @@ InodeKey keyOf(const struct stat& st) {
     return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
-// One operation's state: the options, the counts, the folders on both
-// sides, what this move created and the keep-showing answer.
-struct Operation {
+// One operation's state on the worker: the options, the counts, the
+// folders on both sides, what this move created. The keep-showing answer
+// lives on the window's thread.
+struct Moving {
     ReportEnv& env;
     const MoveOptions& options;
     OperationsLog& log;
+    OperationWorker& worker;
     ListingAccess access;
     DestinationFolders destinations;
+    FolderRecovery recovery;
     MoveCounts counts;
     bool keepShowing = true;
-    std::set<InodeKey> created;           // files this move put in place
-    std::map<InodeKey, UniqueFd> copies;  // a copied source with other names: its copy, to link them to
-    std::set<InodeKey> swept;             // destination folders cleared of what killed moves left
+    std::set<InodeKey> created;          // files this move put in place
+    std::map<InodeKey, UniqueFd> copies; // a copied source with other names: its copy, to link them to
     QList<qsizetype> movedRows;
+    std::atomic<qint64> done{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+    std::atomic<std::uint64_t> copying{0}; // how far the copy under way is
 };
 
-// One file's move: the listed file, where it goes, and whether that
-// replaced a file there.
+// One file's move: the listed file, where it goes, and the file of that
+// name it replaces, set aside until the move is certain.
 struct OneMove {
     ListedFile& file;
-    int folder = -1;         // the destination folder
-    QString destination;     // as the log names it
+    DestinationFolders::Folder folder;
+    QString destination; // as the status and messages name it
     bool replaces = false;
+    HeldFile replaced;
 };
 
 Problem refused(const QString& why) {
     return {0, why};
 }
 
+QString sourceLogPath(const Moving& op, const ListedFile& file, const QByteArray& name) {
+    return LogText::volumePath(*file.record()->folder, name, op.env.app.saveFileDelimiter);
+}
+
+QString destinationLogPath(const Moving& op, const OneMove& move, const QByteArray& name) {
+    return LogText::localPath(op.destinations.base(), move.folder.components, name, op.env.app.saveFileDelimiter);
+}
+
+void writeLines(Moving& op, const QStringList& lines) {
+    for (const QString& line : lines)
+        op.log.write(line);
+}
+
+// What killed operations left in either folder, given back or reported.
+void recover(Moving& op, const OneMove& move) {
+    const ListedFile& file = move.file;
+    writeLines(op, FolderRecovery::logLines(op.recovery.sweep(file.folder()), [&](const QByteArray& name) {
+                   return sourceLogPath(op, file, name);
+               }));
+    writeLines(op, FolderRecovery::logLines(op.recovery.sweep(move.folder.fd), [&](const QByteArray& name) {
+                   return destinationLogPath(op, move, name);
+               }));
+}
+
 // What is at the destination name decides whether the move may go on.
-std::optional<Problem> checkDestination(Operation& op, OneMove& move) {
+std::optional<Problem> checkDestination(Moving& op, OneMove& move) {
     struct stat there {};
-    if (::fstatat(move.folder, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(move.folder.fd, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     if (keyOf(there) == keyOf(move.file.seen()))
         return refused(move.destination + QStringLiteral(" is the file itself"));
@@ -71,77 +101,40 @@ std::optional<Problem> checkDestination(Operation& op, OneMove& move) {
     return std::nullopt;
 }
 
-// Renames without replacing what is there unless told to; where the file
-// system cannot refuse in the rename itself, a hard link does it.
-int renameSafely(int fromDir, const char* from, int toDir, const char* to, bool overwrite) {
-    if (overwrite)
-        return ::renameat(fromDir, from, toDir, to);
-    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+// The file to replace, set aside under a private name; gone meanwhile is
+// nothing to replace.
+int setAsideReplaced(OneMove& move) {
+    if (!move.replaces)
         return 0;
-    if (errno != EINVAL)
-        return -1;
-    if (::linkat(fromDir, from, toDir, to, 0) != 0)
-        return -1;
-    return ::unlinkat(fromDir, from, 0);
+    const int error = move.replaced.take(move.folder.fd, move.file.name());
+    if (error == ENOENT)
+        move.replaces = false;
+    return error == ENOENT ? 0 : error;
 }
 
-bool stopped(const MoveOptions& options) {
-    return options.stop && options.stop->load();
-}
-
-QString megabytes(std::uint64_t bytes) {
-    return CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.0"));
-}
-
-// A large file is copied off the window's thread; meanwhile the window
-// stays responsive, shows how far the copy is and can be told to stop.
-CopyResult copyWatched(Operation& op, CopyRequest& request, const QString& path) {
-    constexpr off_t kLarge = 8 << 20;
-    if (request.sourceStat.st_size < kLarge)
-        return copyFileInto(request);
-    std::atomic<std::uint64_t> done{0};
-    request.progress = [&done](std::uint64_t bytes) { done = bytes; };
-    const QString total = megabytes(std::uint64_t(request.sourceStat.st_size));
-    const auto show = [&] {
-        op.env.host.setStatus(QStringLiteral("Moving %1: %2 of %3 MB").arg(path, megabytes(done), total));
-        op.env.host.pollEvents();
-    };
-    show();
-    if (stopped(op.options))
-        return CopyResult{ECANCELED, {}};
-    std::future<CopyResult> copy = std::async(std::launch::async, [&request] { return copyFileInto(request); });
-    while (copy.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
-        show();
-    return copy.get();
-}
-
-// The copy in place under the name: a new one, or a link to the copy of
-// another name of the same file.
-CopyResult placeCopy(Operation& op, OneMove& move, int source, const struct stat& st) {
-    const auto earlier = op.copies.find(keyOf(st));
-    if (earlier != op.copies.end())
-        return linkCopyInto(earlier->second.get(), move.folder, move.file.name(), op.options.overwrite);
-    CopyRequest request;
-    request.source = source;
-    request.sourceStat = st;
-    request.destinationFolder = move.folder;
-    request.name = move.file.name();
-    request.overwrite = op.options.overwrite;
-    request.cancel = op.options.stop;
-    return copyWatched(op, request, move.file.path());
-}
-
-bool sameContentAndStatus(const struct stat& a, const struct stat& b) {
-    return FileIdentity::of(a).difference(b).isEmpty();
-}
-
-// A move killed between linking its copy under a temporary name and
-// renaming it over the file it replaces leaves that name: gone once a day old.
-void sweep(Operation& op, int folder) {
-    struct stat st {};
-    if (!op.options.overwrite || ::fstat(folder, &st) != 0 || !op.swept.insert(keyOf(st)).second)
+// The move is certain: the replaced file goes for good.
+void dropReplaced(Moving& op, OneMove& move) {
+    if (!move.replaced.held())
         return;
-    removeStaleMoveTemporaries(folder, std::time(nullptr));
+    if (const int error = move.replaced.remove())
+        op.log.write(QStringLiteral("; Unable to remove the replaced file, kept as ") +
+                     destinationLogPath(op, move, move.replaced.privateName()) + QStringLiteral("; Error:") +
+                     QString::number(error) + QStringLiteral("; ") + QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Within one file system: the held source renamed into place.
+std::optional<Problem> moveWithin(Moving& op, OneMove& move, HeldFile& source, bool& acrossDevices) {
+    if (const int error = setAsideReplaced(move))
+        return Problem::ofErrno(error);
+    const int error = source.moveTo(move.folder.fd, move.file.name());
+    if (error == EXDEV) {
+        acrossDevices = true;
+        return std::nullopt;
+    }
+    if (error != 0)
+        return Problem::ofErrno(error);
+    op.created.insert(keyOf(move.file.seen()));
+    return std::nullopt;
 }
 
 // Takes the copy away again, when it is still ours, so "not moved" is true.
@@ -149,39 +142,80 @@ void undoCopy(const OneMove& move, const UniqueFd& placed) {
     struct stat ours {};
     struct stat there {};
     if (::fstat(placed.get(), &ours) == 0 &&
-        ::fstatat(move.folder, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        ::fstatat(move.folder.fd, move.file.name().constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
         keyOf(ours) == keyOf(there))
-        ::unlinkat(move.folder, move.file.name().constData(), 0);
+        ::unlinkat(move.folder.fd, move.file.name().constData(), 0);
+}
+
+// The copy in place under the name: a new one, or a link to the copy of
+// another name of the same file. The replaced file is set aside only once
+// the copy is ready, so its name is empty for a moment, never for a copy.
+CopyResult placeCopy(Moving& op, OneMove& move, int source, const struct stat& st) {
+    const auto earlier = op.copies.find(keyOf(st));
+    if (earlier != op.copies.end()) {
+        if (const int error = setAsideReplaced(move))
+            return CopyResult{error, {}};
+        return linkCopyInto(earlier->second.get(), move.folder.fd, move.file.name());
+    }
+    CopyRequest request;
+    request.source = source;
+    request.sourceStat = st;
+    request.destinationFolder = move.folder.fd;
+    request.name = move.file.name();
+    request.beforePlacing = [&move] { return setAsideReplaced(move); };
+    request.progress = [&op](std::uint64_t bytes) { op.copying = bytes; };
+    request.cancel = op.options.stop;
+    CopyResult copy = copyFileInto(request);
+    op.copying = 0;
+    return copy;
+}
+
+// The source, taken aside, still the file copied, removed; on any failure
+// the source keeps its name and the copy is taken back.
+std::optional<Problem> removeCopiedSource(Moving& op, OneMove& move, const UniqueFd& placed) {
+    ListedFile& file = move.file;
+    if (op.options.beforeAct)
+        op.options.beforeAct(file.name());
+    HeldFile source;
+    std::optional<Problem> problem;
+    struct stat now {};
+    if (const int error = source.take(file.folder(), file.name()))
+        problem = Problem::ofErrno(error);
+    else if (const int statError = source.stat(now))
+        problem = Problem::ofErrno(statError);
+    else if (const QString why = file.heldDifference(now); !why.isEmpty())
+        problem = refused(QStringLiteral("it changed while it was copied: ") + why);
+    else if (const int removeError = source.remove())
+        problem = Problem::ofErrno(removeError);
+    if (!problem)
+        return std::nullopt;
+    undoCopy(move, placed);
+    if (source.held())
+        problem = RowSelection::putBack(source, *problem, file.path());
+    return problem;
 }
 
 // Across file systems: the checked source copied into place, then the
 // source removed while it is still the file copied.
-std::optional<Problem> moveAcross(Operation& op, OneMove& move) {
+std::optional<Problem> moveAcross(Moving& op, OneMove& move) {
     ListedFile& file = move.file;
-    const UniqueFd source(::openat(file.folder(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd source(
+        ::openat(file.folder(), file.name().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!source.valid() || ::fstat(source.get(), &st) != 0)
         return Problem::ofErrno(errno);
-    if (const std::optional<Problem> changed = file.check(st, op.access))
+    if (std::optional<Problem> changed = file.check(st, op.access))
         return changed;
-    sweep(op, move.folder);
     CopyResult copy = placeCopy(op, move, source.get(), st);
     if (copy.error != 0)
         return Problem::ofErrno(copy.error);
-    struct stat now {};
-    if (::fstatat(file.folder(), file.name().constData(), &now, AT_SYMLINK_NOFOLLOW) != 0 || keyOf(now) != keyOf(st) ||
-        !sameContentAndStatus(st, now))
-        return refused(file.path() + QStringLiteral(" changed while it was copied: it and the copy ") +
-                       move.destination + QStringLiteral(" were both kept"));
-    if (::unlinkat(file.folder(), file.name().constData(), 0) != 0) {
-        const int error = errno;
-        undoCopy(move, copy.placed);
-        return Problem::ofErrno(error);
-    }
+    if (std::optional<Problem> problem = removeCopiedSource(op, move, copy.placed))
+        return problem;
     struct stat placed {};
     if (::fstat(copy.placed.get(), &placed) == 0)
         op.created.insert(keyOf(placed));
     if (st.st_nlink > 1) {
+        struct stat now {};
         if (::fstat(source.get(), &now) == 0)
             op.access.noteOwnChange(now);
         op.copies.emplace(keyOf(st), std::move(copy.placed));
@@ -189,80 +223,130 @@ std::optional<Problem> moveAcross(Operation& op, OneMove& move) {
     return std::nullopt;
 }
 
-std::optional<Problem> moveFile(Operation& op, OneMove& move) {
-    if (const std::optional<Problem> refusal = checkDestination(op, move))
-        return refusal;
-    ListedFile& file = move.file;
-    const char* name = file.name().constData();
-    if (renameSafely(file.folder(), name, move.folder, name, op.options.overwrite) != 0)
-        return errno == EXDEV ? moveAcross(op, move) : Problem::ofErrno(errno);
-    op.created.insert(keyOf(file.seen()));
-    file.noteAct(op.access);
-    return std::nullopt;
+bool knownAcross(const OneMove& move) {
+    struct stat folder {};
+    return ::fstat(move.folder.fd, &folder) == 0 && folder.st_dev != move.file.seen().st_dev;
 }
 
-void notMoved(Operation& op, const QString& source, const QString& destination, const Problem& why) {
-    ReportEnv& env = op.env;
+// The source taken aside and checked, then renamed into place; across file
+// systems it goes back under its name to be copied.
+std::optional<Problem> moveFile(Moving& op, OneMove& move) {
+    ListedFile& file = move.file;
+    if (knownAcross(move))
+        return moveAcross(op, move);
+    HeldFile source;
+    if (const int error = source.take(file.folder(), file.name()))
+        return Problem::ofErrno(error);
+    struct stat st {};
+    if (const int error = source.stat(st))
+        return Problem::ofErrno(error);
+    if (std::optional<Problem> problem = file.checkHeld(st))
+        return RowSelection::putBack(source, *problem, file.path());
+    bool acrossDevices = false;
+    std::optional<Problem> problem = moveWithin(op, move, source, acrossDevices);
+    if (source.held()) {
+        move.replaced.restore();
+        if (problem)
+            return RowSelection::putBack(source, *problem, file.path());
+        if (const int error = source.restore())
+            return Problem::ofErrno(error);
+    }
+    if (acrossDevices)
+        return moveAcross(op, move);
+    if (!problem)
+        file.noteAct(op.access);
+    return problem;
+}
+
+void notMoved(Moving& op, const OneMove& move, const Problem& why) {
+    ++op.counts.notMoved;
+    const QString& d = op.env.app.saveFileDelimiter;
     const QString error = why.error(QStringLiteral(" "));
-    if (op.keepShowing)
-        op.keepShowing = env.host.ask(QStringLiteral("Unable to move ") + source + QStringLiteral("; ") + error +
+    op.log.write(d + QStringLiteral(" Unable to move ") + sourceLogPath(op, move.file, move.file.name()) +
+                 QStringLiteral(" TO ") + destinationLogPath(op, move, move.file.name()) + d + QLatin1Char(' ') +
+                 error);
+    op.worker.post([&op, source = move.file.path(), error] {
+        Host& host = op.env.host;
+        if (op.keepShowing)
+            op.keepShowing = host.ask(QStringLiteral("Unable to move ") + source + QStringLiteral("; ") + error +
                                           QStringLiteral("\n\nContinue showing this message?"),
                                       QStringLiteral("Unable to move file"));
-    ++op.counts.notMoved;
-    env.host.setStatus(QStringLiteral("Unable to move ") + source);
-    const QString& d = env.app.saveFileDelimiter;
-    op.log.write(d + QStringLiteral(" Unable to move ") + source + QStringLiteral(" TO ") + destination + d +
-                 QLatin1Char(' ') + error);
+    });
+    op.worker.postStatus(QStringLiteral("Unable to move ") + move.file.path());
+}
+
+void moved(Moving& op, OneMove& move) {
+    ++op.counts.moved;
+    op.movedRows.append(move.file.row());
+    const QString destination = destinationLogPath(op, move, move.file.name());
+    op.log.write(QStringLiteral(", Moved ") + sourceLogPath(op, move.file, move.file.name()) + QStringLiteral(" TO ") +
+                 destination);
+    if (move.replaced.held()) {
+        dropReplaced(op, move);
+        op.log.write(QStringLiteral(", Replaced ") + destination);
+    }
+    op.worker.postStatus(QStringLiteral("Moved ") + move.file.path());
 }
 
 // The file found as listed, its folder made at the destination, then moved.
-std::optional<Problem> findAndMove(Operation& op, OneMove& move) {
+std::optional<Problem> findAndMove(Moving& op, OneMove& move) {
     if (std::optional<Problem> problem = move.file.find(op.access))
         return problem;
-    const DestinationFolders::Folder folder = op.destinations.folderFor(*move.file.record()->folder);
-    move.folder = folder.fd;
-    move.destination = LocalPath::join(folder.display, QString::fromUtf8(move.file.name()));
-    if (folder.fd < 0)
-        return Problem::ofErrno(folder.error);
+    move.folder = op.destinations.folderFor(*move.file.record()->folder);
+    move.destination = LocalPath::join(move.folder.display, QString::fromUtf8(move.file.name()));
+    if (move.folder.fd < 0)
+        return Problem::ofErrno(move.folder.error);
+    recover(op, move);
+    if (std::optional<Problem> refusal = checkDestination(op, move))
+        return refusal;
+    if (op.options.beforeAct)
+        op.options.beforeAct(move.file.name());
     return moveFile(op, move);
 }
 
-void subMoveFile(Operation& op, qsizetype row, int directoryCol, int fileCol) {
-    ReportEnv& env = op.env;
-    ListedFile file(env.grid, row, directoryCol, fileCol);
-    OneMove move{file, -1, {}, false};
-    move.destination = LocalPath::join(op.options.destination, env.grid.cell(row, fileCol));
+void subMoveFile(Moving& op, ListedFile& file) {
+    OneMove move{file, {}, {}, false, {}};
+    move.folder.display = op.destinations.base();
     if (const std::optional<Problem> why = findAndMove(op, move)) {
-        notMoved(op, file.path(), move.destination, *why);
+        move.replaced.restore();
+        notMoved(op, move, *why);
         return;
     }
-    op.movedRows.append(row);
-    ++op.counts.moved;
-    env.host.setStatus(QStringLiteral("Moved ") + file.path());
-    op.log.write(QStringLiteral(", Moved ") + file.path() + QStringLiteral(" TO ") + move.destination);
-    if (move.replaces)
-        op.log.write(QStringLiteral(", Replaced ") + move.destination);
+    moved(op, move);
 }
 
 } // namespace
 
 std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& options, OperationsLog& log) {
     ResultGrid& grid = env.grid;
-    if (!RowSelection::confirmed(env.host, grid, QStringLiteral("Are you sure you want to move the selected file?"),
-                                 QStringLiteral("Move File"),
-                                 QStringLiteral("Are you sure you want to move the selected files?"),
-                                 QStringLiteral("Move Files")))
-        return std::nullopt;
-    env.host.setBusy(true);
-    const QList<qsizetype> rows = RowSelection::chosen(grid);
     const int directoryCol = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
+    if (!RowSelection::confirmed(env.host, grid, directoryCol, fileCol,
+                                 {QStringLiteral("Are you sure you want to move the selected file?"),
+                                  QStringLiteral("Move File"),
+                                  QStringLiteral("Are you sure you want to move the selected files?"),
+                                  QStringLiteral("Move Files"), options.destination}))
+        return std::nullopt;
+    env.host.setBusy(true);
+    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
+    std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
+    const std::uint64_t bytes = RowSelection::bytesOf(files);
     log.open();
-    Operation op{env, options, log, ListingAccess(env.volumes), DestinationFolders(options.destination, options.preserve),
-                 {}, true, {}, {}, {}, {}};
-    for (auto row = rows.crbegin(); row != rows.crend() && !stopped(options); ++row)
-        subMoveFile(op, *row, directoryCol, fileCol);
-    RowSelection::removeDone(env, op.movedRows);
+    OperationWorker worker(env.host, options.stop);
+    Moving op{env, options, log, worker, ListingAccess(env.volumes), DestinationFolders(options.destination, options.preserve)};
+    worker.run(
+        qsizetype(files.size()),
+        [&](qsizetype index) {
+            ListedFile& file = files[std::size_t(index)];
+            subMoveFile(op, file);
+            op.bytesDone += file.record() ? file.record()->identity.size : 0;
+            ++op.done;
+        },
+        [&] {
+            env.host.setStatus(RowSelection::progressText(QStringLiteral("Moving"), op.done, qint64(files.size()),
+                                                          op.bytesDone + op.copying, bytes));
+        });
+    RowSelection::removeDone(env, chosenRows, op.movedRows);
     env.host.message(QStringLiteral("Files Moved: ") + QString::number(op.counts.moved) +
                      QStringLiteral("\nFiles Not Moved: ") + QString::number(op.counts.notMoved));
     env.host.setBusy(false);

@@ -16,16 +16,25 @@ QString ListedFile::Problem::error(const QString& between) const {
     return QStringLiteral("Error:") + QString::number(number) + between + text;
 }
 
-ListedFile::ListedFile(const ResultGrid& grid, qsizetype row, int directoryCol, int fileCol)
-    : m_path(grid.cell(row, directoryCol) + QLatin1Char('\\') + grid.cell(row, fileCol)), m_record(grid.record(row)) {}
+namespace {
 
-ListedFile::Problem ListedFile::changed(const QString& why) const {
-    return {0, m_path + QStringLiteral(" has changed since it was listed: ") + why};
+QString joined(const QString& directory, const QString& file) {
+    return directory.endsWith(QLatin1Char('\\')) ? directory + file : directory + QLatin1Char('\\') + file;
+}
+
+} // namespace
+
+ListedFile::ListedFile(const ResultGrid& grid, qsizetype row, int directoryCol, int fileCol)
+    : m_path(joined(grid.cell(row, directoryCol), grid.cell(row, fileCol))), m_record(grid.sharedRecord(row)),
+      m_row(row) {}
+
+ListedFile::Problem ListedFile::changed(const QString& why) {
+    return {0, QStringLiteral("it has changed since it was listed: ") + why};
 }
 
 std::optional<ListedFile::Problem> ListedFile::find(ListingAccess& access) {
     if (!m_record || !m_record->folder)
-        return Problem{0, m_path + QStringLiteral(" was not listed as a file: only listed files are acted on")};
+        return Problem{0, QStringLiteral("it was not listed as a file: only listed files are acted on")};
     const ListingAccess::Folder folder = access.open(*m_record->folder);
     if (folder.changed)
         return changed(QStringLiteral("its folder changed"));
@@ -48,6 +57,28 @@ std::optional<ListedFile::Problem> ListedFile::find(ListingAccess& access) {
 
 std::optional<ListedFile::Problem> ListedFile::check(const struct stat& st, const ListingAccess& access) const {
     const QString why = m_record->identity.difference(st, access.ownChange(m_record->identity));
+    if (why.isEmpty())
+        return std::nullopt;
+    return changed(why);
+}
+
+QString ListedFile::heldDifference(const struct stat& st) const {
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("it is no longer a regular file");
+    if (st.st_dev != m_seen.st_dev || st.st_ino != m_seen.st_ino)
+        return QStringLiteral("it was replaced by another file");
+    if (st.st_size != m_seen.st_size)
+        return QStringLiteral("its size changed");
+    if (st.st_mtim.tv_sec != m_seen.st_mtim.tv_sec || st.st_mtim.tv_nsec != m_seen.st_mtim.tv_nsec)
+        return QStringLiteral("it was modified");
+    if (st.st_mode != m_seen.st_mode || st.st_uid != m_seen.st_uid || st.st_gid != m_seen.st_gid ||
+        st.st_nlink != m_seen.st_nlink)
+        return QStringLiteral("its permissions, owner or links changed");
+    return {};
+}
+
+std::optional<ListedFile::Problem> ListedFile::checkHeld(const struct stat& st) const {
+    const QString why = heldDifference(st);
     if (why.isEmpty())
         return std::nullopt;
     return changed(why);

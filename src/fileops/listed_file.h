@@ -20,12 +20,14 @@ class ListedFile {
 public:
     ListedFile(const ResultGrid& grid, qsizetype row, int directoryCol, int fileCol);
 
-    // The row's file as the rows show it: its directory cell, "\", its file cell.
+    // The row's file as the rows show it: its directory cell, "\" (unless
+    // the cell ends in one, as a volume root does), its file cell.
     const QString& path() const { return m_path; }
-    const RowRecord* record() const { return m_record; }
+    const RowRecord* record() const { return m_record.get(); }
+    qsizetype row() const { return m_row; }
 
     // Why the file cannot be acted on: errno and its text, or number 0 and
-    // why it is no longer the file listed.
+    // why it is no longer the file listed (a text that names no path).
     struct Problem {
         int number = 0;
         QString text;
@@ -37,6 +39,13 @@ public:
     // Whether st, of the name or of a descriptor opened from it, is still
     // the file listed.
     std::optional<Problem> check(const struct stat& st, const ListingAccess& access) const;
+    // Whether st, of this file taken aside under a private name after
+    // find(), is still what find() checked: the rename itself may only
+    // have touched its status-change time.
+    std::optional<Problem> checkHeld(const struct stat& st) const;
+    // Why it is not (empty when it is).
+    QString heldDifference(const struct stat& st) const;
+    static Problem changed(const QString& why);
 
     // After find(): the open folder, the raw name in it and what it is.
     int folder() const { return m_folder; }
@@ -48,10 +57,9 @@ public:
     void noteAct(ListingAccess& access) const;
 
 private:
-    Problem changed(const QString& why) const;
-
     QString m_path;
-    const RowRecord* m_record = nullptr;
+    std::shared_ptr<const RowRecord> m_record;
+    qsizetype m_row = 0;
     int m_folder = -1;
     struct stat m_seen {};
     UniqueFd m_pinned; // the file itself (O_PATH), when it has other names

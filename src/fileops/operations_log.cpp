@@ -1,5 +1,6 @@
 #include "fileops/operations_log.h"
 
+#include "fileops/log_text.h"
 #include "reports/cell_format.h"
 
 #include <QDateTime>
@@ -10,19 +11,22 @@
 #include <algorithm>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 // A line break in a file name would start a line of its own that reads like
 // another outcome; other controls could drive the terminal the log is read
-// on. TAB stays: it may be the delimiter the user reads the log with.
+// on, and bidirectional controls show a line's text in another order. TAB
+// stays: it may be the delimiter the user reads the log with.
 bool isEscaped(char16_t c) {
-    return (c < 0x20 && c != u'\t') || (c >= 0x7f && c <= 0x9f);
+    return (c < 0x20 && c != u'\t') || (c >= 0x7f && c <= 0x9f) || LogText::isLayoutControl(c);
 }
 
 QString escapedControls(const QString& text) {
@@ -35,6 +39,8 @@ QString escapedControls(const QString& text) {
             out += QLatin1String("\\n");
         else if (c == u'\r')
             out += QLatin1String("\\r");
+        else if (LogText::isLayoutControl(c.unicode()))
+            out += QStringLiteral("\\u%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'));
         else if (isEscaped(c.unicode()))
             out += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
         else
@@ -43,34 +49,101 @@ QString escapedControls(const QString& text) {
     return out;
 }
 
+// The login of uid, else its number.
+QString loginOf(uid_t uid) {
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(std::size_t(suggested > 0 ? suggested : 1024));
+    passwd entry {};
+    passwd* found = nullptr;
+    int error = 0;
+    while ((error = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (error != 0 || !found)
+        return QString::number(uid);
+    return QString::fromLocal8Bit(found->pw_name);
+}
+
+// Where a package or "make install" put the program: its log goes with the
+// user's state, not into a shared folder of programs.
+bool isInstalled(const QString& programFolder) {
+    QString folder = QFileInfo(programFolder).canonicalFilePath();
+    if (folder.isEmpty())
+        folder = QDir::cleanPath(QDir(programFolder).absolutePath());
+    for (const char* system : {"/usr/", "/opt/", "/bin/", "/sbin/"}) {
+        if ((folder + QLatin1Char('/')).startsWith(QLatin1String(system)))
+            return true;
+    }
+    const QFileInfo info(folder);
+    const QString prefix = info.path();
+    return info.fileName() == QLatin1String("bin") &&
+           (QFileInfo(prefix + QStringLiteral("/lib/quarvo")).isDir() ||
+            QFileInfo(prefix + QStringLiteral("/share/man")).isDir());
+}
+
 } // namespace
 
 QString OperationsLog::pathFor(const QString& programFolder) {
+    return pathFor(programFolder, ::geteuid(), QStringLiteral("/var/log/quarvo"));
+}
+
+QString OperationsLog::pathFor(const QString& programFolder, uid_t effectiveUid, const QString& systemFolder) {
     const QByteArray folder = QFile::encodeName(programFolder);
-    if (!programFolder.isEmpty() && ::access(folder.constData(), W_OK) == 0)
+    if (!programFolder.isEmpty() && ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) == 0 &&
+        !isInstalled(programFolder))
         return programFolder + QStringLiteral("/Quarvo.log");
+    if (effectiveUid == 0 && QFileInfo(systemFolder).isDir())
+        return systemFolder + QStringLiteral("/Quarvo.log");
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty())
+    if (!QDir::isAbsolutePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
     return state + QStringLiteral("/Quarvo/Quarvo.log");
 }
 
-OperationsLog::OperationsLog(QString path) : m_path(std::move(path)) {}
+QString OperationsLog::actor(uid_t effectiveUid) {
+    QString who = loginOf(effectiveUid);
+    const QString sudoUser = qEnvironmentVariable("SUDO_USER");
+    if (effectiveUid != 0 || sudoUser.isEmpty())
+        return who;
+    who += QStringLiteral(" (sudo: ") + sudoUser;
+    const QString sudoUid = qEnvironmentVariable("SUDO_UID");
+    if (!sudoUid.isEmpty())
+        who += QStringLiteral(", uid ") + sudoUid;
+    return who + QLatin1Char(')');
+}
+
+OperationsLog::OperationsLog(QString path)
+    : m_path(std::move(path)), m_by(QStringLiteral("; by ") + actor(::geteuid())) {}
 
 OperationsLog::~OperationsLog() {
     close();
 }
 
 void OperationsLog::fail(int error) {
+    fail(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+void OperationsLog::fail(const QString& why) {
     if (m_error.isEmpty())
-        m_error = QString::fromLocal8Bit(std::strerror(error));
+        m_error = why;
 }
 
 void OperationsLog::open() {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    m_file.reset(::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (!m_file.valid())
+    // A link planted at the log's name is not followed: the lines would be
+    // appended to whatever it leads to. Not blocking: a FIFO planted there
+    // would hold the operation until something read it.
+    m_file.reset(::open(QFile::encodeName(m_path).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (!m_file.valid()) {
         fail(errno);
+        return;
+    }
+    struct stat st {};
+    if (::fstat(m_file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_file.reset();
+        fail(QStringLiteral("it is not a plain file"));
+    }
 }
 
 void OperationsLog::write(const QString& text) {
@@ -81,7 +154,7 @@ void OperationsLog::write(const QString& text) {
         m_stampSecond = now.toSecsSinceEpoch();
         m_stamp = CellFormat::generalDate(now);
     }
-    const QByteArray line = (m_stamp + escapedControls(text)).toUtf8() + QByteArrayLiteral("\r\n");
+    const QByteArray line = (m_stamp + escapedControls(text + m_by)).toUtf8() + QByteArrayLiteral("\r\n");
     struct stat before {};
     const bool sized = ::fstat(m_file.get(), &before) == 0;
     for (qsizetype done = 0; done < line.size();) {

@@ -1,6 +1,11 @@
 #include "fileops/row_selection.h"
 
+#include "reports/cell_format.h"
 #include "reports/report_run.h"
+
+#include <QLocale>
+
+#include <cstring>
 
 #include <algorithm>
 
@@ -24,9 +29,64 @@ QList<qsizetype> chosen(const ResultGrid& grid) {
     return rows;
 }
 
-bool confirmed(Host& host, const ResultGrid& grid, const QString& one, const QString& oneTitle,
-               const QString& several, const QString& severalTitle) {
-    return chosen(grid).size() == 1 ? host.ask(one, oneTitle) : host.ask(several, severalTitle);
+std::vector<ListedFile> listedFiles(const ResultGrid& grid, int directoryCol, int fileCol) {
+    const QList<qsizetype> rows = chosen(grid);
+    std::vector<ListedFile> files;
+    files.reserve(std::size_t(rows.size()));
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row)
+        files.emplace_back(grid, *row, directoryCol, fileCol);
+    return files;
+}
+
+std::uint64_t bytesOf(const std::vector<ListedFile>& files) {
+    std::uint64_t bytes = 0;
+    for (const ListedFile& file : files)
+        bytes += file.record() ? file.record()->identity.size : 0;
+    return bytes;
+}
+
+namespace {
+
+QString megabytes(std::uint64_t bytes) {
+    return CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.00"));
+}
+
+} // namespace
+
+bool confirmed(Host& host, const ResultGrid& grid, int directoryCol, int fileCol, const Question& question) {
+    const std::vector<ListedFile> files = listedFiles(grid, directoryCol, fileCol);
+    if (files.empty())
+        return false;
+    const QString size = megabytes(bytesOf(files)) + QStringLiteral(" MB");
+    // The top row is the first of the selection; the files were taken from the bottom up.
+    const QString first = files.back().path();
+    QString what = files.size() == 1 ? first + QStringLiteral(" (") + size + QLatin1Char(')')
+                                     : QLocale().toString(qlonglong(files.size())) + QStringLiteral(" files (") + size +
+                                           QStringLiteral("), beginning with ") + first;
+    if (!question.destination.isEmpty())
+        what += QStringLiteral("\nto ") + question.destination;
+    return files.size() == 1 ? host.ask(question.one + QStringLiteral("\n\n") + what, question.oneTitle)
+                             : host.ask(question.several + QStringLiteral("\n\n") + what, question.severalTitle);
+}
+
+QString progressText(const QString& doing, qint64 files, qint64 allFiles, std::uint64_t bytes,
+                     std::uint64_t allBytes) {
+    const QLocale locale;
+    return QStringLiteral("%1: %2 of %3 files, %4 of %5 MB done")
+        .arg(doing, locale.toString(files), locale.toString(allFiles), megabytes(bytes), megabytes(allBytes));
+}
+
+ListedFile::Problem putBack(HeldFile& held, const ListedFile::Problem& why, const QString& path) {
+    ListedFile::Problem problem = why;
+    QByteArray keptAs;
+    const int error = held.restore(&keptAs);
+    if (error != 0)
+        problem.text += QStringLiteral("; it could not be given its name back (%1) and is kept as %2")
+                            .arg(QString::fromLocal8Bit(std::strerror(error)), QString::fromUtf8(held.privateName()));
+    else if (!keptAs.isEmpty())
+        problem.text += QStringLiteral("; another file took the name %1 meanwhile, so it is kept beside it as %2")
+                            .arg(path, QString::fromUtf8(keptAs));
+    return problem;
 }
 
 // The rows of before that are not in done, renumbered as they will be once
@@ -42,13 +102,14 @@ QList<qsizetype> remaining(const QList<qsizetype>& before, QList<qsizetype> done
     return kept;
 }
 
-void removeDone(ReportEnv& env, const QList<qsizetype>& done) {
+void removeDone(ReportEnv& env, const QList<qsizetype>& chosenRows, const QList<qsizetype>& done) {
     ResultGrid& grid = env.grid;
-    const QList<qsizetype> left = remaining(chosen(grid), done);
+    const QList<qsizetype> left = remaining(chosenRows, done);
     grid.removeRows(done);
     grid.selectedRows = left;
-    grid.Row = left.isEmpty() ? std::min(grid.Row, grid.rows() - 1) : left.first();
-    grid.RowSel = left.isEmpty() ? grid.Row : left.last();
+    // Nothing highlighted is nothing chosen: no row stands in for the selection.
+    grid.Row = left.isEmpty() ? 0 : left.first();
+    grid.RowSel = left.isEmpty() ? 0 : left.last();
     grid.Col = 0;
     if (done.isEmpty())
         return;

@@ -120,6 +120,16 @@ const RowRecord* ResultGrid::record(qsizetype row) const {
     return row > 0 && row < m_records.size() ? m_records[row].get() : nullptr;
 }
 
+std::shared_ptr<const RowRecord> ResultGrid::sharedRecord(qsizetype row) const {
+    return row > 0 && row < m_records.size() ? m_records[row] : nullptr;
+}
+
+ResultGrid ResultGrid::snapshot() const {
+    ResultGrid copy(*this);
+    copy.m_listener = nullptr;
+    return copy;
+}
+
 int ResultGrid::fcnFindColumn(const QString& heading) const {
     for (int col = 0; col < m_cols; ++col) {
         if (m_cells[0][col] == heading)

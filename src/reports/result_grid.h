@@ -45,6 +45,11 @@ public:
     qsizetype addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record = {});
     // What the row listed; null for headings, directories, volumes, owners.
     const RowRecord* record(qsizetype row) const;
+    std::shared_ptr<const RowRecord> sharedRecord(qsizetype row) const;
+    // The cells and records as they are now, told to no listener: cheap (the
+    // lists are shared until one side changes), for work that must not see
+    // later sorts or removals.
+    ResultGrid snapshot() const;
     void removeRow(qsizetype row);
     // Removes several data rows in one pass: a long delete must not move
     // the rows below once for every row it removes.

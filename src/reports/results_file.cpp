@@ -91,8 +91,11 @@ QString joinFields(const QStringList& fields, const QString& delimiter) {
 // Written through a temporary file that replaces the chosen one only when
 // all is written: a failed save never leaves half a file, nor loses the file
 // it was to replace.
-bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
+bool subSaveResultsFile(const ResultGrid& shown, const QString& path, const QString& delimiter,
                         Host& host) {
+    // The rows as they are now: a sort or a new run while events are let
+    // through must not change what this save writes.
+    const ResultGrid grid = shown.snapshot();
     WholeFileWriter file;
     QString error = file.open(path, WholeFileWriter::Mode::Replace);
     const QList<ColumnOutput> outputs = columnOutputs(grid);

@@ -29,8 +29,9 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row);
 // quotes doubled, so the file reads back into the same fields.
 QString joinFields(const QStringList& fields, const QString& delimiter);
 
-// Writes rows 0 to the last to path, showing "Saving row <n>" as it goes and
-// "Save Complete" or "Save Cancelled" at the end. True when all was written.
+// Writes rows 0 to the last, as they are when it starts, to path, showing
+// "Saving row <n>" as it goes and "Save Complete" or "Save Cancelled" at the
+// end. True when all was written.
 bool subSaveResultsFile(const ResultGrid& grid, const QString& path, const QString& delimiter,
                         Host& host);
 

@@ -223,19 +223,32 @@ TEST_F(FileCopy, ADefaultAclOfTheFolderGrantsNothingTheSourceDidNot) {
     EXPECT_EQ(attribute(to + "/plain.txt", accessAcl), "<none>");
 }
 
-TEST_F(FileCopy, AnExistingNameStaysUnlessReplacingAndNothingElseIsLeft) {
+TEST_F(FileCopy, AnExistingNameStaysAndIsOnlyFreedOnceTheCopyIsReady) {
     writeFile(to + "/a.txt", "old");
     const QByteArray content = pattern((5 << 20) / 2 + 7); // past two chunk ends
     writeFile(from + "/a.txt", content);
     EXPECT_EQ(copy(request("a.txt")).error, EEXIST);
     EXPECT_EQ(readFile(to + "/a.txt"), "old");
     EXPECT_EQ(entries(to), QStringList{"a.txt"});
+    // The one who replaces sets the old file aside right before the copy takes its name.
+    CopyRequest refusing = request("a.txt");
+    refusing.beforePlacing = [] { return EACCES; };
+    EXPECT_EQ(copy(refusing).error, EACCES);
+    EXPECT_EQ(entries(to), QStringList{"a.txt"});
     CopyRequest replacing = request("a.txt");
-    replacing.overwrite = true;
+    std::uint64_t copiedWhenAsked = 0;
+    std::uint64_t copied = 0;
+    replacing.progress = [&](std::uint64_t done) { copied = done; };
+    replacing.beforePlacing = [&] {
+        copiedWhenAsked = copied;
+        return ::renameat(AT_FDCWD, (to + "/a.txt").constData(), AT_FDCWD, (to + "/a.old").constData()) == 0 ? 0 : errno;
+    };
     const CopyResult result = copy(replacing);
     ASSERT_EQ(result.error, 0) << std::strerror(result.error);
+    EXPECT_EQ(copiedWhenAsked, std::uint64_t(content.size()));
     EXPECT_TRUE(readFile(to + "/a.txt") == content);
-    EXPECT_EQ(entries(to), QStringList{"a.txt"});
+    EXPECT_EQ(readFile(to + "/a.old"), "old");
+    EXPECT_EQ(entries(to), QStringList({"a.old", "a.txt"}));
 }
 
 TEST_F(FileCopy, ALinkAtTheNameIsNeverFollowed) {
@@ -243,13 +256,9 @@ TEST_F(FileCopy, ALinkAtTheNameIsNeverFollowed) {
     ASSERT_EQ(::symlink("target.txt", (to + "/a.txt").constData()), 0);
     writeFile(from + "/a.txt", "new");
     EXPECT_EQ(copy(request("a.txt")).error, EEXIST);
-    CopyRequest replacing = request("a.txt");
-    replacing.overwrite = true;
-    EXPECT_EQ(copy(replacing).error, 0);
     struct stat st {};
     ASSERT_EQ(::lstat((to + "/a.txt").constData(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(readFile(to + "/a.txt"), "new");
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readFile(to + "/target.txt"), "kept");
 }
 
@@ -299,26 +308,12 @@ TEST_F(FileCopy, AFileSizeLimitGivesEfbigAndLeavesNothing) {
     EXPECT_EQ(entries(to), QStringList());
 }
 
-TEST(FileCopyTemporaries, OnlyOurOwnRegularFilesADayOldGo) {
-    QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.path());
-    constexpr std::time_t hour = 60 * 60;
-    const std::time_t now = std::time(nullptr);
-    const auto made = [&](const char* name, std::time_t modified) {
-        writeFile(path + '/' + name, "x");
-        const timespec times[2] = {{modified, 0}, {modified, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, (path + '/' + name).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
-    };
-    made(".quarvo-move-abc", now - 48 * hour);
-    made(".quarvo-move-def", now - hour);
-    made(".quarvo-move-notes.txt", now - 48 * hour);
-    made("other.txt", now - 48 * hour);
-    made("precious", now - 48 * hour);
-    ASSERT_EQ(::symlink("precious", (path + "/.quarvo-move-x").constData()), 0);
-    const timespec old[2] = {{now - 48 * hour, 0}, {now - 48 * hour, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (path + "/.quarvo-move-x").constData(), old, AT_SYMLINK_NOFOLLOW), 0);
-    const UniqueFd folder(::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    removeStaleMoveTemporaries(folder.get(), now);
-    EXPECT_EQ(entries(path), QStringList({".quarvo-move-def", ".quarvo-move-notes.txt", ".quarvo-move-x",
-                                          "other.txt", "precious"}));
+// Names a killed copy may leave: only ours, by the process named in them.
+TEST(FileCopyTemporaries, NamesTellTheProcessThatMadeThem) {
+    EXPECT_EQ(copyTemporaryOwner(".quarvo-copy-4242-3k9z"), std::optional<pid_t>(4242));
+    EXPECT_EQ(copyTemporaryOwner(".quarvo-move-abc"), std::optional<pid_t>(0));
+    EXPECT_EQ(copyTemporaryOwner(".quarvo-move-notes.txt"), std::nullopt);
+    EXPECT_EQ(copyTemporaryOwner(".quarvo-copy-x-3k9z"), std::nullopt);
+    EXPECT_EQ(copyTemporaryOwner(".quarvo-copy-4242"), std::nullopt);
+    EXPECT_EQ(copyTemporaryOwner("a.txt"), std::nullopt);
 }

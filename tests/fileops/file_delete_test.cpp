@@ -1,6 +1,8 @@
 #include "report_fixture.h"
 
 #include "fileops/file_delete.h"
+#include "fileops/held_file.h"
+#include "fileops/row_selection.h"
 #include "reports/report_run.h"
 
 #include <QDir>
@@ -11,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
 
 namespace {
 
@@ -74,12 +80,13 @@ TEST_F(Delete, TheOnlyRowDeletedLeavesTheHeadingsAndALogLine) {
     list();
     ASSERT_EQ(names(), QStringList{"a.txt"});
     EXPECT_EQ(remove(1, 1), 1);
-    EXPECT_EQ(f->host.questions, QStringList{"Are you sure you want to delete the selected file?"});
+    EXPECT_EQ(f->host.questions,
+              QStringList{"Are you sure you want to delete the selected file?\n\n\\\\FS1\\VOL1\\docs\\a.txt (0.00 MB)"});
     EXPECT_EQ(f->grid.rows(), 1);
     EXPECT_FALSE(QFile::exists(root + "/a.txt"));
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].endsWith(", Deleted \\\\FS1\\VOL1\\docs\\a.txt")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(", Deleted \\\\FS1\\VOL1\\docs\\a.txt; by ")) << lines[0].toStdString();
     EXPECT_EQ(f->host.statuses.last(), "Deleted \\\\FS1\\VOL1\\docs\\a.txt");
     EXPECT_EQ(f->view.lblGraphStats, "Total Results: 0    |    Total Size: 0.00 MB"); // recounted
 }
@@ -93,7 +100,8 @@ TEST_F(Delete, NoAnswerNoDeletionAndASelectionFromBelowDeletesTheSameRows) {
     EXPECT_EQ(names().size(), 4);
     f->host.answer = true;
     EXPECT_EQ(remove(3, 2), 2); // cursor below the selection end
-    EXPECT_EQ(f->host.questions.last(), "Are you sure you want to delete the selected files?");
+    EXPECT_EQ(f->host.questions.last(), "Are you sure you want to delete the selected files?\n\n"
+                                        "2 files (0.00 MB), beginning with \\\\FS1\\VOL1\\docs\\b.txt");
     EXPECT_EQ(names(), (QStringList{"a.txt", "d.txt"}));
     EXPECT_TRUE(QFile::exists(root + "/a.txt"));
     EXPECT_FALSE(QFile::exists(root + "/b.txt"));
@@ -137,10 +145,108 @@ TEST_F(Delete, ALogThatCannotBeWrittenStopsNothingButIsReported) {
     EXPECT_EQ(f->host.messages.size(), 1);
 }
 
-TEST(OperationsLogPlace, TheProgramFolderWhenWritableElseTheStateFolder) {
+// A program that saves by writing a new file and renaming it over the listed
+// one, right between the check and the act: the new version survives.
+TEST_F(Delete, ANewVersionSavedInTheMomentBeforeTheActIsKept) {
+    touch("a.txt", 10);
+    touch("b.txt", 10);
+    list();
+    f->grid.Row = 1;
+    f->grid.RowSel = 2;
+    DeleteOptions options;
+    options.beforeAct = [this](const QByteArray& name) {
+        if (name != "a.txt")
+            return;
+        touch("a.txt.new", 99);
+        ::rename(QFile::encodeName(root + "/a.txt.new").constData(), QFile::encodeName(root + "/a.txt").constData());
+    };
+    OperationsLog log(logPath());
+    EXPECT_EQ(Menu_Popup_Delete_Click(f->env, directory, file, log, options), 1);
+    EXPECT_EQ(QFileInfo(root + "/a.txt").size(), 99);
+    EXPECT_FALSE(QFile::exists(root + "/b.txt"));
+    EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"}); // nothing held is left
+    EXPECT_EQ(names(), QStringList{"a.txt"});
+    EXPECT_EQ(logLines().filter("Unable to delete \\\\FS1\\VOL1\\docs\\a.txt; it has changed since it was listed: "
+                                "it was replaced by another file").size(), 1);
+}
+
+// A held file whose name another file took meanwhile goes back beside it,
+// under a visible name: both are kept.
+TEST(HeldFile, GoesBackBesideAFileThatTookItsNameMeanwhile) {
     QTemporaryDir dir;
-    EXPECT_EQ(OperationsLog::pathFor(dir.path()), dir.path() + "/Quarvo.log");
-    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path() + "/state"));
-    EXPECT_EQ(OperationsLog::pathFor("/nonexistent-folder"), dir.path() + "/state/Quarvo/Quarvo.log");
-    qunsetenv("XDG_STATE_HOME");
+    const QString path = dir.path();
+    QFile(path + "/a.txt").open(QIODevice::WriteOnly);
+    const UniqueFd folder(::open(QFile::encodeName(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    HeldFile held;
+    ASSERT_EQ(held.take(folder.get(), "a.txt"), 0);
+    EXPECT_EQ(held.take(folder.get(), "missing.txt"), ENOENT);
+    EXPECT_TRUE(held.privateName().startsWith(".quarvo-held-" + QByteArray::number(::getpid()) + "-"));
+    EXPECT_EQ(HeldFile::parse(held.privateName())->name, "a.txt");
+    EXPECT_EQ(QDir(path).entryList(QDir::Files), QStringList());
+    QFile(path + "/a.txt").open(QIODevice::WriteOnly);
+    QByteArray keptAs;
+    EXPECT_EQ(held.restore(&keptAs), 0);
+    EXPECT_EQ(keptAs, "a.txt.quarvo-kept");
+    EXPECT_EQ(QDir(path).entryList(QDir::Files | QDir::Hidden), QStringList({"a.txt", "a.txt.quarvo-kept"}));
+}
+
+// What a killed delete left held is given back by the next one in the
+// folder; a copy another run left is reported and stays.
+TEST_F(Delete, WhatAKilledOperationLeftIsGivenBackAndOthersLeftoversStay) {
+    touch("a.txt");
+    touch("b.txt");
+    list();
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString held = ".quarvo-held-" + QString::number(gone) + "-abc-a.txt";
+    ASSERT_TRUE(QFile::rename(root + "/a.txt", root + "/" + held));
+    touch(".quarvo-move-x1");
+    touch(".quarvo-copy-" + QString::number(gone) + "-zz");
+    f->grid.Row = f->grid.RowSel = 2;
+    ASSERT_EQ(names()[1], "b.txt");
+    OperationsLog log(logPath());
+    EXPECT_EQ(Menu_Popup_Delete_Click(f->env, directory, file, log), 1);
+    EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".quarvo-copy-" + QString::number(gone) + "-zz", ".quarvo-move-x1", "a.txt"}));
+    const QStringList lines = logLines();
+    EXPECT_EQ(lines.filter(", Restored \\\\FS1\\VOL1\\docs\\" + held + " TO \\\\FS1\\VOL1\\docs\\a.txt").size(), 1);
+    EXPECT_EQ(lines.filter("; Found ").size(), 2);
+}
+
+// With every highlighted row deleted, nothing is chosen any more: Copy's
+// "Selected Rows" has nothing to copy and no other row stands in.
+TEST_F(Delete, NothingIsChosenOnceEveryHighlightedRowIsGone) {
+    touch("a.txt");
+    touch("b.txt");
+    touch("c.txt");
+    list();
+    f->grid.selectedRows = {2};
+    EXPECT_EQ(remove(2, 2), 1);
+    EXPECT_EQ(names(), (QStringList{"a.txt", "c.txt"}));
+    EXPECT_TRUE(RowSelection::chosen(f->grid).isEmpty());
+}
+
+// Stop ends a long delete between two files: what is gone is logged and
+// its rows left, what is not stays listed.
+TEST_F(Delete, StopEndsItBetweenTwoFiles) {
+    for (int i = 0; i < 2000; ++i)
+        touch(QStringLiteral("f%1.txt").arg(i, 4, 10, QLatin1Char('0')));
+    list();
+    std::atomic<bool> stop{false};
+    f->host.onPoll = [&] {
+        if (QDir(root).entryList(QDir::Files).size() < 2000)
+            stop = true;
+    };
+    f->grid.Row = 1;
+    f->grid.RowSel = f->grid.rows() - 1;
+    OperationsLog log(logPath());
+    const qint64 deleted = Menu_Popup_Delete_Click(f->env, directory, file, log, {&stop, {}});
+    const qsizetype left = QDir(root).entryList(QDir::Files).size();
+    EXPECT_GT(deleted, 0);
+    EXPECT_LT(deleted, 2000);
+    EXPECT_EQ(left, 2000 - deleted);
+    EXPECT_EQ(f->grid.rows() - 1, left);
+    EXPECT_EQ(logLines().filter(", Deleted ").size(), deleted);
 }

@@ -1,6 +1,7 @@
 #include "report_fixture.h"
 #include "scoped_tmpfs.h"
 #include "tree_builder.h"
+#include "unprivileged_run.h"
 
 #include "fileops/file_move.h"
 #include "reports/report_run.h"
@@ -139,7 +140,40 @@ TEST_F(Move, OverwritingReplacesTheDestinationInOneRename) {
     EXPECT_FALSE(QFile::exists(volume + "/USERS/a.txt"));
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[1].endsWith(", Replaced " + destination() + "/a.txt")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(", Replaced " + destination() + "/a.txt; by ")) << lines[1].toStdString();
+    EXPECT_EQ(QDir(destination()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
+}
+
+TEST_F(Move, ANewVersionSavedInTheMomentBeforeTheActIsKept) {
+    write(volume + "/USERS/a.txt", "listed");
+    list();
+    MoveOptions options{destination(), false, false};
+    options.beforeAct = [this](const QByteArray&) {
+        write(volume + "/USERS/a.txt.new", "the new version");
+        ::rename(QFile::encodeName(volume + "/USERS/a.txt.new").constData(),
+                 QFile::encodeName(volume + "/USERS/a.txt").constData());
+    };
+    OperationsLog log(logDir.filePath("Quarvo.log"));
+    const std::optional<MoveCounts> counts = btnMoveFiles_Click(f->env, options, log);
+    ASSERT_TRUE(counts.has_value());
+    EXPECT_EQ(counts->notMoved, 1);
+    EXPECT_EQ(read(volume + "/USERS/a.txt"), "the new version");
+    EXPECT_EQ(QDir(volume + "/USERS").entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
+    EXPECT_TRUE(QDir(destination()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(logLines().filter("has changed since it was listed: it was replaced by another file").size(), 1);
+}
+
+// Temporary names of other runs are theirs: reported, never removed.
+TEST_F(Move, AStrayTemporaryOfAnotherRunIsNotDeleted) {
+    write(volume + "/USERS/a.txt", "new a");
+    write(destination() + "/a.txt", "old a");
+    write(destination() + "/.quarvo-move-x", "someone's");
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(destination() + "/.quarvo-move-x").constData(), old, 0), 0);
+    list();
+    ASSERT_EQ(move(false, true)->moved, 1);
+    EXPECT_EQ(read(destination() + "/.quarvo-move-x"), "someone's");
+    EXPECT_EQ(logLines().filter("; Found " + destination() + "/.quarvo-move-x: ").size(), 1);
 }
 
 TEST_F(Move, AcrossFileSystemsTheContentModeAndTimesArriveBeforeTheSourceGoes) {
@@ -204,7 +238,7 @@ protected:
     std::atomic<bool> stop{false};
 };
 
-TEST_F(MoveAcross, ANewVersionSavedOverTheSourceDuringTheCopySurvives) {
+TEST_F(MoveAcross, ANewVersionSavedOverTheSourceDuringTheCopySurvivesAndTheCopyIsTakenBack) {
     f->host.onPoll = [this] {
         if (QFile::exists(volume + "/USERS/big.dat.new"))
             return;
@@ -215,9 +249,120 @@ TEST_F(MoveAcross, ANewVersionSavedOverTheSourceDuringTheCopySurvives) {
     const MoveCounts counts = moveStoppable();
     EXPECT_EQ(counts.notMoved, 1);
     EXPECT_EQ(read(source), "the new version");
-    EXPECT_EQ(QFileInfo(destination() + "/big.dat").size(), 16 << 20); // the old one, kept too
-    EXPECT_TRUE(f->host.statuses.filter(QRegularExpression("^Moving .*big.dat: [0-9.]+ of 16.0 MB$")).size() > 0);
-    EXPECT_EQ(logLines().filter("changed while it was copied").size(), 1);
+    EXPECT_TRUE(destinationEntries().isEmpty());
+    EXPECT_EQ(logLines().filter("it changed while it was copied").size() +
+                  logLines().filter("has changed since it was listed").size(),
+              1);
+}
+
+// Overwriting: the file it would replace is only set aside until the move
+// is certain; whatever stops the move, that file is as it was.
+TEST_F(MoveAcross, AFailedOverwriteLeavesTheReplacedFileAsItWas) {
+    write(destination() + "/big.dat", "the old destination");
+    const QString folder = volume + "/USERS";
+    if (QProcess::execute("chattr", {"+i", folder}) != 0)
+        GTEST_SKIP() << "chattr +i is not available here";
+    OperationsLog log(logDir.filePath("Quarvo.log"));
+    const std::optional<MoveCounts> counts =
+        btnMoveFiles_Click(f->env, MoveOptions{destination(), false, true, &stop}, log);
+    QProcess::execute("chattr", {"-i", folder});
+    ASSERT_TRUE(counts.has_value());
+    EXPECT_EQ(counts->notMoved, 1);
+    EXPECT_EQ(read(destination() + "/big.dat"), "the old destination");
+    EXPECT_EQ(destinationEntries(), QStringList{"big.dat"});
+    EXPECT_EQ(QFileInfo(source).size(), 16 << 20);
+    EXPECT_EQ(logLines().filter("Replaced").size(), 0);
+    EXPECT_EQ(logLines().filter(" Unable to move ").size(), 1);
+}
+
+TEST_F(MoveAcross, ASourceChangedDuringTheCopyLeavesTheReplacedFileAsItWas) {
+    write(destination() + "/big.dat", "the old destination");
+    MoveOptions options{destination(), false, true, &stop};
+    int acts = 0;
+    options.beforeAct = [&](const QByteArray&) {
+        if (++acts != 2)
+            return; // the second act is the removal of the copied source
+        write(volume + "/USERS/big.dat.new", "the new version");
+        ::rename(QFile::encodeName(volume + "/USERS/big.dat.new").constData(), QFile::encodeName(source).constData());
+    };
+    OperationsLog log(logDir.filePath("Quarvo.log"));
+    const std::optional<MoveCounts> counts = btnMoveFiles_Click(f->env, options, log);
+    ASSERT_TRUE(counts.has_value());
+    EXPECT_EQ(acts, 2);
+    EXPECT_EQ(counts->notMoved, 1);
+    EXPECT_EQ(read(destination() + "/big.dat"), "the old destination");
+    EXPECT_EQ(destinationEntries(), QStringList{"big.dat"});
+    EXPECT_EQ(read(source), "the new version");
+    EXPECT_EQ(QDir(volume + "/USERS").entryList(QDir::Files | QDir::Hidden), QStringList{"big.dat"});
+    EXPECT_EQ(logLines().filter("Replaced").size(), 0);
+    EXPECT_EQ(logLines().filter("it changed while it was copied: it was replaced by another file").size(), 1);
+}
+
+// As a user who may not remove the source (a folder of root's): the copy
+// is taken back and the file it would have replaced is there again.
+TEST_F(MoveAcross, ASourceTheUserMayNotRemoveLeavesTheReplacedFileAsItWas) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand the destination to another user";
+    write(destination() + "/big.dat", "the old destination");
+    ASSERT_EQ(::chmod(QFile::encodeName(destination()).constData(), 0777), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(destination() + "/big.dat").constData(), 65534, 65534), 0);
+    // The volume reachable but not writable, the log and the destination writable.
+    for (QString up = volume + "/USERS"; up.startsWith(QDir::tempPath() + "/"); up = QFileInfo(up).path())
+        ASSERT_EQ(::chmod(QFile::encodeName(up).constData(), 0755), 0);
+    for (const QString& open : {out.path(), logDir.path()})
+        ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    const UnprivilegedResult result = runUnprivileged([this] {
+        OperationsLog log(logDir.filePath("Quarvo.log"));
+        const std::optional<MoveCounts> counts =
+            btnMoveFiles_Click(f->env, MoveOptions{destination(), false, true}, log);
+        return QByteArray::number(counts ? counts->notMoved : -1);
+    });
+    ASSERT_TRUE(result.output.has_value()) << result.why.toStdString();
+    EXPECT_EQ(*result.output, "1");
+    EXPECT_EQ(read(destination() + "/big.dat"), "the old destination");
+    EXPECT_EQ(destinationEntries(), QStringList{"big.dat"});
+    EXPECT_EQ(QFileInfo(source).size(), 16 << 20);
+}
+
+TEST_F(MoveAcross, ANewVersionSavedInTheMomentBeforeTheActIsKept) {
+    MoveOptions options{destination(), false, false};
+    options.beforeAct = [this](const QByteArray&) {
+        write(volume + "/USERS/big.dat.new", "the new version");
+        ::rename(QFile::encodeName(volume + "/USERS/big.dat.new").constData(), QFile::encodeName(source).constData());
+    };
+    OperationsLog log(logDir.filePath("Quarvo.log"));
+    EXPECT_EQ(btnMoveFiles_Click(f->env, options, log)->notMoved, 1);
+    EXPECT_EQ(read(source), "the new version");
+    EXPECT_TRUE(destinationEntries().isEmpty());
+    EXPECT_EQ(logLines().filter("has changed since it was listed: it was replaced by another file").size(), 1);
+}
+
+// Stop between two of many small files: each file is whole on exactly one
+// side, and the counts, the log and the files agree.
+TEST_F(MoveAcross, StopDuringAMoveOfManySmallFilesEndsItBetweenTwoFiles) {
+    QFile::remove(source);
+    for (int i = 0; i < 2000; ++i)
+        write(QStringLiteral("%1/USERS/f%2.txt").arg(volume).arg(i, 4, 10, QLatin1Char('0')), QByteArray(4096, 'x'));
+    list();
+    f->host.onPoll = [this] {
+        if (QDir(destination()).entryList(QDir::Files).size() > 0)
+            stop = true;
+    };
+    const MoveCounts counts = moveStoppable();
+    const QStringList there = QDir(destination()).entryList(QDir::Files | QDir::Hidden);
+    const QStringList here = QDir(volume + "/USERS").entryList(QDir::Files | QDir::Hidden);
+    EXPECT_GT(counts.moved, 0);
+    EXPECT_LT(counts.moved, 2000);
+    EXPECT_EQ(there.size(), counts.moved);
+    EXPECT_EQ(here.size() + there.size(), 2000);
+    for (const QString& name : there)
+        EXPECT_FALSE(here.contains(name)) << name.toStdString();
+    for (const QString& name : there)
+        EXPECT_EQ(QFileInfo(destination() + "/" + name).size(), 4096);
+    EXPECT_EQ(logLines().filter(", Moved ").size(), counts.moved);
+    EXPECT_EQ(f->grid.rows() - 1, here.size());
+    EXPECT_FALSE(f->host.statuses.filter(QRegularExpression("^Moving: [0-9,]+ of 2,000 files, [0-9.]+ of 7.81 MB done$"))
+                     .isEmpty());
 }
 
 TEST_F(MoveAcross, StopDuringTheCopyLeavesTheSourceAndNothingAtTheDestination) {

@@ -5,6 +5,7 @@
 
 #include "reports/clipboard_text.h"
 #include "reports/grid_layouts.h"
+#include "reports/grid_sorting.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 
@@ -240,6 +241,31 @@ TEST(InteractiveSave, WritesHeadingsAndRowsWithTheDelimiter) {
     EXPECT_EQ(st.st_uid, 1234u);
     EXPECT_EQ(st.st_gid, 5678u);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A sort, or a new run, while the save lets window events through changes
+// the grid but not the file being written: each row is in it once.
+TEST(InteractiveSave, TheRowsAsTheyWereWhenItStartedEachOnce) {
+    QTemporaryDir dir;
+    ResultGrid grid;
+    subInitializeGrid(grid, "Directory");
+    QStringList expected{"Directory,Size(MB)"};
+    for (int i = 0; i < 3000; ++i) {
+        const QString name = QStringLiteral("\\\\FS1\\VOL1\\D%1").arg(i, 4, 10, QLatin1Char('0'));
+        grid.addRow({"", name, QStringLiteral("%1.00").arg(i % 7)});
+        expected.append(name + "," + QStringLiteral("%1.00").arg(i % 7));
+    }
+    ResultsView view;
+    RecordingHost host;
+    host.onPoll = [&] {
+        if (host.polls % 500 == 0)
+            grdDirSizes_DblClick(grid, view, 2);
+        if (host.polls == 2500)
+            grid.reset(3);
+    };
+    const QString path = dir.path() + "/out.csv";
+    ASSERT_TRUE(subSaveResultsFile(grid, path, ",", host));
+    EXPECT_EQ(readCrlfLines(path), expected);
 }
 
 TEST(InteractiveSave, AFileThatCannotBeCreatedEndsCancelled) {

@@ -12,7 +12,10 @@ CopyDialog::CopyDialog(AppState& app, const ResultGrid& grid, QWidget* parent)
     m_ui->setupUi(this);
     if (parent)
         setWindowIcon(parent->windowIcon());
-    (m_app.copyAllRows ? m_ui->optAllRows : m_ui->optSelected)->setChecked(true);
+    // With no row highlighted (as after a delete took them all) there is nothing selected to copy.
+    const bool anySelected = !RowSelection::chosen(m_grid).isEmpty();
+    m_ui->optSelected->setEnabled(anySelected);
+    (m_app.copyAllRows || !anySelected ? m_ui->optAllRows : m_ui->optSelected)->setChecked(true);
     connect(m_ui->btnCopy, &QPushButton::clicked, this, &CopyDialog::btnCopy_Click);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -182,7 +182,7 @@ void MainWindow::connectKeys() {
     m_ui->grdDirSizes->setTabKeyNavigation(false);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
-        if (m_env.run.inProgress)
+        if (m_env.run.inProgress || m_deleting)
             (m_env.view.btnShowFilesCaption == QLatin1String("Stop") ? m_ui->btnShowFiles : m_ui->btnShowUsage)->click();
     });
     const auto tabKeys = [this](std::initializer_list<QKeySequence> keys, int step) {
@@ -595,7 +595,7 @@ void MainWindow::grdDirSizes_MouseDown(const QPoint& at) {
     QModelIndex pressed = view->indexAt(at);
     if (!pressed.isValid())
         pressed = view->currentIndex(); // from the keyboard: the cursor row
-    if (!pressed.isValid() || m_env.grid.rows() <= 1 || m_env.run.inProgress)
+    if (!pressed.isValid() || m_env.grid.rows() <= 1 || m_env.run.inProgress || m_env.view.controlsFrozen)
         return;
     if (!view->selectionModel()->isRowSelected(pressed.row(), {}))
         view->selectRow(pressed.row()); // a press inside a selection keeps it
@@ -703,10 +703,27 @@ void MainWindow::Menu_Popup_Properties_Click() {
     m_runDialog(properties);
 }
 
+// The files go off the window's thread; meanwhile the window waits, but for
+// Show Usage as "Stop" (Alt+S, Esc), which ends the delete before the next file.
 void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
     OperationsLog log(logPath());
-    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log);
+    ResultsView& view = m_env.view;
+    const QString caption = view.btnShowUsageCaption;
+    const bool cancelled = m_env.run.cancel;
+    m_env.run.cancel = false;
+    view.btnShowUsageCaption = QStringLiteral("Stop");
+    view.controlsFrozen = true;
+    m_deleting = true;
+    showView();
+    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log, {&m_env.run.cancel, {}});
+    m_deleting = false;
+    m_env.run.cancel = cancelled; // the last run's, as its outcome said
+    view.controlsFrozen = false;
+    view.btnShowUsageCaption = caption;
+    m_host.setBusy(false);
     showGridSelection();
+    if (m_closeAfterRun)
+        close();
 }
 
 void MainWindow::Menu_Copy_Click() {
@@ -838,7 +855,7 @@ void MainWindow::Menu_About_Click() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (m_env.run.inProgress) {
+    if (m_env.run.inProgress || m_deleting) {
         // The run ends first; the window closes when it has.
         m_env.run.cancel = true;
         m_closeAfterRun = true;

@@ -165,6 +165,7 @@ private:
     QFileSystemModel* m_directories = nullptr;
     QString m_volumeRoot;   // local root of the chosen volume
     bool m_showing = false; // widgets are being set from the core objects
+    bool m_deleting = false; // files are being deleted: Esc stops that
     bool m_closeAfterRun = false;
     QString m_lastSaveFolder;      // where results were saved last
     QString m_lastMoveDestination; // where files were moved last

@@ -1,0 +1,165 @@
+#include "fileops/log_text.h"
+
+#include "fsview/local_path.h"
+
+#include <algorithm>
+
+namespace {
+
+// One character of a name: its code point and length in bytes, or length 0
+// where the bytes there are not UTF-8 (overlong, a surrogate, cut short).
+struct Decoded {
+    char32_t code = 0;
+    int length = 0;
+};
+
+Decoded leadOf(uchar lead) {
+    if (lead < 0x80)
+        return {lead, 1};
+    if ((lead & 0xe0) == 0xc0)
+        return {char32_t(lead & 0x1f), 2};
+    if ((lead & 0xf0) == 0xe0)
+        return {char32_t(lead & 0x0f), 3};
+    if ((lead & 0xf8) == 0xf0)
+        return {char32_t(lead & 0x07), 4};
+    return {};
+}
+
+Decoded decodeAt(const QByteArray& bytes, qsizetype at) {
+    Decoded d = leadOf(uchar(bytes[at]));
+    if (d.length == 0 || at + d.length > bytes.size())
+        return {};
+    for (int i = 1; i < d.length; ++i) {
+        const uchar next = uchar(bytes[at + i]);
+        if ((next & 0xc0) != 0x80)
+            return {};
+        d.code = (d.code << 6) | (next & 0x3f);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (d.code < kLeast[d.length] || d.code > 0x10ffff || (d.code >= 0xd800 && d.code <= 0xdfff))
+        return {};
+    return d;
+}
+
+bool isControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+}
+
+// Characters a reader could take for the end of a path or of the line.
+bool breaksPlainField(char32_t c, const QList<uint>& delimiter) {
+    return isControl(c) || LogText::isLayoutControl(c) || c == U'\\' || c == U'"' || c == U',' || c == U';' ||
+           delimiter.contains(uint(c));
+}
+
+bool isPlain(const QByteArray& name, const QList<uint>& delimiter) {
+    for (qsizetype at = 0; at < name.size();) {
+        const Decoded d = decodeAt(name, at);
+        if (d.length == 0 || breaksPlainField(d.code, delimiter))
+            return false;
+        at += d.length;
+    }
+    return true;
+}
+
+QString hex(uint value, int digits, const char* prefix) {
+    return QLatin1String(prefix) + QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0'));
+}
+
+QString escaped(char32_t c) {
+    if (c == U'\n')
+        return QStringLiteral("\\n");
+    if (c == U'\r')
+        return QStringLiteral("\\r");
+    if (c == U'"')
+        return QStringLiteral("\\\"");
+    if (c == U'\\' || c < 0x20 || c == 0x7f)
+        return hex(c, 2, "\\x");
+    if (isControl(c) || LogText::isLayoutControl(c))
+        return hex(c, 4, "\\u");
+    return QString::fromUcs4(&c, 1);
+}
+
+// A name written for a quoted field: each byte that is not UTF-8 as \xhh.
+QString escapedName(const QByteArray& name) {
+    QString out;
+    for (qsizetype at = 0; at < name.size();) {
+        const Decoded d = decodeAt(name, at);
+        if (d.length == 0) {
+            out += hex(uchar(name[at]), 2, "\\x");
+            ++at;
+        } else {
+            out += escaped(d.code);
+            at += d.length;
+        }
+    }
+    return out;
+}
+
+QString joined(const QList<QByteArray>& names, const QString& separator, bool quoted) {
+    QString out;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            out += separator;
+        out += quoted ? escapedName(names[i]) : QString::fromUtf8(names[i]);
+    }
+    return out;
+}
+
+bool allPlain(const QList<QByteArray>& names, const QString& delimiter) {
+    const QList<uint> characters = delimiter.toUcs4();
+    return std::all_of(names.cbegin(), names.cend(),
+                       [&characters](const QByteArray& name) { return isPlain(name, characters); });
+}
+
+QString quotedOr(const QString& plain, const QString& quoted, bool mustQuote) {
+    if (!mustQuote && !plain.contains(QLatin1String(" TO ")))
+        return plain;
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Server, volume and each folder's name from the volume root down; the
+// server and volume in capitals, as the rows show them.
+QList<QByteArray> namesOf(const ListedFolderNode& folder) {
+    QList<QByteArray> names;
+    const ListedFolderNode* node = &folder;
+    for (; node->parent; node = node->parent.get())
+        names.prepend(node->name);
+    names.prepend(node->volume.toUpper().toUtf8());
+    names.prepend(node->server.toUpper().toUtf8());
+    return names;
+}
+
+QString volumePathOf(const QList<QByteArray>& names, const QString& delimiter) {
+    const QString plain = QStringLiteral("\\\\") + joined(names, QStringLiteral("\\"), false);
+    return quotedOr(plain, QStringLiteral("\\\\\\\\") + joined(names, QStringLiteral("\\\\"), true),
+                    !allPlain(names, delimiter));
+}
+
+} // namespace
+
+namespace LogText {
+
+bool isLayoutControl(char32_t c) {
+    return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0x2028 || c == 0x2029;
+}
+
+QString volumePath(const ListedFolderNode& folder, const QByteArray& name, const QString& delimiter) {
+    return volumePathOf(namesOf(folder) << name, delimiter);
+}
+
+QString volumePath(const ListedFolderNode& folder, const QString& delimiter) {
+    return volumePathOf(namesOf(folder), delimiter);
+}
+
+QString localPath(const QString& base, const QList<QByteArray>& components, const QByteArray& name,
+                  const QString& delimiter) {
+    const QList<QByteArray> below = QList<QByteArray>(components) << name;
+    const QByteArray baseBytes = base.toUtf8();
+    const QString slash = QStringLiteral("/");
+    const QString plain = LocalPath::join(base, joined(below, slash, false));
+    const QString quoted = LocalPath::join(escapedName(baseBytes), joined(below, slash, true));
+    return quotedOr(plain, quoted, !allPlain(QList<QByteArray>(below) << baseBytes, delimiter));
+}
+
+} // namespace LogText

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "reports/host.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+// Runs the acts of one delete or move on a thread of its own, one file after
+// another, while the calling (window) thread keeps letting window events run
+// (a press on Stop among them) and carries out, in order, what the acts hand
+// back to it: statuses, messages, questions. Stop is seen between any two
+// files; an act that takes long watches it too.
+class OperationWorker {
+public:
+    OperationWorker(Host& host, const std::atomic<bool>* stop) : m_host(host), m_stop(stop) {}
+
+    // Runs act(0) to act(count - 1) on the worker until stopped; progress()
+    // runs on this thread between events while acts are still to come.
+    // Returns how many acts ran.
+    qsizetype run(qsizetype count, const std::function<void(qsizetype)>& act, const std::function<void()>& progress);
+
+    // From an act: runs later on the calling thread, in the order handed.
+    void post(std::function<void()> onCaller);
+    // From an act: an outcome for the status bar, shown again at the end
+    // should progress have been shown after it.
+    void postStatus(QString text);
+    bool stopped() const { return m_stop && m_stop->load(); }
+
+private:
+    void work(qsizetype count, const std::function<void(qsizetype)>& act);
+    void runPosted();
+
+    Host& m_host;
+    const std::atomic<bool>* m_stop;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_posted;
+    bool m_finished = false;
+    qsizetype m_ran = 0;
+    QString m_lastStatus;         // on the calling thread only
+    bool m_progressShown = false; // since the last status
+};
