@@ -3,7 +3,7 @@
 #include "fileops/folder_recovery.h"
 #include "fileops/held_file.h"
 #include "fileops/listed_file.h"
-#include "fileops/log_text.h"
+#include "fileops/log_paths.h"
 #include "fileops/operation_worker.h"
 #include "fileops/row_selection.h"
 
@@ -22,13 +22,14 @@ struct Deletion {
     OperationWorker& worker;
     ListingAccess access;
     FolderRecovery recovery;
+    LogPaths paths;
     QList<qsizetype> deleted;
     std::atomic<qint64> done{0};
     std::atomic<std::uint64_t> bytesDone{0};
 };
 
-QString logPath(const Deletion& op, const ListedFile& file, const QByteArray& name) {
-    return LogText::volumePath(*file.record()->folder, name, op.env.app.saveFileDelimiter);
+QString logPath(Deletion& op, const ListedFile& file, const QByteArray& name) {
+    return op.paths.volumePath(*file.record()->folder, name);
 }
 
 void reportFailure(Deletion& op, const ListedFile& file, const Problem& why) {
@@ -44,7 +45,7 @@ void reportFailure(Deletion& op, const ListedFile& file, const Problem& why) {
 
 // What killed operations left in the file's folder, given back or reported.
 void recover(Deletion& op, const ListedFile& file) {
-    const QList<FolderRecovery::Found> found = op.recovery.sweep(file.folder());
+    const QList<FolderRecovery::Found> found = op.recovery.sweep(file.folder(), file.record()->folder.get());
     for (const QString& line :
          FolderRecovery::logLines(found, [&](const QByteArray& name) { return logPath(op, file, name); }))
         op.log.write(line);
@@ -99,7 +100,7 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
     const std::uint64_t bytes = RowSelection::bytesOf(files);
     log.open();
     OperationWorker worker(env.host, options.stop);
-    Deletion op{env, options, log, worker, ListingAccess(env.volumes), {}, {}, {0}, {0}};
+    Deletion op{env, options, log, worker, ListingAccess(env.volumes), {}, LogPaths(env.app.saveFileDelimiter)};
     worker.run(
         qsizetype(files.size()),
         [&](qsizetype index) {

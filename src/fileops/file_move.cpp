@@ -5,6 +5,7 @@
 #include "fileops/folder_recovery.h"
 #include "fileops/held_file.h"
 #include "fileops/listed_file.h"
+#include "fileops/log_paths.h"
 #include "fileops/log_text.h"
 #include "fileops/operation_worker.h"
 #include "fileops/row_selection.h"
@@ -37,7 +38,9 @@ struct Moving {
     OperationWorker& worker;
     ListingAccess access;
     DestinationFolders destinations;
-    FolderRecovery recovery;
+    FolderRecovery recovery;            // of the source folders
+    FolderRecovery destinationRecovery; // of the destination folders
+    LogPaths paths;
     MoveCounts counts;
     bool keepShowing = true;
     std::set<InodeKey> created;          // files this move put in place
@@ -62,8 +65,8 @@ Problem refused(const QString& why) {
     return {0, why};
 }
 
-QString sourceLogPath(const Moving& op, const ListedFile& file, const QByteArray& name) {
-    return LogText::volumePath(*file.record()->folder, name, op.env.app.saveFileDelimiter);
+QString sourceLogPath(Moving& op, const ListedFile& file, const QByteArray& name) {
+    return op.paths.volumePath(*file.record()->folder, name);
 }
 
 QString destinationLogPath(const Moving& op, const OneMove& move, const QByteArray& name) {
@@ -78,12 +81,13 @@ void writeLines(Moving& op, const QStringList& lines) {
 // What killed operations left in either folder, given back or reported.
 void recover(Moving& op, const OneMove& move) {
     const ListedFile& file = move.file;
-    writeLines(op, FolderRecovery::logLines(op.recovery.sweep(file.folder()), [&](const QByteArray& name) {
-                   return sourceLogPath(op, file, name);
-               }));
-    writeLines(op, FolderRecovery::logLines(op.recovery.sweep(move.folder.fd), [&](const QByteArray& name) {
-                   return destinationLogPath(op, move, name);
-               }));
+    const ListedFolderNode* listed = file.record()->folder.get();
+    const auto inSource = [&](const QByteArray& name) { return sourceLogPath(op, file, name); };
+    writeLines(op, FolderRecovery::logLines(op.recovery.sweep(file.folder(), listed), inSource));
+    // Without the structure every file goes to the one destination folder.
+    const void* destination = op.options.preserve ? static_cast<const void*>(listed) : &op.destinations;
+    const auto inDestination = [&](const QByteArray& name) { return destinationLogPath(op, move, name); };
+    writeLines(op, FolderRecovery::logLines(op.destinationRecovery.sweep(move.folder.fd, destination), inDestination));
 }
 
 // What is at the destination name decides whether the move may go on.
@@ -333,7 +337,15 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
     const std::uint64_t bytes = RowSelection::bytesOf(files);
     log.open();
     OperationWorker worker(env.host, options.stop);
-    Moving op{env, options, log, worker, ListingAccess(env.volumes), DestinationFolders(options.destination, options.preserve)};
+    Moving op{env,
+              options,
+              log,
+              worker,
+              ListingAccess(env.volumes),
+              DestinationFolders(options.destination, options.preserve),
+              {},
+              {},
+              LogPaths(env.app.saveFileDelimiter)};
     worker.run(
         qsizetype(files.size()),
         [&](qsizetype index) {

@@ -3,7 +3,10 @@
 #include "fileops/file_copy.h"
 #include "fileops/held_file.h"
 
-#include <dirent.h>
+#include "fsview/dirent_records.h"
+#include "fsview/unique_fd.h"
+
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -22,20 +25,21 @@ bool isRunning(pid_t pid) {
     return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
+// The names beginning ".quarvo-", read straight from the kernel: this runs
+// once for every folder a delete or move touches.
 QList<QByteArray> entriesOf(int folder) {
     QList<QByteArray> names;
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* const dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return names;
+    const UniqueFd fd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    alignas(DirentRecords::Head) char buffer[16384];
+    for (long got = 0; fd.valid() && (got = ::syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer)) > 0;) {
+        for (long at = 0; at < got;) {
+            const auto* head = reinterpret_cast<const DirentRecords::Head*>(buffer + at);
+            const char* name = buffer + at + DirentRecords::kNameOffset;
+            if (std::strncmp(name, ".quarvo-", 8) == 0)
+                names.append(QByteArray(name));
+            at += head->reclen;
+        }
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.' && std::strncmp(entry->d_name, ".quarvo-", 8) == 0)
-            names.append(QByteArray(entry->d_name));
-    }
-    ::closedir(dir);
     return names;
 }
 
@@ -46,8 +50,11 @@ bool isRegularFile(int folder, const QByteArray& entry) {
 
 } // namespace
 
-QList<FolderRecovery::Found> FolderRecovery::sweep(int folder) {
+QList<FolderRecovery::Found> FolderRecovery::sweep(int folder, const void* listed) {
     QList<Found> found;
+    if (listed && (listed == m_lastListed || !m_sweptListed.insert(listed).second))
+        return found;
+    m_lastListed = listed;
     struct stat st {};
     if (::fstat(folder, &st) != 0 || !m_swept.insert({st.st_dev, st.st_ino}).second)
         return found;

@@ -6,7 +6,9 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -18,11 +20,15 @@ int errorOf(int result) {
 }
 
 QByteArray privateNameFor(const QByteArray& name) {
-    const QByteArray head = kPrefix + QByteArray::number(::getpid()) + '-' +
-                            QByteArray::number(QRandomGenerator::global()->generate64() % 2821109907456ULL, 36) + '-';
+    char head[64];
+    const int size = std::snprintf(head, sizeof head, "%s%ld-%llx-", kPrefix, long(::getpid()),
+                                   static_cast<unsigned long long>(QRandomGenerator::global()->generate() & 0xfffffff));
     // A name too long to follow whole is cut: this process still knows it
     // whole, a later recovery gives back what fits.
-    return head + name.left(kNameMax - head.size());
+    QByteArray held;
+    held.reserve(kNameMax);
+    held.append(head, size).append(name.constData(), std::min(name.size(), kNameMax - size));
+    return held;
 }
 
 // Renames never replace. Where the file system cannot refuse in the rename

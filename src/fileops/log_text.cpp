@@ -3,6 +3,7 @@
 #include "fsview/local_path.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -53,6 +54,11 @@ bool breaksPlainField(char32_t c, const QList<uint>& delimiter) {
 
 bool isPlain(const QByteArray& name, const QList<uint>& delimiter) {
     for (qsizetype at = 0; at < name.size();) {
+        const uchar c = uchar(name[at]);
+        if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"' && c != ',' && c != ';' && !delimiter.contains(c)) {
+            ++at; // most names are plain ASCII: no decoding for them
+            continue;
+        }
         const Decoded d = decodeAt(name, at);
         if (d.length == 0 || breaksPlainField(d.code, delimiter))
             return false;
@@ -111,10 +117,11 @@ bool allPlain(const QList<QByteArray>& names, const QString& delimiter) {
                        [&characters](const QByteArray& name) { return isPlain(name, characters); });
 }
 
-QString quotedOr(const QString& plain, const QString& quoted, bool mustQuote) {
+// The plain text, or the quoted one (made only then).
+QString quotedOr(const QString& plain, const std::function<QString()>& quoted, bool mustQuote) {
     if (!mustQuote && !plain.contains(QLatin1String(" TO ")))
         return plain;
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return QLatin1Char('"') + quoted() + QLatin1Char('"');
 }
 
 // Server, volume and each folder's name from the volume root down; the
@@ -131,13 +138,17 @@ QList<QByteArray> namesOf(const ListedFolderNode& folder) {
 
 QString volumePathOf(const QList<QByteArray>& names, const QString& delimiter) {
     const QString plain = QStringLiteral("\\\\") + joined(names, QStringLiteral("\\"), false);
-    return quotedOr(plain, QStringLiteral("\\\\\\\\") + joined(names, QStringLiteral("\\\\"), true),
-                    !allPlain(names, delimiter));
+    const auto quoted = [&names] { return QStringLiteral("\\\\\\\\") + joined(names, QStringLiteral("\\\\"), true); };
+    return quotedOr(plain, quoted, !allPlain(names, delimiter));
 }
 
 } // namespace
 
 namespace LogText {
+
+bool isPlainName(const QByteArray& name, const QString& delimiter) {
+    return isPlain(name, delimiter.toUcs4());
+}
 
 bool isLayoutControl(char32_t c) {
     return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) ||
@@ -158,7 +169,7 @@ QString localPath(const QString& base, const QList<QByteArray>& components, cons
     const QByteArray baseBytes = base.toUtf8();
     const QString slash = QStringLiteral("/");
     const QString plain = LocalPath::join(base, joined(below, slash, false));
-    const QString quoted = LocalPath::join(escapedName(baseBytes), joined(below, slash, true));
+    const auto quoted = [&] { return LocalPath::join(escapedName(baseBytes), joined(below, slash, true)); };
     return quotedOr(plain, quoted, !allPlain(QList<QByteArray>(below) << baseBytes, delimiter));
 }
 

@@ -41,6 +41,9 @@ QString volumePath(const ListedFolderNode& folder, const QString& delimiter);
 QString localPath(const QString& base, const QList<QByteArray>& components, const QByteArray& name,
                   const QString& delimiter);
 
+// Whether a name (or server, volume, base) may stand in a plain field.
+bool isPlainName(const QByteArray& name, const QString& delimiter);
+
 // Whether c reorders the text around it or breaks the line without being a
 // control character: shown as it is, it could make a line read otherwise.
 bool isLayoutControl(char32_t c);

@@ -10,20 +10,31 @@ constexpr std::chrono::milliseconds kPollInterval{20};
 
 } // namespace
 
+// The calling thread takes what was handed at its next pass: waking it for
+// every file would cost more than the file.
 void OperationWorker::post(std::function<void()> onCaller) {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_posted.push_back(std::move(onCaller));
-    }
-    m_changed.notify_one();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    queuePendingStatus();
+    m_posted.push_back(std::move(onCaller));
 }
 
 void OperationWorker::postStatus(QString text) {
-    post([this, text = std::move(text)] {
-        m_host.setStatus(text);
-        m_lastStatus = text;
-        m_progressShown = false;
-    });
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_pendingStatus = std::move(text);
+}
+
+// A status handed before something else is shown before it. Under the lock.
+void OperationWorker::queuePendingStatus() {
+    if (m_pendingStatus.isNull())
+        return;
+    m_posted.push_back([this, text = std::move(m_pendingStatus)] { showStatus(text); });
+    m_pendingStatus = QString();
+}
+
+void OperationWorker::showStatus(const QString& text) {
+    m_host.setStatus(text);
+    m_lastStatus = text;
+    m_progressShown = false;
 }
 
 void OperationWorker::work(qsizetype count, const std::function<void(qsizetype)>& act) {
@@ -39,17 +50,14 @@ void OperationWorker::work(qsizetype count, const std::function<void(qsizetype)>
 }
 
 void OperationWorker::runPosted() {
-    for (;;) {
-        std::function<void()> next;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_posted.empty())
-                return;
-            next = std::move(m_posted.front());
-            m_posted.pop_front();
-        }
-        next();
+    std::deque<std::function<void()>> taken;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        queuePendingStatus();
+        taken.swap(m_posted);
     }
+    for (const std::function<void()>& next : taken)
+        next();
 }
 
 qsizetype OperationWorker::run(qsizetype count, const std::function<void(qsizetype)>& act,
@@ -61,7 +69,7 @@ qsizetype OperationWorker::run(qsizetype count, const std::function<void(qsizety
         bool finished = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait_for(lock, kPollInterval, [this] { return m_finished || !m_posted.empty(); });
+            m_changed.wait_for(lock, kPollInterval, [this] { return m_finished; });
             finished = m_finished;
         }
         runPosted();

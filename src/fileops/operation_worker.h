@@ -27,19 +27,24 @@ public:
     // From an act: runs later on the calling thread, in the order handed.
     void post(std::function<void()> onCaller);
     // From an act: an outcome for the status bar, shown again at the end
-    // should progress have been shown after it.
+    // should progress have been shown after it. Of statuses handed one
+    // after another, the calling thread shows the last it finds: it could
+    // not show the others for longer than a blink.
     void postStatus(QString text);
     bool stopped() const { return m_stop && m_stop->load(); }
 
 private:
     void work(qsizetype count, const std::function<void(qsizetype)>& act);
     void runPosted();
+    void queuePendingStatus();
+    void showStatus(const QString& text);
 
     Host& m_host;
     const std::atomic<bool>* m_stop;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::function<void()>> m_posted;
+    QString m_pendingStatus; // handed after everything in m_posted
     bool m_finished = false;
     qsizetype m_ran = 0;
     QString m_lastStatus;         // on the calling thread only

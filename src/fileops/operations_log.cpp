@@ -26,7 +26,7 @@ namespace {
 // on, and bidirectional controls show a line's text in another order. TAB
 // stays: it may be the delimiter the user reads the log with.
 bool isEscaped(char16_t c) {
-    return (c < 0x20 && c != u'\t') || (c >= 0x7f && c <= 0x9f) || LogText::isLayoutControl(c);
+    return (c < 0x20 && c != u'\t') || (c >= 0x7f && c <= 0x9f) || (c >= 0x61c && LogText::isLayoutControl(c));
 }
 
 QString escapedControls(const QString& text) {
@@ -113,7 +113,7 @@ QString OperationsLog::actor(uid_t effectiveUid) {
 }
 
 OperationsLog::OperationsLog(QString path)
-    : m_path(std::move(path)), m_by(QStringLiteral("; by ") + actor(::geteuid())) {}
+    : m_path(std::move(path)), m_by(escapedControls(QStringLiteral("; by ") + actor(::geteuid())).toUtf8() + "\r\n") {}
 
 OperationsLog::~OperationsLog() {
     close();
@@ -149,23 +149,27 @@ void OperationsLog::open() {
 void OperationsLog::write(const QString& text) {
     if (!m_file.valid())
         return;
-    const QDateTime now = QDateTime::currentDateTime();
-    if (now.toSecsSinceEpoch() != m_stampSecond) {
-        m_stampSecond = now.toSecsSinceEpoch();
-        m_stamp = CellFormat::generalDate(now);
+    // The local time is formed once a second: it costs more than the line.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_stampSecond) {
+        m_stampSecond = second;
+        m_stamp = CellFormat::generalDate(QDateTime::fromSecsSinceEpoch(second)).toUtf8();
     }
-    const QByteArray line = (m_stamp + escapedControls(text + m_by)).toUtf8() + QByteArrayLiteral("\r\n");
-    struct stat before {};
-    const bool sized = ::fstat(m_file.get(), &before) == 0;
+    const QByteArray outcome = escapedControls(text).toUtf8();
+    QByteArray line;
+    line.reserve(m_stamp.size() + outcome.size() + m_by.size());
+    line.append(m_stamp).append(outcome).append(m_by);
     for (qsizetype done = 0; done < line.size();) {
         const ssize_t put = ::write(m_file.get(), line.constData() + done, std::size_t(line.size() - done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
-            // A full disk or a size limit took part of the line: give it back.
+            // A full disk or a size limit took part of the line: give it
+            // back. Appending leaves the offset at the end of what was written.
             const int error = put < 0 ? errno : EIO;
-            if (done > 0 && sized)
-                ::ftruncate(m_file.get(), before.st_size);
+            const off_t end = done > 0 ? ::lseek(m_file.get(), 0, SEEK_CUR) : -1;
+            if (end >= done)
+                ::ftruncate(m_file.get(), end - done);
             fail(error);
             return;
         }

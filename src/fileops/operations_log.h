@@ -50,9 +50,9 @@ private:
     void fail(const QString& why);
 
     QString m_path;
-    QString m_by; // "; by " and who acts, ending each line
+    QByteArray m_by; // "; by " and who acts, ending each line, escaped
     UniqueFd m_file;
     QString m_error;
     qint64 m_stampSecond = -1; // the time stamp, formed once a second
-    QString m_stamp;
+    QByteArray m_stamp;
 };

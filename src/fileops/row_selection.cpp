@@ -54,19 +54,21 @@ QString megabytes(std::uint64_t bytes) {
 } // namespace
 
 bool confirmed(Host& host, const ResultGrid& grid, int directoryCol, int fileCol, const Question& question) {
-    const std::vector<ListedFile> files = listedFiles(grid, directoryCol, fileCol);
-    if (files.empty())
+    const QList<qsizetype> rows = chosen(grid);
+    if (rows.isEmpty())
         return false;
-    const QString size = megabytes(bytesOf(files)) + QStringLiteral(" MB");
-    // The top row is the first of the selection; the files were taken from the bottom up.
-    const QString first = files.back().path();
-    QString what = files.size() == 1 ? first + QStringLiteral(" (") + size + QLatin1Char(')')
-                                     : QLocale().toString(qlonglong(files.size())) + QStringLiteral(" files (") + size +
-                                           QStringLiteral("), beginning with ") + first;
+    std::uint64_t bytes = 0;
+    for (const qsizetype row : rows)
+        bytes += grid.record(row) ? grid.record(row)->identity.size : 0;
+    const QString size = megabytes(bytes) + QStringLiteral(" MB");
+    const QString first = ListedFile(grid, rows.first(), directoryCol, fileCol).path();
+    QString what = rows.size() == 1 ? first + QStringLiteral(" (") + size + QLatin1Char(')')
+                                    : QLocale().toString(qlonglong(rows.size())) + QStringLiteral(" files (") + size +
+                                          QStringLiteral("), beginning with ") + first;
     if (!question.destination.isEmpty())
         what += QStringLiteral("\nto ") + question.destination;
-    return files.size() == 1 ? host.ask(question.one + QStringLiteral("\n\n") + what, question.oneTitle)
-                             : host.ask(question.several + QStringLiteral("\n\n") + what, question.severalTitle);
+    return rows.size() == 1 ? host.ask(question.one + QStringLiteral("\n\n") + what, question.oneTitle)
+                            : host.ask(question.several + QStringLiteral("\n\n") + what, question.severalTitle);
 }
 
 QString progressText(const QString& doing, qint64 files, qint64 allFiles, std::uint64_t bytes,

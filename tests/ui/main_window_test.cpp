@@ -581,6 +581,15 @@ TEST_F(Window, OnlyTheRowsHighlightedWithCtrlAreDeleted) {
     EXPECT_TRUE(QFile::exists(volume1() + "/b/two.dat"));
     EXPECT_FALSE(QFile::exists(volume1() + "/a/deep/one.dat"));
     EXPECT_FALSE(QFile::exists(volume1() + "/c/four.dat"));
+    // Nothing is highlighted now: Copy has no selected rows to offer.
+    bool selectedOffered = true;
+    onDialog = [&](QDialog& dialog) {
+        selectedOffered = dialog.findChild<QRadioButton*>("optSelected")->isEnabled();
+        EXPECT_TRUE(dialog.findChild<QRadioButton*>("optAllRows")->isChecked());
+    };
+    child<QAction>(*program, "Menu_Copy")->trigger();
+    EXPECT_FALSE(selectedOffered);
+    onDialog = nullptr;
     for (int twice = 0; twice < 2; ++twice) // descending, then ascending
         QTest::mouseDClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
                            QPoint(view->horizontalHeader()->sectionViewportPosition(fileCol) + 5, 5));
@@ -593,6 +602,39 @@ TEST_F(Window, OnlyTheRowsHighlightedWithCtrlAreDeleted) {
     EXPECT_EQ(view->selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(view->selectionModel()->isRowSelected(0, {}));
     EXPECT_TRUE(QFile::exists(volume1() + "/b/two.dat"));
+}
+
+// A delete runs while the window stays responsive: Show Usage is "Stop"
+// meanwhile, and a press on it ends the delete before the next file.
+TEST_F(Window, StopEndsADeleteAndTheWindowComesBack) {
+    for (int i = 0; i < 300; ++i)
+        writeFile(QStringLiteral("c/f%1.dat").arg(i, 3, 10, QLatin1Char('0')), 10);
+    auto program = runOnVolume1(3);
+    ReportEnv& env = program->window().env();
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    QPushButton* showUsage = child<QPushButton>(*program, "btnShowUsage");
+    ASSERT_EQ(env.grid.rows(), 303);
+    view->selectAll();
+    QString captionMeanwhile;
+    program->window().host().setAnswerer([&](const QString&, const QString&) {
+        QTimer::singleShot(0, showUsage, [&] {
+            captionMeanwhile = showUsage->isEnabled() ? showUsage->text() : QStringLiteral("<disabled>");
+            showUsage->click();
+        });
+        return true;
+    });
+    program->window().setPopupRunner([](QMenu& menu, const QPoint&) { menu.findChild<QAction*>("Menu_Popup_Delete")->trigger(); });
+    QTest::qWait(20); // past the window's pump interval: the delete lets events through before its first file
+    Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(0, 1)).center());
+    EXPECT_EQ(captionMeanwhile, "&Stop");
+    EXPECT_EQ(showUsage->text(), "&Show Usage");
+    EXPECT_TRUE(child<QAction>(*program, "Menu_Save_Results")->isEnabled());
+    qsizetype left = 0;
+    for (const QString& folder : {"a/deep", "b", "c"})
+        left += QDir(volume1() + "/" + folder).entryList(QDir::Files).size();
+    EXPECT_GT(left, 0);
+    EXPECT_EQ(env.grid.rows() - 1, left);
+    EXPECT_EQ(view->model()->rowCount(), left);
 }
 
 TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {

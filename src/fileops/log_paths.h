@@ -1,0 +1,20 @@
+#pragma once
+
+#include "reports/row_record.h"
+
+#include <QString>
+
+// The log's volume paths of one operation's files (LogText::volumePath),
+// the text of the folder kept from one file to the next: the files of a
+// folder follow each other, and most paths are plain.
+class LogPaths {
+public:
+    explicit LogPaths(QString delimiter) : m_delimiter(std::move(delimiter)) {}
+
+    QString volumePath(const ListedFolderNode& folder, const QByteArray& name);
+
+private:
+    QString m_delimiter;
+    const ListedFolderNode* m_folder = nullptr;
+    QString m_folderPath; // plain; empty when the folder's path is quoted
+};
