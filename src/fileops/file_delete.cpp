@@ -24,8 +24,6 @@ struct Deletion {
     FolderRecovery recovery;
     LogPaths paths;
     QList<qsizetype> deleted;
-    std::atomic<qint64> done{0};
-    std::atomic<std::uint64_t> bytesDone{0};
 };
 
 QString logPath(Deletion& op, const ListedFile& file, const QByteArray& name) {
@@ -97,22 +95,10 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
     // Bottom up, as the rows were listed in reverse: each folder's rows follow each other.
     const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
     std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
-    const std::uint64_t bytes = RowSelection::bytesOf(files);
     log.open();
     OperationWorker worker(env.host, options.stop);
     Deletion op{env, options, log, worker, ListingAccess(env.volumes), {}, LogPaths(env.app.saveFileDelimiter)};
-    worker.run(
-        qsizetype(files.size()),
-        [&](qsizetype index) {
-            ListedFile& file = files[std::size_t(index)];
-            deleteRow(op, file);
-            op.bytesDone += file.record() ? file.record()->identity.size : 0;
-            ++op.done;
-        },
-        [&] {
-            env.host.setStatus(RowSelection::progressText(QStringLiteral("Deleting"), op.done, qint64(files.size()),
-                                                          op.bytesDone, bytes));
-        });
+    worker.runFiles(files, QStringLiteral("Deleting"), [&op](ListedFile& file) { deleteRow(op, file); });
     // The rows go in one pass: a long delete must not move the rows below
     // once for every file.
     RowSelection::removeDone(env, chosenRows, op.deleted);

@@ -46,8 +46,6 @@ struct Moving {
     std::set<InodeKey> created;          // files this move put in place
     std::map<InodeKey, UniqueFd> copies; // a copied source with other names: its copy, to link them to
     QList<qsizetype> movedRows;
-    std::atomic<qint64> done{0};
-    std::atomic<std::uint64_t> bytesDone{0};
     std::atomic<std::uint64_t> copying{0}; // how far the copy under way is
 };
 
@@ -269,6 +267,8 @@ void notMoved(Moving& op, const OneMove& move, const Problem& why) {
     op.log.write(d + QStringLiteral(" Unable to move ") + sourceLogPath(op, move.file, move.file.name()) +
                  QStringLiteral(" TO ") + destinationLogPath(op, move, move.file.name()) + d + QLatin1Char(' ') +
                  error);
+    if (why.number == ECANCELED)
+        return op.worker.postStatus(QStringLiteral("Unable to move ") + move.file.path()); // Stop was pressed: no question
     op.worker.post([&op, source = move.file.path(), error] {
         Host& host = op.env.host;
         if (op.keepShowing)
@@ -334,7 +334,6 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
     env.host.setBusy(true);
     const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
     std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
-    const std::uint64_t bytes = RowSelection::bytesOf(files);
     log.open();
     OperationWorker worker(env.host, options.stop);
     Moving op{env,
@@ -346,18 +345,7 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
               {},
               {},
               LogPaths(env.app.saveFileDelimiter)};
-    worker.run(
-        qsizetype(files.size()),
-        [&](qsizetype index) {
-            ListedFile& file = files[std::size_t(index)];
-            subMoveFile(op, file);
-            op.bytesDone += file.record() ? file.record()->identity.size : 0;
-            ++op.done;
-        },
-        [&] {
-            env.host.setStatus(RowSelection::progressText(QStringLiteral("Moving"), op.done, qint64(files.size()),
-                                                          op.bytesDone + op.copying, bytes));
-        });
+    worker.runFiles(files, QStringLiteral("Moving"), [&op](ListedFile& file) { subMoveFile(op, file); }, &op.copying);
     RowSelection::removeDone(env, chosenRows, op.movedRows);
     env.host.message(QStringLiteral("Files Moved: ") + QString::number(op.counts.moved) +
                      QStringLiteral("\nFiles Not Moved: ") + QString::number(op.counts.notMoved));

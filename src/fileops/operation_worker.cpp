@@ -1,5 +1,7 @@
 #include "fileops/operation_worker.h"
 
+#include "fileops/row_selection.h"
+
 #include <chrono>
 #include <thread>
 
@@ -86,4 +88,25 @@ qsizetype OperationWorker::run(qsizetype count, const std::function<void(qsizety
     if (m_progressShown && !m_lastStatus.isEmpty())
         m_host.setStatus(m_lastStatus);
     return m_ran;
+}
+
+void OperationWorker::runFiles(std::vector<ListedFile>& files, const QString& doing,
+                               const std::function<void(ListedFile&)>& act,
+                               const std::atomic<std::uint64_t>* underWay) {
+    const std::uint64_t bytes = RowSelection::bytesOf(files);
+    std::atomic<qint64> done{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+    run(
+        qsizetype(files.size()),
+        [&](qsizetype index) {
+            ListedFile& file = files[std::size_t(index)];
+            act(file);
+            bytesDone += file.record() ? file.record()->identity.size : 0;
+            ++done;
+        },
+        [&] {
+            const std::uint64_t more = underWay ? underWay->load() : 0;
+            m_host.setStatus(
+                RowSelection::progressText(doing, done, qint64(files.size()), bytesDone + more, bytes));
+        });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileops/listed_file.h"
 #include "reports/host.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // Runs the acts of one delete or move on a thread of its own, one file after
 // another, while the calling (window) thread keeps letting window events run
@@ -23,6 +25,12 @@ public:
     // runs on this thread between events while acts are still to come.
     // Returns how many acts ran.
     qsizetype run(qsizetype count, const std::function<void(qsizetype)>& act, const std::function<void()>& progress);
+
+    // Runs act on each file in turn (run() above), the status counting the
+    // files and megabytes done ("<doing>: 3 of 10 files, 1.20 of 7.81 MB
+    // done"), with the bytes of the file under way when given.
+    void runFiles(std::vector<ListedFile>& files, const QString& doing, const std::function<void(ListedFile&)>& act,
+                  const std::atomic<std::uint64_t>* underWay = nullptr);
 
     // From an act: runs later on the calling thread, in the order handed.
     void post(std::function<void()> onCaller);

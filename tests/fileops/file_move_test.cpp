@@ -371,8 +371,10 @@ TEST_F(MoveAcross, StopDuringAMoveOfManySmallFilesEndsItBetweenTwoFiles) {
 }
 
 TEST_F(MoveAcross, StopDuringTheCopyLeavesTheSourceAndNothingAtTheDestination) {
-    f->host.onPoll = [this] { stop = true; };
-    const MoveCounts counts = moveStoppable();
+    MoveOptions options{destination(), false, false, &stop};
+    options.beforeAct = [this](const QByteArray&) { stop = true; }; // pressed as the copy begins
+    OperationsLog log(logDir.filePath("Quarvo.log"));
+    const MoveCounts counts = btnMoveFiles_Click(f->env, options, log).value_or(MoveCounts{});
     EXPECT_EQ(counts.moved, 0);
     EXPECT_EQ(QFileInfo(source).size(), 16 << 20);
     EXPECT_TRUE(destinationEntries().isEmpty());
