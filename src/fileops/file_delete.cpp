@@ -58,13 +58,8 @@ std::optional<Problem> deleteFile(Deletion& op, ListedFile& file) {
     if (op.options.beforeAct)
         op.options.beforeAct(file.name());
     HeldFile held;
-    if (const int error = held.take(file.folder(), file.name()))
-        return Problem::ofErrno(error);
-    struct stat st {};
-    if (const int error = held.stat(st))
-        return Problem::ofErrno(error);
-    if (std::optional<Problem> problem = file.checkHeld(st))
-        return RowSelection::putBack(held, *problem, file.path());
+    if (std::optional<Problem> problem = RowSelection::takeAside(file, held))
+        return problem;
     if (const int error = held.remove())
         return Problem::ofErrno(error);
     file.noteAct(op.access);

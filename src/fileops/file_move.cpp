@@ -237,13 +237,8 @@ std::optional<Problem> moveFile(Moving& op, OneMove& move) {
     if (knownAcross(move))
         return moveAcross(op, move);
     HeldFile source;
-    if (const int error = source.take(file.folder(), file.name()))
-        return Problem::ofErrno(error);
-    struct stat st {};
-    if (const int error = source.stat(st))
-        return Problem::ofErrno(error);
-    if (std::optional<Problem> problem = file.checkHeld(st))
-        return RowSelection::putBack(source, *problem, file.path());
+    if (std::optional<Problem> problem = RowSelection::takeAside(file, source))
+        return problem;
     bool acrossDevices = false;
     std::optional<Problem> problem = moveWithin(op, move, source, acrossDevices);
     if (source.held()) {

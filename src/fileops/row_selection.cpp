@@ -91,6 +91,17 @@ ListedFile::Problem putBack(HeldFile& held, const ListedFile::Problem& why, cons
     return problem;
 }
 
+std::optional<ListedFile::Problem> takeAside(ListedFile& file, HeldFile& held) {
+    if (const int error = held.take(file.folder(), file.name()))
+        return ListedFile::Problem::ofErrno(error);
+    struct stat st {};
+    if (const int error = held.stat(st))
+        return ListedFile::Problem::ofErrno(error);
+    if (std::optional<ListedFile::Problem> problem = file.checkHeld(st))
+        return putBack(held, *problem, file.path());
+    return std::nullopt;
+}
+
 // The rows of before that are not in done, renumbered as they will be once
 // done's rows are gone.
 QList<qsizetype> remaining(const QList<qsizetype>& before, QList<qsizetype> done) {

@@ -38,6 +38,10 @@ QString progressText(const QString& doing, qint64 files, qint64 allFiles, std::u
 // file is when its name was taken meanwhile or it could not go back.
 ListedFile::Problem putBack(HeldFile& held, const ListedFile::Problem& why, const QString& path);
 
+// Takes the file's name aside (after file.find()) and checks that it still
+// holds the file found; when not, gives the name back: the problem.
+std::optional<ListedFile::Problem> takeAside(ListedFile& file, HeldFile& held);
+
 // Removes the rows whose files are gone, in one pass; the rows still chosen
 // stay the selection, the cursor row at its top, and none when none is
 // left; the totals line counts what is left.
