@@ -305,7 +305,7 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         // A shortened listing must not pass for the whole one.
         output.abandon();
         host.message(QStringLiteral("The report could not be completed: %1. Nothing was written.").arg(failure));
-        return 2;
+        return env.run.failureStatus;
     }
     const int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
     host.showFinal(outcome);

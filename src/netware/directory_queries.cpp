@@ -177,7 +177,7 @@ void subListGroups(ReportEnv& env, const QString& container, ChoiceList& target)
     selectFirst(target);
 }
 
-QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute) {
+QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute, bool* failed) {
     QueryContext context(env, env.app.treeName + QStringLiteral("\\[Root]"));
     const QString name = QLatin1Char('.') + object;
     const bool members = env.run.ownerKind == QLatin1String("Group");
@@ -188,6 +188,8 @@ QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& a
         const NWDSCCODE result = env.client.NWDSRead(context.handle(), name, attribute, iteration, batch);
         if (result != nw::SUCCESSFUL) {
             debugMessage(env, QStringLiteral("NWDSRead result = ") + QString::number(result));
+            if (failed)
+                *failed = result != nw::ERR_NO_SUCH_ENTRY && result != nw::ERR_NO_SUCH_ATTRIBUTE;
             return {};
         }
         values += batch;

@@ -32,8 +32,9 @@ void subListUsers(ReportEnv& env, const QString& container, ChoiceList& target);
 // Fills target with the groups directly in the container.
 void subListGroups(ReportEnv& env, const QString& container, ChoiceList& target);
 // One value of an attribute, before its first "."; while the owner kind is
-// "Group" the members go to the group-of-users list instead.
-QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute);
+// "Group" the members go to the group-of-users list instead. failed, when
+// given, tells a directory that did not answer from an absent value.
+QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute, bool* failed = nullptr);
 // "Full Name", else given name and surname; trimmed.
 QString fcnGetFullName(ReportEnv& env, const QString& user);
 // The logged-in user's container with a leading ".", or "[PUBLIC]".

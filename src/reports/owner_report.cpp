@@ -84,10 +84,49 @@ std::optional<std::uint64_t> inUseOf(ReportEnv& env, const VolumeTarget& target,
     return inUse;
 }
 
-std::uint32_t objectIdOf(ReportEnv& env, const VolumeTarget& target, const QString& name) {
+// The directory did not answer: the run ends with no report, never with
+// figures guessed for what it could not tell.
+void directoryFailed(ReportEnv& env, const QString& what) {
+    const QString why = env.client.directoryFailure();
+    env.run.failure = QStringLiteral("the directory %1: %2")
+                          .arg(what, why.isEmpty() ? QStringLiteral("error %1").arg(env.client.lastResult()) : why);
+    env.run.failureStatus = 1;
+}
+
+bool directoryDidNotAnswer(ReportEnv& env, NWDSCCODE result) {
+    return result != nw::SUCCESSFUL && result != nw::ERR_NO_SUCH_ENTRY && !env.run.cancelled();
+}
+
+// Null when the name has no ID: missing says it is not in the directory;
+// otherwise the directory did not answer, and the run fails.
+std::optional<std::uint32_t> objectIdOf(ReportEnv& env, const VolumeTarget& target, const QString& name,
+                                        bool& missing) {
     std::uint32_t objectId = 0;
-    env.client.NWDSMapNameToID(env.run.dsContext, target.connection, name, objectId);
+    const NWDSCCODE result = env.client.NWDSMapNameToID(env.run.dsContext, target.connection, name, objectId);
+    missing = result == nw::ERR_NO_SUCH_ENTRY;
+    if (result == nw::SUCCESSFUL)
+        return objectId;
+    if (directoryDidNotAnswer(env, result))
+        directoryFailed(env, QStringLiteral("could not tell who %1 is").arg(name));
+    return std::nullopt;
+}
+
+// An ID the name must have; its absence ends the run too.
+std::optional<std::uint32_t> objectIdOf(ReportEnv& env, const VolumeTarget& target, const QString& name) {
+    bool missing = false;
+    const std::optional<std::uint32_t> objectId = objectIdOf(env, target, name, missing);
+    if (missing && !env.run.cancelled())
+        env.run.failure = QStringLiteral("there is no %1 in the directory (any more)").arg(name);
     return objectId;
+}
+
+// Null when there is no figure; a directory that did not answer ends the run.
+std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
+    const std::optional<std::uint64_t> inUse = inUseOf(env, target, objectId);
+    if (!inUse && !env.client.directoryFailure().isEmpty() && env.client.lastResult() == nw::UNABLE_TO_ATTACH &&
+        !env.run.cancelled())
+        directoryFailed(env, QStringLiteral("could not tell whose files are whose"));
+    return inUse;
 }
 
 void addOwnerRow(ReportEnv& env, const QString& owner, const QString& figure) {
@@ -115,8 +154,9 @@ public:
 
     // The supervisor's and the unowned space; false once a cancel left them unmeasured.
     bool addSpecialOwners();
-    // Each user found; false once the cancel flag stops the search.
+    // Each user found; false once the cancel flag or a failure stops the search.
     bool addUsers(const QStringList& users);
+    qsizetype usersDone() const { return m_usersDone; }
 
 private:
     // A row for the object when it has space; false when its figure could not be had.
@@ -125,13 +165,14 @@ private:
     ReportEnv& m_env;
     VolumeTarget m_target;
     QSet<std::uint32_t> m_reported;
+    qsizetype m_usersDone = 0;
 };
 
 bool OwnerRows::add(std::uint32_t objectId, const QString& owner) {
     if (m_reported.contains(objectId))
         return true;
     m_reported.insert(objectId);
-    const std::optional<std::uint64_t> inUse = inUseOf(m_env, m_target, objectId);
+    const std::optional<std::uint64_t> inUse = measuredInUse(m_env, m_target, objectId);
     if (inUse && *inUse >= 1)
         addOwnerRow(m_env, owner, CellFormat::padLeft(megabytes(*inUse)));
     return inUse.has_value();
@@ -141,8 +182,8 @@ bool OwnerRows::addSpecialOwners() {
     // The first figure may walk the whole volume: say what is going on.
     m_env.host.setStatus(QStringLiteral("Gathering stats for ") + m_env.search.cmbServer.text + QLatin1Char('/') +
                          m_env.search.cmbVolumeList.text + QLatin1Char(':'));
-    return add(objectIdOf(m_env, m_target, QStringLiteral("[Supervisor]")), QStringLiteral("[Supervisor]")) &&
-           add(0, QStringLiteral("[No Owner]"));
+    const std::optional<std::uint32_t> supervisor = objectIdOf(m_env, m_target, QStringLiteral("[Supervisor]"));
+    return supervisor && add(*supervisor, QStringLiteral("[Supervisor]")) && add(0, QStringLiteral("[No Owner]"));
 }
 
 bool OwnerRows::addUsers(const QStringList& users) {
@@ -150,8 +191,10 @@ bool OwnerRows::addUsers(const QStringList& users) {
         if (m_env.run.cancelled())
             return false;
         m_env.host.setStatus(user);
-        if (!add(objectIdOf(m_env, m_target, user), user))
+        const std::optional<std::uint32_t> objectId = objectIdOf(m_env, m_target, user);
+        if (!objectId || !add(*objectId, user))
             return false;
+        ++m_usersDone;
         m_env.host.pollEvents();
     }
     return true;
@@ -172,9 +215,13 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
     std::int32_t iteration = -1;
     do {
         QStringList users;
-        if (env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"), iteration, users) !=
-            nw::SUCCESSFUL)
+        const NWDSCCODE result =
+            env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"), iteration, users);
+        if (result != nw::SUCCESSFUL) {
+            if (!env.run.cancelled())
+                directoryFailed(env, QStringLiteral("stopped answering after %1 users").arg(rows.usersDone()));
             break;
+        }
         if (!rows.addUsers(users))
             break;
     } while (iteration != -1);
@@ -190,9 +237,12 @@ void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath) {
     if (!special)
         name += QLatin1Char('.') + context + QLatin1Char('.');
     env.host.setStatus(name);
-    const std::uint32_t objectId = name == QLatin1String("[No Owner]") ? 0 : objectIdOf(env, *target, name);
+    const std::optional<std::uint32_t> objectId =
+        name == QLatin1String("[No Owner]") ? std::optional<std::uint32_t>(0) : objectIdOf(env, *target, name);
+    if (!objectId)
+        return;
     // The one row is written only with a figure that was measured.
-    if (const std::optional<std::uint64_t> inUse = inUseOf(env, *target, objectId))
+    if (const std::optional<std::uint64_t> inUse = measuredInUse(env, *target, *objectId))
         addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), megabytes(*inUse));
 }
 
@@ -202,13 +252,27 @@ void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const 
     if (!openVolume(env, volumePath))
         return;
     const QString container = fcnTreePathToContext(startingContainer, env.app.treeName);
-    fcnReadAttribute(env, group + QLatin1Char('.') + container, QStringLiteral("Member"));
+    bool failed = false;
+    fcnReadAttribute(env, group + QLatin1Char('.') + container, QStringLiteral("Member"), &failed);
+    if (failed) {
+        directoryFailed(env, QStringLiteral("could not list the members of %1").arg(group));
+        return;
+    }
     const QStringList members = env.search.lstGroupOfUsers;
-    for (const QString& member : members)
-        subGetGroupUserUsage(env, member, volumePath);
+    QStringList gone;
+    for (const QString& member : members) {
+        if (env.run.cancelled() || !env.run.failure.isEmpty())
+            return;
+        // A member whose entry is gone owns nothing any more: it is named, never given a figure.
+        if (!subGetGroupUserUsage(env, member, volumePath))
+            gone.append(member);
+    }
+    if (!gone.isEmpty())
+        env.host.message(QStringLiteral("These members of %1 are no longer in the directory and were left out: %2")
+                             .arg(group, gone.join(QStringLiteral(", "))));
 }
 
-void subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& volumePath) {
+bool subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& volumePath) {
     // In debug mode every client step that fails says so.
     const auto check = [&env](const char* step) {
         if (env.app.debugMode && env.client.lastResult() != 0)
@@ -227,13 +291,16 @@ void subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& 
     check("NWParsePath");
     env.client.NWGetVolumeNumber(target.connection, volume.trimmed(), target.volumeNumber);
     check("NWGetVolumeNumber");
-    std::uint32_t objectId = 0;
-    env.client.NWDSMapNameToID(env.run.dsContext, target.connection, member, objectId);
+    bool missing = false;
+    const std::optional<std::uint32_t> objectId = objectIdOf(env, target, member, missing);
     check("NWDSMapNameToID");
-    const std::optional<std::uint64_t> inUse = inUseOf(env, target, objectId);
+    if (!objectId)
+        return !missing;
+    const std::optional<std::uint64_t> inUse = measuredInUse(env, target, *objectId);
     check("NWGetObjDiskRestrictions");
     if (!inUse)
-        return;
+        return true;
     env.grid.addRow({QString(), member, CellFormat::padLeft(megabytes(*inUse))});
     ++env.run.rowCounter;
+    return true;
 }

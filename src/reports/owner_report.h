@@ -16,7 +16,10 @@
 void subGetOwnerUsage(ReportEnv& env, const QString& volumePath);
 // The owner chosen in the owner box; always one row once measured.
 void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath);
-// Every member of the group; always one row each once measured.
+// Every member of the group; always one row each once measured. Members no
+// longer in the directory are named in one message; a directory that does
+// not answer ends the run with its reason (RunState::failure).
 void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const QString& group,
                         const QString& volumePath);
-void subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& volumePath);
+// One member's row; false when the member is no longer in the directory.
+bool subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& volumePath);

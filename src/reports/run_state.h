@@ -28,6 +28,7 @@ struct RunState {
     // Why the run's results are incomplete though nobody stopped it (a walk
     // that ran out of descriptors); empty while they are whole.
     QString failure;
+    int failureStatus = 2; // a command line's exit status for it: 1 when the directory failed
     // How far the run's walk has come, for a progress line: written by the
     // walking report on its own thread, read between events.
     struct Progress {

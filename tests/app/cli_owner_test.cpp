@@ -50,14 +50,15 @@ protected:
     }
 
     // Result lines without the run date.
-    QStringList run(const QString& ownerSwitches) {
+    QStringList run(const QString& ownerSwitches, bool keepOutput = false) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QUARVO_SITE", dir.path() + "/site.toml");
         env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         p.setProcessEnvironment(env);
         const QString out = dir.path() + "/owners.csv";
-        QFile::remove(out);
+        if (!keepOutput)
+            QFile::remove(out);
         const QStringList tree = ownerSwitches.startsWith("/T=") ? QStringList{} : QStringList{"/T=ACME_TREE"};
         p.start(QUARVO_BINARY, tree + QStringList{"/F=OWNER", "/S=FS1", "/V=VOL1"} + ownerSwitches.split(' ') +
                                    QStringList{"/HEADINGS", "/OUTFILE=" + out});
@@ -195,15 +196,15 @@ protected:
         if (!SlapdServer::available())
             GTEST_SKIP() << "slapd is not installed";
         DirectoryData::Shape shape;
-        shape.users = 4;
+        shape.users = users;
         shape.groups = 2;
         shape.units = 2;
         shape.spreadUsers = true;
-        QList<DirectoryObject> objects = DirectoryData::generate(shape);
+        objects = DirectoryData::generate(shape);
         // No tree holds the server's object and neither is the default tree:
         // the owners must still come from the tree of the run.
         objects.removeIf([](const DirectoryObject& o) { return o.className == "NCP Server"; });
-        slapd = std::make_unique<SlapdServer>(dir.path() + "/slapd");
+        slapd = std::make_unique<SlapdServer>(dir.path() + "/slapd", options);
         ASSERT_TRUE(slapd->running()) << slapd->why().toStdString();
         ASSERT_TRUE(slapd->load(DirectoryData::ldif(objects, SlapdServer::baseDn()))) << slapd->why().toStdString();
         const QString vol = dir.path() + "/vol1";
@@ -234,6 +235,19 @@ protected:
 
     std::unique_ptr<SlapdServer> slapd;
     QString inlineTree, server;
+    int users = 4;
+    SlapdOptions options;
+    QList<DirectoryObject> objects;
+};
+
+// OpenLDAP as installed: a size limit of 500 that paged searches do not pass.
+class LdapOwnerLimits : public LdapOwnerRuns {
+protected:
+    LdapOwnerLimits() {
+        users = 600;
+        options.sizeLimit = 500;
+        options.pagingPassesSizeLimit = false;
+    }
 };
 
 } // namespace
@@ -250,6 +264,19 @@ TEST_F(LdapOwnerRuns, GiveTheRowsOfAnInlineTreeWithTheSameObjects) {
     EXPECT_EQ(runOn("LDAP_TREE", "/C=LDAP_TREE\\[Root] /OWNER=ALL+SUB"), all);
 }
 
+// A member whose entry is gone owns nothing: before, it was given the
+// figure of all unowned space.
+TEST_F(LdapOwnerRuns, AMemberNoLongerInTheDirectoryIsNamedAndGetsNoFigure) {
+    DirectoryObject stale;
+    stale.name = "STALE.ACME";
+    stale.className = "Group";
+    stale.members = {"USER00001.UNIT001.ACME", "GHOST.UNIT001.ACME"};
+    ASSERT_TRUE(slapd->load(DirectoryData::ldif({stale}, SlapdServer::baseDn(), objects))) << slapd->why().toStdString();
+    const QStringList lines = runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME /OWNER=GROUP=STALE");
+    EXPECT_EQ(lines, (QStringList{"Server,Volume,Owner,Used Space(MB)", "FS1,VOL1,USER00001.UNIT001.ACME,1.00"}));
+    EXPECT_TRUE(errors.contains("no longer in the directory and were left out: GHOST.UNIT001.ACME")) << errors.toStdString();
+}
+
 TEST_F(LdapOwnerRuns, ADirectoryThatCannotBeReadGivesItsReasonAndNoReport) {
     const QString out = dir.path() + "/owners.csv";
     writeSite(slapd->uri(), "o=WRONG");
@@ -263,4 +290,19 @@ TEST_F(LdapOwnerRuns, ADirectoryThatCannotBeReadGivesItsReasonAndNoReport) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(errors.contains("Can't contact LDAP server")) << errors.toStdString();
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// The containers fit, the users do not: the run is refused with the reason
+// and the previous report stays, never a report of the users that fitted.
+TEST_F(LdapOwnerLimits, AUserListTheServerCutsShortIsNoReport) {
+    const QString out = dir.path() + "/owners.csv";
+    QFile previous(out);
+    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+    previous.write("yesterday\r\n");
+    previous.close();
+    EXPECT_TRUE(run("/T=LDAP_TREE /OWNER=ALL+SUB", true) == QStringList{""}) << errors.toStdString();
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(errors.contains("size limit")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Nothing was written")) << errors.toStdString();
+    EXPECT_EQ(readCrlfLines(out), QStringList{"yesterday"});
 }

@@ -244,6 +244,16 @@ TEST_F(Ldap, PagingListsEveryUserPastTheSizeLimit) {
     EXPECT_EQ(directory.userOfUid(10000 + 1199)->name, "USER01200.UNIT003.ACME");
 }
 
+// A server that takes pages of 500 at most refuses the first one of 1,000:
+// the pages get smaller until it takes them.
+TEST_F(Ldap, PagesFollowTheLargestTheServerTakes) {
+    const auto server = serve(DirectoryData::generate({.users = 1200}), {.pageSizeLimit = 300});
+    ASSERT_TRUE(server);
+    const LdapDirectory directory(tree(server->uri()));
+    EXPECT_EQ(directory.search({}, DirectoryBackend::Scope::Subtree, "User").size(), 1200);
+    EXPECT_EQ(directory.lastFailure().code, 0) << directory.lastFailure().text.toStdString();
+}
+
 TEST_F(Ldap, AServerCuttingPagedListsShortIsAFailureNotAShortList) {
     const auto server = serve(DirectoryData::generate({.users = 600}),
                               {.sizeLimit = 500, .pagingPassesSizeLimit = false});

@@ -175,6 +175,8 @@ bool SlapdServer::writeConfig() {
     config += QStringLiteral("database mdb\nmaxsize 1073741824\ndbnosync\ndirectory %1\nsuffix \"%2\"\n"
                              "rootdn \"%3\"\nrootpw %4\nindex objectClass,cn,uid,uidNumber eq\n")
                   .arg(path(QStringLiteral("db")), baseDn(), adminDn(), QLatin1String(kAdminPassword));
+    if (m_options.pageSizeLimit > 0)
+        config += QStringLiteral("limits * size.pr=%1\n").arg(m_options.pageSizeLimit);
     config += m_options.access.isEmpty() ? QStringLiteral("access to attrs=userPassword by anonymous auth by * none\n"
                                                           "access to * by * read\n")
                                          : m_options.access + QLatin1Char('\n');

@@ -10,6 +10,7 @@
 struct SlapdOptions {
     int sizeLimit = 0;                 // entries a search returns at most; 0: no limit
     bool pagingPassesSizeLimit = true; // paged searches may go past sizeLimit, as in AD
+    int pageSizeLimit = 0;             // the largest page a paged search may ask for (size.pr); 0: any
     bool tls = false;                  // also ldaps:// and StartTLS, with a throw-away CA
     // slapd "access" lines; by default anyone reads, passwords serve binds only.
     QString access = {};

@@ -220,6 +220,13 @@ void DirectoryClient::nextBatch(std::int32_t& iterationHandle, const QStringList
     }
 }
 
+NWDSCCODE DirectoryClient::failureOf(const DirectoryBackend& directory, NWDSCCODE otherwise) {
+    const DirectoryBackend::Failure failure = directory.lastFailure();
+    if (failure.code == 0)
+        return otherwise;
+    return failedAsDirectory(failure.code, failure.text);
+}
+
 NWDSCCODE DirectoryClient::batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
                                    const std::function<NWDSCCODE(const DirectoryBackend&, QStringList&)>& query) {
     batch.clear();
@@ -244,11 +251,11 @@ NWDSCCODE DirectoryClient::NWDSSearch(NWDSContextHandle context, const QString& 
     return batched(context, iterationHandle, objectNames, [&](const DirectoryBackend& directory, QStringList& all) {
         const QString base = canonicalDottedName(baseObjectName);
         if (!directory.isContainer(base))
-            return nw::ERR_NO_SUCH_ENTRY;
+            return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
         const auto level = scope == 1 ? DirectoryBackend::Scope::OneLevel : DirectoryBackend::Scope::Subtree;
         for (const DirectoryObject& object : directory.search(base, level, objectClass))
             all.append(object.name);
-        return nw::SUCCESSFUL;
+        return failureOf(directory, nw::SUCCESSFUL);
     });
 }
 
@@ -258,7 +265,7 @@ NWDSCCODE DirectoryClient::NWDSRead(NWDSContextHandle context, const QString& ob
     return batched(context, iterationHandle, values, [&](const DirectoryBackend& directory, QStringList& all) {
         const std::optional<DirectoryObject> object = directory.find(canonicalDottedName(objectName));
         if (!object)
-            return nw::ERR_NO_SUCH_ENTRY;
+            return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
         all = valuesOf(*object, attributeName);
         return all.isEmpty() ? nw::ERR_NO_SUCH_ATTRIBUTE : nw::SUCCESSFUL;
     });
@@ -277,7 +284,7 @@ NWDSCCODE DirectoryClient::NWDSMapNameToID(NWDSContextHandle context, NWCONN_HAN
     const QString name = canonicalDottedName(objectName);
     const std::optional<DirectoryObject> object = directory->find(name);
     if (!object)
-        return done(nw::ERR_NO_SUCH_ENTRY);
+        return done(failureOf(*directory, nw::ERR_NO_SUCH_ENTRY));
     if (object->uid) {
         objectID = objectIdOfUid(*object->uid);
     } else {
@@ -300,7 +307,7 @@ NWDSCCODE DirectoryClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HAN
     }
     const std::optional<DirectoryObject> user = directory->userOfUid(uidOfObjectId(objectID));
     if (!user || objectID == 0)
-        return done(nw::ERR_NO_SUCH_ENTRY);
+        return done(failureOf(*directory, nw::ERR_NO_SUCH_ENTRY));
     objectName = user->name;
     return done(nw::SUCCESSFUL);
 }

@@ -79,6 +79,9 @@ public:
 protected:
     explicit DirectoryClient(Site site);
     void resetDirectoryState();
+    // After a call on directory came back empty: its failure (code and
+    // reason kept) when it failed, otherwise.
+    NWDSCCODE failureOf(const DirectoryBackend& directory, NWDSCCODE otherwise);
 
 private:
     struct Context {

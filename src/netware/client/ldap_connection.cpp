@@ -6,13 +6,20 @@
 
 #include <ldap.h>
 
+#include <algorithm>
+
 #include <sys/time.h>
 
 #include <vector>
 
 namespace {
 
-constexpr int kPageSize = 1000;           // Active Directory's largest page
+constexpr int kSmallestPage = 50;
+
+// A server's refusal of the page size asked for, not of the search.
+bool refusesPageSize(int code) {
+    return code == LDAP_ADMINLIMIT_EXCEEDED || code == LDAP_UNWILLING_TO_PERFORM;
+}
 constexpr time_t kConnectSeconds = 5;     // a host that does not answer
 constexpr time_t kOperationSeconds = 120; // one page, one bind
 
@@ -188,9 +195,19 @@ bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArra
     names.push_back(nullptr);
     berval cookie{0, nullptr};
     bool ok = true;
-    do
+    bool first = true;
+    for (;;) {
         ok = readPage(base, scope, filter, names.data(), cookie, each);
-    while (ok && cookie.bv_len > 0);
+        // A server that takes smaller pages only (OpenLDAP's size.pr, AD's
+        // MaxPageSize) refuses the first one: ask again with smaller ones.
+        if (!ok && first && refusesPageSize(m_errorCode) && m_pageSize > kSmallestPage) {
+            m_pageSize = std::max(kSmallestPage, m_pageSize / 2);
+            continue;
+        }
+        first = false;
+        if (!ok || cookie.bv_len == 0)
+            break;
+    }
     ber_memfree(cookie.bv_val);
     return ok;
 }
@@ -198,7 +215,7 @@ bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArra
 bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
                               berval& cookie, const std::function<void(const LdapEntry&)>& each) {
     LDAPControl* page = nullptr;
-    if (ldap_create_page_control(m_ld, kPageSize, &cookie, 0, &page) != LDAP_SUCCESS)
+    if (ldap_create_page_control(m_ld, ber_int_t(m_pageSize), &cookie, 0, &page) != LDAP_SUCCESS)
         return fail(LDAP_NO_MEMORY, QStringLiteral("cannot ask for paged results"));
     LDAPControl* controls[] = {page, nullptr};
     LDAPMessage* result = nullptr;

@@ -62,4 +62,5 @@ private:
     ldap* m_ld = nullptr;
     int m_errorCode = 0;
     QString m_errorText;
+    int m_pageSize = 1000; // Active Directory's largest page; smaller when the server refuses it
 };

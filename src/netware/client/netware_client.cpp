@@ -188,15 +188,19 @@ void NetWareClient::startAccountingRun(const QString& runTree) {
     m_unreadable = 0;
 }
 
-std::uint64_t NetWareClient::bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
-                                     const DirectoryBackend* directory) const {
+std::optional<std::uint64_t> NetWareClient::bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
+                                                    const DirectoryBackend* directory) const {
     if (objectID != 0)
         return usage.bytesByUid.value(uidOfObjectId(objectID));
-    // Unowned: every uid but root's that no user of the tree owns.
+    // Unowned: every uid but root's that no user of the tree owns. A uid
+    // the directory could not be asked about is no figure at all.
     std::uint64_t bytes = 0;
     for (auto it = usage.bytesByUid.constBegin(); it != usage.bytesByUid.constEnd(); ++it) {
-        if (it.key() != 0 && !(directory && directory->userOfUid(it.key())))
-            bytes += it.value();
+        if (it.key() == 0 || (directory && directory->userOfUid(it.key())))
+            continue;
+        if (directory && directory->lastFailure().code != 0)
+            return std::nullopt;
+        bytes += it.value();
     }
     return bytes;
 }
@@ -221,7 +225,11 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
         m_countedRoots.insert(volume->root);
         m_unreadable += usage->skipped;
     }
-    inUse = DiskAccounting::blocksOf(bytesOf(*usage, objectID, ownersOf(*server)));
+    const DirectoryBackend* owners = ownersOf(*server);
+    const std::optional<std::uint64_t> bytes = bytesOf(*usage, objectID, owners);
+    if (!bytes)
+        return failureOf(*owners, nw::UNABLE_TO_ATTACH);
+    inUse = DiskAccounting::blocksOf(*bytes);
     return done(nw::SUCCESSFUL);
 }
 

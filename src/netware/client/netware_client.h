@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Our implementation of the NetWare client calls the program makes, over the
@@ -107,7 +108,9 @@ private:
     const VolumeConfig* volumeOf(NWCONN_HANDLE connection, std::uint16_t volumeNumber) const;
     const VolumeConfig* volumeNamed(const ServerConfig* server, const QString& volume) const;
 
-    std::uint64_t bytesOf(const VolumeUsage& usage, std::uint32_t objectID, const DirectoryBackend* directory) const;
+    // nullopt when the directory could not tell whose a uid is.
+    std::optional<std::uint64_t> bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
+                                         const DirectoryBackend* directory) const;
 
     std::uint32_t creatorOf(const ServerConfig& server, std::uint32_t uid);
     // The directory whose users own the server's files.
