@@ -43,8 +43,17 @@ QString ownerName(SearchContext& s, std::uint32_t uid) {
     QString name;
     NetWareClient& client = s.env.client;
     const std::uint32_t creator = client.creatorIdOfUid(s.connection, uid);
-    if (client.NWDSMapIDToName(s.env.run.dsContext, s.connection, creator, name) != nw::SUCCESSFUL)
-        name.clear();
+    const NWDSCCODE result = client.NWDSMapIDToName(s.env.run.dsContext, s.connection, creator, name);
+    if (result != nw::SUCCESSFUL) {
+        // A uid no user has is shown by its number, as ls -l does; one the
+        // directory could not be asked about fails the run.
+        name = QLatin1Char('#') + QString::number(uid);
+        if (result != nw::ERR_NO_SUCH_ENTRY && !client.directoryFailure().isEmpty() && s.env.run.failure.isEmpty()) {
+            s.env.run.failure = QStringLiteral("the directory could not tell whose files are whose: ") +
+                                client.directoryFailure();
+            s.env.run.failureStatus = 1;
+        }
+    }
     s.ownerOfUid.insert(uid, name);
     return name;
 }
@@ -81,7 +90,9 @@ bool keepsByStat(const SearchContext& s, const WalkedFile& file) {
 bool keeps(SearchContext& s, const WalkedFile& file) {
     if (!s.ownerFilter.isEmpty()) {
         const QString owner = ownerName(s, file.uid);
-        return s.ownerFilter == QLatin1String("[No Owner]") ? owner.isEmpty() : s.ownerFilter == owner;
+        // No user owns what shows a uid's number.
+        return s.ownerFilter == QLatin1String("[No Owner]") ? owner.startsWith(QLatin1Char('#'))
+                                                            : s.ownerFilter == owner;
     }
     return keepsByStat(s, file);
 }

@@ -129,8 +129,11 @@ std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& t
     return inUse;
 }
 
-void addOwnerRow(ReportEnv& env, const QString& owner, const QString& figure) {
-    env.grid.addRow({QString(), owner, figure});
+// The totals line adds the exact figures, not the rounded cells.
+void addOwnerRow(ReportEnv& env, const QString& owner, std::uint64_t blocks, bool padded = true) {
+    const QString figure = megabytes(blocks);
+    env.grid.addRow({QString(), owner, padded ? CellFormat::padLeft(figure) : figure});
+    env.run.sizeTotal += double(blocks) * 4096.0 / 1048576.0;
     ++env.run.rowCounter;
     env.host.pollEvents();
 }
@@ -174,7 +177,7 @@ bool OwnerRows::add(std::uint32_t objectId, const QString& owner) {
     m_reported.insert(objectId);
     const std::optional<std::uint64_t> inUse = measuredInUse(m_env, m_target, objectId);
     if (inUse && *inUse >= 1)
-        addOwnerRow(m_env, owner, CellFormat::padLeft(megabytes(*inUse)));
+        addOwnerRow(m_env, owner, *inUse);
     return inUse.has_value();
 }
 
@@ -243,7 +246,7 @@ void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath) {
         return;
     // The one row is written only with a figure that was measured.
     if (const std::optional<std::uint64_t> inUse = measuredInUse(env, *target, *objectId))
-        addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), megabytes(*inUse));
+        addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), *inUse, false);
 }
 
 void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const QString& group,
@@ -300,7 +303,6 @@ bool subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& 
     check("NWGetObjDiskRestrictions");
     if (!inUse)
         return true;
-    env.grid.addRow({QString(), member, CellFormat::padLeft(megabytes(*inUse))});
-    ++env.run.rowCounter;
+    addOwnerRow(env, member, *inUse);
     return true;
 }

@@ -86,7 +86,7 @@ void runOwner(ReportEnv& env) {
         env.run.ownerKind = QStringLiteral("User");
         break;
     }
-    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), fcnSumColumn(env.grid, 2));
+    env.view.lblGraphStats = totalsLine(count(env.grid, "###,###,##0"), env.run.sizeTotal);
 }
 
 void runVolume(ReportEnv& env) {

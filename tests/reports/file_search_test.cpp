@@ -116,6 +116,10 @@ TEST_F(FileSearch, OwnerFilterNoOwnerListsFilesWithoutAUser) {
     f->grid.reset(6);
     subListDirsAndFiles(f->env, "\\\\FS1\\VOL1\\docs", "[Supervisor]");
     EXPECT_EQ(cells({2}), QStringList{"roots.dat"});
+    // In a listing the uid no user has is shown by its number, as ls -l shows it.
+    const QStringList listed = files("lost.dat");
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(f->grid.cell(1, f->grid.fcnFindColumn("Owner")), "#4242");
 }
 
 TEST_F(FileSearch, RowLimitEndsTheWalk) {

@@ -97,6 +97,9 @@ TEST_F(OwnerReports, AllOwnersWithSubContainersMatchesAnIndependentCount) {
     EXPECT_EQ(f->grid.cell(4, 2), "           0.00");
     EXPECT_EQ(f->run.rowCounter, 5);
     EXPECT_EQ(f->app.ownerContext, "ACME_TREE\\ACME");
+    // The total adds the exact figures: BJONES's block counts, though its cell shows 0.00.
+    const quint64 all = expected[0] + expected[4242] + expected[1001] + expected[1002];
+    EXPECT_DOUBLE_EQ(f->run.sizeTotal, double(all) * 4096 / 1048576);
 }
 
 TEST_F(OwnerReports, WithoutSubContainersOnlyTheContainersOwnUsers) {
@@ -170,11 +173,11 @@ TEST_F(OwnerReports, TheRunWritesTheTotalsOfAllOwners) {
     f->search.cmbServer.showOrAdd("FS1");
     f->search.cmbVolumeList.showOrAdd("SYS");
     btnShowUsage_Click(f->env);
-    double shown = 0; // the totals add the figures as shown
+    double exact = 0; // the totals add the exact figures, rounded once
     for (uid_t uid : {0u, 4242u, 1001u, 1002u})
-        shown += mb(expected[uid]).toDouble();
+        exact += double(expected[uid]) * 4096 / 1048576;
     EXPECT_EQ(f->view.lblGraphStats,
-              "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(shown, "###,###,###,##0.00") + " MB");
+              "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(exact, "###,###,###,##0.00") + " MB");
     EXPECT_EQ(f->host.statuses.last(), "Process Complete.");
     // The accounting walk counts into the run's progress, afresh for each run.
     const std::uint64_t walked = f->run.progress.directories;
