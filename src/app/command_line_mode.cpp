@@ -90,10 +90,27 @@ void applyOwnerSwitches(const CommandLine& line, ReportEnv& env, const OwnerList
     applyOwnerChoice(owner, env, fillers);
 }
 
+// Each volume path names a server and a volume that exist, as the other
+// reports' names must: a typing mistake is no "Unavailable" row.
 void applyVolumeSwitches(const CommandLine& line, ReportEnv& env) {
     const QString list = required(line, QStringLiteral("/V="), QStringLiteral("the volumes"));
-    for (const QString& item : list.split(QLatin1Char(',')))
-        env.search.lstSelectedVolumes.append(item.trimmed());
+    const NameLookup names(env);
+    for (const QString& item : list.split(QLatin1Char(','))) {
+        const QString path = item.trimmed();
+        if (path.isEmpty()) {
+            env.search.lstSelectedVolumes.append(path); // kept as the window keeps it
+            continue;
+        }
+        const QStringList parts = path.mid(2).split(QLatin1Char('\\'));
+        if (!path.startsWith(QLatin1String("\\\\")) || parts.size() != 2 || parts[0].isEmpty() || parts[1].isEmpty())
+            throw CommandLineError(QStringLiteral("/V= takes volume paths such as \\\\FS1\\SYS, separated by commas; "
+                                                  "%1 is not one (from a shell, quote the switch so its backslashes "
+                                                  "arrive).")
+                                       .arg(path));
+        const QString server = names.server(parts[0]);
+        env.search.lstSelectedVolumes.append(QStringLiteral("\\\\") + server + QLatin1Char('\\') +
+                                             names.volume(server, parts[1]));
+    }
 }
 
 void applySizeSwitch(const CommandLine& line, SearchSettings& s) {

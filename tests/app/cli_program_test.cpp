@@ -120,20 +120,29 @@ TEST_F(QuarvoRun, HostVolumeWithNoConfigurationMatchesStatvfs) {
     EXPECT_TRUE(o.err.contains("Process Complete.")) << o.err.toStdString();
 }
 
-TEST_F(QuarvoRun, SiteFileVolumesOfTwoServersAndAMissingOne) {
+TEST_F(QuarvoRun, SiteFileVolumesOfTwoServersAndAMissingOneRefused) {
     writeSite(QString("[[tree]]\nname = \"acme_tree\"\ndirectory = \"inline\"\ndefault = true\n\n"
                       "[[server]]\nname = \"fs1\"\nvolumes = { SYS = \"%1\", VOL1 = \"%2\" }\n\n"
                       "[[server]]\nname = \"FS2\"\nvolumes = { DATA = \"%3\" }\n")
                   .arg(makeVolume("fs1sys"), makeVolume("fs1vol1"), makeVolume("fs2data")));
-    const Outcome o = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\fs1\\sys,\\\\FS2\\DATA,\\\\FS2\\NOPE",
-                           "/OUTFILE=" + out("sites.csv")});
+    const Outcome o = run({"/T=ACME_TREE", "/F=VOLUME", "/V=\\\\fs1\\sys,\\\\FS2\\DATA", "/OUTFILE=" + out("sites.csv")});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QStringList l = readCrlfLines(out("sites.csv"));
-    ASSERT_EQ(l.size(), 3);
+    ASSERT_EQ(l.size(), 2);
     EXPECT_TRUE(l[0].contains(",\\\\FS1\\SYS,"));
     EXPECT_TRUE(l[1].contains(",\\\\FS2\\DATA,"));
-    EXPECT_TRUE(l[2].endsWith(",\\\\FS2\\NOPE,Unavailable,Unavailable,Unavailable,Unavailable,Unavailable,N/A"));
     EXPECT_TRUE(o.err.contains("Total Space: "));
+    // A volume or server that does not exist is a typing mistake, not an "Unavailable" row; so is
+    // a path whose backslashes an unquoted shell took.
+    for (const auto& [volumes, why] : {std::pair<QString, QString>{"\\\\FS2\\DATA,\\\\FS2\\NOPE",
+                                                                   "There is no volume NOPE on server FS2 (volumes: DATA)."},
+                                       {"\\\\FS9\\DATA", "There is no server FS9 (servers: "},
+                                       {"\\FS1SYS", "\\FS1SYS is not one"}}) {
+        const Outcome refused = run({"/T=ACME_TREE", "/F=VOLUME", "/V=" + volumes, "/OUTFILE=" + out("no.csv")});
+        EXPECT_EQ(refused.status, 1) << volumes.toStdString();
+        EXPECT_TRUE(refused.err.contains(why)) << refused.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out("no.csv")));
+    }
 }
 
 // The nightly run when a disk failed to mount: its folder is no volume.

@@ -97,11 +97,11 @@ TEST(SwitchNames, AWordStandsForItsSwitch) {
 }
 
 TEST(Grammar, LowerCaseSwitchesWorkAndVolumesArriveUpperCased) {
-    Applied a("/t=acme_tree /f=volume /v=\\\\fs1\\sys,\\\\fs2\\vol1 /headings /outfile=/tmp/Vol.csv");
+    Applied a("/t=acme_tree /f=volume /v=\\\\fs1\\sys,\\\\fs2\\sys /headings /outfile=/tmp/Vol.csv");
     ASSERT_EQ(a.error, "");
     EXPECT_EQ(a.f.app.treeName, "ACME_TREE");
     EXPECT_EQ(a.f.search.tabSearch, ReportKind::Volume);
-    EXPECT_EQ(a.f.search.lstSelectedVolumes, (QStringList{"\\\\FS1\\SYS", "\\\\FS2\\VOL1"}));
+    EXPECT_EQ(a.f.search.lstSelectedVolumes, (QStringList{"\\\\FS1\\SYS", "\\\\FS2\\SYS"}));
     EXPECT_TRUE(a.f.app.headings);
     EXPECT_FALSE(a.f.app.append);
     EXPECT_EQ(a.f.app.outputFilePath, "/tmp/Vol.csv");
