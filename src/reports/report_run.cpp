@@ -90,22 +90,8 @@ void runOwner(ReportEnv& env) {
 }
 
 void runVolume(ReportEnv& env) {
-    subGetVolumeUsage(env);
+    subGetVolumeUsage(env); // it writes the totals line: each file system counted once
     env.view.btnRmvAllEnabled = true;
-    double size = 0, used = 0, free = 0;
-    for (qsizetype row = 1; row < env.grid.rows(); ++row) {
-        const std::optional<double> rowSize = CellFormat::numberValue(env.grid.cell(row, 4));
-        if (!rowSize)
-            continue;
-        size += *rowSize;
-        used += CellFormat::numberValue(env.grid.cell(row, 5)).value_or(0) +
-                CellFormat::numberValue(env.grid.cell(row, 6)).value_or(0);
-        free += CellFormat::numberValue(env.grid.cell(row, 8)).value_or(0);
-    }
-    env.view.lblGraphStats = QStringLiteral("Total Space: ") + amount(size / 1024) +
-                             QStringLiteral(" GB   |   Used Space: ") + amount(used / 1024) +
-                             QStringLiteral(" GB   |   Free Space: ") + amount(free / 1024) +
-                             QStringLiteral(" GB");
 }
 
 void showStartDirectory(ReportEnv& env) {

@@ -3,7 +3,13 @@
 #include "reports/cell_format.h"
 #include "reports/grid_layouts.h"
 
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
 #include <algorithm>
+#include <optional>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -90,7 +96,51 @@ void startReport(ReportEnv& env) {
     env.run.freeSpaceTotal = 0;
 }
 
-void reportVolume(ReportEnv& env, const QString& volumePath) {
+// The file system a volume lies on (device and statvfs's f_fsid): volumes
+// that are folders of one disk share it.
+using FileSystemKey = std::pair<std::uint64_t, std::uint64_t>;
+
+std::optional<FileSystemKey> fileSystemOf(ReportEnv& env, const QString& server, const QString& volume) {
+    const std::optional<QByteArray> root = env.volumes.volumeRoot(server, volume);
+    struct stat st {};
+    struct statvfs vfs {};
+    if (!root || ::stat(root->constData(), &st) != 0 || ::statvfs(root->constData(), &vfs) != 0)
+        return std::nullopt;
+    return FileSystemKey{std::uint64_t(st.st_dev), std::uint64_t(vfs.f_fsid)};
+}
+
+// The totals line's figures, each file system counted once.
+struct VolumeTotals {
+    double size = 0;
+    double used = 0;
+    double free = 0;
+    int shared = 0; // volumes whose file system was counted already
+    std::set<FileSystemKey> counted;
+
+    void add(const std::optional<FileSystemKey>& key, const VolumeFigures& f) {
+        if (key && !counted.insert(*key).second) {
+            ++shared;
+            return;
+        }
+        size += f.total;
+        used += f.used;
+        free += f.free;
+    }
+    QString line() const {
+        const auto gigabytes = [](double bytes) {
+            return CellFormat::formatNumber(bytes / kMegabyte / 1024, QStringLiteral("###,###,###,##0.00"));
+        };
+        QString text = QStringLiteral("Total Space: ") + gigabytes(size) + QStringLiteral(" GB   |   Used Space: ") +
+                       gigabytes(used) + QStringLiteral(" GB   |   Free Space: ") + gigabytes(free) +
+                       QStringLiteral(" GB");
+        if (shared > 0)
+            text += QStringLiteral("   (each file system counted once: %1 of the volumes share one with another)")
+                        .arg(shared);
+        return text;
+    }
+};
+
+void reportVolume(ReportEnv& env, const QString& volumePath, VolumeTotals& totals) {
     env.host.setStatus(QStringLiteral("Gathering stats for ") + volumePath);
     const QString server = serverOf(volumePath);
     NWCONN_HANDLE connection = 0;
@@ -102,6 +152,7 @@ void reportVolume(ReportEnv& env, const QString& volumePath) {
         return;
     }
     const VolumeFigures figures = figuresOf(readSpaceInfo(env, server, volumeOf(volumePath)));
+    totals.add(fileSystemOf(env, server, volumeOf(volumePath)), figures);
     env.grid.addRow(rowCells(volumePath, figures));
     env.run.freeSpaceTotal += figures.free / kMegabyte;
     ++env.run.rowCounter;
@@ -112,11 +163,13 @@ void reportVolume(ReportEnv& env, const QString& volumePath) {
 
 void subGetVolumeUsage(ReportEnv& env) {
     startReport(env);
+    VolumeTotals totals;
     for (const QString& volumePath : std::as_const(env.search.lstSelectedVolumes)) {
         if (env.run.cancelled())
             break;
-        reportVolume(env, volumePath);
+        reportVolume(env, volumePath, totals);
     }
+    env.view.lblGraphStats = totals.line();
     env.grid.Row = 0;
     env.view.controlsFrozen = false;
     env.host.setStatus(QStringLiteral("Process Complete."));

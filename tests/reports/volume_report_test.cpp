@@ -135,6 +135,12 @@ TEST(VolumeReport, FiguresMatchStatvfsOfTheVolumeRoot) {
     EXPECT_TRUE(f.host.statuses.contains("Gathering stats for \\\\FS1\\SYS"));
     EXPECT_EQ(f.host.statuses.last(), "Process Complete.");
     EXPECT_GT(f.run.freeSpaceTotal, 0);
+    // Both volumes are folders of one file system: it is counted once, and the line says so.
+    const QString oneDisk = CellFormat::formatNumber(double(fs.f_blocks) * fs.f_frsize / mb / 1024, "###,###,###,##0.00");
+    EXPECT_TRUE(f.view.lblGraphStats.startsWith("Total Space: " + oneDisk + " GB   |   Used Space: "))
+        << f.view.lblGraphStats.toStdString();
+    EXPECT_TRUE(f.view.lblGraphStats.endsWith("(each file system counted once: 1 of the volumes share one with another)"))
+        << f.view.lblGraphStats.toStdString();
 }
 
 TEST(VolumeReport, UnreachableVolumesGiveUnavailableRows) {
