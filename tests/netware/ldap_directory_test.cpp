@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // "secret", as SHA-512 crypt.
@@ -294,6 +297,7 @@ TEST_F(Ldap, APasswordIsNeverSentInTheClearToAnotherHost) {
     QFile file(remote.passwordFile);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("admin-secret\n");
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.close();
     const LdapDirectory directory(remote);
     QElapsedTimer timer;
@@ -446,6 +450,30 @@ QStringList transcriptOf(NetWareClient& client, const QString& treeName) {
 }
 
 } // namespace
+
+// Run as root, the service password comes only from a file no one else can
+// read or change; otherwise the tree is not bound and the reason says why.
+TEST_F(Ldap, AsRootAPasswordFileOthersCanReadIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the check is made for root";
+    const auto server = serve(acmeObjects());
+    ASSERT_TRUE(server);
+    TreeConfig t = tree(server->uri());
+    t.bindDn = SlapdServer::adminDn();
+    t.passwordFile = server->adminPasswordFile();
+    EXPECT_TRUE(LdapDirectory(t).isContainer({}));
+    const QByteArray path = QFile::encodeName(t.passwordFile);
+    ASSERT_EQ(::chmod(path.constData(), 0644), 0);
+    LdapDirectory readable(t);
+    EXPECT_FALSE(readable.isContainer({}));
+    EXPECT_TRUE(readable.lastFailure().text.contains("can be read or changed by others (mode 644)"))
+        << readable.lastFailure().text.toStdString();
+    ASSERT_EQ(::chmod(path.constData(), 0600), 0);
+    ASSERT_EQ(::chown(path.constData(), 1234, 1234), 0);
+    LdapDirectory foreign(t);
+    EXPECT_FALSE(foreign.isContainer({}));
+    EXPECT_TRUE(foreign.lastFailure().text.contains("belongs to uid 1234, not root")) << foreign.lastFailure().text.toStdString();
+}
 
 TEST_F(Ldap, TheClientCallsAnswerAsOnAnInlineTreeWithTheSameObjects) {
     const auto server = serve(acmeObjects());

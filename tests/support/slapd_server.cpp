@@ -33,9 +33,11 @@ bool answers(int port) {
     return connected;
 }
 
+// Readable by the owner alone: a password file must be, for a program run as root.
 bool writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size() &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QString tail(const QString& path) {

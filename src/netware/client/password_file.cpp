@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -16,12 +17,38 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(strerror(error));
 }
 
+// Run as root, a service password is read only from a file of root's that
+// no one else may read or change, as sshd takes its keys.
+QString refusal(int fd, const QString& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(errno));
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("the password file %1 is not a plain file").arg(path);
+    if (::geteuid() != 0)
+        return {};
+    if (st.st_uid != 0)
+        return QStringLiteral("the password file %1 belongs to uid %2, not root; run as root, Quarvo uses only a "
+                              "password file that no one but root can read or change")
+            .arg(path, QString::number(st.st_uid));
+    if (st.st_mode & 077)
+        return QStringLiteral("the password file %1 can be read or changed by others (mode %2); run as root, Quarvo "
+                              "uses only a password file that no one but root can read or change (chmod 600)")
+            .arg(path, QString::number(st.st_mode & 07777, 8));
+    return {};
+}
+
 } // namespace
 
 PasswordFile::PasswordFile(const QString& path) : m_bytes(kMaxSize + 1, '\0') {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         m_why = QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(errno));
+        return;
+    }
+    if (const QString why = refusal(fd, path); !why.isEmpty()) {
+        m_why = why;
+        ::close(fd);
         return;
     }
     ssize_t n = 0;
