@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <atomic>
 #include <unistd.h>
 
 namespace {
@@ -267,6 +269,32 @@ TEST_F(Ldap, AServerCuttingPagedListsShortIsAFailureNotAShortList) {
     EXPECT_TRUE(directory.lastFailure().text.contains("size limit")) << directory.lastFailure().text.toStdString();
     EXPECT_FALSE(directory.userOfUid(10000 + 599));
     EXPECT_FALSE(directory.userOfUid(10000));
+}
+
+// A server that stops answering: a request gives up after the tree's
+// timeout, and at once when the run is stopped.
+TEST_F(Ldap, AHungServerTimesOutAndAStopEndsTheWaitAtOnce) {
+    const auto server = serve(DirectoryData::generate({.users = 10}));
+    ASSERT_TRUE(server);
+    TreeConfig t = tree(server->uri());
+    t.timeoutSeconds = 1;
+    const LdapDirectory directory(t);
+    ASSERT_TRUE(directory.isContainer({})); // connected, the containers read
+    server->freeze();
+    EXPECT_TRUE(directory.search({}, DirectoryBackend::Scope::Subtree, "User").isEmpty());
+    EXPECT_TRUE(directory.lastFailure().text.contains("no answer within 1 seconds")) << directory.lastFailure().text.toStdString();
+
+    LdapDirectory stoppable(tree(server->uri())); // the default timeout: 30 seconds
+    server->thaw();
+    ASSERT_TRUE(stoppable.isContainer({}));
+    server->freeze();
+    std::atomic<bool> stop{false};
+    int polls = 0;
+    stoppable.setWaitControl(&stop, [&] { stop = ++polls == 3; }); // Stop pressed while it waits
+    EXPECT_TRUE(stoppable.search({}, DirectoryBackend::Scope::Subtree, "User").isEmpty());
+    EXPECT_EQ(polls, 3);
+    EXPECT_TRUE(stoppable.lastFailure().text.endsWith(": stopped")) << stoppable.lastFailure().text.toStdString();
+    server->thaw();
 }
 
 // --- failures and security -------------------------------------------------------

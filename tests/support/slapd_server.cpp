@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -222,7 +223,34 @@ bool SlapdServer::waitUntilAnswering() {
     return false;
 }
 
+// Each of its threads stops only once it runs again: a request sent at once
+// could still be answered, so this waits until every one has.
+void SlapdServer::freeze() {
+    if (!m_process || m_process->processId() <= 0)
+        return;
+    const QString pid = QString::number(m_process->processId());
+    ::kill(pid_t(m_process->processId()), SIGSTOP);
+    for (int wait = 0; wait < 200; ++wait) {
+        bool stopped = true;
+        for (const QString& task : QDir("/proc/" + pid + "/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat("/proc/" + pid + "/task/" + task + "/stat");
+            const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+            const qsizetype end = text.lastIndexOf(')');
+            stopped = stopped && end > 0 && text.mid(end + 2, 1) == "T";
+        }
+        if (stopped)
+            return;
+        ::usleep(5000);
+    }
+}
+
+void SlapdServer::thaw() {
+    if (m_process && m_process->processId() > 0)
+        ::kill(pid_t(m_process->processId()), SIGCONT);
+}
+
 void SlapdServer::stop() {
+    thaw(); // a frozen one could not take its signal to end
     if (!m_process)
         return;
     if (m_process->state() != QProcess::NotRunning) {

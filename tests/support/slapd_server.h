@@ -42,6 +42,9 @@ public:
     const QString& why() const { return m_why; } // why it did not start or load
     bool load(const QByteArray& ldif);
     void stop();
+    // Stops it answering without closing its connections (SIGSTOP), and lets it go on.
+    void freeze();
+    void thaw();
     bool start(); // again, on the same ports and data
 
     QString uri() const;      // ldap://127.0.0.1:<port>

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <atomic>
+#include <functional>
 #include <optional>
 
 // What a tree's directory answers: its objects by name, by place and by
@@ -47,4 +49,8 @@ public:
         QString text;
     };
     virtual Failure lastFailure() const { return {}; }
+
+    // What a request that waits on the network watches: once cancel is set it
+    // gives up (a "stopped" failure); poll runs while it waits. Both may be empty.
+    virtual void setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) {}
 };

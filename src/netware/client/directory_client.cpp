@@ -160,9 +160,18 @@ DirectoryBackend* DirectoryClient::backendOf(const QString& treeName) {
     if (!tree)
         return nullptr;
     auto it = m_directories.find(tree->name);
-    if (it == m_directories.end())
+    if (it == m_directories.end()) {
         it = m_directories.insert(tree->name, std::shared_ptr<DirectoryBackend>(makeDirectory(*tree)));
+        it.value()->setWaitControl(m_waitCancel, m_waitPoll);
+    }
     return it.value().get();
+}
+
+void DirectoryClient::setDirectoryWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) {
+    m_waitCancel = cancel;
+    m_waitPoll = std::move(poll);
+    for (const std::shared_ptr<DirectoryBackend>& directory : std::as_const(m_directories))
+        directory->setWaitControl(m_waitCancel, m_waitPoll);
 }
 
 const DirectoryBackend* DirectoryClient::directoryOf(const QString& treeName) {

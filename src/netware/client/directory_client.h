@@ -73,6 +73,9 @@ public:
     // Why the tree's directory cannot answer, in words; empty while it can.
     // Asks the directory once (for LDAP: connects, binds and reads the base).
     QString directoryProblem(const QString& treeName);
+    // What every directory's requests watch while they wait on the network
+    // (DirectoryBackend::setWaitControl): a run's Stop, its event loop.
+    void setDirectoryWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll);
     // The tree a server belongs to: the one holding its NCP Server object, else the default tree.
     const TreeConfig* treeOfServer(const QString& serverName);
 
@@ -108,6 +111,8 @@ private:
     QMap<NWDSContextHandle, Context> m_contexts;
     NWDSContextHandle m_nextContext = 1;
     QHash<QString, std::shared_ptr<DirectoryBackend>> m_directories;
+    const std::atomic<bool>* m_waitCancel = nullptr;
+    std::function<void()> m_waitPoll;
     QMap<std::int32_t, Pending> m_pending;
     std::int32_t m_nextPending = 1;
     QMap<std::uint32_t, Pending> m_nameScans;

@@ -6,6 +6,8 @@
 
 #include <ldap.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 
 #include <sys/time.h>
@@ -20,8 +22,8 @@ constexpr int kSmallestPage = 50;
 bool refusesPageSize(int code) {
     return code == LDAP_ADMINLIMIT_EXCEEDED || code == LDAP_UNWILLING_TO_PERFORM;
 }
-constexpr time_t kConnectSeconds = 5;     // a host that does not answer
-constexpr time_t kOperationSeconds = 120; // one page, one bind
+constexpr time_t kConnectSeconds = 5; // a host that does not answer
+constexpr long kWaitSliceMicroseconds = 100'000; // how often a wait looks at Stop
 
 QString ldapText(int code) {
     return QString::fromUtf8(ldap_err2string(code));
@@ -64,7 +66,8 @@ LdapConnection::LdapConnection(const TreeConfig& tree)
     : m_uri(tree.uri),
       m_startTls(tree.startTls),
       m_caFile(tree.caFile),
-      m_allowPlaintextPassword(tree.allowPlaintextPassword) {
+      m_allowPlaintextPassword(tree.allowPlaintextPassword),
+      m_timeoutSeconds(tree.timeoutSeconds) {
     m_ldaps = m_uri.contains(QLatin1String("ldaps://"), Qt::CaseInsensitive);
 }
 
@@ -135,8 +138,8 @@ bool LdapConnection::open(const QByteArray& dn, char* password, qsizetype passwo
 
 bool LdapConnection::setOptions() {
     const int version = LDAP_VERSION3;
-    const timeval connect{kConnectSeconds, 0};
-    const timeval operation{kOperationSeconds, 0};
+    const timeval connect{std::min<time_t>(kConnectSeconds, m_timeoutSeconds), 0};
+    const timeval operation{m_timeoutSeconds, 0};
     const int never = LDAP_DEREF_NEVER;
     if (ldap_set_option(m_ld, LDAP_OPT_PROTOCOL_VERSION, &version) != LDAP_OPT_SUCCESS ||
         ldap_set_option(m_ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF) != LDAP_OPT_SUCCESS ||
@@ -178,6 +181,8 @@ bool LdapConnection::bind(const QByteArray& dn, char* password, qsizetype passwo
                                     nullptr, nullptr, nullptr);
     if (rc == LDAP_SUCCESS)
         return true;
+    if (rc == LDAP_TIMEOUT)
+        return fail(rc, QStringLiteral("bind: no answer within %1 seconds (the tree's timeout)").arg(m_timeoutSeconds));
     if (m_ldaps && (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR))
         return failTls(rc, QString());
     if (dn.isEmpty())
@@ -212,35 +217,70 @@ bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArra
     return ok;
 }
 
+// The whole answer to a request, waited for in slices: a Stop ends the wait
+// at once, as does silence longer than the tree's timeout.
+bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QString& what) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        timeval slice{0, kWaitSliceMicroseconds};
+        const int type = ldap_result(m_ld, messageId, LDAP_MSG_ALL, &slice, &result);
+        if (type > 0)
+            return true;
+        if (type < 0) {
+            int code = LDAP_OTHER;
+            ldap_get_option(m_ld, LDAP_OPT_RESULT_CODE, &code);
+            return failWithDiagnostic(code, what);
+        }
+        const bool stopped = m_cancel && m_cancel->load();
+        if (stopped || waited.hasExpired(qint64(m_timeoutSeconds) * 1000)) {
+            ldap_abandon_ext(m_ld, messageId, nullptr, nullptr);
+            return stopped ? fail(LDAP_USER_CANCELLED, what + QStringLiteral(": stopped"))
+                           : fail(LDAP_TIMEOUT, QStringLiteral("%1: no answer within %2 seconds (the tree's timeout)")
+                                                   .arg(what, QString::number(m_timeoutSeconds)));
+        }
+        if (m_poll)
+            m_poll();
+    }
+}
+
 bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
                               berval& cookie, const std::function<void(const LdapEntry&)>& each) {
+    const QString what = QStringLiteral("search below %1").arg(QString::fromUtf8(base));
     LDAPControl* page = nullptr;
     if (ldap_create_page_control(m_ld, ber_int_t(m_pageSize), &cookie, 0, &page) != LDAP_SUCCESS)
         return fail(LDAP_NO_MEMORY, QStringLiteral("cannot ask for paged results"));
     LDAPControl* controls[] = {page, nullptr};
-    LDAPMessage* result = nullptr;
-    int rc = ldap_search_ext_s(m_ld, base.constData(), int(scope), filter.constData(), attributes, 0, controls,
-                               nullptr, nullptr, LDAP_NO_LIMIT, &result);
+    int messageId = 0;
+    int rc = ldap_search_ext(m_ld, base.constData(), int(scope), filter.constData(), attributes, 0, controls, nullptr,
+                             nullptr, LDAP_NO_LIMIT, &messageId);
     ldap_control_free(page);
-    if (rc == LDAP_SIZELIMIT_EXCEEDED) {
-        ldap_msgfree(result);
-        return fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
-                                       "its administrator can let paged searches through (OpenLDAP: "
-                                       "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
-    }
-    if (rc != LDAP_SUCCESS) {
-        ldap_msgfree(result);
-        return failWithDiagnostic(rc, QStringLiteral("search below %1").arg(QString::fromUtf8(base)));
-    }
-    for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
-        each(readEntry(m_ld, entry));
+    if (rc != LDAP_SUCCESS)
+        return failWithDiagnostic(rc, what);
+    LDAPMessage* result = nullptr;
+    if (!awaitResult(messageId, result, what))
+        return false;
     LDAPControl** returned = nullptr;
     int code = LDAP_SUCCESS;
-    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, &returned, 1);
-    if (rc == LDAP_SUCCESS)
+    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, &returned, 0);
+    if (rc == LDAP_SUCCESS && code == LDAP_SIZELIMIT_EXCEEDED) {
+        fail(code, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
+                                  "its administrator can let paged searches through (OpenLDAP: "
+                                  "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
+        rc = code;
+    } else if (rc == LDAP_SUCCESS && code != LDAP_SUCCESS) {
+        failWithDiagnostic(code, what);
+        rc = code;
+    } else if (rc == LDAP_SUCCESS) {
+        for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
+            each(readEntry(m_ld, entry));
         rc = nextCookie(m_ld, returned, cookie);
+        if (rc != LDAP_SUCCESS)
+            failWithDiagnostic(rc, what);
+    } else {
+        failWithDiagnostic(rc, what);
+    }
     ldap_controls_free(returned);
-    if (rc != LDAP_SUCCESS)
-        return failWithDiagnostic(rc, QStringLiteral("search below %1").arg(QString::fromUtf8(base)));
-    return true;
+    ldap_msgfree(result);
+    return rc == LDAP_SUCCESS;
 }

@@ -7,10 +7,12 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 struct berval;
 struct ldap;
+struct ldapmsg;
 
 // One session with the directory of an ldap tree over the OpenLDAP client
 // library: TLS as the tree says (certificates always checked), a simple bind,
@@ -36,6 +38,13 @@ public:
     bool search(const QByteArray& base, Scope scope, const QByteArray& filter, const QList<QByteArray>& attributes,
                 const std::function<void(const LdapEntry&)>& each);
 
+    // What waiting on the server watches: a set cancel gives up at once
+    // (LDAP_USER_CANCELLED); poll runs while waiting. Either may be empty.
+    void setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) {
+        m_cancel = cancel;
+        m_poll = std::move(poll);
+    }
+
     // The LDAP result code of the last failure and what happened, in words.
     int errorCode() const { return m_errorCode; }
     const QString& errorText() const { return m_errorText; }
@@ -50,6 +59,7 @@ private:
     bool setTlsOptions();
     bool startTls();
     bool bind(const QByteArray& dn, char* password, qsizetype passwordSize);
+    bool awaitResult(int messageId, struct ldapmsg*& result, const QString& what);
     bool readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
                   struct berval& cookie, const std::function<void(const LdapEntry&)>& each);
     void close();
@@ -63,4 +73,7 @@ private:
     int m_errorCode = 0;
     QString m_errorText;
     int m_pageSize = 1000; // Active Directory's largest page; smaller when the server refuses it
+    int m_timeoutSeconds = 30;
+    const std::atomic<bool>* m_cancel = nullptr;
+    std::function<void()> m_poll;
 };

@@ -68,6 +68,13 @@ bool LdapDirectory::openAsTree(LdapConnection& connection) const {
     return opened;
 }
 
+void LdapDirectory::setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) {
+    m_cancel = cancel;
+    m_poll = std::move(poll);
+    if (m_connection)
+        m_connection->setWaitControl(m_cancel, m_poll);
+}
+
 bool LdapDirectory::connect(bool retry) const {
     if (m_connection && m_connection->isOpen())
         return true;
@@ -76,6 +83,7 @@ bool LdapDirectory::connect(bool retry) const {
         return false;
     }
     auto connection = std::make_unique<LdapConnection>(m_tree);
+    connection->setWaitControl(m_cancel, m_poll);
     if (!openAsTree(*connection))
         return false;
     m_sinceConnectFailure.invalidate();
@@ -101,7 +109,8 @@ std::optional<QList<LdapObject>> LdapDirectory::fetch(const QByteArray& baseDn, 
                     found.append(std::move(*object));
             }))
             return found;
-        const bool lost = m_connection->unreachable();
+        // A dropped connection is made again once; a server that hangs is not waited for twice.
+        const bool lost = m_connection->unreachable() && m_connection->errorCode() != LDAP_TIMEOUT;
         failFrom(*m_connection, m_connection->errorCode() == LDAP_NO_SUCH_OBJECT ? nw::ERR_NO_SUCH_ENTRY
                                                                                  : nw::UNABLE_TO_ATTACH);
         if (!lost || !kept || attempt > 0)
@@ -245,6 +254,7 @@ NWDSCCODE LdapDirectory::login(const QString& name, const QString& password) {
         return m_failure.code;
     }
     auto connection = std::make_unique<LdapConnection>(m_tree);
+    connection->setWaitControl(m_cancel, m_poll);
     SecretBytes secret(password);
     if (!connection->open(m_cache.find(user)->dn, secret.data(), secret.size())) {
         const int code = connection->errorCode();

@@ -27,6 +27,7 @@ public:
     // Binds as the user's DN; on success the connection goes on as that user.
     NWDSCCODE login(const QString& name, const QString& password) override;
     Failure lastFailure() const override { return m_failure; }
+    void setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) override;
 
 private:
     // Connected, with the containers known; else the failure is recorded.
@@ -57,4 +58,6 @@ private:
     mutable Failure m_connectFailure;
     mutable QElapsedTimer m_sinceConnectFailure;
     mutable QString m_loginName; // empty while bound as the tree says
+    const std::atomic<bool>* m_cancel = nullptr;
+    std::function<void()> m_poll;
 };

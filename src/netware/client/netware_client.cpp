@@ -179,6 +179,7 @@ void NetWareClient::setWalkControl(const std::atomic<bool>* cancel, std::functio
     m_cancel = cancel;
     m_poll = std::move(poll);
     m_walked = std::move(walked);
+    setDirectoryWaitControl(cancel, m_poll);
 }
 
 void NetWareClient::startAccountingRun(const QString& runTree) {

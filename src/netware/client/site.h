@@ -44,6 +44,7 @@ struct TreeConfig {
     bool startTls = false;
     QString caFile; // signs the server's certificate; empty: the system's store
     bool allowPlaintextPassword = false; // passwords may cross plain ldap:// to another host
+    int timeoutSeconds = 30; // how long one request (a page, a bind) may go unanswered
     LdapSchema schema;
 };
 

@@ -24,8 +24,8 @@ namespace {
 constexpr qsizetype maxTreeName = 24;
 constexpr qsizetype maxVolumeName = 15;
 
-constexpr std::array<std::string_view, 16> ldapKeys = {
-    "uri", "base", "bind_dn", "password_file", "starttls", "ca_file", "allow_plaintext_password", "schema",
+constexpr std::array<std::string_view, 17> ldapKeys = {
+    "uri", "base", "bind_dn", "password_file", "starttls", "ca_file", "allow_plaintext_password", "timeout", "schema",
     "user_class", "group_class", "server_class", "member_attribute", "uid_attribute", "full_name_attribute",
     "given_name_attribute", "surname_attribute"};
 
@@ -367,6 +367,12 @@ void SiteReader::readLdap(const toml::table& table, const QString& where, TreeCo
                                                     "ldaps:// is encrypted already").arg(where));
     tree.caFile = readExistingFile(table, "ca_file", where);
     tree.allowPlaintextPassword = optionalBool(table, "allow_plaintext_password", where);
+    if (const toml::node* timeout = table.get("timeout")) {
+        const toml::value<std::int64_t>* seconds = timeout->as_integer();
+        if (!seconds || seconds->get() < 1 || seconds->get() > 3600)
+            fail(*timeout, QStringLiteral("%1: \"timeout\" must be a whole number of seconds from 1 to 3600").arg(where));
+        tree.timeoutSeconds = int(seconds->get());
+    }
     const QString preset = optionalString(table, "schema", where).value_or(QStringLiteral("edirectory"));
     const std::optional<LdapSchema> schema = LdapSchema::preset(preset);
     if (!schema)
