@@ -4,6 +4,7 @@
 #include "netware/name_forms.h"
 #include "reports/cell_format.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <optional>
@@ -160,6 +161,8 @@ public:
     // Each user found; false once the cancel flag or a failure stops the search.
     bool addUsers(const QStringList& users);
     qsizetype usersDone() const { return m_usersDone; }
+    // What the rows cannot show: users sharing a uid, users without one.
+    void sayWhatIsNotShown() const;
 
 private:
     // A row for the object when it has space; false when its figure could not be had.
@@ -168,17 +171,42 @@ private:
     ReportEnv& m_env;
     VolumeTarget m_target;
     QSet<std::uint32_t> m_reported;
+    QHash<std::uint32_t, QString> m_ownerOfId; // the user a uid's row is under
+    QStringList m_sharing;                     // "B shares uid 1001 with A"
+    QStringList m_withoutUid;
     qsizetype m_usersDone = 0;
 };
 
 bool OwnerRows::add(std::uint32_t objectId, const QString& owner) {
-    if (m_reported.contains(objectId))
+    if (DirectoryClient::isWithoutUid(objectId)) {
+        m_withoutUid.append(owner); // it owns no file: there is no uid to own one by
         return true;
+    }
+    if (m_reported.contains(objectId)) {
+        if (m_ownerOfId.contains(objectId))
+            m_sharing.append(QStringLiteral("%1 shares uid %2 with %3")
+                                 .arg(owner, QString::number(DirectoryClient::uidOfObjectId(objectId)),
+                                      m_ownerOfId.value(objectId)));
+        return true;
+    }
+    m_ownerOfId.insert(objectId, owner);
     m_reported.insert(objectId);
     const std::optional<std::uint64_t> inUse = measuredInUse(m_env, m_target, objectId);
     if (inUse && *inUse >= 1)
         addOwnerRow(m_env, owner, *inUse);
     return inUse.has_value();
+}
+
+void OwnerRows::sayWhatIsNotShown() const {
+    QStringList notes;
+    if (!m_sharing.isEmpty())
+        notes.append(m_sharing.join(QStringLiteral("; ")) +
+                     QStringLiteral(": the space of a shared uid is shown once, under the first user."));
+    if (!m_withoutUid.isEmpty())
+        notes.append(QStringLiteral("These users have no usable uid, so no file can be theirs: ") +
+                     m_withoutUid.join(QStringLiteral(", ")) + QLatin1Char('.'));
+    if (!notes.isEmpty())
+        m_env.host.message(notes.join(QLatin1Char('\n')));
 }
 
 bool OwnerRows::addSpecialOwners() {
@@ -228,6 +256,8 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
         if (!rows.addUsers(users))
             break;
     } while (iteration != -1);
+    if (!env.run.cancelled() && env.run.failure.isEmpty())
+        rows.sayWhatIsNotShown();
 }
 
 void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath) {

@@ -195,6 +195,11 @@ TEST_F(OwnerReports, EachUidIsOneOwnerRow) {
     subGetOwnerUsage(f->env, "FS1/SYS:");
     EXPECT_EQ(column(1), (QStringList{"[Supervisor]", "[No Owner]", "JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
     EXPECT_EQ(column(2)[0], CellFormat::padLeft(mb(expected[0])));
+    // Said, not left to a guess: who shares a uid, and under whose row its space is.
+    ASSERT_EQ(f->host.messages.size(), 1);
+    EXPECT_TRUE(f->host.messages[0].contains("TOOR.ACME shares uid 0 with [Supervisor]")) << f->host.messages[0].toStdString();
+    EXPECT_TRUE(f->host.messages[0].contains("TWIN.ACME shares uid 1001 with JSMITH.SALES.ACME"));
+    EXPECT_TRUE(f->host.messages[0].endsWith("the space of a shared uid is shown once, under the first user."));
 }
 
 TEST_F(OwnerReports, AFigureACancelLeftUnmeasuredGetsNoRow) {

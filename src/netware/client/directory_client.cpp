@@ -299,7 +299,7 @@ NWDSCCODE DirectoryClient::NWDSMapNameToID(NWDSContextHandle context, NWCONN_HAN
     } else {
         // Objects that own no files still get an ID, from a range uids do not
         // reach; seed 0 keeps it the same from one run to the next.
-        objectID = 0x80000000u | (qHash(object->name.toUpper(), 0) & 0x7FFFFFFFu);
+        objectID = kNoUidIds | (qHash(object->name.toUpper(), 0) & 0x7FFFFFFFu);
     }
     return done(nw::SUCCESSFUL);
 }

@@ -31,6 +31,10 @@ public:
     // Object IDs of users are their uids; root's is the supervisor's; 0 is nobody.
     static std::uint32_t objectIdOfUid(std::uint32_t uid) { return uid == 0 ? kSupervisorId : uid; }
     static std::uint32_t uidOfObjectId(std::uint32_t id) { return id == kSupervisorId ? 0 : id; }
+    // Objects without a uid get IDs from the upper half, which uids of real
+    // accounts do not reach.
+    static constexpr std::uint32_t kNoUidIds = 0x80000000u;
+    static bool isWithoutUid(std::uint32_t id) { return id >= kNoUidIds && id != kSupervisorId; }
 
     NWDSCCODE NWDSCreateContextHandle(NWDSContextHandle& context);
     NWDSCCODE NWDSFreeContext(NWDSContextHandle context);
