@@ -237,6 +237,22 @@ TEST_F(Ldap, ListedObjectsAndOwnersNeedNoRequestEach) {
 
 // --- lists longer than the server's size limit -----------------------------------
 
+// A group's members are looked up together, a hundred to a search, not
+// one search each: once fetched, the server is not needed for them.
+TEST_F(Ldap, AGroupsMembersAreFetchedTogether) {
+    const auto server = serve(DirectoryData::generate({.users = 250, .groups = 1}));
+    ASSERT_TRUE(server);
+    const LdapDirectory directory(tree(server->uri()));
+    const std::optional<DirectoryObject> group = directory.find("GROUP001.ACME");
+    ASSERT_TRUE(group);
+    ASSERT_EQ(group->members.size(), 250);
+    directory.prefetch(group->members);
+    EXPECT_EQ(directory.lastFailure().code, 0) << directory.lastFailure().text.toStdString();
+    server->stop();
+    for (const QString& member : group->members)
+        ASSERT_TRUE(directory.find(member)) << member.toStdString() << ": " << directory.lastFailure().text.toStdString();
+}
+
 TEST_F(Ldap, PagingListsEveryUserPastTheSizeLimit) {
     const auto server = serve(DirectoryData::generate({.users = 1200, .units = 3, .spreadUsers = true}),
                               {.sizeLimit = 500});

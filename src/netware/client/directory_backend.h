@@ -50,6 +50,10 @@ public:
     };
     virtual Failure lastFailure() const { return {}; }
 
+    // Names about to be asked for one by one (a group's members): a backend
+    // that asks a server can fetch them together. A failure is lastFailure().
+    virtual void prefetch(const QStringList& names) const {}
+
     // What a request that waits on the network watches: once cancel is set it
     // gives up (a "stopped" failure); poll runs while it waits. Both may be empty.
     virtual void setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) {}

@@ -276,6 +276,11 @@ NWDSCCODE DirectoryClient::NWDSRead(NWDSContextHandle context, const QString& ob
         if (!object)
             return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
         all = valuesOf(*object, attributeName);
+        if (attributeName == QLatin1String("Member")) {
+            directory.prefetch(all); // each member's ID is asked for next
+            if (const NWDSCCODE failed = failureOf(directory, nw::SUCCESSFUL))
+                return failed;
+        }
         return all.isEmpty() ? nw::ERR_NO_SUCH_ATTRIBUTE : nw::SUCCESSFUL;
     });
 }

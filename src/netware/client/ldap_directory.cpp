@@ -192,11 +192,13 @@ QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, c
     return objects;
 }
 
-void LdapDirectory::lookUp(const QString& leaf, const QByteArray& containerDn) const {
-    const QByteArray value = LdapNames::escapeFilterValue(leaf);
+void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containerDn) const {
     QByteArray naming;
-    for (const char* attribute : kLeafNaming)
-        naming += QByteArray("(") + attribute + '=' + value + ')';
+    for (const QString& leaf : leaves) {
+        const QByteArray value = LdapNames::escapeFilterValue(leaf);
+        for (const char* attribute : kLeafNaming)
+            naming += QByteArray("(") + attribute + '=' + value + ')';
+    }
     const QByteArray filter = "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))";
     if (const std::optional<QList<LdapObject>> found = fetch(containerDn, LdapConnection::Scope::OneLevel, filter)) {
         for (const LdapObject& object : *found)
@@ -215,12 +217,31 @@ std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
     const std::optional<QByteArray> parentDn = dnOfContainer(parent);
     if (!parentDn || m_cache.listed(parent))
         return std::nullopt;
-    lookUp(wanted.section(QLatin1Char('.'), 0, 0), *parentDn);
+    lookUp({wanted.section(QLatin1Char('.'), 0, 0)}, *parentDn);
     if (m_failure.code == 0 && !m_cache.find(wanted))
         search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
     if (const LdapObject* known = m_cache.find(wanted))
         return known->object;
     return std::nullopt;
+}
+
+void LdapDirectory::prefetch(const QStringList& names) const {
+    constexpr qsizetype kLeavesPerSearch = 100;
+    m_failure = {};
+    if (!ready(false))
+        return;
+    QHash<QString, QStringList> unknownByParent;
+    for (const QString& name : names) {
+        const QString wanted = name.toUpper();
+        const QString parent = parentOf(wanted);
+        if (!wanted.isEmpty() && !m_cache.find(wanted) && !m_cache.listed(parent))
+            unknownByParent[parent].append(wanted.section(QLatin1Char('.'), 0, 0));
+    }
+    for (auto it = unknownByParent.cbegin(); it != unknownByParent.cend() && m_failure.code == 0; ++it) {
+        const std::optional<QByteArray> parentDn = dnOfContainer(it.key());
+        for (qsizetype at = 0; parentDn && at < it.value().size() && m_failure.code == 0; at += kLeavesPerSearch)
+            lookUp(it.value().mid(at, kLeavesPerSearch), *parentDn);
+    }
 }
 
 std::optional<DirectoryObject> LdapDirectory::userOfUid(std::uint32_t uid) const {
