@@ -72,8 +72,8 @@ void deleteRow(Deletion& op, ListedFile& file) {
         return;
     }
     op.deleted.append(file.row());
-    op.log.write(QStringLiteral(", Deleted ") + logPath(op, file, file.name()));
-    op.worker.postStatus(QStringLiteral("Deleted ") + file.path());
+    op.log.write(QByteArrayLiteral(", Deleted ") + op.paths.volumePathUtf8(*file.record()->folder, file.name()));
+    op.worker.postStatus(QStringLiteral("Deleted "), file.path());
 }
 
 } // namespace

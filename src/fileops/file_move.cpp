@@ -284,7 +284,7 @@ void moved(Moving& op, OneMove& move) {
         dropReplaced(op, move);
         op.log.write(QStringLiteral(", Replaced ") + destination);
     }
-    op.worker.postStatus(QStringLiteral("Moved ") + move.file.path());
+    op.worker.postStatus(QStringLiteral("Moved "), move.file.path());
 }
 
 // The file found as listed, its folder made at the destination, then moved.

@@ -2,14 +2,29 @@
 
 #include "fileops/log_text.h"
 
+void LogPaths::remember(const ListedFolderNode& folder) {
+    if (&folder == m_folder)
+        return;
+    m_folder = &folder;
+    m_folderPath = LogText::volumePath(folder, m_delimiter);
+    if (m_folderPath.startsWith(QLatin1Char('"')))
+        m_folderPath.clear();
+    m_folderPathUtf8 = m_folderPath.toUtf8();
+}
+
+QByteArray LogPaths::volumePathUtf8(const ListedFolderNode& folder, const QByteArray& name) {
+    remember(folder);
+    if (m_folderPath.isEmpty() || !LogText::isPlainName(name, m_delimiterCodes) || name.contains(" TO "))
+        return volumePath(folder, name).toUtf8();
+    QByteArray path;
+    path.reserve(m_folderPathUtf8.size() + 1 + name.size());
+    path.append(m_folderPathUtf8).append('\\').append(name);
+    return path;
+}
+
 QString LogPaths::volumePath(const ListedFolderNode& folder, const QByteArray& name) {
-    if (&folder != m_folder) {
-        m_folder = &folder;
-        m_folderPath = LogText::volumePath(folder, m_delimiter);
-        if (m_folderPath.startsWith(QLatin1Char('"')))
-            m_folderPath.clear();
-    }
-    if (m_folderPath.isEmpty() || !LogText::isPlainName(name, m_delimiter))
+    remember(folder);
+    if (m_folderPath.isEmpty() || !LogText::isPlainName(name, m_delimiterCodes))
         return LogText::volumePath(folder, name, m_delimiter);
     const QString path = m_folderPath + QLatin1Char('\\') + QString::fromUtf8(name);
     return path.contains(QLatin1String(" TO ")) ? LogText::volumePath(folder, name, m_delimiter) : path;

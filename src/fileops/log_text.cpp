@@ -150,6 +150,10 @@ bool isPlainName(const QByteArray& name, const QString& delimiter) {
     return isPlain(name, delimiter.toUcs4());
 }
 
+bool isPlainName(const QByteArray& name, const QList<uint>& delimiter) {
+    return isPlain(name, delimiter);
+}
+
 bool isLayoutControl(char32_t c) {
     return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) ||
            c == 0x2028 || c == 0x2029;

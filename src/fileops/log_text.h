@@ -43,6 +43,8 @@ QString localPath(const QString& base, const QList<QByteArray>& components, cons
 
 // Whether a name (or server, volume, base) may stand in a plain field.
 bool isPlainName(const QByteArray& name, const QString& delimiter);
+// The same, the delimiter's characters given as code points.
+bool isPlainName(const QByteArray& name, const QList<uint>& delimiter);
 
 // Whether c reorders the text around it or breaks the line without being a
 // control character: shown as it is, it could make a line read otherwise.

@@ -20,17 +20,19 @@ void OperationWorker::post(std::function<void()> onCaller) {
     m_posted.push_back(std::move(onCaller));
 }
 
-void OperationWorker::postStatus(QString text) {
+void OperationWorker::postStatus(QString what, QString path) {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_pendingStatus = std::move(text);
+    m_pendingStatus = std::move(what);
+    m_pendingPath = std::move(path);
 }
 
 // A status handed before something else is shown before it. Under the lock.
 void OperationWorker::queuePendingStatus() {
     if (m_pendingStatus.isNull())
         return;
-    m_posted.push_back([this, text = std::move(m_pendingStatus)] { showStatus(text); });
+    m_posted.push_back([this, text = m_pendingStatus + m_pendingPath] { showStatus(text); });
     m_pendingStatus = QString();
+    m_pendingPath = QString();
 }
 
 void OperationWorker::showStatus(const QString& text) {

@@ -38,7 +38,8 @@ public:
     // should progress have been shown after it. Of statuses handed one
     // after another, the calling thread shows the last it finds: it could
     // not show the others for longer than a blink.
-    void postStatus(QString text);
+    // The text is what and the path joined, which only a status shown needs.
+    void postStatus(QString what, QString path = {});
     bool stopped() const { return m_stop && m_stop->load(); }
 
 private:
@@ -52,7 +53,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::function<void()>> m_posted;
-    QString m_pendingStatus; // handed after everything in m_posted
+    QString m_pendingStatus; // handed after everything in m_posted, with the path:
+    QString m_pendingPath;
     bool m_finished = false;
     qsizetype m_ran = 0;
     QString m_lastStatus;         // on the calling thread only

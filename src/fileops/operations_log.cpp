@@ -147,15 +147,26 @@ void OperationsLog::open() {
 }
 
 void OperationsLog::write(const QString& text) {
+    if (m_file.valid())
+        writeLine(escapedControls(text).toUtf8());
+}
+
+void OperationsLog::write(const QByteArray& text) {
     if (!m_file.valid())
         return;
+    if (std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= 0x20 && c < 0x7f; }))
+        writeLine(text);
+    else
+        write(QString::fromUtf8(text));
+}
+
+void OperationsLog::writeLine(const QByteArray& outcome) {
     // The local time is formed once a second: it costs more than the line.
     const qint64 second = QDateTime::currentSecsSinceEpoch();
     if (second != m_stampSecond) {
         m_stampSecond = second;
         m_stamp = CellFormat::generalDate(QDateTime::fromSecsSinceEpoch(second)).toUtf8();
     }
-    const QByteArray outcome = escapedControls(text).toUtf8();
     QByteArray line;
     line.reserve(m_stamp.size() + outcome.size() + m_by.size());
     line.append(m_stamp).append(outcome).append(m_by);

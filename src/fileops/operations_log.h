@@ -39,6 +39,9 @@ public:
     // Control characters in the text go as \n, \r or \xhh (TAB as it is),
     // those that reorder or break a line as \uhhhh, so a line is one outcome.
     void write(const QString& text);
+    // The same for text in UTF-8; printable ASCII, the common case, goes
+    // as it is without a round trip through UTF-16.
+    void write(const QByteArray& text);
     void close();
 
     const QString& path() const { return m_path; }
@@ -47,6 +50,8 @@ public:
 
 private:
     void fail(int error);
+    // The time stamp, the outcome (escaped, UTF-8), who acted: one write.
+    void writeLine(const QByteArray& outcome);
     void fail(const QString& why);
 
     QString m_path;
