@@ -118,10 +118,16 @@ int setAsideReplaced(OneMove& move) {
 void dropReplaced(Moving& op, OneMove& move) {
     if (!move.replaced.held())
         return;
-    if (const int error = move.replaced.remove())
-        op.log.write(QStringLiteral("; Unable to remove the replaced file, kept as ") +
-                     destinationLogPath(op, move, move.replaced.privateName()) + QStringLiteral("; Error:") +
-                     QString::number(error) + QStringLiteral("; ") + QString::fromLocal8Bit(std::strerror(error)));
+    const int error = move.replaced.remove();
+    if (error == 0)
+        return;
+    // Beside the moved file, under a name anyone can see.
+    QByteArray keptAs;
+    move.replaced.restore(&keptAs);
+    op.log.write(QStringLiteral("; Unable to remove the replaced file, kept as ") +
+                 destinationLogPath(op, move, keptAs.isEmpty() ? move.replaced.privateName() : keptAs) +
+                 QStringLiteral("; Error:") + QString::number(error) + QStringLiteral("; ") +
+                 QString::fromLocal8Bit(std::strerror(error)));
 }
 
 // Within one file system: the held source renamed into place.
