@@ -5,6 +5,8 @@
 #include "netware/name_forms.h"
 #include "netware/query_context.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype kListedNames = 30;
@@ -55,6 +57,20 @@ QString NameLookup::volume(const QString& server, const QString& name) const {
 }
 
 void NameLookup::container(const QString& treePath) const {
+    // A dotted name (SALES.ACME) would pass the look-up below and then find
+    // no one: the run reads /C= as a tree path.
+    const QString typed = treePath.trimmed();
+    const QString belowTree = typed.section(QLatin1Char('\\'), 1);
+    const bool treeAlone = typed.compare(m_env.app.treeName, Qt::CaseInsensitive) == 0;
+    if ((!typed.contains(QLatin1Char('\\')) && !treeAlone) || belowTree.contains(QLatin1Char('.'))) {
+        QStringList parts = (belowTree.isEmpty() ? typed : belowTree).split(QLatin1Char('.'), Qt::SkipEmptyParts);
+        std::reverse(parts.begin(), parts.end());
+        throw CommandLineError(QStringLiteral("/C= takes a tree path, the tree and its containers from the top "
+                                              "down, such as %1\\%2; %3 is not one.")
+                                   .arg(m_env.app.treeName, parts.isEmpty() ? QStringLiteral("[Root]")
+                                                                             : parts.join(QLatin1Char('\\')),
+                                        typed));
+    }
     const QueryContext context(m_env, std::nullopt);
     QStringList below;
     const QString dotted = fcnTreePathToContext(treePath.trimmed(), m_env.app.treeName);

@@ -89,8 +89,8 @@ std::optional<std::uint64_t> inUseOf(ReportEnv& env, const VolumeTarget& target,
 // figures guessed for what it could not tell.
 void directoryFailed(ReportEnv& env, const QString& what) {
     const QString why = env.client.directoryFailure();
-    env.run.failure = QStringLiteral("the directory %1: %2")
-                          .arg(what, why.isEmpty() ? QStringLiteral("error %1").arg(env.client.lastResult()) : why);
+    env.run.failure = why.isEmpty() ? QStringLiteral("the directory %1 (error %2)").arg(what).arg(env.client.lastResult())
+                                    : QStringLiteral("the directory %1: %2").arg(what, why);
     env.run.failureStatus = 1;
 }
 
@@ -249,7 +249,11 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
         const NWDSCCODE result =
             env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"), iteration, users);
         if (result != nw::SUCCESSFUL) {
-            if (!env.run.cancelled())
+            if (env.run.cancelled())
+                break;
+            if (result == nw::ERR_NO_SUCH_ENTRY && rows.usersDone() == 0)
+                directoryFailed(env, QStringLiteral("holds no container %1").arg(context));
+            else
                 directoryFailed(env, QStringLiteral("stopped answering after %1 users").arg(rows.usersDone()));
             break;
         }

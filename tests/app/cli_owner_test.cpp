@@ -133,6 +133,16 @@ TEST_F(OwnerCommandLine, TheMembersOfAGroup) {
                                   "FS1,VOL1,BJONES.ACME,3.00"}));
 }
 
+// A dotted context passed the check and then found no one (exit 0).
+TEST_F(OwnerCommandLine, ADottedContainerIsRefusedNamingItsTreePath) {
+    for (const QString& typed : {"SALES.ACME", "ACME_TREE\\SALES.ACME"}) {
+        EXPECT_TRUE(run("/C=" + typed + " /OWNER=ALL-SUB").isEmpty());
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(errors, "quarvo: /C= takes a tree path, the tree and its containers from the top down, such as "
+                          "ACME_TREE\\ACME\\SALES; " + typed + " is not one.\n");
+    }
+}
+
 TEST_F(OwnerCommandLine, AGroupTheContainerDoesNotHoldIsRefused) {
     const QStringList lines = run("/C=ACME_TREE\\ACME\\SALES /OWNER=GROUP=NOBODY");
     EXPECT_EQ(status, 1);
