@@ -316,3 +316,12 @@ TEST_F(LdapOwnerLimits, AUserListTheServerCutsShortIsNoReport) {
     EXPECT_TRUE(errors.contains("Nothing was written")) << errors.toStdString();
     EXPECT_EQ(readCrlfLines(out), QStringList{"yesterday"});
 }
+
+// Below one container only its users are read, and of the others only the
+// uids the volume holds: the tree's 600 users need not fit the size limit.
+TEST_F(LdapOwnerLimits, AContainerRunReadsOnlyWhatItNeeds) {
+    const QStringList lines = runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME\\UNIT002 /OWNER=ALL-SUB");
+    EXPECT_TRUE(lines.contains("FS1,VOL1,USER00002.UNIT002.ACME,2.00")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("FS1,VOL1,USER00004.UNIT002.ACME,4.00")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("FS1,VOL1,[No Owner],2.00")) << lines.join('\n').toStdString();
+}

@@ -53,6 +53,8 @@ public:
     // Names about to be asked for one by one (a group's members): a backend
     // that asks a server can fetch them together. A failure is lastFailure().
     virtual void prefetch(const QStringList& names) const {}
+    // The same for the users of uids about to be asked for (userOfUid).
+    virtual void prefetchUids(const QList<std::uint32_t>& uids) const {}
 
     // What a request that waits on the network watches: once cancel is set it
     // gives up (a "stopped" failure); poll runs while it waits. Both may be empty.

@@ -244,11 +244,41 @@ void LdapDirectory::prefetch(const QStringList& names) const {
     }
 }
 
+void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {
+    constexpr qsizetype kUidsPerSearch = 100;
+    m_failure = {};
+    if (!ready(false))
+        return;
+    QList<std::uint32_t> unknown;
+    for (const std::uint32_t uid : uids) {
+        if (!m_cache.knowsUid(uid))
+            unknown.append(uid);
+    }
+    const QByteArray attribute = m_reader.schema().uidAttribute.toUtf8();
+    for (qsizetype at = 0; at < unknown.size() && m_failure.code == 0; at += kUidsPerSearch) {
+        const QList<std::uint32_t> batch = unknown.mid(at, kUidsPerSearch);
+        QByteArray any;
+        for (const std::uint32_t uid : batch)
+            any += "(" + attribute + '=' + QByteArray::number(uid) + ')';
+        const QByteArray filter = "(&" + m_reader.schema().filterFor(QStringLiteral("User")) + "(|" + any + "))";
+        const std::optional<QList<LdapObject>> found =
+            fetch(m_tree.baseDn.toUtf8(), LdapConnection::Scope::Subtree, filter);
+        if (!found)
+            return;
+        QList<DirectoryObject> users;
+        for (const LdapObject& object : *found) {
+            m_cache.add(object);
+            users.append(object.object);
+        }
+        m_cache.setUidLookups(batch, users);
+    }
+}
+
 std::optional<DirectoryObject> LdapDirectory::userOfUid(std::uint32_t uid) const {
     m_failure = {};
     if (!ready(false))
         return std::nullopt;
-    if (!m_cache.hasUsersByUid()) {
+    if (!m_cache.knowsUid(uid)) {
         const QList<DirectoryObject> users = search({}, Scope::Subtree, QStringLiteral("User"));
         if (m_failure.code != 0)
             return std::nullopt;

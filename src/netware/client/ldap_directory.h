@@ -30,6 +30,9 @@ public:
     // Looks the names up a hundred at a time per container (an OR filter),
     // not one search each.
     void prefetch(const QStringList& names) const override;
+    // Only the users of these uids, a hundred to a search: an owner run
+    // below one container need not read every user of the tree.
+    void prefetchUids(const QList<std::uint32_t>& uids) const override;
     void setWaitControl(const std::atomic<bool>* cancel, std::function<void()> poll) override;
 
 private:

@@ -63,6 +63,15 @@ void LdapObjectCache::setUsers(const QList<DirectoryObject>& users) {
     m_usersByUidKnown = true;
 }
 
+void LdapObjectCache::setUidLookups(const QList<std::uint32_t>& uids, const QList<DirectoryObject>& users) {
+    for (const DirectoryObject& user : users) {
+        if (user.uid && !m_userByUid.contains(*user.uid))
+            m_userByUid.insert(*user.uid, user);
+    }
+    for (const std::uint32_t uid : uids)
+        m_uidsLookedUp.insert(uid);
+}
+
 std::optional<DirectoryObject> LdapObjectCache::userOfUid(std::uint32_t uid) const {
     const auto it = m_userByUid.constFind(uid);
     if (it == m_userByUid.constEnd())

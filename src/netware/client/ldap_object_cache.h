@@ -38,6 +38,10 @@ public:
     // The first user of each uid, as the directory listed them.
     void setUsers(const QList<DirectoryObject>& users);
     std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const;
+    // Whether the user of uid is known: every user listed, or that uid looked up.
+    bool knowsUid(std::uint32_t uid) const { return m_usersByUidKnown || m_uidsLookedUp.contains(uid); }
+    // The users a look-up of these uids found; the others have none.
+    void setUidLookups(const QList<std::uint32_t>& uids, const QList<DirectoryObject>& users);
 
 private:
     QHash<QString, LdapObject> m_byName;
@@ -47,5 +51,6 @@ private:
     QSet<QString> m_listed;
     QHash<std::uint32_t, DirectoryObject> m_userByUid;
     bool m_usersByUidKnown = false;
+    QSet<std::uint32_t> m_uidsLookedUp;
     QElapsedTimer m_age;
 };

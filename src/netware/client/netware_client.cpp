@@ -195,6 +195,11 @@ std::optional<std::uint64_t> NetWareClient::bytesOf(const VolumeUsage& usage, st
         return usage.bytesByUid.value(uidOfObjectId(objectID));
     // Unowned: every uid but root's that no user of the tree owns. A uid
     // the directory could not be asked about is no figure at all.
+    if (directory) {
+        directory->prefetchUids(usage.bytesByUid.keys());
+        if (directory->lastFailure().code != 0)
+            return std::nullopt;
+    }
     std::uint64_t bytes = 0;
     for (auto it = usage.bytesByUid.constBegin(); it != usage.bytesByUid.constEnd(); ++it) {
         if (it.key() == 0 || (directory && directory->userOfUid(it.key())))
