@@ -81,15 +81,15 @@ void deleteRow(Deletion& op, ListedFile& file) {
 qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, OperationsLog& log,
                                const DeleteOptions& options) {
     ResultGrid& grid = env.grid;
-    if (!RowSelection::confirmed(env.host, grid, directoryCol, fileCol,
+    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
+    if (!RowSelection::confirmed(env.host, grid, chosenRows, directoryCol, fileCol,
                                  {QStringLiteral("Are you sure you want to delete the selected file?"),
                                   QStringLiteral("Delete File"),
                                   QStringLiteral("Are you sure you want to delete the selected files?"),
                                   QStringLiteral("Delete Files"), QString()}))
         return 0;
     // Bottom up, as the rows were listed in reverse: each folder's rows follow each other.
-    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
-    std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
+    std::vector<ListedFile> files = RowSelection::listedFiles(grid, chosenRows, directoryCol, fileCol);
     log.open();
     OperationWorker worker(env.host, options.stop);
     Deletion op{env, options, log, worker, ListingAccess(env.volumes), {}, LogPaths(env.app.saveFileDelimiter)};

@@ -326,15 +326,15 @@ std::optional<MoveCounts> btnMoveFiles_Click(ReportEnv& env, const MoveOptions& 
     ResultGrid& grid = env.grid;
     const int directoryCol = grid.fcnFindColumn(QStringLiteral("Directory"));
     const int fileCol = grid.fcnFindColumn(QStringLiteral("File"));
-    if (!RowSelection::confirmed(env.host, grid, directoryCol, fileCol,
+    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
+    if (!RowSelection::confirmed(env.host, grid, chosenRows, directoryCol, fileCol,
                                  {QStringLiteral("Are you sure you want to move the selected file?"),
                                   QStringLiteral("Move File"),
                                   QStringLiteral("Are you sure you want to move the selected files?"),
                                   QStringLiteral("Move Files"), options.destination}))
         return std::nullopt;
     env.host.setBusy(true);
-    const QList<qsizetype> chosenRows = RowSelection::chosen(grid);
-    std::vector<ListedFile> files = RowSelection::listedFiles(grid, directoryCol, fileCol);
+    std::vector<ListedFile> files = RowSelection::listedFiles(grid, chosenRows, directoryCol, fileCol);
     log.open();
     OperationWorker worker(env.host, options.stop);
     Moving op{env,

@@ -63,14 +63,11 @@ std::optional<ListedFile::Problem> ListedFile::check(const struct stat& st, cons
 }
 
 QString ListedFile::heldDifference(const struct stat& st) const {
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("it is no longer a regular file");
-    if (st.st_dev != m_seen.st_dev || st.st_ino != m_seen.st_ino)
-        return QStringLiteral("it was replaced by another file");
-    if (st.st_size != m_seen.st_size)
-        return QStringLiteral("its size changed");
-    if (st.st_mtim.tv_sec != m_seen.st_mtim.tv_sec || st.st_mtim.tv_nsec != m_seen.st_mtim.tv_nsec)
-        return QStringLiteral("it was modified");
+    // The rename that took it aside set its status-change time: st itself
+    // stands for this program's own change. Nothing else may differ.
+    const QString why = FileIdentity::of(m_seen).difference(st, &st);
+    if (!why.isEmpty())
+        return why;
     if (st.st_mode != m_seen.st_mode || st.st_uid != m_seen.st_uid || st.st_gid != m_seen.st_gid ||
         st.st_nlink != m_seen.st_nlink)
         return QStringLiteral("its permissions, owner or links changed");

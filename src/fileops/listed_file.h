@@ -25,6 +25,8 @@ public:
     const QString& path() const { return m_path; }
     const RowRecord* record() const { return m_record.get(); }
     qsizetype row() const { return m_row; }
+    // Its size when it was listed; 0 for a row that listed no file.
+    std::uint64_t listedSize() const { return m_record ? m_record->identity.size : 0; }
 
     // Why the file cannot be acted on: errno and its text, or number 0 and
     // why it is no longer the file listed (a text that names no path).

@@ -15,7 +15,7 @@ void LogPaths::remember(const ListedFolderNode& folder) {
 QByteArray LogPaths::volumePathUtf8(const ListedFolderNode& folder, const QByteArray& name) {
     remember(folder);
     if (m_folderPath.isEmpty() || !LogText::isPlainName(name, m_delimiterCodes) || name.contains(" TO "))
-        return volumePath(folder, name).toUtf8();
+        return LogText::volumePath(folder, name, m_delimiter).toUtf8();
     QByteArray path;
     path.reserve(m_folderPathUtf8.size() + 1 + name.size());
     path.append(m_folderPathUtf8).append('\\').append(name);
@@ -23,9 +23,5 @@ QByteArray LogPaths::volumePathUtf8(const ListedFolderNode& folder, const QByteA
 }
 
 QString LogPaths::volumePath(const ListedFolderNode& folder, const QByteArray& name) {
-    remember(folder);
-    if (m_folderPath.isEmpty() || !LogText::isPlainName(name, m_delimiterCodes))
-        return LogText::volumePath(folder, name, m_delimiter);
-    const QString path = m_folderPath + QLatin1Char('\\') + QString::fromUtf8(name);
-    return path.contains(QLatin1String(" TO ")) ? LogText::volumePath(folder, name, m_delimiter) : path;
+    return QString::fromUtf8(volumePathUtf8(folder, name));
 }

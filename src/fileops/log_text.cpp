@@ -146,10 +146,6 @@ QString volumePathOf(const QList<QByteArray>& names, const QString& delimiter) {
 
 namespace LogText {
 
-bool isPlainName(const QByteArray& name, const QString& delimiter) {
-    return isPlain(name, delimiter.toUcs4());
-}
-
 bool isPlainName(const QByteArray& name, const QList<uint>& delimiter) {
     return isPlain(name, delimiter);
 }

@@ -41,9 +41,8 @@ QString volumePath(const ListedFolderNode& folder, const QString& delimiter);
 QString localPath(const QString& base, const QList<QByteArray>& components, const QByteArray& name,
                   const QString& delimiter);
 
-// Whether a name (or server, volume, base) may stand in a plain field.
-bool isPlainName(const QByteArray& name, const QString& delimiter);
-// The same, the delimiter's characters given as code points.
+// Whether a name (or server, volume, base) may stand in a plain field; the
+// delimiter's characters given as code points.
 bool isPlainName(const QByteArray& name, const QList<uint>& delimiter);
 
 // Whether c reorders the text around it or breaks the line without being a

@@ -42,13 +42,11 @@ void OperationWorker::showStatus(const QString& text) {
 }
 
 void OperationWorker::work(qsizetype count, const std::function<void(qsizetype)>& act) {
-    qsizetype ran = 0;
-    for (; ran < count && !stopped(); ++ran)
-        act(ran);
+    for (qsizetype index = 0; index < count && !stopped(); ++index)
+        act(index);
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_finished = true;
-        m_ran = ran;
     }
     m_changed.notify_one();
 }
@@ -64,7 +62,7 @@ void OperationWorker::runPosted() {
         next();
 }
 
-qsizetype OperationWorker::run(qsizetype count, const std::function<void(qsizetype)>& act,
+void OperationWorker::run(qsizetype count, const std::function<void(qsizetype)>& act,
                                const std::function<void()>& progress) {
     m_finished = false;
     m_host.pollEvents(); // what the window shows, and a Stop pressed already, before the first file
@@ -89,7 +87,6 @@ qsizetype OperationWorker::run(qsizetype count, const std::function<void(qsizety
     runPosted();
     if (m_progressShown && !m_lastStatus.isEmpty())
         m_host.setStatus(m_lastStatus);
-    return m_ran;
 }
 
 void OperationWorker::runFiles(std::vector<ListedFile>& files, const QString& doing,
@@ -103,7 +100,7 @@ void OperationWorker::runFiles(std::vector<ListedFile>& files, const QString& do
         [&](qsizetype index) {
             ListedFile& file = files[std::size_t(index)];
             act(file);
-            bytesDone += file.record() ? file.record()->identity.size : 0;
+            bytesDone += file.listedSize();
             ++done;
         },
         [&] {

@@ -21,12 +21,7 @@ class OperationWorker {
 public:
     OperationWorker(Host& host, const std::atomic<bool>* stop) : m_host(host), m_stop(stop) {}
 
-    // Runs act(0) to act(count - 1) on the worker until stopped; progress()
-    // runs on this thread between events while acts are still to come.
-    // Returns how many acts ran.
-    qsizetype run(qsizetype count, const std::function<void(qsizetype)>& act, const std::function<void()>& progress);
-
-    // Runs act on each file in turn (run() above), the status counting the
+    // Runs act on each file in turn off the calling thread, the status counting the
     // files and megabytes done ("<doing>: 3 of 10 files, 1.20 of 7.81 MB
     // done"), with the bytes of the file under way when given.
     void runFiles(std::vector<ListedFile>& files, const QString& doing, const std::function<void(ListedFile&)>& act,
@@ -43,6 +38,10 @@ public:
     bool stopped() const { return m_stop && m_stop->load(); }
 
 private:
+    // Runs act(0) to act(count - 1) on the worker until stopped; progress()
+    // runs on this thread between events while acts are still to come.
+    void run(qsizetype count, const std::function<void(qsizetype)>& act, const std::function<void()>& progress);
+
     void work(qsizetype count, const std::function<void(qsizetype)>& act);
     void runPosted();
     void queuePendingStatus();
@@ -56,7 +55,6 @@ private:
     QString m_pendingStatus; // handed after everything in m_posted, with the path:
     QString m_pendingPath;
     bool m_finished = false;
-    qsizetype m_ran = 0;
     QString m_lastStatus;         // on the calling thread only
     bool m_progressShown = false; // since the last status
 };

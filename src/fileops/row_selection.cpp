@@ -29,8 +29,8 @@ QList<qsizetype> chosen(const ResultGrid& grid) {
     return rows;
 }
 
-std::vector<ListedFile> listedFiles(const ResultGrid& grid, int directoryCol, int fileCol) {
-    const QList<qsizetype> rows = chosen(grid);
+std::vector<ListedFile> listedFiles(const ResultGrid& grid, const QList<qsizetype>& rows, int directoryCol,
+                                    int fileCol) {
     std::vector<ListedFile> files;
     files.reserve(std::size_t(rows.size()));
     for (auto row = rows.crbegin(); row != rows.crend(); ++row)
@@ -41,7 +41,7 @@ std::vector<ListedFile> listedFiles(const ResultGrid& grid, int directoryCol, in
 std::uint64_t bytesOf(const std::vector<ListedFile>& files) {
     std::uint64_t bytes = 0;
     for (const ListedFile& file : files)
-        bytes += file.record() ? file.record()->identity.size : 0;
+        bytes += file.listedSize();
     return bytes;
 }
 
@@ -53,8 +53,8 @@ QString megabytes(std::uint64_t bytes) {
 
 } // namespace
 
-bool confirmed(Host& host, const ResultGrid& grid, int directoryCol, int fileCol, const Question& question) {
-    const QList<qsizetype> rows = chosen(grid);
+bool confirmed(Host& host, const ResultGrid& grid, const QList<qsizetype>& rows, int directoryCol, int fileCol,
+               const Question& question) {
     if (rows.isEmpty())
         return false;
     std::uint64_t bytes = 0;

@@ -13,8 +13,9 @@ namespace RowSelection {
 // The rows to act on, ascending: exactly the highlighted ones.
 QList<qsizetype> chosen(const ResultGrid& grid);
 
-// The files of the chosen rows, from the bottom up.
-std::vector<ListedFile> listedFiles(const ResultGrid& grid, int directoryCol, int fileCol);
+// The files of rows (chosen()), from the bottom up.
+std::vector<ListedFile> listedFiles(const ResultGrid& grid, const QList<qsizetype>& rows, int directoryCol,
+                                    int fileCol);
 std::uint64_t bytesOf(const std::vector<ListedFile>& files);
 
 // The question for one row or for several, and where the files go (empty
@@ -28,7 +29,8 @@ struct Question {
 };
 // Asks it, followed by what it acts on: the file (or how many, their size
 // and the first), and where to; true for yes.
-bool confirmed(Host& host, const ResultGrid& grid, int directoryCol, int fileCol, const Question& question);
+bool confirmed(Host& host, const ResultGrid& grid, const QList<qsizetype>& rows, int directoryCol, int fileCol,
+               const Question& question);
 
 // "Deleting: 120 of 2,000 files, 0.47 of 7.81 MB done"
 QString progressText(const QString& doing, qint64 files, qint64 allFiles, std::uint64_t bytes,

@@ -4,6 +4,7 @@
 #include "fsview/wildcard_pattern.h"
 #include "netware/client/packed_date.h"
 #include "reports/cell_format.h"
+#include "reports/report_run.h"
 #include "reports/date_cells.h"
 #include "reports/date_filter.h"
 #include "reports/directory_trail.h"
@@ -48,11 +49,8 @@ QString ownerName(SearchContext& s, std::uint32_t uid) {
         // A uid no user has is shown by its number, as ls -l does; one the
         // directory could not be asked about fails the run.
         name = QLatin1Char('#') + QString::number(uid);
-        if (result != nw::ERR_NO_SUCH_ENTRY && !client.directoryFailure().isEmpty() && s.env.run.failure.isEmpty()) {
-            s.env.run.failure = QStringLiteral("the directory could not tell whose files are whose: ") +
-                                client.directoryFailure();
-            s.env.run.failureStatus = 1;
-        }
+        if (result != nw::ERR_NO_SUCH_ENTRY && !client.directoryFailure().isEmpty() && s.env.run.failure.isEmpty())
+            fcnDirectoryFailed(s.env, QStringLiteral("could not tell whose files are whose"));
     }
     s.ownerOfUid.insert(uid, name);
     return name;

@@ -3,6 +3,7 @@
 #include "netware/directory_queries.h"
 #include "netware/name_forms.h"
 #include "reports/cell_format.h"
+#include "reports/report_run.h"
 
 #include <QHash>
 #include <QSet>
@@ -85,15 +86,6 @@ std::optional<std::uint64_t> inUseOf(ReportEnv& env, const VolumeTarget& target,
     return inUse;
 }
 
-// The directory did not answer: the run ends with no report, never with
-// figures guessed for what it could not tell.
-void directoryFailed(ReportEnv& env, const QString& what) {
-    const QString why = env.client.directoryFailure();
-    env.run.failure = why.isEmpty() ? QStringLiteral("the directory %1 (error %2)").arg(what).arg(env.client.lastResult())
-                                    : QStringLiteral("the directory %1: %2").arg(what, why);
-    env.run.failureStatus = 1;
-}
-
 bool directoryDidNotAnswer(ReportEnv& env, NWDSCCODE result) {
     return result != nw::SUCCESSFUL && result != nw::ERR_NO_SUCH_ENTRY && !env.run.cancelled();
 }
@@ -108,7 +100,7 @@ std::optional<std::uint32_t> objectIdOf(ReportEnv& env, const VolumeTarget& targ
     if (result == nw::SUCCESSFUL)
         return objectId;
     if (directoryDidNotAnswer(env, result))
-        directoryFailed(env, QStringLiteral("could not tell who %1 is").arg(name));
+        fcnDirectoryFailed(env, QStringLiteral("could not tell who %1 is").arg(name));
     return std::nullopt;
 }
 
@@ -122,11 +114,18 @@ std::optional<std::uint32_t> objectIdOf(ReportEnv& env, const VolumeTarget& targ
 }
 
 // Null when there is no figure; a directory that did not answer ends the run.
+// Null when there is no figure. Unless a stop or the walk's own failure
+// (which the run reports) explains it, the directory did not answer, and the
+// run fails: a missing figure must never end a report that looks whole.
 std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
     const std::optional<std::uint64_t> inUse = inUseOf(env, target, objectId);
-    if (!inUse && !env.client.directoryFailure().isEmpty() && env.client.lastResult() == nw::UNABLE_TO_ATTACH &&
-        !env.run.cancelled())
-        directoryFailed(env, QStringLiteral("could not tell whose files are whose"));
+    if (inUse || env.run.cancelled() || !fcnRunFailure(env).isEmpty())
+        return inUse;
+    const NWCCODE result = env.client.lastResult();
+    if (result == nw::VOLUME_NOT_MOUNTED || result == nw::VOLUME_DOES_NOT_EXIST || result == nw::INVALID_CONNECTION)
+        env.run.failure = QStringLiteral("the volume's space in use could not be measured (error %1)").arg(result);
+    else
+        fcnDirectoryFailed(env, QStringLiteral("could not tell whose files are whose"));
     return inUse;
 }
 
@@ -252,9 +251,9 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
             if (env.run.cancelled())
                 break;
             if (result == nw::ERR_NO_SUCH_ENTRY && rows.usersDone() == 0)
-                directoryFailed(env, QStringLiteral("holds no container %1").arg(context));
+                fcnDirectoryFailed(env, QStringLiteral("holds no container %1").arg(context));
             else
-                directoryFailed(env, QStringLiteral("stopped answering after %1 users").arg(rows.usersDone()));
+                fcnDirectoryFailed(env, QStringLiteral("stopped answering after %1 users").arg(rows.usersDone()));
             break;
         }
         if (!rows.addUsers(users))
@@ -292,7 +291,7 @@ void subGetGroupofUsers(ReportEnv& env, const QString& startingContainer, const 
     bool failed = false;
     fcnReadAttribute(env, group + QLatin1Char('.') + container, QStringLiteral("Member"), &failed);
     if (failed) {
-        directoryFailed(env, QStringLiteral("could not list the members of %1").arg(group));
+        fcnDirectoryFailed(env, QStringLiteral("could not list the members of %1").arg(group));
         return;
     }
     const QStringList members = env.search.lstGroupOfUsers;

@@ -205,6 +205,13 @@ void btnShowUsage_Click(ReportEnv& env) {
     env.host.setBusy(false);
 }
 
+void fcnDirectoryFailed(ReportEnv& env, const QString& what) {
+    const QString why = env.client.directoryFailure();
+    env.run.failure = why.isEmpty() ? QStringLiteral("the directory %1 (error %2)").arg(what).arg(env.client.lastResult())
+                                    : QStringLiteral("the directory %1: %2").arg(what, why);
+    env.run.failureStatus = 1;
+}
+
 QString fcnRunFailure(const ReportEnv& env) {
     return env.run.failure.isEmpty() ? env.client.walkFailure() : env.run.failure;
 }

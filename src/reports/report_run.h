@@ -35,3 +35,7 @@ QString fcnDirectoryProblem(ReportEnv& env);
 // Why the last run's results are incomplete though nobody stopped it (a walk
 // that ran out of descriptors); empty when they are whole.
 QString fcnRunFailure(const ReportEnv& env);
+// The tree's directory did not answer what the run asked (what, such as
+// "could not tell who X is"): the run ends with no report and, on a command
+// line, exit status 1, never with figures guessed for what it could not tell.
+void fcnDirectoryFailed(ReportEnv& env, const QString& what);

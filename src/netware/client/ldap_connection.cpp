@@ -263,23 +263,19 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
     LDAPControl** returned = nullptr;
     int code = LDAP_SUCCESS;
     rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, &returned, 0);
-    if (rc == LDAP_SUCCESS && code == LDAP_SIZELIMIT_EXCEEDED) {
-        fail(code, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
-                                  "its administrator can let paged searches through (OpenLDAP: "
-                                  "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
-        rc = code;
-    } else if (rc == LDAP_SUCCESS && code != LDAP_SUCCESS) {
-        failWithDiagnostic(code, what);
-        rc = code;
-    } else if (rc == LDAP_SUCCESS) {
+    if (rc == LDAP_SUCCESS)
+        rc = code; // what the server said of the search
+    if (rc == LDAP_SUCCESS) {
         for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
             each(readEntry(m_ld, entry));
         rc = nextCookie(m_ld, returned, cookie);
-        if (rc != LDAP_SUCCESS)
-            failWithDiagnostic(rc, what);
-    } else {
-        failWithDiagnostic(rc, what);
     }
+    if (rc == LDAP_SIZELIMIT_EXCEEDED)
+        fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
+                                "its administrator can let paged searches through (OpenLDAP: "
+                                "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
+    else if (rc != LDAP_SUCCESS)
+        failWithDiagnostic(rc, what);
     ldap_controls_free(returned);
     ldap_msgfree(result);
     return rc == LDAP_SUCCESS;
