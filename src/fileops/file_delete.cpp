@@ -89,6 +89,8 @@ qint64 Menu_Popup_Delete_Click(ReportEnv& env, int directoryCol, int fileCol, Op
                                   QStringLiteral("Delete Files"), QString()}))
         return 0;
     // Bottom up, as the rows were listed in reverse: each folder's rows follow each other.
+    if (options.started)
+        options.started();
     std::vector<ListedFile> files = RowSelection::listedFiles(grid, chosenRows, directoryCol, fileCol);
     log.open();
     OperationWorker worker(env.host, options.stop);

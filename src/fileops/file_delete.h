@@ -13,6 +13,9 @@ struct DeleteOptions {
     // Runs between the check of a file and the act on it (a seam for tests
     // of what another program may do in that moment).
     std::function<void(const QByteArray& name)> beforeAct;
+    // Runs once the question is answered Yes, before the first file (the
+    // window shows Stop from then on). May be empty.
+    std::function<void()> started;
 };
 
 // Deletes the files of the highlighted rows of a file listing, after asking,

@@ -711,11 +711,14 @@ void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
     const QString caption = view.btnShowUsageCaption;
     const bool cancelled = m_env.run.cancel;
     m_env.run.cancel = false;
-    view.btnShowUsageCaption = QStringLiteral("Stop");
-    view.controlsFrozen = true;
-    m_deleting = true;
-    showView();
-    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log, {&m_env.run.cancel, {}});
+    // Frozen once the question is answered: while it is asked, nothing can be stopped.
+    const auto freeze = [&] {
+        view.btnShowUsageCaption = QStringLiteral("Stop");
+        view.controlsFrozen = true;
+        m_deleting = true;
+        showView();
+    };
+    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log, {&m_env.run.cancel, {}, freeze});
     m_deleting = false;
     m_env.run.cancel = cancelled; // the last run's, as its outcome said
     view.controlsFrozen = false;
