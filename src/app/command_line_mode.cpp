@@ -38,6 +38,15 @@ void showListed(ChoiceList& list, const QString& name, const QString& kind, cons
         list.text = list.entries[index];
         return;
     }
+    QStringList sharing; // entries the directory tells apart by a tag, NAME{1A2B3C4D}
+    for (const QString& entry : std::as_const(list.entries)) {
+        if (entry.startsWith(name + QLatin1Char('{'), Qt::CaseInsensitive) && entry.endsWith(QLatin1Char('}')))
+            sharing.append(entry);
+    }
+    if (sharing.size() > 1)
+        throw CommandLineError(QStringLiteral("%1 is the name of %2 %3s in %4; name one of them: %5.")
+                                   .arg(name, QString::number(sharing.size()), kind, container,
+                                        sharing.join(QStringLiteral(", "))));
     const QString held = list.entries.isEmpty()
                              ? QStringLiteral("it holds no %1s").arg(kind)
                              : QStringLiteral("%1s: %2").arg(kind, NameLookup::listed(list.entries));

@@ -4,6 +4,30 @@
 
 #include <algorithm>
 
+namespace {
+
+// A container's part may hold escapes ("BACK\\SLASH", "\\ LEADING"): a "\\"
+// opening a part, or before another "\\", "=", "{" or a blank, is one.
+QStringList treePathParts(const QString& path) {
+    QStringList parts{QString()};
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const QChar c = path[i];
+        const QChar next = i + 1 < path.size() ? path[i + 1] : QChar();
+        if (c == u'\\' && (parts.last().isEmpty() || QStringLiteral("\\={ ").contains(next)) && !next.isNull()) {
+            parts.last() += c;
+            parts.last() += next;
+            ++i;
+        } else if (c == u'\\') {
+            parts.append(QString());
+        } else {
+            parts.last() += c;
+        }
+    }
+    return parts;
+}
+
+} // namespace
+
 QString fcnContextToTreePath(const QString& dotted, const QString& treeName) {
     QStringList parts = dotted.split(QLatin1Char('.'));
     std::reverse(parts.begin(), parts.end());
@@ -19,9 +43,9 @@ QString fcnTreePathToContext(const QString& path, const QString& treeName) {
     QString rest = path;
     if (!treeName.isEmpty() && rest.startsWith(treeName, Qt::CaseInsensitive))
         rest = rest.mid(treeName.size());
-    QStringList parts = rest.split(QLatin1Char('\\'));
     if (rest.startsWith(QLatin1Char('\\')))
-        parts.removeFirst(); // the separator after the tree name
+        rest.remove(0, 1); // the separator after the tree name
+    QStringList parts = treePathParts(rest);
     std::reverse(parts.begin(), parts.end());
     const QString context = parts.join(QLatin1Char('.'));
     // A typed or upper-cased command line gives [ROOT]: it is still the whole tree.

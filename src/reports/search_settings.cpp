@@ -4,7 +4,8 @@
 
 qsizetype ChoiceList::findUpper(const QString& value) const {
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries[i].toUpper() == value)
+        // Not toUpper(): "STRAßE" is not "STRASSE".
+        if (entries[i].compare(value, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -285,6 +287,50 @@ TEST_F(LdapOwnerRuns, AMemberNoLongerInTheDirectoryIsNamedAndGetsNoFigure) {
     const QStringList lines = runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME /OWNER=GROUP=STALE");
     EXPECT_EQ(lines, (QStringList{"Server,Volume,Owner,Used Space(MB)", "FS1,VOL1,USER00001.UNIT001.ACME,1.00"}));
     EXPECT_TRUE(errors.contains("no longer in the directory and were left out: GHOST.UNIT001.ACME")) << errors.toStdString();
+}
+
+// Entries whose names look alike (an "=" or "\\" in a value, "." against
+// "_", uid=bob beside cn=BOB, a multi-valued RDN, "ß" against "SS", a blank
+// at the end) each keep their own space in a row of their own; a name two
+// entries share is refused, naming both.
+TEST_F(LdapOwnerRuns, NamesThatLookAlikeKeepTheirOwnSpace) {
+    const QString ou = "ou=ODD,o=ACME," + SlapdServer::baseDn();
+    const QList<QStringList> entries = {
+        {"cn=L\\=London", "cn: L=London"}, {"cn=London", "cn: London"},   {"cn=dot.ted", "cn: dot.ted"},
+        {"cn=dot_ted", "cn: dot_ted"},     {"uid=bob", "cn: Bobby"},       {"cn=BOB", "cn: BOB"},
+        {"cn=stra\\C3\\9Fe", "cn:: c3RyYcOfZQ=="}, {"cn=STRASSE", "cn: STRASSE"}, {"cn=a+sn=b", "cn: a\nsn: b"},
+        {"cn=a\\+b", "cn: a+b"},          {"cn=trail\\20", "cn:: dHJhaWwg"}, {"cn=back\\5Cslash", "cn: back\\slash"}};
+    QString ldif = "dn: " + ou + "\nobjectClass: organizationalUnit\nou: ODD\n\n";
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString uid = entries[i][0] == "uid=bob" ? "bob" : QString("odd%1").arg(i);
+        ldif += QString("dn: %1,%2\nobjectClass: inetOrgPerson\nobjectClass: posixAccount\n%3\nsn: x\nuid: %4\n"
+                        "uidNumber: %5\ngidNumber: 100\nhomeDirectory: /home/odd\n\n")
+                    .arg(entries[i][0], ou, entries[i][1], uid, QString::number(6000 + i));
+        writeFile(dir.path() + QString("/vol1/odd%1.dat").arg(i), (i + 1) * 1048576, 6000 + i);
+    }
+    ASSERT_TRUE(slapd->load(ldif.toUtf8())) << slapd->why().toStdString();
+    const QStringList lines = runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME\\ODD /OWNER=ALL-SUB");
+    QStringList names;
+    QList<int> megabytes;
+    for (const QString& row : lines.mid(1)) {
+        if (row.contains(",[No Owner],") || row.contains(",[Supervisor],"))
+            continue;
+        const qsizetype comma = row.lastIndexOf(',');
+        names.append(row.mid(9, comma - 9));
+        megabytes.append(row.mid(comma + 1).toDouble());
+    }
+    std::sort(megabytes.begin(), megabytes.end());
+    EXPECT_EQ(megabytes, QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})) << lines.join('\n').toStdString();
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 12) << lines.join('\n').toStdString();
+    for (const QString& name : {"L\\=LONDON.ODD.ACME", "LONDON.ODD.ACME", "STRAßE.ODD.ACME", "STRASSE.ODD.ACME",
+                                "TRAIL\\ .ODD.ACME", "BACK\\\\SLASH.ODD.ACME"})
+        EXPECT_TRUE(names.contains(name)) << name.toStdString() << " in " << lines.join('\n').toStdString();
+    EXPECT_EQ(runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME\\ODD /OWNER=STRAßE").value(1), "FS1,VOL1,STRAßE.ODD.ACME,7.00");
+    EXPECT_TRUE(run("/T=LDAP_TREE /C=LDAP_TREE\\ACME\\ODD /OWNER=BOB").isEmpty());
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(errors.contains(QRegularExpression("BOB is the name of 2 users in .*ODD; name one of them: "
+                                                   "BOB\\{[0-9A-F]{8}\\}, BOB\\{[0-9A-F]{8}\\}")))
+        << errors.toStdString();
 }
 
 TEST_F(LdapOwnerRuns, ADirectoryThatCannotBeReadGivesItsReasonAndNoReport) {

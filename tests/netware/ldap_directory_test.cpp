@@ -53,8 +53,8 @@ QList<DirectoryObject> acmeObjects() {
             bjones,
             object("ADMIN.ACME", "User", 1003, "Admin"),
             object("SMITH, JOHN.R+D, LABS.ACME", "User", 1004, "Smith"),
-            object("#1 \"Q\" <A>; B\\C.R+D, LABS.ACME", "User", 1005, "Q"),
-            object("*)(UID=*.SALES.ACME", "User", 1006, "Star"),
+            object("#1 \"Q\" <A>; B\\\\C.R+D, LABS.ACME", "User", 1005, "Q"),
+            object("*)(UID\\=*.SALES.ACME", "User", 1006, "Star"),
             staff,
             object("EMPTY.SALES.ACME", "Group"),
             object("FS1.ACME", "NCP Server"),
@@ -64,7 +64,7 @@ QList<DirectoryObject> acmeObjects() {
 
 // What only a directory holds: a domain, a leading blank, an entry below a user.
 QList<DirectoryObject> ldapOnlyObjects() {
-    return {object("EXAMPLE", "Domain"), object(" LEAD.SALES.ACME", "User", 1007, "Lead"),
+    return {object("EXAMPLE", "Domain"), object("\\ LEAD.SALES.ACME", "User", 1007, "Lead"),
             object("PHONE.JSMITH.SALES.ACME", "NCP Server")};
 }
 
@@ -175,7 +175,7 @@ TEST_F(Ldap, NamesHoldingDnSpecialCharactersRoundTrip) {
     const auto server = serve(acmeObjects(), {}, ldapOnlyObjects());
     ASSERT_TRUE(server);
     // Each looked up before anything is listed, so from its dotted name alone.
-    for (const char* name : {"SMITH, JOHN.R+D, LABS.ACME", "#1 \"Q\" <A>; B\\C.R+D, LABS.ACME", " LEAD.SALES.ACME"}) {
+    for (const char* name : {"SMITH, JOHN.R+D, LABS.ACME", "#1 \"Q\" <A>; B\\\\C.R+D, LABS.ACME", "\\ LEAD.SALES.ACME"}) {
         const LdapDirectory directory(tree(server->uri()));
         const auto found = directory.find(name);
         ASSERT_TRUE(found) << name << ": " << directory.lastFailure().text.toStdString();
@@ -184,7 +184,7 @@ TEST_F(Ldap, NamesHoldingDnSpecialCharactersRoundTrip) {
     }
     const LdapDirectory directory(tree(server->uri()));
     EXPECT_EQ(namesOf(directory.search("R+D, LABS.ACME", DirectoryBackend::Scope::OneLevel, "User")),
-              (QStringList{"SMITH, JOHN.R+D, LABS.ACME", "#1 \"Q\" <A>; B\\C.R+D, LABS.ACME"}));
+              (QStringList{"SMITH, JOHN.R+D, LABS.ACME", "#1 \"Q\" <A>; B\\\\C.R+D, LABS.ACME"}));
     EXPECT_EQ(directory.find("SMITH, JOHN.R+D, LABS.ACME")->uid, 1004u);
 }
 
@@ -196,7 +196,7 @@ TEST_F(Ldap, FilterCharactersInANameFindThatNameAlone) {
     EXPECT_FALSE(wildcards.find("J*.SALES.ACME"));
     EXPECT_EQ(wildcards.lastFailure().code, 0);
     const LdapDirectory directory(tree(server->uri()));
-    const auto star = directory.find("*)(UID=*.SALES.ACME");
+    const auto star = directory.find("*)(UID\\=*.SALES.ACME");
     ASSERT_TRUE(star) << directory.lastFailure().text.toStdString();
     EXPECT_EQ(star->uid, 1006u);
     // Nothing else came back with it: its neighbours still need the server.
@@ -285,6 +285,23 @@ TEST_F(Ldap, AServerCuttingPagedListsShortIsAFailureNotAShortList) {
     EXPECT_TRUE(directory.lastFailure().text.contains("size limit")) << directory.lastFailure().text.toStdString();
     EXPECT_FALSE(directory.userOfUid(10000 + 599));
     EXPECT_FALSE(directory.userOfUid(10000));
+}
+
+// Part of the tree held by another server: its users' space would be
+// counted as no one's, so the list fails, naming where it is.
+TEST_F(Ldap, AReferralInsideTheTreeIsAFailureNamingItsUrl) {
+    const auto server = serve(acmeObjects());
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->load(("dn: ou=ELSEWHERE,o=ACME," + SlapdServer::baseDn() +
+                              "\nobjectClass: referral\nobjectClass: extensibleObject\nou: ELSEWHERE\n"
+                              "ref: ldap://192.0.2.7/ou=people,dc=other\n")
+                                 .toUtf8()))
+        << server->why().toStdString();
+    const LdapDirectory directory(tree(server->uri()));
+    EXPECT_TRUE(directory.search({}, DirectoryBackend::Scope::Subtree, "User").isEmpty());
+    EXPECT_EQ(directory.lastFailure().code, nw::UNABLE_TO_ATTACH);
+    EXPECT_TRUE(directory.lastFailure().text.contains("refers part of it to ldap://192.0.2.7/ou=people,dc=other"))
+        << directory.lastFailure().text.toStdString();
 }
 
 // A server that stops answering: a request gives up after the tree's
@@ -538,5 +555,5 @@ TEST_F(Ldap, TheClientCallsAnswerAsOnAnInlineTreeWithTheSameObjects) {
     EXPECT_EQ(overLdap, inlined);
     EXPECT_TRUE(overLdap.contains("read Member STAFF.SALES.ACME -> 0: JSMITH.SALES.ACME|BJONES.SALES.ACME"))
         << overLdap.join('\n').toStdString();
-    EXPECT_TRUE(overLdap.contains("name 1005 -> 0: #1 \"Q\" <A>; B\\C.R+D, LABS.ACME"));
+    EXPECT_TRUE(overLdap.contains("name 1005 -> 0: #1 \"Q\" <A>; B\\\\C.R+D, LABS.ACME"));
 }

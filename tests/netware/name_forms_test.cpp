@@ -15,6 +15,9 @@ TEST(TreePathToContext, RemovesTheTreeAndReversesTheContainers) {
     EXPECT_EQ(fcnTreePathToContext("TREE\\[Root]", "TREE"), "[Root]");
     EXPECT_EQ(fcnTreePathToContext("", "TREE"), "[Owner unavailable]");
     EXPECT_EQ(fcnTreePathToContext("OTHER\\ACME", "TREE"), "ACME.OTHER");
+    // Escapes stay within their container: a "\\" in a name is not a level.
+    EXPECT_EQ(fcnTreePathToContext("TREE\\ACME\\BACK\\\\SLASH\\L\\=X", "TREE"), "L\\=X.BACK\\\\SLASH.ACME");
+    EXPECT_EQ(fcnContextToTreePath("L\\=X.BACK\\\\SLASH.ACME", "TREE"), "TREE\\ACME\\BACK\\\\SLASH\\L\\=X");
     EXPECT_EQ(fcnTreePathToContext("SALES.ACME", "TREE"), "SALES.ACME");
 }
 

@@ -6,8 +6,9 @@
 
 namespace {
 
+// The value of a name's leaf: "B\\\\C" is B\C.
 QString leafOf(const QString& name) {
-    return name.section(QLatin1Char('.'), 0, 0);
+    return LdapNames::leafValue(name.section(QLatin1Char('.'), 0, 0));
 }
 
 DirectoryObject object(const QString& name, const QString& className) {

@@ -51,6 +51,12 @@ NWDSCCODE checkAccountPassword(const DirectoryObject& user, const QString& passw
 
 QString canonicalDottedName(const QString& name) {
     QString text = name.trimmed();
+    // "\ " is a blank a name ends with, not one typed around it.
+    qsizetype escapes = 0;
+    for (qsizetype i = text.size() - 1; i >= 0 && text[i] == u'\\'; --i)
+        ++escapes;
+    if (escapes % 2 == 1)
+        text += QLatin1Char(' ');
     if (text.startsWith(QLatin1Char('.')))
         text.remove(0, 1);
     if (text.endsWith(QLatin1Char('.')))

@@ -153,6 +153,13 @@ bool LdapConnection::setOptions() {
 
 // Per connection, so the tree's CA holds whatever ldap.conf says; without a
 // ca_file the library's default store (ldap.conf's TLS_CACERT, the system's).
+QStringList LdapConnection::texts(char** values) {
+    QStringList out;
+    for (int i = 0; values && values[i]; ++i)
+        out.append(QString::fromUtf8(values[i]));
+    return out;
+}
+
 bool LdapConnection::setTlsOptions() {
     const int demand = LDAP_OPT_X_TLS_DEMAND;
     if (ldap_set_option(m_ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand) != LDAP_OPT_SUCCESS)
@@ -261,10 +268,24 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
     if (!awaitResult(messageId, result, what))
         return false;
     LDAPControl** returned = nullptr;
+    char** referrals = nullptr;
     int code = LDAP_SUCCESS;
-    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, &returned, 0);
+    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, &referrals, &returned, 0);
     if (rc == LDAP_SUCCESS)
         rc = code; // what the server said of the search
+    QStringList elsewhere = texts(referrals);
+    ber_memvfree(reinterpret_cast<void**>(referrals));
+    for (LDAPMessage* reference = ldap_first_reference(m_ld, result); reference;
+         reference = ldap_next_reference(m_ld, reference)) {
+        char** urls = nullptr;
+        if (ldap_parse_reference(m_ld, reference, &urls, nullptr, 0) == LDAP_SUCCESS)
+            elsewhere += texts(urls);
+        ber_memvfree(reinterpret_cast<void**>(urls));
+    }
+    // Entries held by another server are not followed: their users' space
+    // would be counted as no one's.
+    if (!elsewhere.isEmpty() && (rc == LDAP_SUCCESS || rc == LDAP_REFERRAL))
+        rc = LDAP_REFERRAL;
     if (rc == LDAP_SUCCESS) {
         for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
             each(readEntry(m_ld, entry));
@@ -274,6 +295,10 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
         fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
                                 "its administrator can let paged searches through (OpenLDAP: "
                                 "size.prtotal=unlimited)").arg(QString::fromUtf8(base)));
+    else if (rc == LDAP_REFERRAL)
+        fail(rc, QStringLiteral("%1: the directory refers part of it to %2, which is not followed; "
+                                "give the tree a base (or uri) that holds all of its users")
+                     .arg(what, elsewhere.isEmpty() ? QStringLiteral("another server") : elsewhere.join(QStringLiteral(", "))));
     else if (rc != LDAP_SUCCESS)
         failWithDiagnostic(rc, what);
     ldap_controls_free(returned);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -52,6 +53,7 @@ public:
     bool unreachable() const;
 
 private:
+    static QStringList texts(char** values);
     bool fail(int code, const QString& what);
     bool failWithDiagnostic(int code, const QString& what);
     bool failTls(int code, const QString& what);

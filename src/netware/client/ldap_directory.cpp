@@ -20,6 +20,22 @@ QString parentOf(const QString& name) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
+// What a leaf may have been named: a "_" stands for itself or a "." (so both
+// of dot.ted and dot_ted are found and told apart), a "+" may have joined the
+// values of a multi-valued RDN.
+QList<QByteArray> leafPatterns(const QString& value) {
+    QByteArrayList pieces;
+    for (const QString& piece : value.split(QLatin1Char('_')))
+        pieces.append(LdapNames::escapeFilterValue(piece));
+    QByteArray pattern = pieces.join('*');
+    while (pattern.contains("**"))
+        pattern.replace("**", "*");
+    QList<QByteArray> patterns{pattern};
+    if (const qsizetype plus = value.indexOf(QLatin1Char('+')); plus > 0)
+        patterns.append(LdapNames::escapeFilterValue(value.left(plus)));
+    return patterns;
+}
+
 QString listKey(const QString& base, DirectoryBackend::Scope scope, const QString& className) {
     return base + QLatin1Char('\n') + QString::number(int(scope)) + QLatin1Char('\n') + className;
 }
@@ -153,21 +169,21 @@ bool LdapDirectory::isContainer(const QString& base) const {
     m_failure = {};
     if (!ready(true))
         return false;
-    return dnOfContainer(base.toUpper()).has_value();
+    return dnOfContainer(LdapNames::upper(base)).has_value();
 }
 
 QList<DirectoryObject> LdapDirectory::containers(const QString& base) const {
     m_failure = {};
     if (!ready(true))
         return {};
-    return m_cache.containersIn(base.toUpper());
+    return m_cache.containersIn(LdapNames::upper(base));
 }
 
 QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, const QString& className) const {
     m_failure = {};
     if (!ready(true))
         return {};
-    const QString container = base.toUpper();
+    const QString container = LdapNames::upper(base);
     const QString key = listKey(container, scope, className);
     if (const QList<DirectoryObject>* kept = m_cache.list(key))
         return *kept;
@@ -178,14 +194,15 @@ QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, c
     const std::optional<QList<LdapObject>> found = fetch(*baseDn, ldapScope(scope), filter);
     if (!found)
         return {};
-    QList<DirectoryObject> objects;
+    QList<QByteArray> kept;
     for (const LdapObject& object : *found) {
         // A subtree search holds its base; a filter may catch a class that another one wins.
         if (object.object.name == container || (!className.isEmpty() && object.object.className != className))
             continue;
         m_cache.add(object);
-        objects.append(object.object);
+        kept.append(object.dn);
     }
+    const QList<DirectoryObject> objects = cachedObjects(kept);
     m_cache.keepList(key, objects);
     if (scope == Scope::OneLevel && className.isEmpty())
         m_cache.markListed(container);
@@ -195,9 +212,10 @@ QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, c
 void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containerDn) const {
     QByteArray naming;
     for (const QString& leaf : leaves) {
-        const QByteArray value = LdapNames::escapeFilterValue(leaf);
-        for (const char* attribute : kLeafNaming)
-            naming += QByteArray("(") + attribute + '=' + value + ')';
+        for (const QByteArray& value : leafPatterns(LdapNames::leafValue(leaf))) {
+            for (const char* attribute : kLeafNaming)
+                naming += QByteArray("(") + attribute + '=' + value + ')';
+        }
     }
     const QByteArray filter = "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))";
     if (const std::optional<QList<LdapObject>> found = fetch(containerDn, LdapConnection::Scope::OneLevel, filter)) {
@@ -208,21 +226,34 @@ void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containe
 
 std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
     m_failure = {};
-    const QString wanted = name.toUpper();
+    const QString wanted = LdapNames::upper(name);
     if (wanted.isEmpty() || !ready(false))
         return std::nullopt;
     if (const LdapObject* known = m_cache.find(wanted))
         return known->object;
     const QString parent = parentOf(wanted);
     const std::optional<QByteArray> parentDn = dnOfContainer(parent);
-    if (!parentDn || m_cache.listed(parent))
-        return std::nullopt;
-    lookUp({wanted.section(QLatin1Char('.'), 0, 0)}, *parentDn);
-    if (m_failure.code == 0 && !m_cache.find(wanted))
-        search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
+    if (parentDn && !m_cache.listed(parent) && m_cache.sharing(wanted).isEmpty()) {
+        lookUp({wanted.section(QLatin1Char('.'), 0, 0)}, *parentDn);
+        if (m_failure.code == 0 && !m_cache.find(wanted))
+            search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
+    }
     if (const LdapObject* known = m_cache.find(wanted))
         return known->object;
+    if (const QStringList sharing = m_cache.sharing(wanted); !sharing.isEmpty() && m_failure.code == 0)
+        fail(nw::ERR_AMBIGUOUS_NAME, QStringLiteral("%1 is the name of %2 entries; name one of them: %3")
+                                         .arg(wanted, QString::number(sharing.size()), sharing.join(QStringLiteral(", "))));
     return std::nullopt;
+}
+
+QList<DirectoryObject> LdapDirectory::cachedObjects(const QList<QByteArray>& dns) const {
+    QList<DirectoryObject> objects;
+    objects.reserve(dns.size());
+    for (const QByteArray& dn : dns) {
+        if (const LdapObject* object = m_cache.findDn(dn))
+            objects.append(object->object);
+    }
+    return objects;
 }
 
 void LdapDirectory::prefetch(const QStringList& names) const {
@@ -232,7 +263,7 @@ void LdapDirectory::prefetch(const QStringList& names) const {
         return;
     QHash<QString, QStringList> unknownByParent;
     for (const QString& name : names) {
-        const QString wanted = name.toUpper();
+        const QString wanted = LdapNames::upper(name);
         const QString parent = parentOf(wanted);
         if (!wanted.isEmpty() && !m_cache.find(wanted) && !m_cache.listed(parent))
             unknownByParent[parent].append(wanted.section(QLatin1Char('.'), 0, 0));
@@ -265,12 +296,12 @@ void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {
             fetch(m_tree.baseDn.toUtf8(), LdapConnection::Scope::Subtree, filter);
         if (!found)
             return;
-        QList<DirectoryObject> users;
+        QList<QByteArray> dns;
         for (const LdapObject& object : *found) {
             m_cache.add(object);
-            users.append(object.object);
+            dns.append(object.dn);
         }
-        m_cache.setUidLookups(batch, users);
+        m_cache.setUidLookups(batch, cachedObjects(dns));
     }
 }
 
@@ -294,7 +325,7 @@ NWDSCCODE LdapDirectory::login(const QString& name, const QString& password) {
         fail(nw::ERR_FAILED_AUTHENTICATION, QStringLiteral("an empty password is refused"));
         return m_failure.code;
     }
-    const QString user = name.toUpper();
+    const QString user = LdapNames::upper(name);
     if (!connect(true))
         return m_failure.code;
     const std::optional<DirectoryObject> object = find(user);

@@ -52,6 +52,8 @@ private:
                                            const QByteArray& filter) const;
     std::optional<QByteArray> dnOfContainer(const QString& name) const;
     // Leaves looked up by their values under their container's DN, in one search.
+    // The objects these entries became in the cache, in this order.
+    QList<DirectoryObject> cachedObjects(const QList<QByteArray>& dns) const;
     void lookUp(const QStringList& leaves, const QByteArray& containerDn) const;
     void fail(NWDSCCODE code, const QString& text) const;
     void failFrom(const LdapConnection& connection, NWDSCCODE code) const;

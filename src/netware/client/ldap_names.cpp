@@ -8,6 +8,26 @@ QString textOf(const berval& value) {
     return QString::fromUtf8(value.bv_val, qsizetype(value.bv_len));
 }
 
+// A value given in BER (#04...) is kept as its hex form.
+QString valueOf(const LDAPAVA& ava) {
+    return (ava.la_flags & LDAP_AVA_BINARY)
+               ? QString::fromLatin1(QByteArray(ava.la_value.bv_val, qsizetype(ava.la_value.bv_len)).toHex())
+               : textOf(ava.la_value);
+}
+
+QString dottedValue(const QString& value) {
+    QString part;
+    part.reserve(value.size() + 2);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        const bool edgeBlank = c == u' ' && (i == 0 || i == value.size() - 1);
+        if (edgeBlank || c == u'\\' || c == u'=' || c == u'{')
+            part += QLatin1Char('\\');
+        part += c == u'.' ? QChar(u'_') : c;
+    }
+    return LdapNames::upper(part);
+}
+
 bool sameRdn(const LdapNames::Rdn& a, const LdapNames::Rdn& b) {
     return a.attribute.compare(b.attribute, Qt::CaseInsensitive) == 0 &&
            a.value.compare(b.value, Qt::CaseInsensitive) == 0;
@@ -28,12 +48,10 @@ std::optional<QList<LdapNames::Rdn>> LdapNames::parse(const QByteArray& dn) {
         return std::nullopt;
     QList<Rdn> rdns;
     for (int i = 0; parsed && parsed[i]; ++i) {
-        const LDAPAVA* ava = parsed[i][0];
-        // A value given in BER (#04...) is kept as its hex form.
-        const QString value = (ava->la_flags & LDAP_AVA_BINARY)
-                                  ? QString::fromLatin1(QByteArray(ava->la_value.bv_val, qsizetype(ava->la_value.bv_len)).toHex())
-                                  : textOf(ava->la_value);
-        rdns.append({textOf(ava->la_attr), value});
+        Rdn rdn{textOf(parsed[i][0]->la_attr), valueOf(*parsed[i][0]), {}};
+        for (int j = 1; parsed[i][j]; ++j)
+            rdn.moreValues.append(valueOf(*parsed[i][j]));
+        rdns.append(rdn);
     }
     ldap_dnfree(parsed);
     return rdns;
@@ -50,16 +68,41 @@ std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {
     }
     Placed placed;
     for (qsizetype i = 0; i < below; ++i)
-        placed.name += (i ? QStringLiteral(".") : QString()) + dottedPart((*rdns)[i].value);
+        placed.name += (i ? QStringLiteral(".") : QString()) + dottedPart((*rdns)[i]);
     if (below > 0)
         placed.rdnAttribute = rdns->first().attribute;
     return placed;
 }
 
-QString LdapNames::dottedPart(const QString& value) {
-    QString part = value.toUpper();
-    part.replace(QLatin1Char('.'), QLatin1Char('_'));
+QString LdapNames::dottedPart(const Rdn& rdn) {
+    QString part = dottedValue(rdn.value);
+    for (const QString& more : rdn.moreValues)
+        part += QLatin1Char('+') + dottedValue(more);
     return part;
+}
+
+QString LdapNames::upper(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        if (!c.isSurrogate())
+            c = c.toUpper();
+    }
+    return out;
+}
+
+QString LdapNames::leafValue(const QString& part) {
+    QString value;
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const QChar c = part[i];
+        if (c == u'\\' && i + 1 < part.size()) {
+            value += part[++i];
+            continue;
+        }
+        if (c == u'{')
+            break; // what tells two entries of one name apart
+        value += c;
+    }
+    return value;
 }
 
 QString LdapNames::escapeDnValue(const QString& value) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <optional>
@@ -9,13 +10,17 @@
 // Names of a directory below its base DN as dotted names: the entry
 // cn=JSMITH,ou=SALES,o=ACME,<base> is JSMITH.SALES.ACME, its RDN values leaf
 // first, upper-case (names are case-insensitive), a "." in a value written "_"
-// as it would split the name. The other way needs the directory (which
-// attribute names each part), so it is not here.
+// as it would split the name. A "\", "=" or "{" in a value and a blank at
+// either end of one are escaped with "\", so that no part is ever read as a
+// type prefix ("CN="), a tree path separator or trimmed away; the values of a
+// multi-valued RDN are joined with "+". The other way needs the directory
+// (which attribute names each part), so it is not here.
 class LdapNames {
 public:
     struct Rdn {
         QString attribute;
         QString value; // unescaped
+        QStringList moreValues; // of a multi-valued RDN, after the first
     };
     struct Placed {
         QString name;         // dotted; empty for the base itself
@@ -28,10 +33,15 @@ public:
     // Where an entry sits below the base; nothing for a DN that cannot be read
     // or lies outside the base.
     std::optional<Placed> place(const QByteArray& dn) const;
-    // One part of a dotted name from an RDN value.
-    static QString dottedPart(const QString& value);
+    // One part of a dotted name from an RDN.
+    static QString dottedPart(const Rdn& rdn);
+    // Upper case character by character: "straße" stays apart from "STRASSE".
+    static QString upper(const QString& text);
+    // The value a dotted part was made from, as far as it can be told (a "_"
+    // may have been a ".", a "+" may join two values), for a search filter.
+    static QString leafValue(const QString& part);
 
-    // RDNs leaf first (the first value of a multi-valued RDN); nothing when
+    // RDNs leaf first; nothing when
     // the text is no DN. "" is the empty DN.
     static std::optional<QList<Rdn>> parse(const QByteArray& dn);
     // A value put into a DN (RFC 4514): "Smith, John" -> "Smith\, John".

@@ -9,6 +9,14 @@ QString parentOf(const QString& name) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
+// Stable from run to run, unlike qHash.
+std::uint32_t fnv1a(const QByteArray& bytes) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : bytes)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    return hash;
+}
+
 } // namespace
 
 void LdapObjectCache::clear() {
@@ -22,9 +30,11 @@ bool LdapObjectCache::expired() const {
 void LdapObjectCache::setContainers(const QList<LdapObject>& containers) {
     clear();
     m_age.start();
-    for (const LdapObject& container : containers) {
+    for (const LdapObject& container : containers)
         add(container);
-        m_containersIn[parentOf(container.object.name)].append(container.object.name);
+    for (const LdapObject& container : containers) {
+        const QString name = m_nameOfDn.value(container.dn);
+        m_containersIn[parentOf(name)].append(name);
     }
     m_containersKnown = true;
 }
@@ -37,12 +47,39 @@ QList<DirectoryObject> LdapObjectCache::containersIn(const QString& name) const 
 }
 
 void LdapObjectCache::add(const LdapObject& object) {
+    const QString& name = object.object.name;
+    if (const auto known = m_nameOfDn.constFind(object.dn); known != m_nameOfDn.constEnd()) {
+        LdapObject again = object;
+        again.object.name = *known;
+        m_byName.insert(*known, again);
+    } else if (m_shared.contains(name)) {
+        addTagged(object, name);
+    } else if (m_byName.contains(name)) {
+        addTagged(m_byName.take(name), name);
+        addTagged(object, name);
+    } else {
+        m_byName.insert(name, object);
+        m_nameOfDn.insert(object.dn, name);
+    }
+}
+
+void LdapObjectCache::addTagged(LdapObject object, const QString& shared) {
+    const QString tag = QStringLiteral("{%1}").arg(fnv1a(object.dn), 8, 16, QLatin1Char('0')).toUpper();
+    const qsizetype dot = shared.indexOf(QLatin1Char('.'));
+    object.object.name = dot < 0 ? shared + tag : shared.left(dot) + tag + shared.mid(dot);
     m_byName.insert(object.object.name, object);
+    m_nameOfDn.insert(object.dn, object.object.name);
+    m_shared[shared].append(QStringLiteral("%1 (%2)").arg(object.object.name, QString::fromUtf8(object.dn)));
 }
 
 const LdapObject* LdapObjectCache::find(const QString& name) const {
     const auto it = m_byName.constFind(name);
     return it == m_byName.constEnd() ? nullptr : &it.value();
+}
+
+const LdapObject* LdapObjectCache::findDn(const QByteArray& dn) const {
+    const auto it = m_nameOfDn.constFind(dn);
+    return it == m_nameOfDn.constEnd() ? nullptr : find(*it);
 }
 
 const QList<DirectoryObject>* LdapObjectCache::list(const QString& key) const {

@@ -23,8 +23,14 @@ public:
     bool hasContainers() const { return m_containersKnown; }
     QList<DirectoryObject> containersIn(const QString& name) const;
 
+    // Two entries whose dotted names are the same are both kept, each under
+    // the name with a tag made from its DN on the leaf: BOB{1A2B3C4D}.PEOPLE.
     void add(const LdapObject& object);
     const LdapObject* find(const QString& name) const; // upper-case dotted name
+    // What an entry added before is known as.
+    const LdapObject* findDn(const QByteArray& dn) const;
+    // The entries a shared name stands for, "NAME (DN)" each; empty for a name of one entry.
+    QStringList sharing(const QString& name) const { return m_shared.value(name); }
 
     // A search's result under its key.
     const QList<DirectoryObject>* list(const QString& key) const;
@@ -44,7 +50,11 @@ public:
     void setUidLookups(const QList<std::uint32_t>& uids, const QList<DirectoryObject>& users);
 
 private:
+    void addTagged(LdapObject object, const QString& shared);
+
     QHash<QString, LdapObject> m_byName;
+    QHash<QByteArray, QString> m_nameOfDn;
+    QHash<QString, QStringList> m_shared;
     QHash<QString, QStringList> m_containersIn; // parent -> its containers, in the directory's order
     bool m_containersKnown = false;
     QHash<QString, QList<DirectoryObject>> m_lists;

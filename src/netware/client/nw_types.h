@@ -53,6 +53,8 @@ constexpr NWDSCCODE ERR_NO_SUCH_ATTRIBUTE = -603;
 constexpr NWDSCCODE ERR_INVALID_HANDLE = -322;
 constexpr NWDSCCODE ERR_FAILED_AUTHENTICATION = -669; // wrong name or password
 constexpr NWDSCCODE ERR_NO_LOGIN_METHOD = -670; // the tree has no way to check a password
+// Ours: a name that several entries of the directory share.
+constexpr NWDSCCODE ERR_AMBIGUOUS_NAME = -6001;
 constexpr NWCCODE NO_MORE_ENTRIES = 0x89FF;
 
 // Name spaces
