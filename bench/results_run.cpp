@@ -10,6 +10,7 @@
 //   results_run DELETE DELETED-LIST LOG MOVE MOVED-LIST MOVE-FOLDER
 //   (QUARVO_SITE names a site with \\SRV\DATA)
 #include "settings/app_state.h"
+#include "reports/cell_format.h"
 #include "fileops/file_delete.h"
 #include "fileops/file_move.h"
 #include "fsview/volume_view.h"
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     client.NWCallsInit();
     AppState state;
     state.treeName = QStringLiteral("BENCH_TREE");
-    SearchSettings search = SearchSettings::withDefaults(QDate::currentDate());
+    SearchSettings search = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     search.tabSearch = ReportKind::File;
     search.cmbServer.showOrAdd(QStringLiteral("SRV"));
     search.cmbVolumeList.showOrAdd(QStringLiteral("DATA"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/host.h"
-#include "reports/run_state.h"
+#include "settings/host.h"
+#include "settings/run_state.h"
 
 #include <QElapsedTimer>
 #include <QString>

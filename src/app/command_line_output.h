@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/host.h"
+#include "settings/host.h"
 #include "reports/report_env.h"
 #include "reports/whole_file_writer.h"
 

@@ -1,4 +1,5 @@
 #include "app/command_line_program.h"
+#include "reports/cell_format.h"
 
 #include "settings/app_state.h"
 #include "app/cli_host.h"
@@ -44,7 +45,7 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     AppState app;
     app.commandLineMode = true;
     app.saveFileDelimiter = SettingsStore(options.settings).saveFileDelimiter();
-    SearchSettings search = SearchSettings::withDefaults(QDate::currentDate());
+    SearchSettings search = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     ResultGrid grid;
     ResultsView view;
     VolumeView volumes(client);

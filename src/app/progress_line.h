@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/run_state.h"
+#include "settings/run_state.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "reports/search_settings.h"
+#include "settings/search_settings.h"
 
 #include <QString>
 

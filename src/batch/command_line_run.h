@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/search_settings.h"
+#include "settings/search_settings.h"
 
 #include <QString>
 #include <QStringList>

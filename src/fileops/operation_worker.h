@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fileops/listed_file.h"
-#include "reports/host.h"
+#include "settings/host.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "netware/client/netware_client.h"
-#include "reports/host.h"
+#include "settings/host.h"
 
 #include <QString>
 

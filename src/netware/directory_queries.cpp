@@ -14,7 +14,7 @@ private:
     Host& m_host;
 };
 
-void debugMessage(ReportEnv& env, const QString& text) {
+void debugMessage(const DirectoryEnv& env, const QString& text) {
     if (env.app.debugMode)
         env.host.message(text);
 }
@@ -24,7 +24,7 @@ QString searchBase(const QString& context) {
 }
 
 // Leaf names of the objects of a class directly in the container (a tree path).
-void listContainerObjects(ReportEnv& env, const QString& container, const QString& className, ChoiceList& target) {
+void listContainerObjects(const DirectoryEnv& env, const QString& container, const QString& className, ChoiceList& target) {
     target.entries.clear();
     target.text.clear();
     env.run.cancel = false;
@@ -61,7 +61,7 @@ void addUnique(QStringList& list, const QString& name) {
         list.append(name);
 }
 
-void placeVolume(ReportEnv& env, const QString& server, const QString& volume, const QString& windowName,
+void placeVolume(const DirectoryEnv& env, const QString& server, const QString& volume, const QString& windowName,
                  int mode, ChoiceList* cliVolumes) {
     SearchSettings& s = env.search;
     if (windowName == QLatin1String("frmCreateCommandLineRun")) {
@@ -78,7 +78,7 @@ void placeVolume(ReportEnv& env, const QString& server, const QString& volume, c
 
 } // namespace
 
-void subGetDefaultTree(ReportEnv& env) {
+void subGetDefaultTree(const DirectoryEnv& env) {
     // A fresh context names the client's current tree; a QueryContext would
     // name the current tree name, which may be a tree no longer connected.
     NWDSContextHandle context = 0;
@@ -89,7 +89,7 @@ void subGetDefaultTree(ReportEnv& env) {
     env.app.treeName = tree.trimmed();
 }
 
-QStringList subListConnectedTrees(ReportEnv& env) {
+QStringList subListConnectedTrees(const DirectoryEnv& env) {
     BusyPointer busy(env.host);
     NWDSContextHandle context = 0;
     env.client.NWDSCreateContextHandle(context);
@@ -105,7 +105,7 @@ QStringList subListConnectedTrees(ReportEnv& env) {
     return trees;
 }
 
-QStringList subListAvailableTrees(ReportEnv& env, const QString& windowName) {
+QStringList subListAvailableTrees(const DirectoryEnv& env, const QString& windowName) {
     BusyPointer busy(env.host);
     QStringList trees;
     std::uint32_t handle = 0;
@@ -119,7 +119,7 @@ QStringList subListAvailableTrees(ReportEnv& env, const QString& windowName) {
     return trees;
 }
 
-void subListServers(ReportEnv& env, const SettingsStore& settings, const QString& className) {
+void subListServers(const DirectoryEnv& env, const SettingsStore& settings, const QString& className) {
     env.app.serverSearchContainer = fcnStoredContainerToContext(settings.startingServerContext(), env.app.treeName);
     env.app.serverSearchSubContainers = settings.serverSearchSubContainers();
     QueryContext context(env, fcnContextToTreePath(env.app.serverSearchContainer, env.app.treeName));
@@ -141,7 +141,7 @@ void subListServers(ReportEnv& env, const SettingsStore& settings, const QString
     } while (iteration != -1);
 }
 
-void subListServerVolumes(ReportEnv& env, const QString& server, const QString& windowName, int mode,
+void subListServerVolumes(const DirectoryEnv& env, const QString& server, const QString& windowName, int mode,
                           ChoiceList* cliVolumes) {
     NWCONN_HANDLE connection = 0;
     const NWCCODE result = env.client.NWCCOpenConnByName(0, server, 2, 0, 0, connection);
@@ -165,19 +165,19 @@ void subListServerVolumes(ReportEnv& env, const QString& server, const QString& 
     }
 }
 
-void subListUsers(ReportEnv& env, const QString& container, ChoiceList& target) {
+void subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
     listContainerObjects(env, container, QStringLiteral("User"), target);
     target.entries.append(QStringLiteral("[Supervisor]"));
     target.entries.append(QStringLiteral("[No Owner]"));
     selectFirst(target);
 }
 
-void subListGroups(ReportEnv& env, const QString& container, ChoiceList& target) {
+void subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
     listContainerObjects(env, container, QStringLiteral("Group"), target);
     selectFirst(target);
 }
 
-QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute, bool* failed) {
+QString fcnReadAttribute(const DirectoryEnv& env, const QString& object, const QString& attribute, bool* failed) {
     QueryContext context(env, env.app.treeName + QStringLiteral("\\[Root]"));
     const QString name = QLatin1Char('.') + object;
     const bool members = env.run.ownerKind == QLatin1String("Group");
@@ -206,7 +206,7 @@ QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& a
     return fcnLeafName(value);
 }
 
-QString fcnGetFullName(ReportEnv& env, const QString& user) {
+QString fcnGetFullName(const DirectoryEnv& env, const QString& user) {
     QString name = fcnReadAttribute(env, user, QStringLiteral("Full Name"));
     if (name == QLatin1String("?") || name.isEmpty()) {
         name = fcnReadAttribute(env, user, QStringLiteral("Given Name")) + QLatin1Char(' ') +
@@ -223,7 +223,7 @@ QString fcnOwnerDottedName(const AppState& app, const QString& owner) {
     return owner + QLatin1Char('.') + context;
 }
 
-QString fcnWhoAmIContext(ReportEnv& env) {
+QString fcnWhoAmIContext(const DirectoryEnv& env) {
     QueryContext context(env, std::nullopt, std::uint32_t(6));
     QString name;
     env.client.NWDSWhoAmI(context.handle(), name);
@@ -234,7 +234,7 @@ QString fcnWhoAmIContext(ReportEnv& env) {
     return dot < 0 ? QString() : name.mid(dot);
 }
 
-QString fcnDefaultStartContainer(ReportEnv& env) {
+QString fcnDefaultStartContainer(const DirectoryEnv& env) {
     const QString root = env.app.treeName + QStringLiteral("\\[Root]");
     const TreeConfig* tree = env.client.site().findTree(env.app.treeName);
     if (!tree || tree->directory != DirectoryKind::System)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/settings_store.h"
-#include "reports/report_env.h"
+#include "netware/directory_env.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,37 +11,37 @@
 // logged in. They fill the lists of the search panel.
 
 // Makes the client's current tree the current tree name.
-void subGetDefaultTree(ReportEnv& env);
+void subGetDefaultTree(const DirectoryEnv& env);
 // The trees the workstation is connected to; a failed scan says so.
-QStringList subListConnectedTrees(ReportEnv& env);
+QStringList subListConnectedTrees(const DirectoryEnv& env);
 // Every tree on the network, for the window that lists them ("frmAvailableTrees");
 // empty for any other window.
-QStringList subListAvailableTrees(ReportEnv& env, const QString& windowName);
+QStringList subListAvailableTrees(const DirectoryEnv& env, const QString& windowName);
 // Fills both server boxes with the servers (objects of the class) below the
 // server search container, after "[All Servers]" in the Volume tab's box.
-void subListServers(ReportEnv& env, const SettingsStore& settings, const QString& className);
+void subListServers(const DirectoryEnv& env, const SettingsStore& settings, const QString& className);
 // Adds the server's mounted volumes, once each, to the list the window and
 // mode name: "frmMain" mode 0 the available volumes (and, under "[All Servers]",
 // the server-volume pairs), "frmMain" other modes the volume box,
 // "frmCreateCommandLineRun" the builder's volume list (cliVolumes).
-void subListServerVolumes(ReportEnv& env, const QString& server, const QString& windowName, int mode,
+void subListServerVolumes(const DirectoryEnv& env, const QString& server, const QString& windowName, int mode,
                           ChoiceList* cliVolumes = nullptr);
 // Fills target with the users (leaf names) directly in the container (a tree
 // path), then "[Supervisor]" and "[No Owner]"; the first entry is shown.
-void subListUsers(ReportEnv& env, const QString& container, ChoiceList& target);
+void subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target);
 // Fills target with the groups directly in the container.
-void subListGroups(ReportEnv& env, const QString& container, ChoiceList& target);
+void subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target);
 // One value of an attribute, before its first "."; while the owner kind is
 // "Group" the members go to the group-of-users list instead. failed, when
 // given, tells a directory that did not answer from an absent value.
-QString fcnReadAttribute(ReportEnv& env, const QString& object, const QString& attribute, bool* failed = nullptr);
+QString fcnReadAttribute(const DirectoryEnv& env, const QString& object, const QString& attribute, bool* failed = nullptr);
 // "Full Name", else given name and surname; trimmed.
-QString fcnGetFullName(ReportEnv& env, const QString& user);
+QString fcnGetFullName(const DirectoryEnv& env, const QString& user);
 // The logged-in user's container with a leading ".", or "[PUBLIC]".
-QString fcnWhoAmIContext(ReportEnv& env);
+QString fcnWhoAmIContext(const DirectoryEnv& env);
 // An owner as a row names it (relative to the owner context of the report
 // that listed it), as the directory's full dotted name.
 QString fcnOwnerDottedName(const AppState& app, const QString& owner);
 // Where Select Owner and Select Group start on a first start: the tree's
 // root, or on the host's own tree the organization holding its accounts.
-QString fcnDefaultStartContainer(ReportEnv& env);
+QString fcnDefaultStartContainer(const DirectoryEnv& env);

@@ -1,6 +1,6 @@
 #include "netware/query_context.h"
 
-QueryContext::QueryContext(ReportEnv& env, std::optional<QString> nameContext, std::optional<std::uint32_t> flags)
+QueryContext::QueryContext(const DirectoryEnv& env, std::optional<QString> nameContext, std::optional<std::uint32_t> flags)
     : m_client(env.client) {
     m_client.NWDSCreateContextHandle(m_handle);
     m_client.NWDSSetContext(m_handle, nw::DCK_TREE_NAME, env.app.treeName);

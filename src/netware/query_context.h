@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/report_env.h"
+#include "netware/directory_env.h"
 
 #include <QString>
 
@@ -12,7 +12,7 @@
 // context, names are read relative to it.
 class QueryContext {
 public:
-    QueryContext(ReportEnv& env, std::optional<QString> nameContext, std::optional<std::uint32_t> flags = {});
+    QueryContext(const DirectoryEnv& env, std::optional<QString> nameContext, std::optional<std::uint32_t> flags = {});
     ~QueryContext();
     QueryContext(const QueryContext&) = delete;
     QueryContext& operator=(const QueryContext&) = delete;

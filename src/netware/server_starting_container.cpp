@@ -29,7 +29,7 @@ QString fcnSavedStartContainer(const AppState& app) {
     return fcnContextToTreePath(QLatin1Char('.') + container, app.treeName);
 }
 
-Labels subListTreeContainers(ReportEnv& env, const QString& oldTree, QString& savedStartContainer) {
+Labels subListTreeContainers(const DirectoryEnv& env, const QString& oldTree, QString& savedStartContainer) {
     const QString& tree = env.app.treeName;
     Labels labels;
     labels.lblTreeRoot = rootOf(tree);
@@ -44,7 +44,7 @@ Labels subListTreeContainers(ReportEnv& env, const QString& oldTree, QString& sa
     return labels;
 }
 
-Outcome subSelect(ReportEnv& env, SettingsStore& settings, const Choice& choice, const QString& oldTree,
+Outcome subSelect(const DirectoryEnv& env, SettingsStore& settings, const Choice& choice, const QString& oldTree,
                   const QString& savedStartContainer) {
     AppState& app = env.app;
     if (choice.option == Option::optCustom && choice.caption.isEmpty()) {

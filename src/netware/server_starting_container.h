@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/report_env.h"
+#include "netware/directory_env.h"
 #include "settings/settings_store.h"
 
 #include <QString>
@@ -27,7 +27,7 @@ QString fcnSavedStartContainer(const AppState& app);
 // The labels of the current tree and the option that shows the stored
 // container: the root when none is stored or the tree changed since oldTree.
 // savedStartContainer is refreshed from the server search container.
-Labels subListTreeContainers(ReportEnv& env, const QString& oldTree, QString& savedStartContainer);
+Labels subListTreeContainers(const DirectoryEnv& env, const QString& oldTree, QString& savedStartContainer);
 
 struct Choice {
     Option option = Option::optRoot;
@@ -41,7 +41,7 @@ enum class Outcome { NoContainer, NoServers, Done };
 // no container specified (nothing written) or no servers found (the
 // previous starting container, savedStartContainer, is stored again). A tree
 // changed since oldTree resets the Owner tab's starting container to its root.
-Outcome subSelect(ReportEnv& env, SettingsStore& settings, const Choice& choice, const QString& oldTree,
+Outcome subSelect(const DirectoryEnv& env, SettingsStore& settings, const Choice& choice, const QString& oldTree,
                   const QString& savedStartContainer);
 
 } // namespace ServerStartingContainer

@@ -21,7 +21,7 @@ void addOnce(QStringList& list, const QString& entry) {
 
 } // namespace
 
-void cmbServers_Click(ReportEnv& env, const QString& server) {
+void cmbServers_Click(const DirectoryEnv& env, const QString& server) {
     SearchSettings& s = env.search;
     env.host.setBusy(true);
     s.cmbServers.text = server;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/report_env.h"
+#include "netware/directory_env.h"
 
 #include <QList>
 #include <QStringList>
@@ -12,7 +12,7 @@ namespace VolumeChoice {
 // Choosing in cmbServers: the volumes of that server, or under
 // "[All Servers]" the volumes of every listed server, each name once, with
 // every server and volume pair kept to expand a name again.
-void cmbServers_Click(ReportEnv& env, const QString& server);
+void cmbServers_Click(const DirectoryEnv& env, const QString& server);
 
 // Adds the chosen available volumes as volume paths (\\SERVER\VOLUME), once
 // each, in the order chosen: under "[All Servers]" one for every server that

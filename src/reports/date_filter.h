@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fsview/ordered_walk.h"
-#include "reports/search_settings.h"
+#include "settings/search_settings.h"
 
 #include <QDate>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "reports/result_grid.h"
-#include "reports/search_settings.h"
+#include "settings/search_settings.h"
 
 #include <QString>
 

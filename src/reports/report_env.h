@@ -3,11 +3,12 @@
 #include "settings/app_state.h"
 #include "fsview/volume_view.h"
 #include "netware/client/netware_client.h"
-#include "reports/host.h"
+#include "netware/directory_env.h"
+#include "settings/host.h"
 #include "reports/result_grid.h"
 #include "reports/results_view.h"
-#include "reports/run_state.h"
-#include "reports/search_settings.h"
+#include "settings/run_state.h"
+#include "settings/search_settings.h"
 
 // What a report routine works with: the program's state, the panel, the grid
 // and its surroundings, the client and the file-system view.
@@ -20,4 +21,7 @@ struct ReportEnv {
     Host& host;
     NetWareClient& client;
     VolumeView& volumes;
+
+    // What the directory queries need of it.
+    operator DirectoryEnv() const { return {app, search, run, host, client}; }
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fsview/ordered_walk.h"
-#include "reports/run_state.h"
+#include "settings/run_state.h"
 
 // Counts a directory a walking report has taken into the run's progress.
 inline void countWalked(RunState::Progress& progress, const WalkedDirectory& directory, const QString& path) {

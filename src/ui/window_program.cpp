@@ -86,7 +86,7 @@ bool WindowProgram::Form_Load() {
     m_splash->show();
     QApplication::processEvents();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_search = SearchSettings::withDefaults(QDate::currentDate());
+    m_search = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     m_app.debugMode = m_options.debugMode;
     m_window = std::make_unique<MainWindow>(MainWindow::Parts{m_app, m_search, m_run, m_grid, m_view, *m_client,
                                                               *m_volumes, m_settings, *m_options.desktop,

@@ -7,8 +7,8 @@
 #include "netware/client/site_file.h"
 #include "reports/result_grid.h"
 #include "reports/results_view.h"
-#include "reports/run_state.h"
-#include "reports/search_settings.h"
+#include "settings/run_state.h"
+#include "settings/search_settings.h"
 
 #include <QDialog>
 #include <QProcessEnvironment>

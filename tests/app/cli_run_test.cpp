@@ -1,6 +1,7 @@
 // Whole command-line runs in this process, where a test can press Ctrl-C at
 // a chosen moment: the real signal, the real host, real files.
 #include "acme_site.h"
+#include "reports/cell_format.h"
 #include "temporary_file.h"
 #include "text_files.h"
 #include "unprivileged_run.h"
@@ -77,7 +78,7 @@ class InProcessRun : public ::testing::Test {
     CtrlCAfterRows host{state.cancel, state, err.file, grid};
     NetWareClient client{acme.site()};
     AppState app;
-    SearchSettings search = SearchSettings::withDefaults(QDate::currentDate());
+    SearchSettings search = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     ResultsView view;
     VolumeView volumes{client};
     ReportEnv env{app, search, state, grid, view, host, client, volumes};

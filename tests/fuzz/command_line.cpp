@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     client.NWCallsInit();
     AppState app;
     app.commandLineMode = true;
-    SearchSettings search = SearchSettings::withDefaults(QDate(2024, 2, 29));
+    SearchSettings search = SearchSettings::withDefaults(CellFormat::shortDate(QDate(2024, 2, 29)));
     ResultGrid grid;
     ResultsView view;
     VolumeView volumes(client);

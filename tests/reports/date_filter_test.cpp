@@ -1,4 +1,5 @@
 #include "reports/date_filter.h"
+#include "reports/cell_format.h"
 
 #include "scoped_locale.h"
 #include "scoped_time_zone.h"
@@ -16,7 +17,7 @@
 namespace {
 
 SearchSettings dateSearch(const QString& comparison, const QString& selected, const QString& end = {}) {
-    SearchSettings s = SearchSettings::withDefaults(QDate(2026, 12, 7));
+    SearchSettings s = SearchSettings::withDefaults(CellFormat::shortDate(QDate(2026, 12, 7)));
     s.tabSearch = ReportKind::Date;
     s.cmbDate.text = comparison;
     s.txtSelectedDate = selected;

@@ -169,7 +169,7 @@ TEST(SumColumn, AddsOnlyNumericCells) {
 }
 
 TEST(ShowUsageEnable, FollowsTheSelectedTabsRules) {
-    SearchSettings s = SearchSettings::withDefaults(QDate(2026, 12, 7));
+    SearchSettings s = SearchSettings::withDefaults(CellFormat::shortDate(QDate(2026, 12, 7)));
     EXPECT_FALSE(s.subbtnShowUsageEnable()); // Owner, no volumes
     s.cmbVolumeList.showOrAdd("SYS");
     EXPECT_TRUE(s.subbtnShowUsageEnable());
@@ -199,7 +199,7 @@ TEST(ShowUsageEnable, FollowsTheSelectedTabsRules) {
 }
 
 TEST(SearchDefaults, PanelOpensWithItsDefaults) {
-    const SearchSettings s = SearchSettings::withDefaults(QDate(2026, 12, 7));
+    const SearchSettings s = SearchSettings::withDefaults(CellFormat::shortDate(QDate(2026, 12, 7)));
     EXPECT_EQ(s.cmbSizeLimit.entries, (QStringList{"<", ">", "="}));
     EXPECT_EQ(s.cmbSizeLimit.text, ">");
     EXPECT_EQ(s.txtSearchSize, "0");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/host.h"
+#include "settings/host.h"
 
 #include <QStringList>
 

@@ -1,4 +1,5 @@
 #include "report_fixture.h"
+#include "reports/cell_format.h"
 
 #include "reports/report_run.h"
 
@@ -49,7 +50,7 @@ QByteArray SiteBuilder::rootOf(const QString& serverName, const QString& volume)
 }
 
 ReportFixture::ReportFixture(Site site)
-    : search(SearchSettings::withDefaults(QDate::currentDate())), client(std::move(site)) {
+    : search(SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()))), client(std::move(site)) {
     client.NWCallsInit();
     run.cancel = false;
 }

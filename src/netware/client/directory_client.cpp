@@ -1,6 +1,5 @@
 #include "netware/client/directory_client.h"
 
-#include "netware/name_forms.h"
 
 #include "netware/client/ldap_directory.h"
 #include "netware/client/object_list_directory.h"
@@ -201,7 +200,7 @@ const TreeConfig* DirectoryClient::treeOfServer(const QString& serverName) {
             continue;
         for (const DirectoryObject& server : directory->search({}, DirectoryBackend::Scope::Subtree,
                                                                QStringLiteral("NCP Server"))) {
-            if (fcnLeafName(server.name).compare(serverName, Qt::CaseInsensitive) == 0)
+            if (server.name.section(QLatin1Char('.'), 0, 0).compare(serverName, Qt::CaseInsensitive) == 0)
                 return &tree;
         }
     }

@@ -100,7 +100,7 @@ void CommandLineRunDialog::connectControls() {
 // The window as it opens before the main window's choices are copied.
 void CommandLineRunDialog::setDefaults() {
     Ui::frmCreateCommandLineRun& ui = *m_ui;
-    const SearchSettings defaults = SearchSettings::withDefaults(QDate::currentDate());
+    const SearchSettings defaults = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     showChoices(ui.cmbSizeLimit, defaults.cmbSizeLimit);
     ui.txtSearchSize->setText(defaults.txtSearchSize);
     ui.txtFileType->setText(defaults.txtFileType);

@@ -2,7 +2,7 @@
 
 #include "settings/app_state.h"
 #include "settings/settings_store.h"
-#include "reports/host.h"
+#include "settings/host.h"
 
 #include <QDialog>
 

@@ -2,7 +2,7 @@
 
 #include "netware/client/netware_client.h"
 #include "netware/container_tree.h"
-#include "reports/host.h"
+#include "settings/host.h"
 #include "settings/app_state.h"
 
 #include <QDialog>

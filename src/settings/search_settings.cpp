@@ -1,6 +1,5 @@
-#include "reports/search_settings.h"
+#include "settings/search_settings.h"
 
-#include "reports/cell_format.h"
 
 qsizetype ChoiceList::findUpper(const QString& value) const {
     for (qsizetype i = 0; i < entries.size(); ++i) {
@@ -17,14 +16,14 @@ void ChoiceList::showOrAdd(const QString& value) {
     text = value;
 }
 
-SearchSettings SearchSettings::withDefaults(const QDate& today) {
+SearchSettings SearchSettings::withDefaults(const QString& today) {
     SearchSettings s;
     s.cmbSizeLimit.entries = {QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("=")};
     s.cmbSizeLimit.text = QStringLiteral(">");
     s.cmbDate.entries = {QStringLiteral("Older than"), QStringLiteral("Newer than"),
                          QStringLiteral("Between")};
     s.cmbDate.text = QStringLiteral("Older than");
-    s.txtSelectedDate = CellFormat::shortDate(today);
+    s.txtSelectedDate = today;
     s.txtEndDate = s.txtSelectedDate;
     return s;
 }

@@ -70,8 +70,9 @@ struct SearchSettings {
     QString txtSelectedDate;
     QString txtEndDate;
 
-    // The panel as it opens: comparisons filled, dates today.
-    static SearchSettings withDefaults(const QDate& today);
+    // The panel as it opens: comparisons filled, dates today (in the short
+    // date form of the cells).
+    static SearchSettings withDefaults(const QString& today);
 
     // Whether "&Show Usage" may be pressed for the selected tab.
     bool subbtnShowUsageEnable() const;
