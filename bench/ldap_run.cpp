@@ -2,7 +2,12 @@
 // units and a unit of 1,000 sub-containers (size limit 500), timed against an
 // inline tree holding the same objects.
 //
+// With --large: a slapd holding 100,000 users in 200 units and 2,000 groups
+// (one of 20,000 members), where quarvo's Owner runs are timed against
+// ldapsearch reading the same entries, wall time and peak memory of each.
+//
 //   ldap_run <work folder> [users]
+//   ldap_run <work folder> --large
 #include "directory_data.h"
 #include "slapd_server.h"
 
@@ -19,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -155,15 +161,275 @@ void compareOwnerReports(const QString& sitePath, const QString& work) {
             .arg(rows == rowsOf(inlineOut) ? QStringLiteral("the same rows") : QStringLiteral("ROWS DIFFER")));
 }
 
+
+// The large directory: 100,000 users dealt round 200 units (500 each), 2,000
+// groups, and the first of them, GROUP001, holding the first 20,000 users
+// (100 in each unit) instead of its share of 50.
+constexpr int kLargeUsers = 100'000;
+constexpr int kLargeUnits = 200;
+constexpr int kLargeGroups = 2'000;
+constexpr int kLargeGroupMembers = 20'000;
+constexpr int kLargeRuns = 3;
+constexpr int kLargeRunTimeoutMs = 1'800'000;
+
+// What quarvo asks an OpenLDAP tree for (LdapSchema with the openldap
+// preset), so the peer reads the same attributes of the same entries.
+const QStringList kUserAttributes = {"objectClass", "uidNumber", "displayName", "givenName", "sn", "member"};
+const QString kUserFilter = QStringLiteral("(objectClass=inetOrgPerson)");
+
+struct Measured {
+    double seconds = 0;
+    double megabytes = 0;
+};
+
+// One run under GNU time: its wall time and peak resident memory, or nothing
+// when it failed (why: its exit status and the end of its standard error).
+std::optional<Measured> timedRun(const QString& program, const QStringList& arguments, const QString& work,
+                                 const QProcessEnvironment& env, QString& why) {
+    const QString timeFile = work + QStringLiteral("/time.out");
+    const QString errFile = work + QStringLiteral("/run.err");
+    QFile::remove(timeFile);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(work + QStringLiteral("/run.out"));
+    process.setStandardErrorFile(errFile);
+    process.start(QStringLiteral("/usr/bin/time"),
+                  QStringList{"-f", "%e %M", "-o", timeFile, program} + arguments);
+    const bool finished = process.waitForFinished(kLargeRunTimeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(10'000);
+    }
+    QFile errors(errFile);
+    const QString errorText = errors.open(QIODevice::ReadOnly) ? QString::fromUtf8(errors.readAll().right(1500)) : QString();
+    if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        why = finished ? QStringLiteral("exit %1: %2").arg(process.exitCode()).arg(errorText.trimmed())
+                       : QStringLiteral("still running after %1 s, stopped").arg(kLargeRunTimeoutMs / 1000);
+        return std::nullopt;
+    }
+    QFile times(timeFile);
+    const QList<QByteArray> fields =
+        times.open(QIODevice::ReadOnly) ? times.readAll().trimmed().split('\n').last().split(' ') : QList<QByteArray>();
+    bool secondsOk = false, kbOk = false;
+    const double seconds = fields.value(0).toDouble(&secondsOk);
+    const double kb = fields.value(1).toDouble(&kbOk);
+    if (!secondsOk || !kbOk) {
+        why = QStringLiteral("cannot read GNU time's figures");
+        return std::nullopt;
+    }
+    return Measured{seconds, kb / 1024};
+}
+
+// The median wall time and the median peak memory of a few runs.
+std::optional<Measured> medianRun(const QString& program, const QStringList& arguments, const QString& work,
+                                  const QProcessEnvironment& env, QString& why) {
+    std::vector<double> seconds, megabytes;
+    for (int run = 0; run < kLargeRuns; ++run) {
+        const std::optional<Measured> one = timedRun(program, arguments, work, env, why);
+        if (!one)
+            return std::nullopt;
+        seconds.push_back(one->seconds);
+        megabytes.push_back(one->megabytes);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::sort(megabytes.begin(), megabytes.end());
+    return Measured{seconds[seconds.size() / 2], megabytes[megabytes.size() / 2]};
+}
+
+qsizetype linesOf(const QString& path, const QByteArray& prefix = {}) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    qsizetype count = 0;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        count += !line.trimmed().isEmpty() && line.startsWith(prefix);
+    return count;
+}
+
+QString shellQuoted(const QString& text) {
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+}
+
+struct LargeCase {
+    QString name;
+    QStringList quarvoSwitches;  // after /T= /F=OWNER /S= /V=
+    QString peerScript;          // sh -c, writing the entries it read to the file "$1"
+    QString peerReads;           // said once, so the table is read rightly
+};
+
+// slapadd into the database while slapd is stopped: ten times faster than
+// ldapadd through the server for a directory this size.
+bool loadOffline(SlapdServer& server, const QString& folder, const QByteArray& ldif, QString& why) {
+    const QString file = folder + QStringLiteral("/large.ldif");
+    if (!writeFile(file, ldif)) {
+        why = QStringLiteral("cannot write %1").arg(file);
+        return false;
+    }
+    server.stop();
+    QProcess slapadd;
+    slapadd.setProcessChannelMode(QProcess::MergedChannels);
+    // -q: no consistency checks; the generator writes containers before what they hold.
+    slapadd.start(QStringLiteral("/usr/sbin/slapadd"),
+                  {"-q", "-f", folder + QStringLiteral("/slapd.conf"), "-l", file});
+    if (!slapadd.waitForFinished(1'200'000) || slapadd.exitStatus() != QProcess::NormalExit ||
+        slapadd.exitCode() != 0) {
+        why = QStringLiteral("slapadd: %1").arg(QString::fromUtf8(slapadd.readAll().right(2000)));
+        return false;
+    }
+    if (!server.start()) {
+        why = server.why();
+        return false;
+    }
+    return true;
+}
+
+int runLarge(const QString& work) {
+    DirectoryData::Shape shape{.users = kLargeUsers, .groups = kLargeGroups, .units = kLargeUnits,
+                               .spreadUsers = true, .subContainers = 0};
+    QList<DirectoryObject> objects = DirectoryData::generate(shape);
+    QStringList bigGroup;
+    for (const DirectoryObject& o : std::as_const(objects)) {
+        if (o.className == QLatin1String("User") && bigGroup.size() < kLargeGroupMembers)
+            bigGroup.append(o.name);
+    }
+    for (DirectoryObject& o : objects) {
+        if (o.name == QLatin1String("GROUP001.ACME"))
+            o.members = bigGroup;
+    }
+
+    const QString folder = work + QStringLiteral("/slapd");
+    // Size limit 500 as on a stock server; paged searches go past it (size.prtotal=unlimited).
+    SlapdServer server(folder, {.sizeLimit = 500});
+    QElapsedTimer timer;
+    timer.start();
+    QString why = server.why();
+    if (!server.running() || !loadOffline(server, folder, DirectoryData::ldif(objects, SlapdServer::baseDn()), why)) {
+        std::fprintf(stderr, "slapd: %s\n", qPrintable(why));
+        return 1;
+    }
+    say(QStringLiteral("slapd at %1: %2 users in %3 units, %4 groups (GROUP001: %5 members) loaded with slapadd "
+                       "in %6 s (size limit 500, paging past it)")
+            .arg(server.uri()).arg(kLargeUsers).arg(kLargeUnits).arg(kLargeGroups).arg(kLargeGroupMembers)
+            .arg(double(timer.elapsed()) / 1000, 0, 'f', 1));
+
+    const QString volume = work + QStringLiteral("/vol1");
+    const QString sitePath = work + QStringLiteral("/site.toml");
+    const QString site = server.siteTree(QStringLiteral("LDAP_TREE")) +
+                         QStringLiteral("default = true\n\n[[server]]\nname = \"FS1\"\nvolumes = { VOL1 = \"%1\" }\n")
+                             .arg(volume);
+    if (!makeVolume(volume, shape.firstUid, kLargeUsers) || !writeFile(sitePath, site.toUtf8())) {
+        std::fprintf(stderr, "cannot write the volume or the site file in %s\n", qPrintable(work));
+        return 1;
+    }
+
+    const QString base = SlapdServer::baseDn();
+    const QString uri = server.uri();
+    const QString attributes = kUserAttributes.join(QLatin1Char(' '));
+    const QString search = QStringLiteral("ldapsearch -x -H %1 -o ldif-wrap=no ").arg(uri);
+    const QString groupDn = QStringLiteral("cn=GROUP001,o=ACME,") + base;
+    const QString unitDn = QStringLiteral("ou=UNIT001,o=ACME,") + base;
+
+    const QList<LargeCase> cases = {
+        {QStringLiteral("ALL+SUB, whole tree"),
+         {"/OWNER=ALL+SUB"},
+         search + QStringLiteral("-b %1 -E pr=500/noprompt %2 %3 > %4")
+                      .arg(shellQuoted(base), shellQuoted(kUserFilter), attributes, QStringLiteral("\"$1\"")),
+         QStringLiteral("every user of the tree, one paged subtree search (pages of 500)")},
+        {QStringLiteral("GROUP=GROUP001 (20,000)"),
+         {"/C=LDAP_TREE\\ACME", "/OWNER=GROUP=GROUP001"},
+         // The group's member values, then their entries 100 to a search on one connection.
+         search + QStringLiteral("-LLL -s base -b %1 member | awk -F '[=,]' "
+                                 "'/^member: / { f = f \"(cn=\" $2 \")\"; if (++n == 100) { print f; f = \"\"; n = 0 } } "
+                                 "END { if (f != \"\") print f }' | ")
+                      .arg(shellQuoted(groupDn)) +
+             search + QStringLiteral("-b %1 -f - %2 %3 > %4")
+                          .arg(shellQuoted(base),
+                               shellQuoted(QStringLiteral("(&") + kUserFilter + QStringLiteral("(|%s))")), attributes,
+                               QStringLiteral("\"$1\"")),
+         QStringLiteral("the group's member attribute (base search), then the 20,000 members' entries, "
+                        "100 (cn=...) terms to a subtree search, 200 searches on one connection")},
+        {QStringLiteral("ALL-SUB, UNIT001 (500)"),
+         {"/C=LDAP_TREE\\ACME\\UNIT001", "/OWNER=ALL-SUB"},
+         search + QStringLiteral("-s one -b %1 -E pr=500/noprompt %2 %3 > %4")
+                      .arg(shellQuoted(unitDn), shellQuoted(kUserFilter), attributes, QStringLiteral("\"$1\"")),
+         QStringLiteral("the unit's users, one paged one-level search")},
+    };
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUARVO_SITE"), sitePath);
+    say(QStringLiteral("Owner runs over %1 files, median of %2 runs each; the peer is ldapsearch reading the same "
+                       "attributes (%3):")
+            .arg(kVolumeFiles).arg(kLargeRuns).arg(attributes));
+    for (const LargeCase& c : cases)
+        say(QStringLiteral("  %1: %2").arg(c.name, c.peerReads));
+    QStringList table = {QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+                             .arg(QStringLiteral("case"), -26)
+                             .arg(QStringLiteral("quarvo s"), 9)
+                             .arg(QStringLiteral("quarvo MB"), 10)
+                             .arg(QStringLiteral("ldapsearch s"), 13)
+                             .arg(QStringLiteral("ldapsearch MB"), 14)
+                             .arg(QStringLiteral("ratio"), 7)
+                             .arg(QStringLiteral("rows / entries"))};
+    int status = 0;
+    for (qsizetype n = 0; n < cases.size(); ++n) {
+        const LargeCase& c = cases[n];
+        // Each case's output is kept apart, to be read after a run in a work folder of one's own.
+        const QString quarvoOut = work + QStringLiteral("/quarvo-%1.csv").arg(n + 1);
+        const QString peerOut = work + QStringLiteral("/peer-%1.ldif").arg(n + 1);
+        QString quarvoWhy, peerWhy;
+        const std::optional<Measured> quarvo = medianRun(
+            QStringLiteral(QUARVO_BINARY),
+            QStringList{"/T=LDAP_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1"} + c.quarvoSwitches +
+                QStringList{"/OUTFILE=" + quarvoOut},
+            work, env, quarvoWhy);
+        const qsizetype rows = quarvo ? linesOf(quarvoOut) : -1;
+        const std::optional<Measured> peer =
+            medianRun(QStringLiteral("/bin/sh"), {"-c", c.peerScript, "sh", peerOut}, work, env, peerWhy);
+        const qsizetype entries = peer ? linesOf(peerOut, "dn: ") : -1;
+        if (!quarvo)
+            say(QStringLiteral("  %1: quarvo failed: %2").arg(c.name, quarvoWhy));
+        if (!peer)
+            say(QStringLiteral("  %1: ldapsearch failed: %2").arg(c.name, peerWhy));
+        if (!quarvo || !peer)
+            status = 1;
+        const auto figure = [](const std::optional<Measured>& m, bool mb, int width) {
+            return m ? QStringLiteral("%1").arg(mb ? m->megabytes : m->seconds, width, 'f', mb ? 1 : 2)
+                     : QStringLiteral("%1").arg(QStringLiteral("failed"), width);
+        };
+        // Below a tenth of a second GNU time's 10 ms steps make the ratio rough: marked with ~.
+        const QString ratio = quarvo && peer && peer->seconds > 0
+                                  ? (peer->seconds < 0.1 ? QStringLiteral("~") : QString()) +
+                                        QString::number(quarvo->seconds / peer->seconds, 'f', 1)
+                                  : QStringLiteral("-");
+        table.append(QStringLiteral("%1 %2 %3 %4 %5 %6  %7 / %8")
+                         .arg(c.name, -26)
+                         .arg(figure(quarvo, false, 9))
+                         .arg(figure(quarvo, true, 10))
+                         .arg(figure(peer, false, 13))
+                         .arg(figure(peer, true, 14))
+                         .arg(ratio, 7)
+                         .arg(rows)
+                         .arg(entries));
+    }
+    for (const QString& line : table)
+        say(line);
+    say(QStringLiteral("ratio: quarvo seconds / ldapsearch seconds (GNU time's %e, to 10 ms; ~: the peer took under 0.1 s). Rows: the lines quarvo "
+                       "wrote (All Owners writes only owners with space in use, a group run every member); "
+                       "entries: those ldapsearch wrote."));
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ldap_run <work folder> [users]\n");
+        std::fprintf(stderr, "usage: ldap_run <work folder> [users | --large]\n");
         return 1;
     }
     const QString work = QString::fromLocal8Bit(argv[1]);
+    if (argc > 2 && QByteArray(argv[2]) == "--large")
+        return runLarge(work);
     const int users = argc > 2 ? std::atoi(argv[2]) : 10'000;
     const DirectoryData::Shape shape{.users = users, .groups = 500, .units = 50, .subContainers = 1000};
     const QList<DirectoryObject> objects = DirectoryData::generate(shape);
