@@ -114,23 +114,33 @@ bool LdapDirectory::connect(bool retry) const {
 
 std::optional<QList<LdapObject>> LdapDirectory::fetch(const QByteArray& baseDn, LdapConnection::Scope scope,
                                                       const QByteArray& filter) const {
+    QList<LdapObject> found;
+    if (!fetchEach(baseDn, scope, filter, [&](LdapObject&& object) { found.append(std::move(object)); },
+                   [&] { found.clear(); }))
+        return std::nullopt;
+    return found;
+}
+
+bool LdapDirectory::fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
+                              const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart) const {
     const QList<QByteArray> attributes = m_reader.schema().attributes();
     for (int attempt = 0;; ++attempt) {
         const bool kept = m_connection && m_connection->isOpen();
         if (!connect(attempt > 0))
-            return std::nullopt;
-        QList<LdapObject> found;
+            return false;
+        if (attempt > 0)
+            restart();
         if (m_connection->search(baseDn, scope, filter, attributes, [&](const LdapEntry& entry) {
                 if (std::optional<LdapObject> object = m_reader.read(entry))
-                    found.append(std::move(*object));
+                    each(std::move(*object));
             }))
-            return found;
+            return true;
         // A dropped connection is made again once; a server that hangs is not waited for twice.
         const bool lost = m_connection->unreachable() && m_connection->errorCode() != LDAP_TIMEOUT;
         failFrom(*m_connection, m_connection->errorCode() == LDAP_NO_SUCH_OBJECT ? nw::ERR_NO_SUCH_ENTRY
                                                                                  : nw::UNABLE_TO_ATTACH);
         if (!lost || !kept || attempt > 0)
-            return std::nullopt;
+            return false;
         m_connection.reset(); // the server dropped it, perhaps idle too long
     }
 }
@@ -185,28 +195,27 @@ QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, c
         return {};
     const QString container = LdapNames::upper(base);
     const QString key = listKey(container, scope, className);
-    if (const QList<DirectoryObject>* kept = m_cache.list(key))
-        return *kept;
+    if (const QList<QByteArray>* kept = m_cache.list(key))
+        return cachedObjects(*kept);
     const QByteArray filter = m_reader.schema().filterFor(className);
     const std::optional<QByteArray> baseDn = dnOfContainer(container);
     if (filter.isEmpty() || !baseDn)
         return {};
-    const std::optional<QList<LdapObject>> found = fetch(*baseDn, ldapScope(scope), filter);
-    if (!found)
-        return {};
+    // Straight into the cache: a list of 100,000 users is held once.
     QList<QByteArray> kept;
-    for (const LdapObject& object : *found) {
+    const bool read = fetchEach(*baseDn, ldapScope(scope), filter, [&](LdapObject&& object) {
         // A subtree search holds its base; a filter may catch a class that another one wins.
         if (object.object.name == container || (!className.isEmpty() && object.object.className != className))
-            continue;
-        m_cache.add(object);
+            return;
         kept.append(object.dn);
-    }
-    const QList<DirectoryObject> objects = cachedObjects(kept);
-    m_cache.keepList(key, objects);
+        m_cache.add(object);
+    }, [&] { kept.clear(); });
+    if (!read)
+        return {};
+    m_cache.keepList(key, kept);
     if (scope == Scope::OneLevel && className.isEmpty())
         m_cache.markListed(container);
-    return objects;
+    return cachedObjects(kept);
 }
 
 void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containerDn) const {
@@ -292,16 +301,13 @@ void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {
         for (const std::uint32_t uid : batch)
             any += "(" + attribute + '=' + QByteArray::number(uid) + ')';
         const QByteArray filter = "(&" + m_reader.schema().filterFor(QStringLiteral("User")) + "(|" + any + "))";
-        const std::optional<QList<LdapObject>> found =
-            fetch(m_tree.baseDn.toUtf8(), LdapConnection::Scope::Subtree, filter);
-        if (!found)
-            return;
         QList<QByteArray> dns;
-        for (const LdapObject& object : *found) {
-            m_cache.add(object);
-            dns.append(object.dn);
-        }
-        m_cache.setUidLookups(batch, cachedObjects(dns));
+        if (!fetchEach(m_tree.baseDn.toUtf8(), LdapConnection::Scope::Subtree, filter, [&](LdapObject&& object) {
+                dns.append(object.dn);
+                m_cache.add(object);
+            }, [&] { dns.clear(); }))
+            return;
+        m_cache.setUidLookups(batch, dns);
     }
 }
 
@@ -310,10 +316,11 @@ std::optional<DirectoryObject> LdapDirectory::userOfUid(std::uint32_t uid) const
     if (!ready(false))
         return std::nullopt;
     if (!m_cache.knowsUid(uid)) {
-        const QList<DirectoryObject> users = search({}, Scope::Subtree, QStringLiteral("User"));
-        if (m_failure.code != 0)
+        search({}, Scope::Subtree, QStringLiteral("User"));
+        const QList<QByteArray>* users = m_cache.list(listKey({}, Scope::Subtree, QStringLiteral("User")));
+        if (m_failure.code != 0 || !users)
             return std::nullopt;
-        m_cache.setUsers(users);
+        m_cache.setUsers(*users);
     }
     return m_cache.userOfUid(uid);
 }

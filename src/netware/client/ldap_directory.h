@@ -50,6 +50,10 @@ private:
     // when the server dropped a kept one.
     std::optional<QList<LdapObject>> fetch(const QByteArray& baseDn, LdapConnection::Scope scope,
                                            const QByteArray& filter) const;
+    // Each object of the search as it arrives; restart when the search is made
+    // again on a new connection.
+    bool fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
+                   const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart) const;
     std::optional<QByteArray> dnOfContainer(const QString& name) const;
     // Leaves looked up by their values under their container's DN, in one search.
     // The objects these entries became in the cache, in this order.

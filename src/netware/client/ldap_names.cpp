@@ -57,7 +57,42 @@ std::optional<QList<LdapNames::Rdn>> LdapNames::parse(const QByteArray& dn) {
     return rdns;
 }
 
+// Where the DN's first RDN ends: its first "," that no "\\" escapes; -1 for none.
+qsizetype LdapNames::leafEnd(const QByteArray& dn) {
+    for (qsizetype i = 0; i < dn.size(); ++i) {
+        if (dn[i] == '\\')
+            ++i;
+        else if (dn[i] == ',')
+            return i;
+        else if (dn[i] == '"')
+            return -1; // an old quoted form: parsed whole
+    }
+    return -1;
+}
+
+// Thousands of entries share a few parents: a parent placed once is not
+// parsed again, only each entry's own RDN.
 std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {
+    const qsizetype comma = leafEnd(dn);
+    if (comma > 0) {
+        const auto parent = m_parents.constFind(dn.mid(comma + 1));
+        if (parent != m_parents.constEnd()) {
+            const std::optional<QList<Rdn>> leaf = parse(dn.left(comma));
+            if (!leaf || leaf->size() != 1)
+                return std::nullopt;
+            return Placed{parent->isEmpty() ? dottedPart(leaf->first()) : dottedPart(leaf->first()) + QLatin1Char('.') + *parent,
+                          leaf->first().attribute};
+        }
+    }
+    std::optional<Placed> placed = placeWhole(dn);
+    if (placed && !placed->name.isEmpty() && comma > 0 && m_parents.size() < kMostParents) {
+        const qsizetype dot = placed->name.indexOf(QLatin1Char('.'));
+        m_parents.insert(dn.mid(comma + 1), dot < 0 ? QString() : placed->name.mid(dot + 1));
+    }
+    return placed;
+}
+
+std::optional<LdapNames::Placed> LdapNames::placeWhole(const QByteArray& dn) const {
     const std::optional<QList<Rdn>> rdns = parse(dn);
     if (!rdns || rdns->size() < m_base.size())
         return std::nullopt;

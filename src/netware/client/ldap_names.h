@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QString>
@@ -50,6 +51,12 @@ public:
     static QByteArray escapeFilterValue(const QString& value);
 
 private:
+    static constexpr qsizetype kMostParents = 100'000;
+    static qsizetype leafEnd(const QByteArray& dn);
+    std::optional<Placed> placeWhole(const QByteArray& dn) const;
+
+    // Parent DN -> its dotted name ("" for the base), as placed before.
+    mutable QHash<QByteArray, QString> m_parents;
     QList<Rdn> m_base;
     bool m_baseValid = false;
 };

@@ -82,36 +82,39 @@ const LdapObject* LdapObjectCache::findDn(const QByteArray& dn) const {
     return it == m_nameOfDn.constEnd() ? nullptr : find(*it);
 }
 
-const QList<DirectoryObject>* LdapObjectCache::list(const QString& key) const {
+const QList<QByteArray>* LdapObjectCache::list(const QString& key) const {
     const auto it = m_lists.constFind(key);
     return it == m_lists.constEnd() ? nullptr : &it.value();
 }
 
-void LdapObjectCache::keepList(const QString& key, const QList<DirectoryObject>& objects) {
-    m_lists.insert(key, objects);
+void LdapObjectCache::keepList(const QString& key, const QList<QByteArray>& dns) {
+    m_lists.insert(key, dns);
 }
 
-void LdapObjectCache::setUsers(const QList<DirectoryObject>& users) {
+void LdapObjectCache::addUser(const QByteArray& dn) {
+    const LdapObject* user = findDn(dn);
+    if (user && user->object.uid && !m_userByUid.contains(*user->object.uid))
+        m_userByUid.insert(*user->object.uid, dn);
+}
+
+void LdapObjectCache::setUsers(const QList<QByteArray>& users) {
     m_userByUid.clear();
-    for (const DirectoryObject& user : users) {
-        if (user.uid && !m_userByUid.contains(*user.uid))
-            m_userByUid.insert(*user.uid, user);
-    }
+    for (const QByteArray& dn : users)
+        addUser(dn);
     m_usersByUidKnown = true;
 }
 
-void LdapObjectCache::setUidLookups(const QList<std::uint32_t>& uids, const QList<DirectoryObject>& users) {
-    for (const DirectoryObject& user : users) {
-        if (user.uid && !m_userByUid.contains(*user.uid))
-            m_userByUid.insert(*user.uid, user);
-    }
+void LdapObjectCache::setUidLookups(const QList<std::uint32_t>& uids, const QList<QByteArray>& users) {
+    for (const QByteArray& dn : users)
+        addUser(dn);
     for (const std::uint32_t uid : uids)
         m_uidsLookedUp.insert(uid);
 }
 
 std::optional<DirectoryObject> LdapObjectCache::userOfUid(std::uint32_t uid) const {
     const auto it = m_userByUid.constFind(uid);
-    if (it == m_userByUid.constEnd())
+    const LdapObject* user = it == m_userByUid.constEnd() ? nullptr : findDn(*it);
+    if (!user)
         return std::nullopt;
-    return *it;
+    return user->object;
 }

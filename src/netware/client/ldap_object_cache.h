@@ -32,22 +32,22 @@ public:
     // The entries a shared name stands for, "NAME (DN)" each; empty for a name of one entry.
     QStringList sharing(const QString& name) const { return m_shared.value(name); }
 
-    // A search's result under its key.
-    const QList<DirectoryObject>* list(const QString& key) const;
-    void keepList(const QString& key, const QList<DirectoryObject>& objects);
+    // A search's result under its key, as the DNs of the entries it found.
+    const QList<QByteArray>* list(const QString& key) const;
+    void keepList(const QString& key, const QList<QByteArray>& dns);
     // Every object of a known class directly in the container is held, so
     // a name missing from it is missing from the directory.
     void markListed(const QString& container) { m_listed.insert(container); }
     bool listed(const QString& container) const { return m_listed.contains(container); }
 
     bool hasUsersByUid() const { return m_usersByUidKnown; }
-    // The first user of each uid, as the directory listed them.
-    void setUsers(const QList<DirectoryObject>& users);
+    // The first user of each uid, as the directory listed them (by DN, each added before).
+    void setUsers(const QList<QByteArray>& users);
     std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const;
     // Whether the user of uid is known: every user listed, or that uid looked up.
     bool knowsUid(std::uint32_t uid) const { return m_usersByUidKnown || m_uidsLookedUp.contains(uid); }
     // The users a look-up of these uids found; the others have none.
-    void setUidLookups(const QList<std::uint32_t>& uids, const QList<DirectoryObject>& users);
+    void setUidLookups(const QList<std::uint32_t>& uids, const QList<QByteArray>& users);
 
 private:
     void addTagged(LdapObject object, const QString& shared);
@@ -57,9 +57,12 @@ private:
     QHash<QString, QStringList> m_shared;
     QHash<QString, QStringList> m_containersIn; // parent -> its containers, in the directory's order
     bool m_containersKnown = false;
-    QHash<QString, QList<DirectoryObject>> m_lists;
+    void addUser(const QByteArray& dn);
+
+    // One copy of each object, in m_byName; everything else refers to it.
+    QHash<QString, QList<QByteArray>> m_lists;
     QSet<QString> m_listed;
-    QHash<std::uint32_t, DirectoryObject> m_userByUid;
+    QHash<std::uint32_t, QByteArray> m_userByUid; // the DN
     bool m_usersByUidKnown = false;
     QSet<std::uint32_t> m_uidsLookedUp;
     QElapsedTimer m_age;
