@@ -240,8 +240,14 @@ int keepWhatWasFound(CommandLineOutput& output, ReportEnv& env, Host& host) {
 } // namespace
 
 OwnerListFillers OwnerListFillers::fromDirectory(ReportEnv& env) {
-    return {[&env] { subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner); },
-            [&env] { subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup); }};
+    // A list the directory cut short must not say "There is no user".
+    const auto refuseFailed = [&env](bool listed) {
+        if (!listed)
+            throw CommandLineError(QStringLiteral("The directory of the tree cannot be read: %1.")
+                                       .arg(env.client.directoryFailure()));
+    };
+    return {[&env, refuseFailed] { refuseFailed(subListUsers(env, env.search.lblStartContainer, env.search.cmbSelectedOwner)); },
+            [&env, refuseFailed] { refuseFailed(subListGroups(env, env.search.lblStartContainer, env.search.cmbGroup)); }};
 }
 
 void subApplyServerSwitch(const CommandLine& line, ReportEnv& env) {
@@ -308,12 +314,22 @@ void subApplySwitches(const CommandLine& line, ReportEnv& env, const OwnerListFi
 }
 
 int subRunCommandLine(const QString& argumentString, ReportEnv& env, const OwnerListFillers& fillers, CliHost& host) {
+    // The names are looked up before the run: Ctrl-C must end a wait on a
+    // directory that hangs there too.
+    env.run.cancel = false;
+    env.client.setDirectoryWaitControl(&env.run.cancel, [&host] { host.pollEvents(); });
     try {
         subApplySwitches(CommandLine(argumentString), env, fillers);
     } catch (const CommandLineError& error) {
+        env.client.setDirectoryWaitControl(nullptr, {});
+        if (host.interrupted()) {
+            host.message(QStringLiteral("Stopped before the report started; nothing was written."));
+            return 3;
+        }
         host.message(error.message());
         return 1;
     }
+    env.client.setDirectoryWaitControl(nullptr, {});
     CommandLineOutput output({env.app.outputFilePath, env.app.append, env.app.headings, env.app.saveFileDelimiter});
     output.setLastCheck([&host] { host.checkStopNow(); });
     if (const QString error = output.open(); !error.isEmpty()) {

@@ -23,8 +23,9 @@ QString searchBase(const QString& context) {
     return context == QLatin1String("[Root]") ? context : context + QLatin1Char('.');
 }
 
-// Leaf names of the objects of a class directly in the container (a tree path).
-void listContainerObjects(const DirectoryEnv& env, const QString& container, const QString& className, ChoiceList& target) {
+// Leaf names of the objects of a class directly in the container (a tree
+// path); false when the directory failed part-way (the client says why).
+bool listContainerObjects(const DirectoryEnv& env, const QString& container, const QString& className, ChoiceList& target) {
     target.entries.clear();
     target.text.clear();
     env.run.cancel = false;
@@ -38,17 +39,19 @@ void listContainerObjects(const DirectoryEnv& env, const QString& container, con
     std::int32_t iteration = -1;
     do {
         QStringList names;
-        if (env.client.NWDSSearch(context.handle(), searchBase(env.app.ownerContext), 1, className, iteration,
-                                  names) != nw::SUCCESSFUL)
-            break;
+        if (const NWDSCCODE result = env.client.NWDSSearch(context.handle(), searchBase(env.app.ownerContext), 1,
+                                                           className, iteration, names);
+            result != nw::SUCCESSFUL)
+            return result == nw::ERR_NO_SUCH_ENTRY;
         for (const QString& name : std::as_const(names)) {
             if (env.run.cancelled())
-                return;
+                return true;
             target.entries.append(fcnLeafName(name));
             env.host.pollEvents();
         }
         env.host.pollEvents();
     } while (iteration != -1);
+    return true;
 }
 
 void selectFirst(ChoiceList& list) {
@@ -165,16 +168,18 @@ void subListServerVolumes(const DirectoryEnv& env, const QString& server, const 
     }
 }
 
-void subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
-    listContainerObjects(env, container, QStringLiteral("User"), target);
+bool subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
+    const bool listed = listContainerObjects(env, container, QStringLiteral("User"), target);
     target.entries.append(QStringLiteral("[Supervisor]"));
     target.entries.append(QStringLiteral("[No Owner]"));
     selectFirst(target);
+    return listed;
 }
 
-void subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
-    listContainerObjects(env, container, QStringLiteral("Group"), target);
+bool subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
+    const bool listed = listContainerObjects(env, container, QStringLiteral("Group"), target);
     selectFirst(target);
+    return listed;
 }
 
 QString fcnReadAttribute(const DirectoryEnv& env, const QString& object, const QString& attribute, bool* failed) {

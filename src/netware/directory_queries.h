@@ -28,9 +28,10 @@ void subListServerVolumes(const DirectoryEnv& env, const QString& server, const 
                           ChoiceList* cliVolumes = nullptr);
 // Fills target with the users (leaf names) directly in the container (a tree
 // path), then "[Supervisor]" and "[No Owner]"; the first entry is shown.
-void subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target);
-// Fills target with the groups directly in the container.
-void subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target);
+// False when the directory failed part-way (the client's directoryFailure).
+bool subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target);
+// Fills target with the groups directly in the container; false as above.
+bool subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target);
 // One value of an attribute, before its first "."; while the owner kind is
 // "Group" the members go to the group-of-users list instead. failed, when
 // given, tells a directory that did not answer from an absent value.

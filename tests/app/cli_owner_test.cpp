@@ -4,6 +4,8 @@
 #include "text_files.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -12,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 
 #include <unistd.h>
@@ -262,6 +265,12 @@ protected:
     }
 };
 
+// Enough users that a run takes a while: the server can be killed part-way.
+class LdapOwnerKills : public LdapOwnerRuns {
+protected:
+    LdapOwnerKills() { users = 3000; }
+};
+
 } // namespace
 
 TEST_F(LdapOwnerRuns, GiveTheRowsOfAnInlineTreeWithTheSameObjects) {
@@ -331,6 +340,71 @@ TEST_F(LdapOwnerRuns, NamesThatLookAlikeKeepTheirOwnSpace) {
     EXPECT_TRUE(errors.contains(QRegularExpression("BOB is the name of 2 users in .*ODD; name one of them: "
                                                    "BOB\\{[0-9A-F]{8}\\}, BOB\\{[0-9A-F]{8}\\}")))
         << errors.toStdString();
+}
+
+// A server that hangs before or during the run: Ctrl-C ends it at once as
+// a stop (exit 3), whichever look-up it waits in, and writes nothing.
+TEST_F(LdapOwnerRuns, CtrlCWhileTheServerHangsStopsTheRunAtOnce) {
+    const QString out = dir.path() + "/owners.csv";
+    for (const QString& owner : {"/OWNER=ALL+SUB", "/C=LDAP_TREE\\ACME /OWNER=GROUP=GROUP001", "/OWNER=USER00003"}) {
+        QFile::remove(out);
+        slapd->freeze();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUARVO_SITE", dir.path() + "/site.toml");
+        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        p.setProcessEnvironment(env);
+        p.start(QUARVO_BINARY, QStringList{"/T=LDAP_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1", "/OUTFILE=" + out} +
+                                   owner.split(' '));
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(1500);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QElapsedTimer stopping;
+        stopping.start();
+        EXPECT_TRUE(p.waitForFinished(10000)) << owner.toStdString();
+        EXPECT_LT(stopping.elapsed(), 10000);
+        EXPECT_EQ(p.exitCode(), 3) << owner.toStdString() << ": " << p.readAllStandardError().toStdString();
+        EXPECT_FALSE(QFile::exists(out)) << owner.toStdString();
+        slapd->thaw();
+    }
+}
+
+// The server killed at some point of each Owner form: the run gives the
+// whole report, or exit 1 with the reason and the previous file untouched;
+// never part of a report with exit 0.
+TEST_F(LdapOwnerKills, AServerKilledPartWayGivesTheWholeReportOrNone) {
+    const QString out = dir.path() + "/owners.csv";
+    for (const QString& owner : {"/OWNER=ALL+SUB", "/C=LDAP_TREE\\ACME /OWNER=GROUP=GROUP001", "/OWNER=USER00003"}) {
+        const QStringList whole = runOn("LDAP_TREE", owner);
+        for (const int afterMs : {20, 60, 120, 250}) {
+            QFile previous(out);
+            ASSERT_TRUE(previous.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            previous.write("yesterday\r\n");
+            previous.close();
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QUARVO_SITE", dir.path() + "/site.toml");
+            env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+            p.setProcessEnvironment(env);
+            p.start(QUARVO_BINARY, QStringList{"/T=LDAP_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1", "/HEADINGS",
+                                               "/OUTFILE=" + out} + owner.split(' '));
+            QThread::msleep(afterMs);
+            slapd->stop();
+            ASSERT_TRUE(p.waitForFinished(60000));
+            const QString said = QString::fromUtf8(p.readAllStandardError());
+            QStringList lines;
+            for (const QString& line : readCrlfLines(out))
+                lines.append(line.section(',', 1));
+            if (p.exitCode() == 0) {
+                EXPECT_EQ(lines, whole) << owner.toStdString() << " after " << afterMs << " ms";
+            } else {
+                EXPECT_EQ(p.exitCode(), 1) << owner.toStdString() << ": " << said.toStdString();
+                EXPECT_EQ(readCrlfLines(out), QStringList{"yesterday"}) << owner.toStdString() << " after " << afterMs;
+                EXPECT_TRUE(said.contains(slapd->uri() + ": ")) << said.toStdString(); // names the server
+            }
+            ASSERT_TRUE(slapd->start()) << slapd->why().toStdString();
+        }
+    }
 }
 
 TEST_F(LdapOwnerRuns, ADirectoryThatCannotBeReadGivesItsReasonAndNoReport) {

@@ -105,8 +105,9 @@ bool LdapConnection::failWithDiagnostic(int code, const QString& what) {
 bool LdapConnection::failTls(int code, const QString& what) {
     failWithDiagnostic(code, what);
     const QString store = m_caFile.isEmpty() ? QStringLiteral("the system's store") : m_caFile;
-    m_errorText += QStringLiteral("; if TLS failed: is the server's certificate signed by a CA in %1 and made out "
-                                  "to the host named in the uri?").arg(store);
+    m_errorText += QStringLiteral("; if TLS failed, the library gives no reason: the usual ones are a server "
+                                  "certificate not signed by a CA in %1, or not made out to the host named in the uri")
+                       .arg(store);
     return false;
 }
 
@@ -184,8 +185,19 @@ bool LdapConnection::startTls() {
 
 bool LdapConnection::bind(const QByteArray& dn, char* password, qsizetype passwordSize) {
     berval credentials{ber_len_t(passwordSize), password};
-    const int rc = ldap_sasl_bind_s(m_ld, dn.isEmpty() ? "" : dn.constData(), LDAP_SASL_SIMPLE, &credentials,
-                                    nullptr, nullptr, nullptr);
+    int messageId = 0;
+    int rc = ldap_sasl_bind(m_ld, dn.isEmpty() ? "" : dn.constData(), LDAP_SASL_SIMPLE, &credentials, nullptr,
+                            nullptr, &messageId);
+    // Waited for in slices, as a search is: a Stop ends a bind to a server that hangs.
+    LDAPMessage* result = nullptr;
+    if (rc == LDAP_SUCCESS) {
+        if (!awaitResult(messageId, result, QStringLiteral("bind")))
+            return false;
+        int code = LDAP_SUCCESS;
+        rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, nullptr, 1);
+        if (rc == LDAP_SUCCESS)
+            rc = code;
+    }
     if (rc == LDAP_SUCCESS)
         return true;
     if (rc == LDAP_TIMEOUT)
