@@ -210,7 +210,7 @@ void applyTree(const CommandLine& line, ReportEnv& env) {
 
 int writeAll(CommandLineOutput& output, ReportEnv& env, Host& host) {
     if (const QString error = output.write(env, host); !error.isEmpty()) {
-        host.message(error);
+        host.message(QStringLiteral("Failed: ") + error);
         return 2;
     }
     if (output.stoppedWhileWriting()) {
@@ -336,6 +336,8 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         host.message(error);
         return 2;
     }
+    for (const QString& note : output.notes())
+        host.message(note);
     if (host.interrupted()) { // stopped while the names were looked up
         host.message(QStringLiteral("Stopped before the report started; nothing was written."));
         return 3;
@@ -350,6 +352,9 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         return env.run.failureStatus;
     }
     const int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
+    // The closing line says what happened: no "Process Complete." after a failed write.
+    if (status == 2)
+        return status;
     host.showFinal(outcome);
     if (!env.view.lblGraphStats.isEmpty())
         host.showFinal(env.view.lblGraphStats);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,13 +25,6 @@ QStringList leadingFields(const ReportEnv& env, bool headingLine, const QString&
     return volumeRun
                ? QStringList{runDate}
                : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
-}
-
-// A device, a pipe or a FIFO named as the output is written straight to:
-// there is nothing to replace, and a file renamed over /dev/null would be a disaster.
-bool isSpecialFile(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isFile() && !info.isDir();
 }
 
 // Status texts while saving: every row would cost more than the row.
@@ -51,28 +45,53 @@ bool CommandLineOutput::toStandardOutput() const {
 
 QString CommandLineOutput::open() {
     if (toStandardOutput()) return {};
-    const QString& path = m_target.path;
-    const WholeFileWriter::Mode mode = m_target.append ? WholeFileWriter::Mode::Append
-                                       : isSpecialFile(path) ? WholeFileWriter::Mode::Direct
-                                                             : WholeFileWriter::Mode::Replace;
-    return m_file.open(path, mode);
+    // A FIFO is written straight to whatever the mode; a device is refused.
+    const QString error = m_file.open(m_target.path, m_target.append ? WholeFileWriter::Mode::Append
+                                                                     : WholeFileWriter::Mode::Replace);
+    for (const QString& name : m_file.removedLeftovers())
+        m_notes.append(QStringLiteral("Removed %1, a temporary file a stopped run left over a day ago.").arg(name));
+    return error;
 }
 
 QString CommandLineOutput::write(const ReportEnv& env, Host& host) {
     if (toStandardOutput())
-        return writeToStandardOutput(env);
+        return writeToStandardOutput(env, host);
     if (!m_file.isOpen()) return QStringLiteral("Cannot write %1: it was not opened").arg(m_target.path);
-    if (const QString error = writeTo(m_file, env, &host); !error.isEmpty() || m_stopped)
-        return error;
-    return m_file.commit();
+    m_file.setStopCheck([this, &env, &host] { return stopAsked(env, &host); });
+    QString error = writeTo(m_file, env, &host);
+    if (error.isEmpty() && !m_stopped)
+        error = m_file.commit();
+    if (error.isEmpty() && !m_stopped)
+        removeStalePartial();
+    return tookStop(m_file, error);
 }
 
-QString CommandLineOutput::writeToStandardOutput(const ReportEnv& env) {
+QString CommandLineOutput::writeToStandardOutput(const ReportEnv& env, Host& host) {
     ::fflush(m_stdout); // what went through the stream first stays first
     WholeFileWriter out;
     out.adopt(::fileno(m_stdout), QStringLiteral("standard output"));
-    const QString error = writeTo(out, env, nullptr);
-    return error.isEmpty() ? out.commit() : error;
+    // A stalled reader must not keep Ctrl-C from ending the run.
+    out.setStopCheck([this, &env, &host] { return stopAsked(env, &host); });
+    QString error = writeTo(out, env, nullptr);
+    if (error.isEmpty())
+        error = out.commit();
+    return tookStop(out, error);
+}
+
+// A stop while a reader stalled is a stop, not a failure.
+QString CommandLineOutput::tookStop(const WholeFileWriter& file, const QString& error) {
+    if (!file.stopped())
+        return error;
+    m_stopped = true;
+    return {};
+}
+
+// A .partial beside the output is what a stopped run found; a whole run makes it stale.
+void CommandLineOutput::removeStalePartial() const {
+    const QByteArray partial = QFile::encodeName(partialPath());
+    struct stat st {};
+    if (::lstat(partial.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+        ::unlink(partial.constData());
 }
 
 QString CommandLineOutput::writePartial(const ReportEnv& env, Host& host) {

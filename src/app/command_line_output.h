@@ -14,11 +14,13 @@
 // The output file of a command-line run: "Run Date" (and "Server", "Volume"
 // except for a Volume run) before each row's cells, the heading line only
 // with /HEADINGS. It is opened before the walk, so a path that cannot be
-// written fails at once. Without /APPEND the rows go to a temporary file
-// beside it that replaces it only when all is written, so a run that fails
-// or stops never destroys the previous file; with /APPEND they are added at
-// the end, and cut back off again if anything fails. No file, or "-", means
-// standard output. A stop signal is honoured until the file is in place.
+// written (a folder, a device, a planted link, a FIFO no one reads) fails at
+// once. Without /APPEND the rows go to a temporary file beside it that
+// replaces it only when all is written, so a run that fails or stops never
+// destroys the previous file; with /APPEND they are added at the end in one
+// locked pass once all are found. No file, or "-", means standard output. A
+// stop signal is honoured until the file is in place, and while a pipe's
+// reader stalls.
 class CommandLineOutput {
   public:
     struct Target {
@@ -50,11 +52,15 @@ class CommandLineOutput {
     QString partialPath() const { return m_target.path + QStringLiteral(".partial"); }
     // Leaves the file as it was before open(): nothing written, nothing created.
     void abandon();
+    // What open() did beside its work (leftovers of earlier runs removed), to be said.
+    const QStringList& notes() const { return m_notes; }
 
   private:
     // host is null for standard output, where a status line would mix with the rows.
     QString writeTo(WholeFileWriter& file, const ReportEnv& env, Host* host);
-    QString writeToStandardOutput(const ReportEnv& env);
+    QString writeToStandardOutput(const ReportEnv& env, Host& host);
+    QString tookStop(const WholeFileWriter& file, const QString& error);
+    void removeStalePartial() const;
     // The run's cancel flag, once the host has had a chance to notice a signal.
     bool stopAsked(const ReportEnv& env, Host* host, bool last = false);
 
@@ -63,4 +69,5 @@ class CommandLineOutput {
     WholeFileWriter m_file;
     bool m_stopped = false;
     std::function<void()> m_lastCheck;
+    QStringList m_notes;
 };

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <optional>
 
 namespace {
@@ -37,6 +38,8 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     if (!site)
         return 1;
     host.catchStopSignals();
+    // A reader that goes away (| head -1) is a write error with its reason, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     NetWareClient client(std::move(*site));
     if (client.NWCallsInit() != nw::SUCCESSFUL) {
         host.message(QStringLiteral("Unable to initialize!"));

@@ -30,6 +30,8 @@ QString ScriptFile::addLine(const QString& path, const QString& line, bool appen
         bytes = "#!/bin/sh\n";
     bytes += line.toUtf8() + '\n';
     WholeFileWriter writer;
+    // A hand-edited script may end without a line break: the new line must not join its last one.
+    writer.setUnfinishedEnd(WholeFileWriter::UnfinishedEnd::EndLine);
     QString failure = writer.open(path, append ? WholeFileWriter::Mode::Append : WholeFileWriter::Mode::Replace);
     if (failure.isEmpty())
         failure = writer.write(bytes);

@@ -155,13 +155,20 @@ TEST_F(OutputFile, AFolderThatIsMissingFailsWhenOpened) {
     }
 }
 
-TEST_F(OutputFile, AFullDeviceIsReported) {
-    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    target.path = "/dev/full";
-    CommandLineOutput output(target);
-    ASSERT_EQ(output.open(), "");
-    EXPECT_TRUE(output.write(f.env, f.host).startsWith("Cannot write /dev/full"));
-    EXPECT_TRUE(QFileInfo("/dev/full").exists() && !QFileInfo("/dev/full").isFile());
+// A device is never written to, whether named or behind a link; a folder
+// is refused before anything is looked for.
+TEST_F(OutputFile, AFolderOrADeviceIsRefusedAtOnce) {
+    ASSERT_EQ(::symlink("/dev/null", QFile::encodeName(dir.path() + "/report.csv").constData()), 0);
+    for (const QString& device : {QString("/dev/null"), dir.path() + "/report.csv", dir.path()}) {
+        for (const bool append : {false, true}) {
+            target.path = device;
+            target.append = append;
+            CommandLineOutput output(target);
+            const QString error = output.open();
+            EXPECT_TRUE(error.startsWith("Cannot open " + device + ": it is a ")) << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(dir.path() + "/report.csv").isSymLink());
 }
 
 // Whatever stops the writing, replaced and appended files end as they were,
@@ -234,7 +241,7 @@ TEST_F(OutputFile, AnAbandonedRunLeavesEverythingAsItWas) {
     {
         CommandLineOutput output(target);
         ASSERT_EQ(output.open(), "");
-        EXPECT_TRUE(QFile::exists(target.path)); // appending proves it can write at once
+        EXPECT_FALSE(QFile::exists(target.path)); // made only by the final pass
     }
     EXPECT_FALSE(QFile::exists(target.path));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"volumes.csv"});
