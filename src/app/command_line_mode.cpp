@@ -214,8 +214,10 @@ int writeAll(CommandLineOutput& output, ReportEnv& env, Host& host) {
         return 2;
     }
     if (output.stoppedWhileWriting()) {
-        host.message(QStringLiteral("Stopped while the results were written; %1 is as it was.")
-                         .arg(env.app.outputFilePath));
+        host.message(output.toStandardOutput()
+                         ? QStringLiteral("Stopped while the results were written to standard output.")
+                         : QStringLiteral("Stopped while the results were written; %1 is as it was.")
+                               .arg(env.app.outputFilePath));
         return 3;
     }
     return 0;

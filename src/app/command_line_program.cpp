@@ -11,9 +11,12 @@
 #include "netware/directory_queries.h"
 #include "reports/result_grid.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -27,11 +30,34 @@ std::optional<Site> loadSite(const QProcessEnvironment& env, Host& host) {
     }
 }
 
+// Below this many free descriptors a run cannot even reach its start folder
+// and its output; it would end as a run stopped or a volume not reached.
+constexpr int kFewestFreeDescriptors = 4;
+
+// How many descriptors can still be opened, up to kFewestFreeDescriptors.
+int freeDescriptors() {
+    int fds[kFewestFreeDescriptors];
+    int free = 0;
+    while (free < kFewestFreeDescriptors && (fds[free] = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
+        ++free;
+    for (int i = 0; i < free; ++i)
+        ::close(fds[i]);
+    return free;
+}
+
 } // namespace
 
 int CommandLineProgram::run(const QString& argumentString, const Options& options) {
     RunState run;
     CliHost host(run.cancel, run);
+    if (const int free = freeDescriptors(); free < kFewestFreeDescriptors) {
+        host.message(QStringLiteral("Failed: ran out of file descriptors (%1): a run needs %2 free, the limit "
+                                    "(ulimit -n) leaves %3. Nothing was written.")
+                         .arg(QString::fromLocal8Bit(std::strerror(EMFILE)))
+                         .arg(kFewestFreeDescriptors)
+                         .arg(free));
+        return 2;
+    }
     // Read before Ctrl-C is held back, so a site file that never ends (a
     // FIFO, a device) can still be interrupted.
     std::optional<Site> site = loadSite(options.env, host);

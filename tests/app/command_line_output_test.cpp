@@ -10,12 +10,21 @@
 #include "reports/report_run.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QDir>
+#include <QProcess>
 #include <QLocale>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 namespace {
@@ -215,6 +224,128 @@ TEST_F(OutputFaults, AFileSizeLimit) {
     expectEachWriteFails("File too large");
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
+}
+
+// An append adds its rows in one locked pass at the end: a run that stops
+// before it takes nothing back, even when others appended or the file was
+// rotated meanwhile, and a run holding the lock is waited for.
+TEST_F(OutputFile, AppendsTakeBackNothingButTheirOwnAndNeverInterleave) {
+    target.append = true;
+    put(path, "yesterday\r\n");
+    {
+        CommandLineOutput stopped(target);
+        ASSERT_EQ(stopped.open(), "");
+        put(path, "yesterday\r\nanother run\r\n"); // finished meanwhile
+        stopped.abandon();
+    }
+    EXPECT_EQ(contents(path), "yesterday\r\nanother run\r\n");
+    {
+        CommandLineOutput stopped(target);
+        ASSERT_EQ(stopped.open(), "");
+        put(path, "rotated\r\n"); // copy-truncate, then new lines
+    }
+    EXPECT_EQ(contents(path), "rotated\r\n");
+    const int other = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
+    std::thread holder([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        (void)::write(other, "held\r\n", 6);
+        ::close(other);
+    });
+    CommandLineOutput output(target);
+    ASSERT_EQ(output.open(), "");
+    EXPECT_EQ(output.write(f.env, f.host), "");
+    holder.join();
+    EXPECT_TRUE(contents(path).startsWith("rotated\r\nheld\r\n")) << contents(path).toStdString();
+}
+
+TEST_F(OutputFile, AnUnfinishedLastLineIsNotAppendedTo) {
+    target.append = true;
+    put(path, "a,b\r\nhalf a ro");
+    CommandLineOutput output(target);
+    ASSERT_EQ(output.open(), "");
+    EXPECT_TRUE(output.write(f.env, f.host).contains("its last line has no line break"));
+    EXPECT_EQ(contents(path), "a,b\r\nhalf a ro");
+}
+
+TEST_F(OutputFile, AFifoNoOneReadsIsRefusedAtOnce) {
+    const QString fifo = dir.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    target.path = fifo;
+    CommandLineOutput output(target);
+    EXPECT_EQ(output.open(), "Cannot open " + fifo + ": no one is reading it");
+}
+
+// In a sticky folder anyone can write to, a link someone else planted is
+// not followed; root's own link there is, and the link stays a link.
+TEST_F(OutputFile, OnlyLinksOfOnesOwnAreFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "links of another user's need root to make";
+    const QString shared = dir.path() + "/shared";
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    put(dir.path() + "/victim", "keep\n");
+    const QByteArray planted = QFile::encodeName(shared + "/report.csv");
+    ASSERT_EQ(::symlink(QFile::encodeName(dir.path() + "/victim").constData(), planted.constData()), 0);
+    ASSERT_EQ(::lchown(planted.constData(), 4242, 4242), 0);
+    target.path = shared + "/report.csv";
+    for (const bool append : {false, true}) {
+        target.append = append;
+        CommandLineOutput output(target);
+        EXPECT_TRUE(output.open().contains("symbolic link of another user's (uid 4242)"));
+    }
+    EXPECT_EQ(contents(dir.path() + "/victim"), "keep\n");
+    ASSERT_EQ(::lchown(planted.constData(), 0, 0), 0);
+    target.append = false;
+    CommandLineOutput output(target);
+    ASSERT_EQ(output.open(), "");
+    ASSERT_EQ(output.write(f.env, f.host), "");
+    EXPECT_TRUE(contents(dir.path() + "/victim").contains("\\\\FS1\\SYS"));
+    EXPECT_TRUE(QFileInfo(target.path).isSymLink());
+}
+
+TEST_F(OutputFile, AReplacedFileKeepsItsAclAndAttributes) {
+    put(path, "yesterday\r\n");
+    const QByteArray name = QFile::encodeName(path);
+    if (::setxattr(name.constData(), "user.origin", "ledger", 6, 0) != 0 ||
+        QProcess::execute("setfacl", {"-m", "g::---,u:daemon:rw-", path}) != 0)
+        GTEST_SKIP() << "no extended attributes or ACLs here";
+    const auto acl = [&] {
+        QProcess getfacl;
+        getfacl.start("getfacl", {"-c", "-p", path});
+        getfacl.waitForFinished();
+        return getfacl.readAllStandardOutput();
+    };
+    const QByteArray before = acl();
+    CommandLineOutput output(target);
+    ASSERT_EQ(output.open(), "");
+    ASSERT_EQ(output.write(f.env, f.host), "");
+    EXPECT_TRUE(contents(path).contains("\\\\FS1\\SYS"));
+    EXPECT_EQ(acl(), before);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(name.constData(), "user.origin", value, sizeof value), 6);
+    EXPECT_STREQ(value, "ledger");
+}
+
+// A whole run leaves no stale .partial beside its file, and temporary files
+// of its own that a killed run left over a day ago are removed and said.
+TEST_F(OutputFile, AWholeRunClearsWhatStoppedRunsLeft) {
+    put(path + ".partial", "stopped run\r\n");
+    const QString old = dir.path() + "/.volumes.csv.quarvo-tmp-99-abc";
+    const QString fresh = dir.path() + "/.volumes.csv.quarvo-tmp-98-def";
+    put(old, "x");
+    put(fresh, "y");
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 24 * 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), times, 0), 0);
+    CommandLineOutput output(target);
+    ASSERT_EQ(output.open(), "");
+    EXPECT_EQ(output.notes(), QStringList{"Removed " + old + ", a temporary file a stopped run left over a day ago."});
+    ASSERT_EQ(output.write(f.env, f.host), "");
+    EXPECT_FALSE(QFile::exists(path + ".partial"));
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(fresh));
 }
 
 TEST_F(OutputFile, TheFormerFileStaysWholeUntilTheNewOneIsComplete) {
