@@ -32,23 +32,16 @@ QString ScriptFile::addLine(const QString& path, const QString& line, bool appen
     WholeFileWriter writer;
     // A hand-edited script may end without a line break: the new line must not join its last one.
     writer.setUnfinishedEnd(WholeFileWriter::UnfinishedEnd::EndLine);
+    // Run bit for whoever may read it, as chmod +x does; set before the script is in place.
+    writer.setExecutable(fresh);
     QString failure = writer.open(path, append ? WholeFileWriter::Mode::Append : WholeFileWriter::Mode::Replace);
     if (failure.isEmpty())
         failure = writer.write(bytes);
     if (failure.isEmpty())
         failure = writer.commit();
-    if (!failure.isEmpty()) {
+    if (!failure.isEmpty())
         writer.abandon();
-        return failure;
-    }
-    // Run bit for whoever may read it, as chmod +x does.
-    struct stat st {};
-    const QByteArray name = QFile::encodeName(path);
-    if (fresh && ::stat(name.constData(), &st) == 0) {
-        const mode_t readers = st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
-        ::chmod(name.constData(), (st.st_mode & 07777) | (readers >> 2) | S_IXUSR);
-    }
-    return {};
+    return failure;
 }
 
 QString ScriptFile::cannotWrite(const QString& path) {

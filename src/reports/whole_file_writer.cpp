@@ -117,7 +117,16 @@ QString WholeFileWriter::openReplace() {
         return systemReason(errno);
     if (const QString kept = FileAttributes::takeOver(m_fd, target); !kept.isEmpty())
         return kept;
+    makeExecutable(m_fd);
     return {};
+}
+
+void WholeFileWriter::makeExecutable(int fd) const {
+    struct stat st {};
+    if (!m_executable || ::fstat(fd, &st) != 0)
+        return;
+    const mode_t readers = st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+    ::fchmod(fd, ((st.st_mode & 07777) | (readers >> 2) | S_IXUSR) & 0755);
 }
 
 // The rows wait in a spool that no one else sees and that vanishes with the
@@ -325,6 +334,8 @@ QString WholeFileWriter::appendLocked(int target) {
     char last = '\n';
     if (m_tailReadable && start > 0 && ::pread(target, &last, 1, start - 1) != 1)
         return failed(QStringLiteral("read"), errno);
+    if (start == 0)
+        makeExecutable(target);
     if (last != '\n' && m_unfinishedEnd == UnfinishedEnd::Refuse) {
         abandon();
         m_reason = QStringLiteral("its last line is unfinished");

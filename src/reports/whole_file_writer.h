@@ -45,6 +45,10 @@ public:
     // ends the wait, and the write fails as stopped.
     void setStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
     void setUnfinishedEnd(UnfinishedEnd policy) { m_unfinishedEnd = policy; }
+    // A script: the file gets the run bit for whoever may read it, and never
+    // group or others' write (0755 at most), set on it before it is in place.
+    // Append sets it only on a file that was empty.
+    void setExecutable(bool executable) { m_executable = executable; }
     bool isOpen() const { return m_fd >= 0; }
     // Empty, else "Cannot write PATH: reason"; the file is then as it was.
     QString write(const QByteArray& bytes);
@@ -76,6 +80,7 @@ private:
     // The spool after start (and the added line break ending an unfinished last line).
     QString copySpool(int target, off_t start, off_t added);
     void closeDescriptor();
+    void makeExecutable(int fd) const;
 
     int m_fd = -1; // the file written: the replacement, the spool, the FIFO, or an adopted one
     Mode m_mode = Mode::Replace;
@@ -86,6 +91,7 @@ private:
     bool m_owned = true;    // false for an adopted descriptor
     bool m_pipe = false;    // m_fd is a pipe or a FIFO: written as its reader takes it
     bool m_tailReadable = true; // Append: the file's last line can be looked at
+    bool m_executable = false;
     UnfinishedEnd m_unfinishedEnd = UnfinishedEnd::Refuse;
     std::function<bool()> m_stopCheck;
     bool m_stopped = false;

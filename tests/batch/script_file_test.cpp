@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 TEST(ScriptFile, ShHandsTheProgramEachWordAsItWasGiven) {
     QTemporaryDir dir;
     const QStringList words{"%s|",        "a b'c$(touch marker)d`e;f", "'",   "''x'", "",
@@ -47,6 +49,31 @@ TEST(ScriptFile, ANewScriptStartsWithShAndRunsAnAppendedOneGrows) {
     EXPECT_EQ(file.readAll(), "#!/bin/sh\n'/bin/echo' 'three'\n");
     EXPECT_NE(ScriptFile::cannotWrite(dir.path()), "");
     EXPECT_EQ(ScriptFile::cannotWrite(dir.filePath("new.csv")), "");
+}
+
+// A hand-edited script whose last line has no line break gets one before
+// the new line, so sh runs both; a new script never lets group or others
+// write to it, whatever the umask.
+TEST(ScriptFile, AnAddedLineNeverJoinsTheLastOneAndAScriptStaysOnlyItsOwnersToChange) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("runs.sh");
+    QFile edited(path);
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("#!/bin/sh\n'/bin/echo' 'one'");
+    edited.close();
+    ASSERT_EQ(ScriptFile::addLine(path, "'/bin/echo' 'two'", true), "");
+    QProcess sh;
+    sh.start("sh", {path});
+    ASSERT_TRUE(sh.waitForFinished());
+    EXPECT_EQ(sh.readAllStandardOutput(), "one\ntwo\n");
+    const mode_t saved = ::umask(0);
+    const QString fresh = dir.filePath("cron.sh");
+    const QString added = ScriptFile::addLine(fresh, "'/bin/echo' 'x'", false);
+    ::umask(saved);
+    ASSERT_EQ(added, "");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
 }
 
 // A disk too full for the line: the script stays as it was, to the byte.
