@@ -73,7 +73,10 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     }
     AppState app;
     app.commandLineMode = true;
-    app.saveFileDelimiter = SettingsStore(options.settings).saveFileDelimiter();
+    const SettingsStore settings(options.settings);
+    app.saveFileDelimiter = settings.saveFileDelimiter();
+    if (const QString problem = settings.delimiterProblem(); !problem.isEmpty())
+        host.message(problem);
     SearchSettings search = SearchSettings::withDefaults(CellFormat::shortDate(QDate::currentDate()));
     ResultGrid grid;
     ResultsView view;

@@ -94,7 +94,23 @@ bool SettingsStore::userKeyExists() const {
 QString SettingsStore::saveFileDelimiter() const {
     const std::optional<QString> stored = readUser(QStringLiteral("SaveFileDelimiter"));
     // An empty delimiter would run the fields together; it counts as missing.
-    return stored && !stored->isEmpty() ? *stored : QStringLiteral(",");
+    return stored && !stored->isEmpty() && unusableDelimiter(*stored).isEmpty() ? *stored : QStringLiteral(",");
+}
+
+QString SettingsStore::delimiterProblem() const {
+    const std::optional<QString> stored = readUser(QStringLiteral("SaveFileDelimiter"));
+    const QString why = stored ? unusableDelimiter(*stored) : QString();
+    return why.isEmpty() ? why : QStringLiteral("The SaveFileDelimiter setting is not used: %1; \",\" is used instead.").arg(why);
+}
+
+// A quote or a line break inside the delimiter makes the quoting of fields
+// ambiguous: "a""b""c" cannot be told from a quoted field.
+QString SettingsStore::unusableDelimiter(const QString& delimiter) {
+    if (delimiter.contains(QLatin1Char('"')))
+        return QStringLiteral("a delimiter holding a double quote gives files that cannot be read back");
+    if (delimiter.contains(QLatin1Char('\r')) || delimiter.contains(QLatin1Char('\n')))
+        return QStringLiteral("a delimiter holding a line break gives files that cannot be read back");
+    return {};
 }
 
 bool SettingsStore::serverSearchSubContainers() const {

@@ -30,7 +30,12 @@ public:
     bool userKeyExists() const;
 
     // Typed readings with their defaults.
-    QString saveFileDelimiter() const;              // ","
+    QString saveFileDelimiter() const;              // ","; also for one that cannot be read back
+    // Why the stored delimiter is not used (it holds a quote or a line
+    // break), to be said on standard error; empty when it is.
+    QString delimiterProblem() const;
+    // Why a delimiter would give files that cannot be read back; empty when it would not.
+    static QString unusableDelimiter(const QString& delimiter);
     bool serverSearchSubContainers() const;         // true unless stored and not exactly "True"
     QString startingServerContext() const;          // empty
 

@@ -21,6 +21,8 @@
 #include <QStyleOptionFrame>
 #include <QTableView>
 
+#include <cstdio>
+
 namespace {
 
 // The window's designed size, and the least it may shrink to, in twips.
@@ -127,6 +129,8 @@ bool WindowProgram::readUserSettings() {
     if (!checkTree())
         return false;
     m_app.saveFileDelimiter = m_settings.saveFileDelimiter();
+    if (const QString problem = m_settings.delimiterProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "quarvo: %s\n", problem.toLocal8Bit().constData());
     const QString stored = m_settings.readUser(QStringLiteral("StartingUserContainer")).value_or(QString());
     env.search.lblStartContainer = !stored.isEmpty() && stored.toUpper().startsWith(m_app.treeName.toUpper())
                                        ? stored

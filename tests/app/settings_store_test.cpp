@@ -44,6 +44,13 @@ TEST_F(Settings, ValuesLongerThanTheirLimitReadAsMissing) {
         store.writeUser("SaveFileDelimiter", "||||");
     }
     EXPECT_EQ(SettingsStore(locations()).saveFileDelimiter(), "||||");
+    EXPECT_EQ(SettingsStore(locations()).delimiterProblem(), "");
+    // One that gives files that cannot be read back is not used, and said.
+    for (const QString& unusable : {QString("\""), QString("a\"b"), QString(";\n")}) {
+        SettingsStore(locations()).writeUser("SaveFileDelimiter", unusable);
+        EXPECT_EQ(SettingsStore(locations()).saveFileDelimiter(), ",");
+        EXPECT_TRUE(SettingsStore(locations()).delimiterProblem().contains("cannot be read back"));
+    }
 }
 
 TEST_F(Settings, OnlyExactlyTrueIsTrue) {

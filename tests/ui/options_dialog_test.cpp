@@ -62,3 +62,19 @@ TEST_F(Options, AnOtherDelimiterIsStoredAndUsedAtOnce) {
     EXPECT_TRUE(again.findChild<QRadioButton*>("optOther")->isChecked());
     EXPECT_EQ(again.findChild<QLineEdit*>("txtDelimiter")->text(), "||");
 }
+
+// A delimiter holding a quote or a line break would give files that cannot
+// be read back: refused, the dialog stays open and nothing is stored.
+TEST_F(Options, ADelimiterHoldingAQuoteIsRefused) {
+    SettingsStore store = settings();
+    OptionsDialog dialog(app, store, host);
+    dialog.show();
+    dialog.findChild<QRadioButton*>("optOther")->click();
+    dialog.findChild<QLineEdit*>("txtDelimiter")->setText("\"");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.messages.first().contains("double quote")) << host.messages.first().toStdString();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(app.saveFileDelimiter, ",");
+    EXPECT_TRUE(stored().isEmpty());
+}

@@ -46,6 +46,13 @@ void OptionsDialog::btnSave_Click() {
         m_ui->txtDelimiter->setFocus();
         return;
     }
+    if (const QString why = SettingsStore::unusableDelimiter(delimiter); !why.isEmpty()) {
+        m_host.message(QStringLiteral("This delimiter cannot be used: %1.").arg(why),
+                       QStringLiteral("Enter Delimiter value"));
+        m_ui->txtDelimiter->setFocus();
+        m_ui->txtDelimiter->selectAll();
+        return;
+    }
     m_settings.writeUser(QStringLiteral("SaveFileDelimiter"), delimiter);
     m_app.saveFileDelimiter = delimiter;
     accept();
