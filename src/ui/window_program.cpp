@@ -12,6 +12,7 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -32,10 +33,22 @@ constexpr int kLeastHeight = 7785;
 // Result rows a first start shows, where the screen has room for them.
 constexpr int kFirstStartRows = 20;
 
+// A hundred inches either way: more than any screen, and far from overflowing.
+constexpr int kMostTwips = 144000;
+
 int twipsValue(const QString& text, int otherwise) {
     bool ok = false;
     const int value = text.toInt(&ok);
-    return ok ? value : otherwise;
+    return ok ? std::clamp(value, -kMostTwips, kMostTwips) : otherwise;
+}
+
+// The stored place, unless it lies off every screen (a monitor gone, an
+// edited file): then as near it as this screen's free area allows.
+QPoint onScreen(const QRect& stored, const QRect& area) {
+    if (QGuiApplication::screenAt(stored.center()))
+        return stored.topLeft();
+    return QPoint(std::clamp(stored.left(), area.left(), std::max(area.left(), area.right() + 1 - stored.width())),
+                  std::clamp(stored.top(), area.top(), std::max(area.top(), area.bottom() + 1 - stored.height())));
 }
 
 // The date boxes hold a whole date: two-digit month and day, four-digit year.
@@ -179,8 +192,12 @@ void WindowProgram::restoreGeometry() {
         height = kDesignedHeight;
     if (width == 0)
         width = kDesignedWidth;
-    window.move(Twips::toPixels(left, window), Twips::toPixels(top, window));
-    window.resize(Twips::toPixels(width, window), Twips::toPixels(height, window));
+    const QRect area = window.screen()->availableGeometry();
+    const QSize size = QSize(Twips::toPixels(width, window), Twips::toPixels(height, window))
+                           .boundedTo(area.size())
+                           .expandedTo(window.minimumSize());
+    window.resize(size);
+    window.move(onScreen(QRect(QPoint(Twips::toPixels(left, window), Twips::toPixels(top, window)), size), area));
 }
 
 // No stored place: the panel's own size, with room for kFirstStartRows rows

@@ -19,6 +19,7 @@
 #include <QTextBrowser>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -437,6 +438,22 @@ TEST_F(Window, TheStoredGeometryComesBackAndAMaximisedCloseKeepsIt) {
               height);
     auto third = open();
     EXPECT_NEAR(third->window().height(), 650, 1);
+}
+
+// An edited settings file with a size beyond any screen and a place off
+// every screen: the window comes up on the screen, no larger than it.
+TEST_F(Window, AStoredSizeOrPlaceBeyondTheScreenIsBroughtBackOntoIt) {
+    {
+        QSettings stored(settingsDir.filePath("user.conf"), QSettings::IniFormat);
+        stored.setValue("MainForm/Height", "999999999");
+        stored.setValue("MainForm/Width", "2147483647");
+        stored.setValue("MainForm/Top", "-99999999");
+        stored.setValue("MainForm/Left", "99999999");
+    }
+    auto program = open();
+    const QRect area = program->window().screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(program->window().geometry())) << program->window().geometry().width() << "x"
+                                                             << program->window().geometry().height();
 }
 
 TEST_F(Window, SelectOwnerWithNoVolumeLeavesShowUsageDisabled) {
