@@ -199,6 +199,9 @@ TEST(TreeLogin, InlineUsersLogInByTheirHash) {
     EXPECT_EQ(client.NWDSLogin(ctx, 0, ".BJONES.SALES.ACME", "password", 0), nw::ERR_FAILED_AUTHENTICATION);
     EXPECT_NE(client.NWDSLogin(ctx, 0, ".ADMIN.ACME", "", 0), 0); // no hash: no login
     EXPECT_NE(client.NWDSLogin(ctx, 0, ".SALES.ACME", "s3cret pass", 0), 0); // not a user
+    // Refused, not cut at the NUL and taken for "s3cret pass".
+    EXPECT_EQ(client.NWDSLogin(ctx, 0, ".JSMITH.SALES.ACME", QString("s3cret pass") + QChar(0) + "x", 0),
+              nw::ERR_FAILED_AUTHENTICATION);
     QString who;
     client.NWDSWhoAmI(ctx, who);
     EXPECT_EQ(who, "ADMIN.ACME");

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
+
 #include <map>
 
 namespace {
@@ -129,13 +131,14 @@ TEST_F(TreeWindows, ALoginGoesInFromTheRootAndMakesTheTreeItsCurrentOneUpperCase
     type(login, "txtPassword", "wrong");
     QTest::mouseClick(login.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     EXPECT_EQ(said, QStringList{"Login: Invalid Login id or Password, try again!"});
+    // The password leaves the box with each try; none of it stays on show.
     auto* password = login.findChild<QLineEdit*>("txtPassword");
-    EXPECT_EQ(password->selectedText(), "wrong");
+    EXPECT_EQ(password->text(), "");
     EXPECT_EQ(QApplication::focusWidget(), password);
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0); // no core dump while a password can be typed
     EXPECT_EQ(login.findChild<QLineEdit*>("txtContext")->text(), ".SALES.ACME");
     EXPECT_EQ(program->app().treeName, "HOST_TREE");
     EXPECT_FALSE(program->app().blnLoggedIn);
-    // Typed over the chosen text, as a user tries again.
     QTest::keyClicks(password, "secret");
     QTest::mouseClick(login.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     EXPECT_EQ(login.result(), QDialog::Accepted);
@@ -184,7 +187,8 @@ TEST_F(TreeWindows, LoginNeedsTreeUserAndContextAndSaysWhenTheTreeCannotBeReache
         said.clear();
         ok->click();
         EXPECT_EQ(said, QStringList{"Login: Unable to attach to selected tree!"}) << tree;
-        EXPECT_EQ(login.findChild<QLineEdit*>("txtPassword")->selectedText(), "secret") << tree;
+        EXPECT_EQ(login.findChild<QLineEdit*>("txtPassword")->text(), "") << tree;
+        type(login, "txtPassword", "secret");
     }
     EXPECT_EQ(program->app().treeName, "ACME_TREE");
     EXPECT_FALSE(program->app().blnLoggedIn);

@@ -361,6 +361,9 @@ NWDSCCODE DirectoryClient::NWDSLogin(NWDSContextHandle context, std::uint32_t, c
     DirectoryBackend* directory = backendOf(c->treeName);
     if (!directory)
         return done(nw::UNABLE_TO_ATTACH);
+    // The C calls below would take a password only up to a NUL: "secret\0x" would pass for "secret".
+    if (password.contains(QChar(0)))
+        return done(nw::ERR_FAILED_AUTHENTICATION);
     const NWDSCCODE result = directory->login(canonicalDottedName(objectName), password);
     if (result == nw::SUCCESSFUL && !m_loggedInTrees.contains(c->treeName))
         m_loggedInTrees.append(c->treeName);

@@ -25,6 +25,14 @@ public:
         return difference == 0;
     }
 
+    // Zeroes text where it lies when text is its only holder (else lets go of
+    // it), so a password read from a box does not stay in freed memory.
+    static void wipe(QString& text) {
+        if (text.isDetached())
+            ::explicit_bzero(const_cast<QChar*>(text.constData()), std::size_t(text.size()) * sizeof(QChar));
+        text = QString();
+    }
+
 private:
     QByteArray m_bytes;
 };

@@ -1,5 +1,6 @@
 #include "ui/tree/login_dialog.h"
 
+#include "netware/client/secret_bytes.h"
 #include "netware/container_tree.h"
 #include "netware/tree_login.h"
 #include "ui/tree/available_trees_dialog.h"
@@ -8,6 +9,8 @@
 #include "ui_frmLogin.h"
 
 #include <QKeyEvent>
+
+#include <sys/prctl.h>
 
 namespace {
 
@@ -18,7 +21,8 @@ QString loginTitle() {
 } // namespace
 
 LoginDialog::LoginDialog(const TreeWindowParts& parts, QWidget* parent)
-    : QDialog(parent), m_parts(parts), m_ui(std::make_unique<Ui::frmLogin>()) {
+    : QDialog(parent), m_parts(parts), m_wasDumpable(::prctl(PR_GET_DUMPABLE)), m_ui(std::make_unique<Ui::frmLogin>()) {
+    ::prctl(PR_SET_DUMPABLE, 0);
     m_ui->setupUi(this);
     if (parent)
         setWindowIcon(parent->windowIcon());
@@ -32,7 +36,9 @@ LoginDialog::LoginDialog(const TreeWindowParts& parts, QWidget* parent)
     connect(m_ui->btnContext, &QToolButton::clicked, this, &LoginDialog::btnContext_Click);
 }
 
-LoginDialog::~LoginDialog() = default;
+LoginDialog::~LoginDialog() {
+    ::prctl(PR_SET_DUMPABLE, m_wasDumpable);
+}
 
 void LoginDialog::subLoginButton() {
     m_ui->cmdOK->setEnabled(
@@ -47,10 +53,13 @@ void LoginDialog::cmdOK_Click() {
     }
     host.setBusy(true);
     m_ui->txtContext->setText(TreeLogin::fcnRootedContext(m_ui->txtContext->text()));
-    const NWDSCCODE result =
-        TreeLogin::subLogin(m_parts.env.client, m_parts.env.app,
-                            {m_ui->txtTree->text(), m_ui->txtUserName->text(), m_ui->txtContext->text(),
-                             m_ui->txtPassword->text(), m_ui->txtServer->text()});
+    // The password leaves the box with each try: nothing of it stays on show
+    // or in memory once the login has had it.
+    TreeLogin::Entry entry{m_ui->txtTree->text(), m_ui->txtUserName->text(), m_ui->txtContext->text(),
+                           m_ui->txtPassword->text(), m_ui->txtServer->text()};
+    m_ui->txtPassword->clear();
+    const NWDSCCODE result = TreeLogin::subLogin(m_parts.env.client, m_parts.env.app, entry);
+    SecretBytes::wipe(entry.password);
     host.setBusy(false);
     if (result == nw::SUCCESSFUL) {
         accept();
@@ -60,12 +69,9 @@ void LoginDialog::cmdOK_Click() {
     selectPassword();
 }
 
-// Ready to be typed again: the whole password chosen, the caret at its end.
+// Ready to be typed again: the emptied password box has the focus.
 void LoginDialog::selectPassword() {
-    QLineEdit* password = m_ui->txtPassword;
-    password->setFocus();
-    password->home(false);
-    password->end(true);
+    m_ui->txtPassword->setFocus();
 }
 
 void LoginDialog::cmdCancel_Click() {

@@ -32,5 +32,7 @@ private:
     void selectPassword();
 
     TreeWindowParts m_parts;
+    // While a password can be typed here, no core dump may hold it.
+    int m_wasDumpable;
     std::unique_ptr<Ui::frmLogin> m_ui;
 };
