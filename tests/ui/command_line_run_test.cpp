@@ -211,6 +211,7 @@ TEST_F(Builder, VolumesCopiedFromTheMainWindowAreListedOnceAndNeededForCreate) {
         QListWidget* list = at<QListWidget>(b, "lstVolumeList");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(at<QLabel>(b, "lblCLITree")->text(), "ACME_TREE");
+        EXPECT_EQ(at<QLabel>(b, "lblVolumeList")->text(), "Vo&lumes");
         EXPECT_FALSE(at<QPushButton>(b, "btnCreateBatchFile")->isEnabled());
         nameFiles(b, script, work.filePath("volumes.csv"));
         EXPECT_EQ(filters, (QStringList{"Shell Script (*.sh);;All Files (*)",

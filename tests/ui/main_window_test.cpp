@@ -508,6 +508,11 @@ TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
     EXPECT_EQ(view->model()->data(view->model()->index(0, 1)).toString(), "\\\\FS1\\VOL1\\a");
     EXPECT_TRUE(header->isSortIndicatorShown());
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    // A single click sorts nothing, so the arrow stays with the real order.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 5, 5));
+    EXPECT_EQ(header->sortIndicatorSection(), size);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(env.grid.cell(1, 1), "\\\\FS1\\VOL1\\a");
 
     view->selectRow(1);
     view->selectionModel()->select(view->model()->index(2, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);

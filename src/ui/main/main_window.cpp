@@ -136,6 +136,8 @@ void MainWindow::connectPanel() {
         connect(box, &QLineEdit::textChanged, this, &MainWindow::panelText_Change);
     connect(ui.btnShowCalendar, &QPushButton::clicked, this, &MainWindow::btnShowCalendar_Click);
     connect(ui.btnEndDate, &QPushButton::clicked, this, &MainWindow::btnEndDate_Click);
+    // Sorting is by double-click: a single click must not move the arrow off the real order.
+    ui.grdDirSizes->horizontalHeader()->setSectionsClickable(false);
     connect(ui.grdDirSizes->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
             &MainWindow::grdDirSizes_DblClick);
     connect(ui.grdDirSizes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
