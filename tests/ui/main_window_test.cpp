@@ -182,18 +182,25 @@ TEST_F(Window, StopEndsARunningWalkAndTheWindowComesBack) {
     }
 }
 
-TEST_F(Window, TheSizeBoxTakesDigitsOnlyTypedOrPasted) {
+// Megabytes with one decimal point, as /SIZE takes them: 100.5 stays 100.5
+// (it became 1005), a decimal comma is the point, nothing else gets in.
+TEST_F(Window, TheSizeBoxTakesMegabytesTypedOrPasted) {
     auto program = open();
     child<QTabBar>(*program, "tabSearch")->setCurrentIndex(3);
     child<QRadioButton>(*program, "optFileSize")->click();
     QLineEdit* size = child<QLineEdit>(*program, "txtSearchSize");
     ASSERT_TRUE(size->isEnabled());
     size->clear();
-    QTest::keyClicks(size, "1a-.2");
-    EXPECT_EQ(size->text(), "12");
+    QTest::keyClicks(size, "1a-0.5.2");
+    EXPECT_EQ(size->text(), "10.52");
+    size->clear();
+    QTest::keyClicks(size, "2,5");
+    EXPECT_EQ(size->text(), "2.5");
+    size->clear();
     QApplication::clipboard()->setText("12a");
     size->paste();
-    EXPECT_EQ(size->text(), "12");
+    EXPECT_EQ(size->text(), "");
+    QTest::keyClicks(size, "12");
     EXPECT_EQ(program->window().env().search.txtSearchSize, "12");
     QLineEdit* date = child<QLineEdit>(*program, "txtSelectedDate");
     date->clear();

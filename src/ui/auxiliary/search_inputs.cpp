@@ -18,7 +18,13 @@ QFileSystemModel* showFoldersOnly(QTreeView& tree, QWidget& owner) {
 }
 
 void acceptDigits(QLineEdit& size, QLineEdit& beginDate, QLineEdit& endDate, QWidget& owner) {
-    size.setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), &owner));
+    // Megabytes with decimals, as /SIZE takes them; a decimal comma is taken as the point.
+    size.setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*([.,][0-9]*)?")), &owner));
+    QObject::connect(&size, &QLineEdit::textEdited, &size, [box = &size](const QString& text) {
+        if (text.contains(QLatin1Char(',')))
+            box->setText(QString(text).replace(QLatin1Char(','), QLatin1Char('.')));
+    });
     for (QLineEdit* box : {&beginDate, &endDate})
         box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/]*")), &owner));
 }
