@@ -45,5 +45,6 @@ QString fcnGridRowsText(const ResultGrid& grid, const QList<qsizetype>& rows, co
         }
         text += ResultsFile::joinFields(fields, delimiter) + kLineEnd;
     }
-    return text + kLineEnd;
+    // Every line ends in CR LF, the last too, and no empty line follows it.
+    return text;
 }

@@ -15,8 +15,9 @@ void ImmediateRows::finish() {
     if (m_row < 0)
         return;
     const double megabytes = double(m_sum.bytes()) / 1048576.0;
-    // The cell rounds up by 0.005 as this form always has; the total sums exact sizes.
-    m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes + 0.005,
+    // The exact figure rounded once, as All Sub-Directories rounds it and du -sb
+    // agrees (adding 0.005 first showed an empty folder as 0.01, 1 MiB as 1.01).
+    m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
                                                                                 QStringLiteral("###,###,##0.00"))));
     m_env.run.sizeTotal += megabytes;
     ++m_env.run.rowCounter;

@@ -257,8 +257,8 @@ protected:
 
 TEST_F(SyntaxExamples, DirectoryImmediateSubDirectories) {
     EXPECT_EQ(rows({"/T=MyTree", "/F=DIRECTORY", "/D=\\\\MyServer\\VOL1\\MyDirectory", "/IMMSUBS", "/HEADINGS"}),
-              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.01",
-                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.01"}));
+              (QStringList{"Server,Volume,Directory,Size(MB)", "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub1,1.00",
+                           "MYSERVER,VOL1,\\\\MYSERVER\\VOL1\\MyDirectory\\sub2,0.00"}));
 }
 
 TEST_F(SyntaxExamples, DirectoryAllSubDirectories) {

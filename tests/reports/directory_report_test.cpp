@@ -49,7 +49,7 @@ TEST_F(DirectoryReports, OneMegabyteAndABitRoundsDifferentlyInTheTwoForms) {
     TreeBuilder::file(root + "/USERS/d/a.bin", 1000000);
     TreeBuilder::file(root + "/USERS/d/b.bin", 52770); // 1,052,770 bytes in all
     EXPECT_EQ(run("\\\\FS1\\VOL1\\USERS\\D", SubDirOption::optAllSubDirs), QStringList{"\\\\FS1\\VOL1\\USERS\\d|1.00"});
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\USERS", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\USERS\\d|1.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\USERS", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\USERS\\d|1.00"});
     EXPECT_EQ(f->grid.cell(1, 0), "0");
     // The total sums the exact sizes, not the rounded-up cells.
     EXPECT_EQ(f->view.lblGraphStats, "Total Results: 1    |    Total Size: 1.00 MB");
@@ -61,7 +61,7 @@ TEST_F(DirectoryReports, ImmediateSizesCountEverythingBelow) {
     TreeBuilder::file(root + "/top/B/z.dat", 2 * 1048576);
     TreeBuilder::file(root + "/top/own.dat", 5 * 1048576); // the start's own files are no row
     EXPECT_EQ(run("\\\\FS1\\VOL1\\TOP", SubDirOption::optImmediateSubDirs),
-              (QStringList{"\\\\FS1\\VOL1\\top\\a|4.01", "\\\\FS1\\VOL1\\top\\B|2.01"}));
+              (QStringList{"\\\\FS1\\VOL1\\top\\a|4.00", "\\\\FS1\\VOL1\\top\\B|2.00"}));
 }
 
 TEST_F(DirectoryReports, IndividuallyInPreOrderWithOwnFilesOnly) {
@@ -85,7 +85,7 @@ TEST_F(DirectoryReports, EmptyStartDirectory) {
 
 TEST_F(DirectoryReports, TheVolumeRootAsStart) {
     TreeBuilder::file(root + "/one/f.dat", 1048576);
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\one|1.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\one|1.00"});
     EXPECT_EQ(run("\\\\FS1\\VOL1", SubDirOption::optAllSubDirs),
               (QStringList{"\\\\FS1\\VOL1\\|0.00", "\\\\FS1\\VOL1\\one|1.00"}));
 }
@@ -98,7 +98,7 @@ TEST_F(DirectoryReports, CancelRemovesTheRowBeingMeasured) {
         if (fx.grid.cell(last, 1).endsWith("\\b") && fx.grid.cell(last, 2) == "Calculating..")
             fx.run.cancel = true;
     };
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\t", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\t\\a|1.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\t", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\t\\a|1.00"});
     EXPECT_EQ(f->host.statuses.last(), "Process Cancelled!");
 }
 
@@ -120,7 +120,7 @@ TEST_F(DirectoryReports, AFileWithSeveralNamesCountsOncePerRow) {
     ASSERT_EQ(::link(QFile::encodeName(root + "/top/h/one").constData(),
                      QFile::encodeName(root + "/top/h/sub/five").constData()), 0);
     // As du -sb counts them: each inode once within what the row sums.
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\h|2.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\h|2.00"});
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top\\h", SubDirOption::optAllSubDirs),
               (QStringList{"\\\\FS1\\VOL1\\top\\h|2.00", "\\\\FS1\\VOL1\\top\\h\\sub|2.00"}));
     // The total, though, counts the file once for the whole run, as du -sb of the start does.
@@ -131,7 +131,7 @@ TEST_F(DirectoryReports, ADirectoryNamedWithABackslashIsMeasuredAsItself) {
     TreeBuilder::file(root + "/top/dir\\with/small", 1048576);
     TreeBuilder::file(root + "/top/dir/with/large", 3 * 1048576);
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs),
-              (QStringList{"\\\\FS1\\VOL1\\top\\dir|3.01", "\\\\FS1\\VOL1\\top\\dir\\with|1.01"}));
+              (QStringList{"\\\\FS1\\VOL1\\top\\dir|3.00", "\\\\FS1\\VOL1\\top\\dir\\with|1.00"}));
 }
 
 TEST_F(DirectoryReports, ANameThatIsNotUtf8IsMeasured) {
@@ -147,7 +147,7 @@ TEST_F(DirectoryReports, ANameThatIsNotUtf8IsMeasured) {
     ::unlink((bad + "/f").constData());
     ::rmdir(bad.constData());
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_TRUE(rows[0].endsWith("|1.01")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].endsWith("|1.00")) << rows[0].toStdString();
 }
 
 TEST_F(DirectoryReports, AFileSystemMountedBelowIsLeftOutOfEveryForm) {
@@ -160,7 +160,7 @@ TEST_F(DirectoryReports, AFileSystemMountedBelowIsLeftOutOfEveryForm) {
         GTEST_SKIP() << below.why().toStdString();
     TreeBuilder::file(root + "/top/mnt/big", 5 * 1048576);
     TreeBuilder::file(root + "/top/a/mnt/big", 5 * 1048576);
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.00"});
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optAllSubDirs),
               (QStringList{"\\\\FS1\\VOL1\\top|0.00", "\\\\FS1\\VOL1\\top\\a|1.00"}));
 }
@@ -177,7 +177,7 @@ TEST_F(DirectoryReports, ContentThatCannotBeReadIsCountedNotDropped) {
     });
     if (!result.output)
         GTEST_SKIP() << result.why.toStdString();
-    EXPECT_EQ(QString::fromUtf8(*result.output), "\\\\FS1\\VOL1\\top\\a|1.01#1");
+    EXPECT_EQ(QString::fromUtf8(*result.output), "\\\\FS1\\VOL1\\top\\a|1.00#1");
 }
 
 // Totals and paths -------------------------------------------------------------------
@@ -188,11 +188,11 @@ TEST_F(DirectoryReports, TotalsSumTheExactSizesNotTheRoundedCells) {
     run("\\\\FS1\\VOL1\\many", SubDirOption::optAllSubDirs);
     EXPECT_EQ(f->view.lblGraphStats, "Total Results: 201    |    Total Size: 0.78 MB");
     run("\\\\FS1\\VOL1\\many", SubDirOption::optImmediateSubDirs);
-    EXPECT_EQ(f->grid.cell(1, 2).trimmed(), "0.01"); // each cell keeps its rounding up
+    EXPECT_EQ(f->grid.cell(1, 2).trimmed(), "0.00"); // 4 KiB: rounded once, as All Sub-Directories does
     EXPECT_EQ(f->view.lblGraphStats, "Total Results: 200    |    Total Size: 0.78 MB");
 }
 
 TEST_F(DirectoryReports, ATrailingBackslashOnTheStartAddsNoSecondSeparator) {
     TreeBuilder::file(root + "/top/a/f", 1048576);
-    EXPECT_EQ(run("\\\\FS1\\VOL1\\top\\", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.01"});
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\top\\", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.00"});
 }

@@ -531,13 +531,13 @@ TEST_F(Window, AHeaderDoubleClickSortsTheGridAndCopyTakesTheChosenRows) {
     child<QAction>(*program, "Menu_Copy")->trigger();
     EXPECT_FALSE(allChosen); // the first copy offers the selected rows
     EXPECT_EQ(QApplication::clipboard()->text(),
-              "Directory,Size(MB)\r\n\\\\FS1\\VOL1\\b,0.51\r\n\\\\FS1\\VOL1\\c,0.01\r\n\r\n");
+              "Directory,Size(MB)\r\n\\\\FS1\\VOL1\\b,0.50\r\n\\\\FS1\\VOL1\\c,0.00\r\n");
     onDialog = [&](QDialog& dialog) {
         dialog.findChild<QRadioButton*>("optAllRows")->setChecked(true);
         dialog.findChild<QPushButton*>("btnCopy")->click();
     };
     child<QAction>(*program, "Menu_Copy")->trigger();
-    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Directory,Size(MB)\r\n\\\\FS1\\VOL1\\a,3.01\r\n"));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Directory,Size(MB)\r\n\\\\FS1\\VOL1\\a,3.00\r\n"));
     onDialog = [&](QDialog& dialog) { allChosen = dialog.findChild<QRadioButton*>("optAllRows")->isChecked(); };
     child<QAction>(*program, "Menu_Copy")->trigger();
     EXPECT_TRUE(allChosen); // reopened with the last choice
