@@ -3,6 +3,7 @@
 #include "reports/cell_format.h"
 #include "reports/figure_columns.h"
 #include "reports/results_file.h"
+#include "fsview/name_bytes.h"
 
 #include <QStringList>
 
@@ -45,5 +46,6 @@ QString fcnGridRowsText(const ResultGrid& grid, const QList<qsizetype>& rows, co
         }
         text += ResultsFile::joinFields(fields, delimiter) + kLineEnd;
     }
-    return text + kLineEnd;
+    // Pasted text shows names as the window does.
+    return NameBytes::shown(text + kLineEnd);
 }
