@@ -462,6 +462,19 @@ TEST_F(SiteRun, NamesThatAreNotUtf8ReachTheResultsAsTheirOwnBytes) {
     EXPECT_EQ(written, found);
 }
 
+// \xHH in /D= names a byte of a name that is not UTF-8, as the window shows it.
+TEST_F(SiteRun, ABackslashXEscapeInTheStartDirectoryNamesAByte) {
+    const QByteArray folder = QFile::encodeName(vol1) + "/DATA/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_TRUE(touched(folder + "/inside.txt"));
+    const Outcome o = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\FS1\\VOL1\\DATA\\caf\\xe9", "/PATTERN=*",
+                           "/OUTFILE=" + out("cafe.csv")});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    QFile results(out("cafe.csv"));
+    ASSERT_TRUE(results.open(QIODevice::ReadOnly));
+    EXPECT_EQ(namesAfter(results.readAll(), "\\\\FS1\\VOL1\\DATA\\caf\xe9"), QList<QByteArray>{"inside.txt"});
+}
+
 TEST_F(SiteRun, ALocalPathInsideAVolumeAndAVolumeAlone) {
     const Outcome local = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=" + vol1 + "/USERS", "/IMMSUBS", "/OUTFILE=-"});
     ASSERT_EQ(local.status, 0) << local.err.toStdString();
