@@ -1,5 +1,6 @@
 #include "app/command_line_program.h"
 #include "batch/syntax_texts.h"
+#include "fsview/name_bytes.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <dlfcn.h>
 #include <sys/resource.h>
@@ -18,7 +20,7 @@ namespace {
 QString argumentString(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+        args.append(NameBytes::decode(argv[i], qsizetype(std::strlen(argv[i])))); // a name's bytes as they are
     return args.join(QLatin1Char(' '));
 }
 

@@ -1,6 +1,7 @@
 #include "app/command_line_output.h"
 
 #include "app/terminal_text.h"
+#include "fsview/name_bytes.h"
 #include "reports/cell_format.h"
 #include "reports/results_file.h"
 
@@ -136,7 +137,8 @@ QString CommandLineOutput::writeTo(WholeFileWriter& file, const ReportEnv& env, 
         const QString line = row > 0 && !fields.isEmpty()
                                  ? rowStart + ResultsFile::joinFields(fields, delimiter)
                                  : ResultsFile::joinFields(leadingFields(env, row == 0, runDate) + fields, delimiter);
-        if (const QString error = file.write((terminal ? TerminalText::escaped(line) : line).toUtf8() + kLineEnd);
+        if (const QString error =
+                file.write(NameBytes::encode(terminal ? TerminalText::escaped(line) : line) + kLineEnd);
             !error.isEmpty())
             return error;
         if (!host)

@@ -2,14 +2,18 @@
 
 #include "app/command_line.h"
 #include "app/name_lookup.h"
+#include "fsview/dirent_records.h"
+#include "fsview/name_bytes.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -35,11 +39,24 @@ QString volumePath(const QString& server, const QString& volume, const QStringLi
 }
 
 // The names in a directory: all of them, or the directories only, for a
-// message saying where one could start instead.
-QStringList entriesOf(const QByteArray& localPath, QDir::Filters kinds) {
-    return QDir(QFile::decodeName(localPath))
-        .entryList(kinds | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                   QDir::Name | QDir::IgnoreCase);
+// message saying where one could start instead; read as bytes, so a name
+// that is not UTF-8 reads as the rows show it.
+QStringList entriesOf(const QByteArray& localPath, bool directoriesOnly) {
+    QStringList names;
+    DIR* dir = ::opendir(localPath.constData());
+    if (!dir)
+        return names;
+    while (const dirent* e = ::readdir(dir)) {
+        struct stat st {};
+        if (DirentRecords::isDotOrDotDot(e->d_name) ||
+            (directoriesOnly && (::fstatat(::dirfd(dir), e->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode))))
+            continue;
+        names.append(NameBytes::decode(e->d_name, qsizetype(std::strlen(e->d_name))));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
 }
 
 struct VolumeMatch {
@@ -77,6 +94,18 @@ QString volumeRoots(const Site& site) {
 } // namespace
 
 StartDirectory::Place StartDirectory::find(const QString& typed, ReportEnv& env) {
+    const QString unescaped = NameBytes::unescaped(typed.trimmed());
+    if (unescaped == typed.trimmed())
+        return findAsTyped(typed, env);
+    // A backslash before "x" may as well be a separator followed by a name.
+    try {
+        return findAsTyped(typed, env);
+    } catch (const CommandLineError&) {
+        return findAsTyped(unescaped, env);
+    }
+}
+
+StartDirectory::Place StartDirectory::findAsTyped(const QString& typed, ReportEnv& env) {
     const Parts parts = partsOf(typed.trimmed(), env.client.site());
     const NameLookup names(env);
     const QString server = names.server(parts.server);
@@ -145,9 +174,9 @@ QString StartDirectory::whyUnreachable(const Parts& parts, const QString& error,
         if (!resolved.ok()) continue;
         const QString& missing = parts.dirs[depth];
         if (missing == QLatin1String("..") || missing.contains(QLatin1Char('/')) ||
-            entriesOf(resolved.path, QDir::AllEntries).contains(missing, Qt::CaseInsensitive))
+            entriesOf(resolved.path, false).contains(missing, Qt::CaseInsensitive))
             break;
-        const QStringList dirs = entriesOf(resolved.path, QDir::Dirs);
+        const QStringList dirs = entriesOf(resolved.path, true);
         const QString holds =
             dirs.isEmpty() ? QStringLiteral("%1 holds no directories").arg(parent)
                            : QStringLiteral("%1 holds: %2").arg(parent, NameLookup::listed(dirs));

@@ -18,7 +18,9 @@ class StartDirectory {
         QString path; // \\SERVER\VOLUME\ for the root, else \\SERVER\VOLUME\DIR\SUB
     };
 
-    // Throws CommandLineError saying what is wrong and what exists.
+    // Throws CommandLineError saying what is wrong and what exists. \xHH
+    // (80 to FF) may stand for a byte of a name that is not UTF-8; where the
+    // path as typed leads to a directory, though, it is taken as typed.
     static Place find(const QString& typed, ReportEnv& env);
 
   private:
@@ -27,6 +29,7 @@ class StartDirectory {
         QString volume;
         QStringList dirs;
     };
+    static Place findAsTyped(const QString& typed, ReportEnv& env);
     static Parts partsOf(const QString& typed, const Site& site);
     static Parts fromLocalPath(const QString& path, const Site& site);
     static void checkReachable(const Parts& parts, const QString& path, ReportEnv& env);

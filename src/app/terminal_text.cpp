@@ -1,5 +1,7 @@
 #include "app/terminal_text.h"
 
+#include "fsview/name_bytes.h"
+
 namespace TerminalText {
 
 namespace {
@@ -11,6 +13,8 @@ bool isControl(char16_t c) {
 } // namespace
 
 QString escaped(const QString& text) {
+    if (NameBytes::hasMarker(text))
+        return escaped(NameBytes::shown(text));
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {

@@ -6,7 +6,8 @@
 // would retitle, clear or reprogram the terminal it is printed on.
 namespace TerminalText {
 
-// Control characters (C0, DEL, C1) written as \xNN; everything else as is.
+// Control characters (C0, DEL, C1) and the bytes of names that are not UTF-8
+// (NameBytes) written as \xNN; everything else as is.
 QString escaped(const QString& text);
 
 } // namespace TerminalText

@@ -1,6 +1,7 @@
 #include "fileops/destination_folders.h"
 
 #include "fsview/local_path.h"
+#include "fsview/name_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +36,7 @@ DestinationFolders::Folder DestinationFolders::folderFor(const ListedFolderNode&
     }
     QString display = m_base;
     for (const QByteArray& name : names)
-        display = LocalPath::join(display, QString::fromUtf8(name));
+        display = LocalPath::join(display, NameBytes::decode(name));
     if (!openDestination())
         return {-1, m_destinationError, display, names};
     const auto step = [](int parent, const QByteArray& name, std::size_t) {

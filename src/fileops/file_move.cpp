@@ -10,6 +10,7 @@
 #include "fileops/operation_worker.h"
 #include "fileops/row_selection.h"
 #include "fsview/local_path.h"
+#include "fsview/name_bytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -298,7 +299,7 @@ std::optional<Problem> findAndMove(Moving& op, OneMove& move) {
     if (std::optional<Problem> problem = move.file.find(op.access))
         return problem;
     move.folder = op.destinations.folderFor(*move.file.record()->folder);
-    move.destination = LocalPath::join(move.folder.display, QString::fromUtf8(move.file.name()));
+    move.destination = LocalPath::join(move.folder.display, NameBytes::decode(move.file.name()));
     if (move.folder.fd < 0)
         return Problem::ofErrno(move.folder.error);
     recover(op, move);

@@ -1,5 +1,6 @@
 #include "fileops/item_properties.h"
 
+#include "fsview/name_bytes.h"
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
 
@@ -112,7 +113,7 @@ Rows of(ReportEnv& env, const QString& volumePath, bool isVolume) {
                 {QStringLiteral("Unable to read"), item.ok() ? QString::fromLocal8Bit(std::strerror(errno)) : item.error}};
     const bool directory = S_ISDIR(sx.stx_mode);
     Rows rows{{QStringLiteral("Volume path"), item.display},
-              {QStringLiteral("Local path"), QFile::decodeName(item.path)},
+              {QStringLiteral("Local path"), NameBytes::decode(item.path)},
               {QStringLiteral("Type"), isVolume   ? QStringLiteral("Volume")
                                        : directory ? QStringLiteral("Folder")
                                        : S_ISLNK(sx.stx_mode) ? QStringLiteral("Symbolic link")

@@ -1,5 +1,6 @@
 #include "fileops/row_selection.h"
 
+#include "fsview/name_bytes.h"
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
 
@@ -84,10 +85,10 @@ ListedFile::Problem putBack(HeldFile& held, const ListedFile::Problem& why, cons
     const int error = held.restore(&keptAs);
     if (error != 0)
         problem.text += QStringLiteral("; it could not be given its name back (%1) and is kept as %2")
-                            .arg(QString::fromLocal8Bit(std::strerror(error)), QString::fromUtf8(held.privateName()));
+                            .arg(QString::fromLocal8Bit(std::strerror(error)), NameBytes::decode(held.privateName()));
     else if (!keptAs.isEmpty())
         problem.text += QStringLiteral("; another file took the name %1 meanwhile, so it is kept beside it as %2")
-                            .arg(path, QString::fromUtf8(keptAs));
+                            .arg(path, NameBytes::decode(keptAs));
     return problem;
 }
 

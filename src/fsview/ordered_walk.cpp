@@ -88,6 +88,7 @@ public:
     std::optional<WalkedDirectory> next(const std::atomic<bool>& cancel,
                                         const std::function<void()>& poll);
     std::uint64_t skipped() const { return m_skipped.load(); }
+    std::uint64_t loopsBack() const { return m_loopsBack.load(); }
     int failure() const { return m_failure.load(); }
 
 private:
@@ -116,6 +117,7 @@ private:
     std::size_t m_cachedFds = 1;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_skipped{0};
+    std::atomic<std::uint64_t> m_loopsBack{0};
     std::atomic<int> m_failure{0}; // errno of a shortage of descriptors that ended the walk
 
     std::mutex m_mutex;
@@ -245,7 +247,8 @@ bool OrderedWalk::Impl::listTaken(OrderedWalkLister& lister, const WalkNodePtr& 
 }
 
 void OrderedWalk::Impl::work() {
-    OrderedWalkLister lister(m_rootFd, m_rootDevice, m_cachedFds, m_options, m_stop, m_skipped, m_failure);
+    OrderedWalkLister lister(m_rootFd, m_rootDevice, m_cachedFds, m_options, m_stop,
+                             {m_skipped, m_loopsBack, m_failure});
     std::vector<FoundSubdirectory> subdirs;
     Lock lock(m_mutex);
     for (;;) {
@@ -310,9 +313,11 @@ void OrderedWalk::Impl::pollNow(const std::function<void()>& poll) {
 bool OrderedWalk::Impl::helpOrWait(Lock& lock, const std::atomic<bool>& cancel,
                                    const std::function<void()>& poll) {
     if (workReady()) {
-        if (!m_readerLister)
+        if (!m_readerLister) {
+            const OrderedWalkLister::Tallies tallies{m_skipped, m_loopsBack, m_failure};
             m_readerLister = std::make_unique<OrderedWalkLister>(m_rootFd, m_rootDevice, m_cachedFds, m_options,
-                                                                 m_stop, m_skipped, m_failure);
+                                                                 m_stop, tallies);
+        }
         // A large directory listed here still lets the caller poll and cancel.
         const auto interrupted = [&] {
             if (pollDue())
@@ -380,6 +385,10 @@ std::optional<WalkedDirectory> OrderedWalk::next(const std::atomic<bool>& cancel
 
 std::uint64_t OrderedWalk::skipped() const {
     return m_impl->skipped();
+}
+
+std::uint64_t OrderedWalk::loopsBack() const {
+    return m_impl->loopsBack();
 }
 
 int OrderedWalk::failure() const {

@@ -71,7 +71,8 @@ struct WalkedDirectory {
 // the calling thread whenever it would wait, list and stat directories
 // ahead of it. Never follows symbolic links, never
 // leaves the root's file system, recurses nowhere; memory is bounded by the
-// look-ahead, not by the tree.
+// look-ahead, not by the tree. A folder that is one of its own ancestors
+// (bind-mounted below itself) is entered once only, as du counts it.
 class OrderedWalk {
 public:
     struct Options {
@@ -111,6 +112,9 @@ public:
 
     // Entries that could not be read so far.
     std::uint64_t skipped() const;
+    // Folders left out so far because each is one of the folders above it
+    // (a folder bind-mounted into its own subtree): entered once only.
+    std::uint64_t loopsBack() const;
     // The errno (EMFILE, ENFILE) of a shortage of descriptors that ended the
     // walk early even after waiting for its own to be let go; 0 otherwise.
     // Such a walk is incomplete: its results must not pass for a listing.

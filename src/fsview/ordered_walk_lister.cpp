@@ -68,11 +68,11 @@ bool fileLess(const WalkedFile& a, const WalkedFile& b) {
 } // namespace
 
 OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
-                                     const OrderedWalk::Options& options,
-                                     const std::atomic<bool>& stop,
-                                     std::atomic<std::uint64_t>& skipped, std::atomic<int>& failure)
-    : m_rootDevice(rootDevice), m_options(options), m_stop(stop),
-      m_skipped(skipped), m_failure(failure), m_fds(rootFd, cachedFds), m_buffer(new char[DirentRecords::kBufferSize]) {}
+                                     const OrderedWalk::Options& options, const std::atomic<bool>& stop,
+                                     const Tallies& tallies)
+    : m_rootDevice(rootDevice), m_options(options), m_stop(stop), m_skipped(tallies.skipped),
+      m_loopsBack(tallies.loopsBack), m_failure(tallies.failure), m_fds(rootFd, cachedFds),
+      m_buffer(new char[DirentRecords::kBufferSize]) {}
 
 // Running out of descriptors says nothing about the directory: the walk's
 // own are let go (this lister's at once, the others' as they finish) and the
@@ -100,6 +100,7 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                              std::vector<FoundSubdirectory>& subdirs,
                              const std::function<bool()>& interrupted) {
     m_interrupted = interrupted ? &interrupted : nullptr;
+    m_listing = dir.get();
     subdirs.clear();
     m_found.clear();
     m_linked.clear();
@@ -300,6 +301,26 @@ void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name
     // Like du -x: another file system stays out, its mount point included.
     if (deviceOf(sx) != m_rootDevice)
         return;
+    if (loopsBack(sx)) {
+        ++m_loopsBack;
+        return;
+    }
     m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino),
                             sx.stx_uid, allocatedBytes(sx)});
+}
+
+// A folder that is one of those above it, bind-mounted below itself: du
+// counts it once, and entering it would walk the same subtree again (and
+// again, for a bind of a bind). Only a mount's root can be one, so a deep
+// tree is not searched upwards for every folder where the kernel says which
+// folders are mount roots.
+bool OrderedWalkLister::loopsBack(const struct statx& sx) const {
+    const bool told = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
+    if (told && !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        return false;
+    for (const ScanDirectory* above = m_listing; above; above = above->parent.get()) {
+        if (above->device == deviceOf(sx) && above->inode == ino_t(sx.stx_ino))
+            return true;
+    }
+    return false;
 }

@@ -27,9 +27,15 @@ struct FoundSubdirectory {
 // parent and no path is ever built.
 class OrderedWalkLister {
 public:
+    // What the walk's listers count together.
+    struct Tallies {
+        std::atomic<std::uint64_t>& skipped;   // entries that could not be read
+        std::atomic<std::uint64_t>& loopsBack; // folders not entered: each is one above it
+        std::atomic<int>& failure;             // errno of a shortage of descriptors
+    };
+
     OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
-                      const OrderedWalk::Options& options, const std::atomic<bool>& stop,
-                      std::atomic<std::uint64_t>& skipped, std::atomic<int>& failure);
+                      const OrderedWalk::Options& options, const std::atomic<bool>& stop, const Tallies& tallies);
 
     // Fills out's files and subdirectories (and readable) and subdirs with
     // what opens each subdirectory, in the same order as out.subdirectories.
@@ -59,6 +65,7 @@ private:
                   WalkedDirectory& out);
     void count(const struct statx& sx, WalkedDirectory& out);
     void addSubdirectory(const struct statx& sx, const char* name, std::size_t length);
+    bool loopsBack(const struct statx& sx) const;
     bool passes(const char* name, std::size_t length) const;
     bool stopAsked();
     void sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
@@ -70,10 +77,12 @@ private:
     const OrderedWalk::Options& m_options;
     const std::atomic<bool>& m_stop;
     std::atomic<std::uint64_t>& m_skipped;
+    std::atomic<std::uint64_t>& m_loopsBack;
     std::atomic<int>& m_failure;
     DirectoryFdCache m_fds;
     std::unique_ptr<char[]> m_buffer;
     std::vector<Found> m_found; // subdirectories of the directory being read
+    const ScanDirectory* m_listing = nullptr; // that directory, during list() only
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
     unsigned m_sinceCheck = 0;
     const std::function<bool()>* m_interrupted = nullptr; // during list() only

@@ -1,8 +1,7 @@
 #include "fsview/volume_path_lookup.h"
 
 #include "fsview/local_path.h"
-
-#include <QStringDecoder>
+#include "fsview/name_bytes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,15 +17,6 @@
 namespace {
 
 constexpr int kPassFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-// A name that is not valid UTF-8 has no text that could stand for it.
-std::optional<QString> decodedName(const char* name) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArray(name));
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -75,7 +65,7 @@ bool VolumePathLookup::step(const QString& component, bool last, bool lastMayBeF
     struct stat st {};
     if (::fstatat(m_dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return fail(QStringLiteral("%1 cannot be reached: %2").arg(m_typed, systemError(errno)), true);
-    const QString shown = QString::fromUtf8(name);
+    const QString shown = NameBytes::decode(name);
     if (S_ISLNK(st.st_mode))
         return fail(linkLeadsOut(name) ? QStringLiteral("%1 leaves its volume through the symbolic link %2").arg(m_typed, shown)
                                        : QStringLiteral("%1 passes through the symbolic link %2, which is not followed: "
@@ -102,7 +92,7 @@ bool VolumePathLookup::step(const QString& component, bool last, bool lastMayBeF
 
 // The component's entry: its exact name, else the one that differs only in case.
 bool VolumePathLookup::find(const QString& component, QByteArray& name) {
-    const QByteArray exact = component.toUtf8();
+    const QByteArray exact = NameBytes::encode(component);
     struct stat st {};
     if (::fstatat(m_dir.get(), exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         name = exact;
@@ -114,7 +104,7 @@ bool VolumePathLookup::find(const QString& component, QByteArray& name) {
     if (matches.size() > 1) {
         QStringList shown;
         for (const QByteArray& match : matches)
-            shown.append(QString::fromUtf8(match));
+            shown.append(NameBytes::decode(match));
         return fail(QStringLiteral("%1 is ambiguous: %2 matches %3, which differ only in case; type the name exactly")
                         .arg(m_typed, component, shown.join(QStringLiteral(", "))));
     }
@@ -134,8 +124,7 @@ QList<QByteArray> VolumePathLookup::caselessMatches(const QString& component) co
     }
     const QString wanted = component.toCaseFolded();
     while (const dirent* e = ::readdir(dir)) {
-        const std::optional<QString> name = decodedName(e->d_name);
-        if (name && name->toCaseFolded() == wanted)
+        if (NameBytes::decode(e->d_name, qsizetype(std::strlen(e->d_name))).toCaseFolded() == wanted)
             matches.append(QByteArray(e->d_name));
     }
     ::closedir(dir);

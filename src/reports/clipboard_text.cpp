@@ -3,6 +3,7 @@
 #include "reports/cell_format.h"
 #include "reports/figure_columns.h"
 #include "reports/results_file.h"
+#include "fsview/name_bytes.h"
 
 #include <QStringList>
 
@@ -45,6 +46,7 @@ QString fcnGridRowsText(const ResultGrid& grid, const QList<qsizetype>& rows, co
         }
         text += ResultsFile::joinFields(fields, delimiter) + kLineEnd;
     }
-    // Every line ends in CR LF, the last too, and no empty line follows it.
-    return text;
+    // Every line ends in CR LF, the last too, and no empty line follows it;
+    // names show as the window shows them.
+    return NameBytes::shown(text);
 }

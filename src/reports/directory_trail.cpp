@@ -1,5 +1,7 @@
 #include "reports/directory_trail.h"
 
+#include "fsview/name_bytes.h"
+
 DirectoryTrail::DirectoryTrail(QString start) : m_path(std::move(start)), m_lengths{m_path.size()} {}
 
 const QString& DirectoryTrail::enter(const WalkedDirectory& directory) {
@@ -10,7 +12,7 @@ const QString& DirectoryTrail::enter(const WalkedDirectory& directory) {
     m_path.truncate(m_lengths.back());
     if (!m_path.endsWith(QLatin1Char('\\')))
         m_path += QLatin1Char('\\');
-    m_path += QString::fromUtf8(directory.name);
+    m_path += NameBytes::decode(directory.name);
     m_lengths.push_back(m_path.size());
     return m_path;
 }

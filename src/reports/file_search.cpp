@@ -1,5 +1,6 @@
 #include "reports/file_search.h"
 
+#include "fsview/name_bytes.h"
 #include "fsview/ordered_walk.h"
 #include "fsview/wildcard_pattern.h"
 #include "netware/client/packed_date.h"
@@ -100,7 +101,7 @@ QString sizeCell(std::uint64_t size) {
 }
 
 QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
-    const QString name = QString::fromUtf8(file.name);
+    const QString name = NameBytes::decode(file.name);
     if (s.layout == Layout::Date) {
         const std::uint16_t packed = s.dates.packedDateOf(file);
         const QDate date = PackedDate::unpack(packed);

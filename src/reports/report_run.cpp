@@ -35,6 +35,7 @@ void beginRun(ReportEnv& env) {
     env.run.inProgress = true;
     env.client.startAccountingRun(env.app.treeName);
     env.run.unreadableEntries = 0;
+    env.run.loopingFolders = 0;
     env.run.failure.clear();
     env.run.failureStatus = 2;
     env.run.progress = {}; // counted afresh: the window runs one report after another
@@ -166,8 +167,18 @@ void dispatch(ReportEnv& env) {
     }
 }
 
-// "Process Complete." or "Process Cancelled!", and how many entries the
-// run's walks could not read, if any.
+// " (1 folder that loops back to one above it was not entered again)", or
+// nothing when no folder did.
+QString loopingText(std::uint64_t folders) {
+    if (folders == 0)
+        return {};
+    return folders == 1 ? QStringLiteral(" (1 folder that loops back to one above it was not entered again)")
+                        : QStringLiteral(" (%1 folders that loop back to ones above them were not entered again)")
+                              .arg(folders);
+}
+
+// "Process Complete." or "Process Cancelled!", how many entries the run's
+// walks could not read and how many folders they did not enter again, if any.
 QString outcome(ReportEnv& env) {
     if (const QString failure = fcnRunFailure(env); !failure.isEmpty() && !env.run.cancelled())
         return QStringLiteral("Process Failed: %1; the results are incomplete.").arg(failure);
@@ -176,7 +187,7 @@ QString outcome(ReportEnv& env) {
         text += QStringLiteral(" The row limit was reached: the search ended there.");
     if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)
         text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
-    return text;
+    return text + loopingText(env.client.loopingFolders() + env.run.loopingFolders);
 }
 
 void endRun(ReportEnv& env, NWDSContextHandle context) {

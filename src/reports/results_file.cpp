@@ -2,6 +2,7 @@
 
 #include "reports/cell_format.h"
 #include "reports/figure_columns.h"
+#include "fsview/name_bytes.h"
 
 #include <QFile>
 #include "reports/whole_file_writer.h"
@@ -100,7 +101,8 @@ bool subSaveResultsFile(const ResultGrid& shown, const QString& path, const QStr
     QString error = file.open(path, WholeFileWriter::Mode::Replace);
     const QList<ColumnOutput> outputs = columnOutputs(grid);
     for (qsizetype row = 0; error.isEmpty() && row < grid.rows(); ++row) {
-        error = file.write(joinFields(rowFields(grid, row, outputs), delimiter).toUtf8() + kLineEnd);
+        // The names as the very bytes they are on disk, the rest as UTF-8.
+        error = file.write(NameBytes::encode(joinFields(rowFields(grid, row, outputs), delimiter)) + kLineEnd);
         // Every row's status would cost more than the row.
         if (row % kRowsPerStatus == 0 || row + 1 == grid.rows())
             host.setStatus(QStringLiteral("Saving row ") + QString::number(row));

@@ -17,6 +17,7 @@ void beginDrillDown(ReportEnv& env) {
     env.run.inProgress = true;
     env.view.btnShowFilesCaption = kStop;
     env.run.unreadableEntries = 0;
+    env.run.loopingFolders = 0;
     env.run.failure.clear();
     env.run.progress = {};
     subClearRunFigures(env);

@@ -25,6 +25,7 @@ struct RunState {
     double freeSpaceTotal = 0; // megabytes, kept by the volume and directory reports
     std::uint32_t dsContext = 0; // the run's directory-services context
     std::uint64_t unreadableEntries = 0; // what the run's walks could not read
+    std::uint64_t loopingFolders = 0;    // folders the run's walks did not enter again: each is one above it
     // Why the run's results are incomplete though nobody stopped it (a walk
     // that ran out of descriptors); empty while they are whole.
     QString failure;

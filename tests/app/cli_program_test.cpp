@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -404,6 +407,72 @@ TEST_F(SiteRun, TheStartDirectoryIsFoundInAnyCaseAndRowsShowItAsStored) {
     const QStringList lines = o.out.split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains(",FS1,VOL1,\\\\FS1\\VOL1\\USERS\\jsmith,notes.txt,")) << lines[0].toStdString();
+}
+
+// Names that are not UTF-8 -----------------------------------------------------------
+
+namespace {
+
+bool touched(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    return fd >= 0 && ::close(fd) == 0;
+}
+
+// fn_\x80_e to fn_\xff_e: each a different name, none of them UTF-8.
+QList<QByteArray> oddNames() {
+    QList<QByteArray> names;
+    for (int byte = 0x80; byte <= 0xff; ++byte)
+        names.append("fn_" + QByteArray(1, char(byte)) + "_e");
+    return names;
+}
+
+// The name fields of a File run's output lines: what follows its directory.
+QList<QByteArray> namesAfter(const QByteArray& output, const QByteArray& directory) {
+    QList<QByteArray> names;
+    for (const QByteArray& line : output.split('\n')) {
+        const qsizetype at = line.indexOf("," + directory + ",");
+        if (at >= 0)
+            names.append(line.mid(at + directory.size() + 2).split(',').first());
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(SiteRun, NamesThatAreNotUtf8ReachTheResultsAsTheirOwnBytes) {
+    const QByteArray odd = QFile::encodeName(vol1) + "/ODD";
+    ASSERT_EQ(::mkdir(odd.constData(), 0755), 0);
+    for (const QByteArray& name : oddNames())
+        ASSERT_TRUE(touched(odd + "/" + name));
+    const Outcome o = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\FS1\\VOL1\\ODD", "/PATTERN=fn_*",
+                           "/OUTFILE=" + out("odd.csv")});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    QFile results(out("odd.csv"));
+    ASSERT_TRUE(results.open(QIODevice::ReadOnly));
+    QList<QByteArray> written = namesAfter(results.readAll(), "\\\\FS1\\VOL1\\ODD");
+    // As find writes them.
+    QProcess find;
+    find.start("find", {QFile::decodeName(odd), "-type", "f", "-printf", "%f\\n"});
+    ASSERT_TRUE(find.waitForFinished(60000));
+    QList<QByteArray> found = find.readAllStandardOutput().split('\n');
+    found.removeAll(QByteArray());
+    std::sort(written.begin(), written.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found.size(), 128);
+    EXPECT_EQ(written, found);
+}
+
+// \xHH in /D= names a byte of a name that is not UTF-8, as the window shows it.
+TEST_F(SiteRun, ABackslashXEscapeInTheStartDirectoryNamesAByte) {
+    const QByteArray folder = QFile::encodeName(vol1) + "/DATA/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_TRUE(touched(folder + "/inside.txt"));
+    const Outcome o = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\FS1\\VOL1\\DATA\\caf\\xe9", "/PATTERN=*",
+                           "/OUTFILE=" + out("cafe.csv")});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    QFile results(out("cafe.csv"));
+    ASSERT_TRUE(results.open(QIODevice::ReadOnly));
+    EXPECT_EQ(namesAfter(results.readAll(), "\\\\FS1\\VOL1\\DATA\\caf\xe9"), QList<QByteArray>{"inside.txt"});
 }
 
 TEST_F(SiteRun, ALocalPathInsideAVolumeAndAVolumeAlone) {

@@ -3,6 +3,7 @@
 
 #include "fileops/file_delete.h"
 #include "fileops/file_move.h"
+#include "fsview/name_bytes.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -280,6 +281,37 @@ TEST_F(ActingSafely, FilesOnlyTheirRawNamesReachAreDeletedAndMoved) {
     ::close(fd);
     DeepTree::remove(at("docs"));
     DeepTree::remove(QFile::encodeName(destination()));
+}
+
+// fn_\x80_e to fn_\xff_e differ only in a byte that is not UTF-8: the row
+// whose cells name one of them deletes or moves that one and no other.
+TEST_F(ActingSafely, TheRowOfOneOfManyNamesThatAreNotUtf8ActsOnThatFile) {
+    for (int byte = 0x80; byte <= 0xff; ++byte)
+        write(at("docs/fn_" + QByteArray(1, char(byte)) + "_e"), QByteArray::number(byte));
+    const auto choose = [this](const QByteArray& name) {
+        list();
+        const int directory = f->grid.fcnFindColumn("Directory");
+        const int file = f->grid.fcnFindColumn("File");
+        qsizetype found = 0;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row) {
+            const QString path = f->grid.cell(row, directory) + "\\" + f->grid.cell(row, file);
+            if (NameBytes::encode(path) == "\\\\FS1\\VOL1\\docs\\" + name)
+                found = row;
+        }
+        f->grid.Row = f->grid.RowSel = found;
+        return found > 0;
+    };
+    ASSERT_TRUE(choose("fn_\xa7_e"));
+    EXPECT_EQ(deleteAll(), 1);
+    EXPECT_EQ(read(at("docs/fn_\xa7_e")), "<missing>");
+    ASSERT_TRUE(choose("fn_\xe9_e"));
+    EXPECT_EQ(moveAll(false, false).moved, 1);
+    EXPECT_EQ(read(QFile::encodeName(destination()) + "/fn_\xe9_e"), "233");
+    EXPECT_EQ(read(at("docs/fn_\xe9_e")), "<missing>");
+    int left = 0;
+    for (int byte = 0x80; byte <= 0xff; ++byte)
+        left += read(at("docs/fn_" + QByteArray(1, char(byte)) + "_e")) == QByteArray::number(byte);
+    EXPECT_EQ(left, 126);
 }
 
 // A folder named a\..\..\escape is one name on Linux: it is made as that

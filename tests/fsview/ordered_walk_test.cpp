@@ -2,6 +2,7 @@
 #include "fsview/scan_directory.h"
 #include "fsview/subtree_bytes.h"
 
+#include "scoped_bind_mount.h"
 #include "scoped_tmpfs.h"
 #include "unprivileged_run.h"
 
@@ -401,6 +402,29 @@ TEST_F(Walk, NestedMountIsNotEntered) {
     EXPECT_EQ(joined(dirs[0].subdirectories), "a");
     EXPECT_EQ(fileNames(dirs[0]), "");
     EXPECT_EQ(fileNames(dirs[1]), "one");
+    EXPECT_EQ(walk.skipped(), 0u);
+}
+
+TEST_F(Walk, AFolderBindMountedBelowItselfIsEnteredOnce) {
+    mkdir("a/b");
+    touch("a/one");
+    mkdir("a/loop");
+    const QByteArray a = native(root() + "/a");
+    // The second bind brings the first along: a/loop/loop is a again.
+    ScopedBindMount first(a, a + "/loop");
+    ScopedBindMount second(a, a + "/loop");
+    if (!first.mounted() || !second.mounted())
+        GTEST_SKIP() << first.why().toStdString() << second.why().toStdString();
+
+    OrderedWalk walk(rootPath(), withThreads(2));
+    std::vector<WalkedDirectory> dirs;
+    while (std::optional<WalkedDirectory> next = walk.next(cancel))
+        dirs.push_back(std::move(*next));
+
+    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a", "a/b"}));
+    ASSERT_EQ(dirs.size(), 3u);
+    EXPECT_EQ(joined(dirs[1].subdirectories), "b");
+    EXPECT_EQ(walk.loopsBack(), 1u);
     EXPECT_EQ(walk.skipped(), 0u);
 }
 

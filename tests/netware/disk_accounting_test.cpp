@@ -1,6 +1,8 @@
 #include "netware/client/disk_accounting.h"
 #include "netware/client/quota_reader.h"
 
+#include "du_figure.h"
+#include "scoped_bind_mount.h"
 #include "scoped_tmpfs.h"
 #include "unprivileged_run.h"
 
@@ -174,6 +176,21 @@ TEST_F(Volume, NestedMountIsNotCharged) {
     ASSERT_NE(usage, nullptr);
     EXPECT_EQ(usage->bytesByUid, PlainCount(root()).bytes());
     EXPECT_LT(usage->bytesByUid.value(bob), std::uint64_t(2) << 20);
+}
+
+TEST_F(Volume, AFolderBindMountedBelowItselfIsChargedOnceAsDuCountsIt) {
+    makeDir(root() + "/alice/loop");
+    ScopedBindMount loop(native(root() + "/alice"), native(root() + "/alice/loop"));
+    if (!loop.mounted())
+        GTEST_SKIP() << loop.why().toStdString();
+    DiskAccounting accounting(2);
+    const VolumeUsage* usage = accounting.usage(native(root()), cancel);
+    ASSERT_NE(usage, nullptr);
+    std::uint64_t charged = 0;
+    for (const std::uint64_t bytes : usage->bytesByUid)
+        charged += bytes;
+    EXPECT_EQ(std::optional<std::uint64_t>(charged), commandFigure("du", {"-s", "-B1", root()}));
+    EXPECT_EQ(usage->loopingFolders, 1u);
 }
 
 TEST_F(Volume, UnreadableDirectoryIsCountedAsSkipped) {

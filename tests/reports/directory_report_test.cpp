@@ -1,4 +1,6 @@
+#include "du_figure.h"
 #include "report_fixture.h"
+#include "scoped_bind_mount.h"
 #include "scoped_tmpfs.h"
 #include "tree_builder.h"
 #include "unprivileged_run.h"
@@ -163,6 +165,28 @@ TEST_F(DirectoryReports, AFileSystemMountedBelowIsLeftOutOfEveryForm) {
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.00"});
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optAllSubDirs),
               (QStringList{"\\\\FS1\\VOL1\\top|0.00", "\\\\FS1\\VOL1\\top\\a|1.00"}));
+}
+
+TEST_F(DirectoryReports, AFolderBindMountedBelowItselfIsCountedOnceAsDuCountsIt) {
+    TreeBuilder::file(root + "/top/a/f", 1048576);
+    TreeBuilder::file(root + "/top/a/c/g", 3 * 1048576);
+    TreeBuilder::file(root + "/top/h/i", 524288);
+    TreeBuilder::dir(root + "/top/a/loop");
+    const QString top = root + "/top";
+    ScopedBindMount loop(TreeBuilder::native(top + "/a"), TreeBuilder::native(top + "/a/loop"));
+    if (!loop.mounted())
+        GTEST_SKIP() << loop.why().toStdString();
+    // du -sb counts the folders' own sizes too, which no row holds.
+    const std::optional<std::uint64_t> du = commandFigure("du", {"-sb", top});
+    const std::optional<std::uint64_t> folders = commandFigure("find", {top, "-type", "d", "-printf", "%s\\n"}, true);
+    ASSERT_TRUE(du && folders);
+    const QString looped = " (1 folder that loops back to one above it was not entered again)";
+    for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
+        run("\\\\FS1\\VOL1\\top", option);
+        EXPECT_EQ(std::uint64_t(f->run.sizeTotal * 1048576.0), *du - *folders);
+        EXPECT_EQ(f->host.statuses.last(), "Process Complete." + looped);
+    }
+    EXPECT_EQ(*du - *folders, 4718592u);
 }
 
 TEST_F(DirectoryReports, ContentThatCannotBeReadIsCountedNotDropped) {

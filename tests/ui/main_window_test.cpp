@@ -42,6 +42,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 
@@ -699,6 +703,36 @@ TEST_F(Window, ShowFilesForSelectedOpensADirectoryRowIntoItsFiles) {
     // A file listing: a press no longer offers to drill down.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
     EXPECT_FALSE(showFiles->isEnabled());
+}
+
+// A folder and a file whose names are not UTF-8: the window shows their odd
+// bytes as \xHH, opens the folder's files, and saves the names as they are.
+TEST_F(Window, NamesThatAreNotUtf8ShowEscapedAndAreSavedAsTheirBytes) {
+    const QByteArray folder = acme.root("VOL1") + "/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    const int fd = ::open((folder + "/fn_\x80_e").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    auto program = runOnVolume1(2);
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    const QAbstractItemModel* model = view->model();
+    int row = -1;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->index(r, 1).data().toString() == "\\\\FS1\\VOL1\\caf\\xe9")
+            row = r;
+    }
+    ASSERT_GE(row, 0);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row, 1)).center());
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowFiles"), Qt::LeftButton);
+    const int file = program->window().env().grid.fcnFindColumn("File");
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, file).data().toString(), "fn_\\x80_e");
+    QTemporaryDir out;
+    program->window().setSavePathChooser([&](const QString&, const QString&) { return out.filePath("files.csv"); });
+    child<QAction>(*program, "Menu_Save_Results")->trigger();
+    QFile saved(out.filePath("files.csv"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("\\\\FS1\\VOL1\\caf\xe9,fn_\x80_e,"));
 }
 
 TEST_F(Window, MoveAndPropertiesFromThePopUpMenu) {

@@ -57,5 +57,6 @@ std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
     auto usage = std::make_unique<VolumeUsage>();
     usage->bytesByUid = tally.bytesByUid();
     usage->skipped = walk.skipped();
+    usage->loopingFolders = walk.loopsBack();
     return usage;
 }

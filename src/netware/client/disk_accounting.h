@@ -16,6 +16,7 @@
 struct VolumeUsage {
     QHash<std::uint32_t, std::uint64_t> bytesByUid; // allocated bytes (st_blocks * 512) per uid
     std::uint64_t skipped = 0;                      // entries that could not be read
+    std::uint64_t loopingFolders = 0;               // folders not entered again: each is one above it
     bool fromQuotas = false;
 };
 

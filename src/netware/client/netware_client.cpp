@@ -187,6 +187,7 @@ void NetWareClient::startAccountingRun(const QString& runTree) {
     m_accounting.clear();
     m_countedRoots.clear();
     m_unreadable = 0;
+    m_loopingFolders = 0;
 }
 
 std::optional<std::uint64_t> NetWareClient::bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
@@ -230,6 +231,7 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
     if (!m_countedRoots.contains(volume->root)) {
         m_countedRoots.insert(volume->root);
         m_unreadable += usage->skipped;
+        m_loopingFolders += usage->loopingFolders;
     }
     const DirectoryBackend* owners = ownersOf(*server);
     const std::optional<std::uint64_t> bytes = bytesOf(*usage, objectID, owners);

@@ -64,6 +64,8 @@ public:
     // the tree holding the server's object does.
     void startAccountingRun(const QString& runTree = {});
     std::uint64_t unreadableEntries() const { return m_unreadable; }
+    // Folders this run's walks did not enter again: each is one above it.
+    std::uint64_t loopingFolders() const { return m_loopingFolders; }
     // Why this run's accounting walk could not finish; empty when it did.
     const QString& walkFailure() const { return m_accounting.failure(); }
 
@@ -123,6 +125,7 @@ private:
     std::function<void()> m_poll;
     DiskAccounting::Walked m_walked;
     std::uint64_t m_unreadable = 0;
+    std::uint64_t m_loopingFolders = 0;
     QSet<QByteArray> m_countedRoots; // volumes whose unreadable entries are counted
     QString m_runTree;
     std::atomic<bool> m_neverCancel{false};

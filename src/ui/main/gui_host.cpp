@@ -1,6 +1,7 @@
 #include "ui/main/gui_host.h"
 
 #include "app/progress_line.h"
+#include "fsview/name_bytes.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -46,7 +47,7 @@ void GuiHost::setStatus(const QString& text) {
         return;
     }
     m_runClock.invalidate();
-    m_window->statusBar()->showMessage(text);
+    m_window->statusBar()->showMessage(NameBytes::shown(text));
 }
 
 void GuiHost::showProgress(bool now) {
@@ -54,7 +55,8 @@ void GuiHost::showProgress(bool now) {
         m_runClock.start();
     if (!now && m_sinceDrawn.isValid() && m_sinceDrawn.elapsed() < kProgressIntervalMs)
         return;
-    m_window->statusBar()->showMessage(ProgressLine::text(m_run->progress, m_runClock.elapsed(), m_status, kProgressWidth));
+    m_window->statusBar()->showMessage(
+        NameBytes::shown(ProgressLine::text(m_run->progress, m_runClock.elapsed(), m_status, kProgressWidth)));
     m_sinceDrawn.start();
 }
 
@@ -63,7 +65,7 @@ void GuiHost::message(const QString& text, const QString& title, Icon icon) {
         m_answerer(text, titleOr(title));
         return;
     }
-    QMessageBox box(boxIcon(icon), titleOr(title), text, QMessageBox::Ok, m_window);
+    QMessageBox box(boxIcon(icon), titleOr(title), NameBytes::shown(text), QMessageBox::Ok, m_window);
     // A message keeps its own pointer, whatever the run shows.
     const bool busy = m_busy;
     setBusy(false);
@@ -77,8 +79,8 @@ bool GuiHost::ask(const QString& text, const QString& title) {
     const bool busy = m_busy;
     setBusy(false);
     // The questions come before deleting or moving files: a stray Enter answers No.
-    const bool yes = QMessageBox::question(m_window, titleOr(title), text, QMessageBox::Yes | QMessageBox::No,
-                                           QMessageBox::No) == QMessageBox::Yes;
+    const bool yes = QMessageBox::question(m_window, titleOr(title), NameBytes::shown(text),
+                                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     setBusy(busy);
     return yes;
 }

@@ -2,6 +2,7 @@
 
 #include "ui/auxiliary/calendar_popup.h"
 #include "ui/auxiliary/search_inputs.h"
+#include "fsview/name_bytes.h"
 #include "netware/directory_queries.h"
 #include "netware/volume_choice.h"
 #include "reports/cell_format.h"
@@ -269,8 +270,8 @@ void MainWindow::showView() {
     const ResultsView& view = m_env.view;
     m_ui->lblGraphStats->setText(view.lblGraphStats);
     m_ui->lblInfoLabel->setText(view.lblInfoLabel);
-    m_ui->lblInformation->setText(view.lblInformation);
-    m_ui->lblInformation->setToolTip(view.lblInformationTip);
+    m_ui->lblInformation->setText(NameBytes::shown(view.lblInformation));
+    m_ui->lblInformation->setToolTip(NameBytes::shown(view.lblInformationTip));
     // "Stop" takes Alt+S, as "&Show Usage" did: the same key starts and stops.
     const auto caption = [](const QString& text) {
         return text == QLatin1String("Stop") ? QStringLiteral("&Stop") : text;

@@ -1,5 +1,6 @@
 #include "ui/main/result_grid_model.h"
 
+#include "fsview/name_bytes.h"
 #include "reports/cell_format.h"
 
 #include <algorithm>
@@ -29,13 +30,14 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_shown || index.column() >= m_grid.cols())
         return {};
+    // A name that is not UTF-8 shows its odd bytes as \xHH.
     if (role == Qt::DisplayRole)
-        return m_grid.cell(index.row() + 1, index.column());
+        return NameBytes::shown(m_grid.cell(index.row() + 1, index.column()));
     if (role == Qt::ToolTipRole) {
         // A deep path rarely fits its cell; the tooltip shows all of it.
         if (!isPathHeading(m_grid.cell(0, index.column())))
             return {};
-        return m_grid.cell(index.row() + 1, index.column());
+        return NameBytes::shown(m_grid.cell(index.row() + 1, index.column()));
     }
     if (role == ShareRole) {
         if (index.column() != m_shareColumn || m_largest <= 0)

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+// The first figure of what a command such as du prints for path, or the sum
+// of every line's first figure (find -printf '%s\n'); nothing when it could
+// not run. A complaint on standard error (find's about a loop) is no failure.
+inline std::optional<std::uint64_t> commandFigure(const QString& program, const QStringList& arguments,
+                                                  bool sumLines = false) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    std::uint64_t sum = 0;
+    for (const QByteArray& line : lines) {
+        bool ok = false;
+        const std::uint64_t figure = line.split('\t').first().trimmed().toULongLong(&ok);
+        if (ok && !sumLines)
+            return figure;
+        if (ok)
+            sum += figure;
+    }
+    return sumLines ? std::optional<std::uint64_t>(sum) : std::nullopt;
+}
