@@ -89,7 +89,7 @@ QString CommandLineOutput::tookStop(const WholeFileWriter& file, const QString& 
 
 // A .partial beside the output is what a stopped run found; a whole run makes it stale.
 void CommandLineOutput::removeStalePartial() const {
-    const QByteArray partial = QFile::encodeName(partialPath());
+    const QByteArray partial = NameBytes::encode(partialPath());
     struct stat st {};
     if (::lstat(partial.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
         ::unlink(partial.constData());

@@ -1,5 +1,7 @@
 #include "reports/output_path.h"
 
+#include "fsview/name_bytes.h"
+
 #include <QFile>
 
 #include <climits>
@@ -33,7 +35,7 @@ QString linkRefusal(const QByteArray& path, const struct stat& link) {
 
 OutputPath OutputPath::check(const QString& path) {
     OutputPath out;
-    out.m_real = QFile::encodeName(path);
+    out.m_real = NameBytes::encode(path); // a name that is not UTF-8 keeps its bytes
     struct stat st {};
     if (::lstat(out.m_real.constData(), &st) != 0)
         return out; // missing (or unreachable: opening says why)

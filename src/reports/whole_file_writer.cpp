@@ -1,5 +1,6 @@
 #include "reports/whole_file_writer.h"
 
+#include "fsview/name_bytes.h"
 #include "reports/file_attributes.h"
 
 #include <QDir>
@@ -63,7 +64,7 @@ QStringList removeOldLeftovers(const QByteArray& target) {
             continue;
         if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && now - st.st_mtime > kLeftoverAgeSeconds &&
             ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
-            removed.append(QFile::decodeName(folder + '/' + name));
+            removed.append(NameBytes::decode(folder + '/' + name));
     }
     ::closedir(dir);
     return removed;
