@@ -1,4 +1,5 @@
 #include "directory_data.h"
+#include "root_safe_folder.h"
 #include "slapd_server.h"
 
 #include "netware/client/ldap_address.h"
@@ -111,7 +112,7 @@ protected:
         return t;
     }
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{rootSafeTemplate()};
     int m_servers = 0;
 };
 
