@@ -1,5 +1,6 @@
 // Owner reports from the quarvo executable on an inline tree with real files.
 #include "directory_data.h"
+#include "root_safe_folder.h"
 #include "slapd_server.h"
 #include "text_files.h"
 
@@ -76,7 +77,7 @@ protected:
         return lines;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{rootSafeTemplate()};
     int status = -1;
     QString errors;
 };

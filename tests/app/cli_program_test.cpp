@@ -1,4 +1,5 @@
 // The quarvo executable run as an administrator would run it.
+#include "root_safe_folder.h"
 #include "text_files.h"
 
 #include <QDir>
@@ -64,7 +65,7 @@ protected:
 
     QString out(const QString& name) const { return dir.path() + "/" + name; }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{rootSafeTemplate()};
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
 

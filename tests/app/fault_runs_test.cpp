@@ -1,6 +1,7 @@
 // Whole command-line runs of the quarvo executable under real faults: a stop
 // signal at any moment, a tree changing while it is walked, too few
 // descriptors. Whatever happens, the output is absent, as it was, or whole.
+#include "root_safe_folder.h"
 #include "text_files.h"
 
 #include <QDir>
@@ -107,7 +108,7 @@ protected:
         return -1;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{rootSafeTemplate()};
     QString vol;
     QString out = dir.path() + "/dirs.csv";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -1,4 +1,5 @@
 #include "directory_data.h"
+#include "root_safe_folder.h"
 #include "slapd_server.h"
 
 #include "netware/client/ldap_address.h"
@@ -6,8 +7,10 @@
 #include "netware/client/ldap_names.h"
 #include "netware/client/netware_client.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -111,7 +114,7 @@ protected:
         return t;
     }
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{rootSafeTemplate()};
     int m_servers = 0;
 };
 
@@ -534,6 +537,44 @@ TEST_F(Ldap, AsRootAPasswordFileOthersCanReadIsRefused) {
     LdapDirectory foreign(t);
     EXPECT_FALSE(foreign.isContainer({}));
     EXPECT_TRUE(foreign.lastFailure().text.contains("belongs to uid 1234, not root")) << foreign.lastFailure().text.toStdString();
+}
+
+// So must every folder from "/" down to it; a symbolic link is judged by the
+// file it leads to.
+TEST_F(Ldap, AsRootAPasswordFileInAFolderOthersCanChangeIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the check is made for root";
+    const auto server = serve(acmeObjects());
+    ASSERT_TRUE(server);
+    TreeConfig t = tree(server->uri());
+    t.bindDn = SlapdServer::adminDn();
+    const auto failure = [&](const QString& passwordFile) {
+        t.passwordFile = passwordFile;
+        LdapDirectory directory(t);
+        return directory.isContainer({}) ? QString() : directory.lastFailure().text;
+    };
+    const QString base = QFileInfo(m_dir.path()).canonicalFilePath();
+    // A copy of the password in <name>/pw/, <name> made with that mode and owner.
+    const auto folder = [&](const QString& name, mode_t mode, uid_t owner) {
+        const QString path = base + "/" + name;
+        const QByteArray native = QFile::encodeName(path);
+        EXPECT_TRUE(QDir().mkpath(path + "/pw"));
+        EXPECT_TRUE(QFile::copy(server->adminPasswordFile(), path + "/pw/password"));
+        EXPECT_EQ(::chown(native.constData(), owner, owner), 0);
+        EXPECT_EQ(::chmod(native.constData(), mode), 0);
+        return path;
+    };
+    const QString theirs = folder("theirs", 0755, 4242);
+    const QString sticky = folder("sticky", 01777, 0);
+    EXPECT_TRUE(failure(theirs + "/pw/password").contains("its folder " + theirs + " belongs to uid 4242, not root"))
+        << failure(theirs + "/pw/password").toStdString();
+    EXPECT_TRUE(failure(sticky + "/pw/password").contains("its folder " + sticky + " can be written by everyone (mode 1777)"))
+        << failure(sticky + "/pw/password").toStdString();
+    ASSERT_TRUE(QFile::link(server->adminPasswordFile(), base + "/good.link"));
+    ASSERT_TRUE(QFile::link(sticky + "/pw/password", base + "/sticky.link"));
+    EXPECT_EQ(failure(base + "/good.link"), QString());
+    EXPECT_TRUE(failure(base + "/sticky.link").contains("its folder " + sticky + " can be written"))
+        << failure(base + "/sticky.link").toStdString();
 }
 
 TEST_F(Ldap, TheClientCallsAnswerAsOnAnInlineTreeWithTheSameObjects) {

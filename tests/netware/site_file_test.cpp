@@ -1,4 +1,7 @@
+#include "root_safe_folder.h"
+
 #include "netware/client/site_file.h"
+#include "netware/client/site_loader.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +9,15 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -407,6 +419,110 @@ TEST_F(SiteFileLocate, SystemFileThenNothing) {
     EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), QString());
     touch(QStringLiteral("etc/site.toml"));
     EXPECT_EQ(SiteFile::locate(m_env, m_systemPath), m_systemPath);
+}
+
+
+// Run as root, the loader reads the site file through one descriptor, and
+// only when it and every folder from "/" down to it belong to root and no one
+// else can write to them.
+class SiteFileAsRoot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "the checks are made for root";
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    QString folder(const QString& name, mode_t mode = 0755, uid_t owner = 0) {
+        const QString path = QFileInfo(m_dir.path()).canonicalFilePath() + "/" + name;
+        const QByteArray native = QFile::encodeName(path);
+        EXPECT_TRUE(QDir().mkpath(path));
+        EXPECT_EQ(::chown(native.constData(), owner, owner), 0);
+        EXPECT_EQ(::chmod(native.constData(), mode), 0);
+        return path;
+    }
+
+    // A site file holding one server of that name.
+    static QString siteIn(const QString& folder, const QString& name, const QString& server, uid_t owner = 0) {
+        const QString path = folder + "/" + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[[server]]\nname = \"%1\"\nvolumes = { SYS = \"%2\" }\n").arg(server, folder).toUtf8());
+        file.close();
+        EXPECT_EQ(::chown(QFile::encodeName(path).constData(), owner, owner), 0);
+        return path;
+    }
+
+    // The server the site file at path brought, or why it was refused.
+    static QString load(const QString& path) {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("QUARVO_SITE"), path);
+        try {
+            for (const ServerConfig& server : SiteLoader::load(env).servers) {
+                if (server.name == QLatin1String("GOOD") || server.name == QLatin1String("EVIL"))
+                    return server.name;
+            }
+            return QStringLiteral("no server");
+        } catch (const SiteFileError& error) {
+            return error.message();
+        }
+    }
+
+    QTemporaryDir m_dir{rootSafeTemplate()};
+};
+
+// The user swaps their own file in under the site file's name and back, over
+// and over. A deep folder makes every lookup by name slow, and the swapper,
+// woken again and again, also cuts in when both share a processor: a file
+// checked by its name and then opened by it again would often be the user's.
+TEST_F(SiteFileAsRoot, AFileSwappedInWhileLoadingIsNeverRead) {
+    const QString dir = folder(QStringLiteral("swap") + QStringLiteral("/d").repeated(1000));
+    const QByteArray good = QFile::encodeName(siteIn(dir, QStringLiteral("site.toml"), QStringLiteral("GOOD")));
+    const QByteArray users = QFile::encodeName(siteIn(dir, QStringLiteral("user.toml"), QStringLiteral("EVIL"), 4242));
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        while (!done) {
+            ::renameat2(AT_FDCWD, good.constData(), AT_FDCWD, users.constData(), RENAME_EXCHANGE);
+            std::this_thread::sleep_for(std::chrono::microseconds(10));
+        }
+    });
+    int evil = 0;
+    int loaded = 0;
+    for (int i = 0; i < 200; ++i) {
+        const QString outcome = load(QFile::decodeName(good));
+        evil += outcome == QLatin1String("EVIL") ? 1 : 0;
+        loaded += outcome == QLatin1String("GOOD") ? 1 : 0;
+    }
+    done = true;
+    swapper.join();
+    EXPECT_EQ(evil, 0);
+    EXPECT_GT(loaded, 0);
+}
+
+TEST_F(SiteFileAsRoot, AFolderAboveOfAnotherUserIsRefused) {
+    const QString theirs = folder(QStringLiteral("theirs"), 0755, 4242);
+    const QString path = siteIn(folder(QStringLiteral("theirs/ours")), QStringLiteral("site.toml"), QStringLiteral("GOOD"));
+    EXPECT_TRUE(load(path).startsWith(path + ": its folder " + theirs + " belongs to uid 4242, not root"))
+        << load(path).toStdString();
+}
+
+TEST_F(SiteFileAsRoot, AStickyFolderAboveThatEveryoneCanWriteToIsRefused) {
+    const QString sticky = folder(QStringLiteral("sticky"), 01777);
+    const QString path = siteIn(folder(QStringLiteral("sticky/ours")), QStringLiteral("site.toml"), QStringLiteral("GOOD"));
+    EXPECT_TRUE(load(path).startsWith(path + ": its folder " + sticky + " can be written by everyone (mode 1777)"))
+        << load(path).toStdString();
+}
+
+TEST_F(SiteFileAsRoot, ASymbolicLinkIsJudgedByTheFileItLeadsTo) {
+    const QString good = siteIn(folder(QStringLiteral("good")), QStringLiteral("site.toml"), QStringLiteral("GOOD"));
+    const QString bad = folder(QStringLiteral("bad"), 0775);
+    const QString badFile = siteIn(bad, QStringLiteral("site.toml"), QStringLiteral("EVIL"));
+    const QString links = folder(QStringLiteral("links"));
+    ASSERT_TRUE(QFile::link(good, links + "/good.toml"));
+    ASSERT_TRUE(QFile::link(badFile, links + "/bad.toml"));
+    EXPECT_EQ(load(links + "/good.toml"), QStringLiteral("GOOD"));
+    EXPECT_TRUE(load(links + "/bad.toml").contains("its folder " + bad + " can be written by its group (mode 775)"))
+        << load(links + "/bad.toml").toStdString();
 }
 
 } // namespace

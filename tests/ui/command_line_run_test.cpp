@@ -2,6 +2,7 @@
 // scripts, run by sh, run the real program as the same choices typed by hand.
 #include "window_fixture.h"
 
+#include "root_safe_folder.h"
 #include "text_files.h"
 
 #include "ui/batch/command_line_run_dialog.h"
@@ -192,7 +193,7 @@ protected:
     std::function<void(QDialog&)> onBrowser;
     Site site;
     QString vol1;
-    QTemporaryDir work;
+    QTemporaryDir work{rootSafeTemplate()};
     QString chosenPath;
     QStringList filters;
     QStringList messages;

@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include "root_safe_folder.h"
+
 #include "ui/auxiliary/desktop.h"
 #include "ui/auxiliary/help_window.h"
 #include "ui/main/main_window.h"
@@ -238,7 +240,7 @@ TEST(WindowStart, ACommandLineRunNeverLoadsQtWidgets) {
 }
 
 TEST(WindowStart, ACommandLineRunStoresNoWindowSettings) {
-    QTemporaryDir home;
+    QTemporaryDir home{rootSafeTemplate()};
     QProcessEnvironment env = withoutDisplay();
     env.insert("HOME", home.path());
     env.insert("XDG_CONFIG_HOME", home.path() + "/config");

@@ -1,9 +1,7 @@
 #include "netware/client/password_file.h"
 
-#include <QFile>
+#include "netware/client/opened_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -17,16 +15,30 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(strerror(error));
 }
 
-// Run as root, a service password is read only from a file of root's that
-// no one else may read or change, as sshd takes its keys.
-QString refusal(int fd, const QString& path) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(errno));
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("the password file %1 is not a plain file").arg(path);
-    if (::geteuid() != 0)
+// What OpenedFile found wrong on the way to the file.
+QString openFault(const OpenedFile& file, const QString& path) {
+    switch (file.fault()) {
+    case OpenedFile::Fault::None:
         return {};
+    case OpenedFile::Fault::CannotOpen:
+        return QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(file.error()));
+    case OpenedFile::Fault::NotRegular:
+        return QStringLiteral("the password file %1 is not a plain file").arg(path);
+    case OpenedFile::Fault::UnsafeFolder:
+        return QStringLiteral("the password file %1: its folder %2 %3; run as root, Quarvo uses only a password "
+                              "file in folders that no one but root can change")
+            .arg(path, file.folder(), file.whyUnsafe());
+    }
+    return {};
+}
+
+// Run as root, a service password is read only from a file of root's that
+// no one else may read or change, in folders no one else may change, as
+// sshd takes its keys.
+QString refusal(const OpenedFile& file, const QString& path, bool root) {
+    if (const QString fault = openFault(file, path); !fault.isEmpty() || !root)
+        return fault;
+    const struct stat& st = file.status();
     if (st.st_uid != 0)
         return QStringLiteral("the password file %1 belongs to uid %2, not root; run as root, Quarvo uses only a "
                               "password file that no one but root can read or change")
@@ -40,30 +52,25 @@ QString refusal(int fd, const QString& path) {
 
 } // namespace
 
+// Read from the descriptor that was checked, never opened again by name.
 PasswordFile::PasswordFile(const QString& path) : m_bytes(kMaxSize + 1, '\0') {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        m_why = QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(errno));
-        return;
-    }
-    if (const QString why = refusal(fd, path); !why.isEmpty()) {
+    const bool root = ::geteuid() == 0;
+    const OpenedFile file(path, root);
+    if (const QString why = refusal(file, path, root); !why.isEmpty()) {
         m_why = why;
-        ::close(fd);
         return;
     }
     ssize_t n = 0;
     while (m_size <= kMaxSize) {
-        n = ::read(fd, m_bytes.data() + m_size, std::size_t(kMaxSize + 1 - m_size));
+        n = ::read(file.fd(), m_bytes.data() + m_size, std::size_t(kMaxSize + 1 - m_size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         m_size += n;
     }
-    const int error = errno;
-    ::close(fd);
     if (n < 0)
-        m_why = QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(error));
+        m_why = QStringLiteral("cannot read the password file %1: %2").arg(path, systemError(errno));
     else if (m_size > kMaxSize)
         m_why = QStringLiteral("the password file %1 is longer than %2 bytes").arg(path, QString::number(kMaxSize));
     if (m_size > 0 && m_bytes[m_size - 1] == '\n')

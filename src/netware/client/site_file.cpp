@@ -92,7 +92,7 @@ struct ObjectEntry {
 // of the offending value, so nothing half-loaded ever reaches the caller.
 class SiteReader {
 public:
-    explicit SiteReader(QString path) : m_path(std::move(path)) {}
+    SiteReader(QString path, QByteArray text) : m_path(std::move(path)), m_text(std::move(text)) {}
     Site read() const;
 
 private:
@@ -140,6 +140,7 @@ private:
     QByteArray readVolumeRoot(const toml::node& node, const QString& where) const;
 
     QString m_path;
+    QByteArray m_text;
 };
 
 void SiteReader::fail(int line, const QString& what) const {
@@ -151,10 +152,7 @@ void SiteReader::fail(const toml::node& node, const QString& what) const {
 }
 
 toml::table SiteReader::load() const {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(0, QStringLiteral("cannot open the site file: %1").arg(file.errorString()));
-    const QByteArray text = file.readAll();
+    const QByteArray& text = m_text;
     SiteFileGuard::checkBytes(m_path, text);
     // toml++ 3.3, as Debian ships it, reaches undefined behaviour when it asks
     // whether some characters other than ASCII are blanks (its issues 190 and
@@ -682,5 +680,12 @@ QString SiteFile::locate(const QProcessEnvironment& env, const QString& systemPa
 }
 
 Site SiteFile::parse(const QString& path) {
-    return SiteReader(path).read();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw SiteFileError(path, 0, QStringLiteral("cannot open the site file: %1").arg(file.errorString()));
+    return parse(path, file.readAll());
+}
+
+Site SiteFile::parse(const QString& path, const QByteArray& text) {
+    return SiteReader(path, text).read();
 }

@@ -33,6 +33,11 @@ public:
                           const QString& systemPath = QStringLiteral("/etc/xdg/Tessaloom/site.toml"));
 
     // Checks the file's bytes (SiteFileGuard::checkBytes), then parses and
-    // checks the whole file; throws SiteFileError on the first fault.
+    // checks the whole file; throws SiteFileError on the first fault. Reads
+    // the file as it is: the program reads it through SiteLoader, which also
+    // checks who can change it.
     static Site parse(const QString& path);
+    // The same for text already read from the file at path (SiteFileGuard::read):
+    // path names it in faults, and relative paths in it start from its folder.
+    static Site parse(const QString& path, const QByteArray& text);
 };

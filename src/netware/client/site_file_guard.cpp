@@ -1,32 +1,64 @@
 #include "netware/client/site_file_guard.h"
 
+#include "netware/client/opened_file.h"
 #include "netware/client/site_file.h"
 
-#include <QFile>
-#include <QFileInfo>
-
+#include <cerrno>
 #include <cstring>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-void checkOneOwnership(const QString& site, const QString& path, const QString& what) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return; // a missing file is the parser's to report
-    if (st.st_uid != 0)
-        throw SiteFileError(site, 0, QStringLiteral("%1 %2 belongs to uid %3, not root; run as root, Quarvo reads "
-                                                    "only a site file that no one but root can change")
-                                         .arg(what, path, QString::number(st.st_uid)));
-    if (st.st_mode & (S_IWGRP | S_IWOTH))
-        throw SiteFileError(site, 0, QStringLiteral("%1 %2 can be written by %3 (mode %4); run as root, Quarvo "
-                                                    "reads only a site file that no one but root can change")
-                                         .arg(what, path,
-                                              st.st_mode & S_IWOTH ? QStringLiteral("everyone")
-                                                                   : QStringLiteral("its group"),
-                                              QString::number(st.st_mode & 07777, 8)));
+constexpr qint64 kMostSiteFileBytes = 16 * 1024 * 1024;
+
+[[noreturn]] void refuse(const QString& path, const QString& what) {
+    throw SiteFileError(path, 0, what);
+}
+
+// What OpenedFile found wrong on the way to the file, and then what is wrong
+// with the file it opened.
+void checkOpened(const QString& path, const OpenedFile& file) {
+    switch (file.fault()) {
+    case OpenedFile::Fault::None:
+        break;
+    case OpenedFile::Fault::CannotOpen:
+        refuse(path, QStringLiteral("cannot open the site file: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(file.error()))));
+    case OpenedFile::Fault::NotRegular:
+        refuse(path, QStringLiteral("the site file is not a regular file"));
+    case OpenedFile::Fault::UnsafeFolder:
+        refuse(path, QStringLiteral("its folder %1 %2; run as root, Quarvo reads only a site file in "
+                                    "folders that no one but root can change")
+                         .arg(file.folder(), file.whyUnsafe()));
+    }
+    if (file.status().st_size > kMostSiteFileBytes)
+        refuse(path, QStringLiteral("the site file is larger than 16 MiB"));
+    if (::geteuid() != 0)
+        return;
+    if (const QString why = OpenedFile::whyNotRootOnly(file.status()); !why.isEmpty())
+        refuse(path, QStringLiteral("the site file %1 %2; run as root, Quarvo reads only a site file "
+                                    "that no one but root can change")
+                         .arg(file.realPath(), why));
+}
+
+// Up to the limit: the file may have grown since fstat.
+QByteArray readAll(const QString& path, int fd) {
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            refuse(path, QStringLiteral("cannot read the site file: %1")
+                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer, qsizetype(n));
+        if (bytes.size() > kMostSiteFileBytes)
+            refuse(path, QStringLiteral("the site file is larger than 16 MiB"));
+    }
 }
 
 // Where a scan of TOML text stands.
@@ -78,12 +110,10 @@ qsizetype blankTestedAfterBackslash(const QByteArray& b, qsizetype backslash) {
 
 } // namespace
 
-void SiteFileGuard::checkOwnership(const QString& path) {
-    if (::geteuid() != 0)
-        return;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    checkOneOwnership(path, absolute, QStringLiteral("the site file"));
-    checkOneOwnership(path, QFileInfo(absolute).absolutePath(), QStringLiteral("its folder"));
+QByteArray SiteFileGuard::read(const QString& path) {
+    const OpenedFile file(path, ::geteuid() == 0);
+    checkOpened(path, file);
+    return readAll(path, file.fd());
 }
 
 void SiteFileGuard::checkBytes(const QString& path, const QByteArray& bytes) {
