@@ -56,7 +56,7 @@ SITE="$TREE.site.toml"
     echo "volumes = { DATA = \"$TREE\", SMALL = \"$SMALL_TREE\" }"
 } > "$SITE"
 export QUARVO_SITE="$SITE"
-OUT=$(mktemp -d)
+OUT=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$OUT"' EXIT
 
 # Warm the metadata cache so every command sees the same state.

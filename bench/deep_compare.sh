@@ -16,7 +16,7 @@ quarvo_install_packages hyperfine time python3 || exit 1
 quarvo_build --target quarvo || exit 1
 [ "$(id -u)" -eq 0 ] || { echo "deep_compare.sh mounts a tmpfs: run it as root" >&2; exit 1; }
 
-WORK=$(mktemp -d)
+WORK=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 TREE="$WORK/deep"
 mkdir "$TREE" && mount -t tmpfs -o size=1g tmpfs "$TREE" || exit 1
 trap 'umount "$TREE"; rm -rf "$WORK"' EXIT

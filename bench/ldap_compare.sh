@@ -25,6 +25,6 @@ if [ "$MODE" = --large ]; then
     # GNU time gives the peak memory of each run.
     quarvo_install_packages time || exit 1
 fi
-WORK=$(mktemp -d /var/tmp/quarvo-ldap.XXXXXX)
+WORK=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$WORK"' EXIT
 "$QUARVO_ROOT/build/ldap_run" "$WORK" "$MODE"

@@ -15,7 +15,7 @@ MOVED=${3:-10000}
 . "$QUARVO_ROOT/scripts/setup.sh"
 quarvo_install_packages python3 time || exit 1
 quarvo_build --target results_run || exit 1
-WORK=$(mktemp -d /var/tmp/quarvo-results.XXXXXX)
+WORK=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$WORK"' EXIT
 for copy in a b; do
     python3 "$BENCH/make_tree.py" "$WORK/$copy" --files "$FILES" --dirs $((FILES / 25)) > /dev/null 2>&1 || exit 1

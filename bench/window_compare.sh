@@ -18,7 +18,7 @@ quarvo_install_packages hyperfine python3 || exit 1
 quarvo_build --target quarvo window_run || exit 1
 [ -f "$TREE.site.toml" ] || { echo "run bench/compare.sh first: it makes $TREE and its site file" >&2; exit 1; }
 export QUARVO_SITE="$TREE.site.toml"
-OUT=$(mktemp -d)
+OUT=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$OUT"' EXIT
 du -s "$TREE" > /dev/null
 
