@@ -1,5 +1,7 @@
 #include "reports/report_run.h"
 
+#include <QLocale>
+
 #include "reports/cell_format.h"
 #include "netware/name_forms.h"
 #include "reports/directory_report.h"
@@ -39,6 +41,7 @@ void beginRun(ReportEnv& env) {
     env.run.failure.clear();
     env.run.failureStatus = 2;
     env.run.progress = {}; // counted afresh: the window runs one report after another
+    env.run.clock.start();
     // An owner run's accounting walk counts into the progress the status shows.
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); },
                               [&env](const WalkedDirectory& directory) { countWalked(env.run.progress, directory, {}); });
@@ -177,12 +180,28 @@ QString loopingText(std::uint64_t folders) {
                               .arg(folders);
 }
 
-// "Process Complete." or "Process Cancelled!", how many entries the run's
-// walks could not read and how many folders they did not enter again, if any.
+// " 2,079 directories, 200,461 files, 5.43 GB in 2.9 s": what the run went
+// through, and how long it took.
+QString coveredText(const RunState& run) {
+    const QLocale locale;
+    QString text;
+    if (run.progress.directories > 0 || run.progress.files > 0)
+        text = QStringLiteral(" %1 directories, %2 files, %3")
+                   .arg(locale.toString(qulonglong(run.progress.directories)),
+                        locale.toString(qulonglong(run.progress.files)),
+                        locale.formattedDataSize(qint64(run.progress.bytes), 2, QLocale::DataSizeTraditionalFormat));
+    const double seconds = run.clock.isValid() ? double(run.clock.elapsed()) / 1000.0 : 0.0;
+    return text + QStringLiteral(" in %1 s").arg(locale.toString(seconds, 'f', 1));
+}
+
+// "Process Complete." or "Process Cancelled!" with what the run went
+// through, how many entries its walks could not read and how many folders
+// they did not enter again, if any.
 QString outcome(ReportEnv& env) {
     if (const QString failure = fcnRunFailure(env); !failure.isEmpty() && !env.run.cancelled())
         return QStringLiteral("Process Failed: %1; the results are incomplete.").arg(failure);
-    QString text = env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.");
+    QString text = (env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.")) +
+                   coveredText(env.run);
     if (env.run.rowLimitReached && !env.run.cancelled())
         text += QStringLiteral(" The row limit was reached: the search ended there.");
     if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)

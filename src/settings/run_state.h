@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -38,6 +39,7 @@ struct RunState {
         std::uint64_t bytes = 0;
         QString directory; // the directory being listed, as the rows show it
     } progress;
+    QElapsedTimer clock; // since the run began
 
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };

@@ -129,7 +129,7 @@ TEST_F(Window, ADirectoryRunStartedWithAClickGivesTheHeadlessRows) {
     QTest::mouseClick(showUsage, Qt::LeftButton);
 
     ReportEnv& env = program->window().env();
-    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Complete.");
+    EXPECT_EQ(outcomeOf(program->window().statusBar()->currentMessage()), "Process Complete.");
     EXPECT_EQ(showUsage->text(), "&Show Usage");
     // The same settings, run without a window.
     AppState app = env.app;
@@ -178,7 +178,7 @@ TEST_F(Window, StopEndsARunningWalkAndTheWindowComesBack) {
         QTest::mouseClick(showUsage, Qt::LeftButton);
         stopper.stop();
         EXPECT_TRUE(pressed);
-        EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Cancelled!");
+        EXPECT_EQ(outcomeOf(program->window().statusBar()->currentMessage()), "Process Cancelled!");
         EXPECT_LT(program->window().env().grid.rows(), 8000);
         EXPECT_EQ(showUsage->text(), "&Show Usage");
         EXPECT_TRUE(child<QGroupBox>(*program, "fraSpace")->isEnabled());
@@ -501,7 +501,7 @@ TEST_F(Window, ClosingDuringARunCancelsItAndThenCloses) {
     QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
     closer.stop();
     EXPECT_TRUE(closedWhileRunning);
-    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Process Cancelled!");
+    EXPECT_EQ(outcomeOf(program->window().statusBar()->currentMessage()), "Process Cancelled!");
     EXPECT_FALSE(program->window().isVisible());
 }
 
