@@ -208,6 +208,22 @@ void applyTree(const CommandLine& line, ReportEnv& env) {
     env.app.treeName = tree->trimmed();
 }
 
+// "Directory report of \\FS1\VOL1\USERS": a script's runs each say which
+// report and place their outcome is of, so a cron mail can be read.
+QString runLabel(const ReportEnv& env) {
+    const SearchSettings& s = env.search;
+    switch (s.tabSearch) {
+    case ReportKind::Owner:
+        return QStringLiteral("Owner report of \\\\%1\\%2").arg(s.cmbServer.text, s.cmbVolumeList.text);
+    case ReportKind::Volume:
+        return QStringLiteral("Volume report of %1").arg(s.lstSelectedVolumes.join(QStringLiteral(", ")));
+    case ReportKind::Directory: return QStringLiteral("Directory report of %1").arg(s.lblDirectory);
+    case ReportKind::File: return QStringLiteral("File report of %1").arg(s.lblDirectory);
+    case ReportKind::Date: return QStringLiteral("Date report of %1").arg(s.lblDirectory);
+    }
+    return {};
+}
+
 int writeAll(CommandLineOutput& output, ReportEnv& env, Host& host) {
     if (const QString error = output.write(env, host); !error.isEmpty()) {
         host.message(QStringLiteral("Failed: ") + error);
@@ -357,7 +373,7 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
     // The closing line says what happened: no "Process Complete." after a failed write.
     if (status == 2)
         return status;
-    host.showFinal(outcome);
+    host.showFinal(outcome + QStringLiteral(" (%1)").arg(runLabel(env)));
     if (!env.view.lblGraphStats.isEmpty())
         host.showFinal(env.view.lblGraphStats);
     return status;

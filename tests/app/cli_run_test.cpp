@@ -141,6 +141,6 @@ TEST_F(InProcessRun, TheOutcomeIsPrintedOnceWithWhatCouldNotBeRead) {
     const QString text = QString::fromUtf8(*result.output);
     EXPECT_TRUE(text.startsWith("0#")) << text.toStdString();
     EXPECT_EQ(text.count("Process Complete."), 1) << text.toStdString();
-    EXPECT_TRUE(text.contains(QRegularExpression("#Process Complete\\. [^\n]* in [0-9.]+ s \\(1 entries could not be read\\)\nTotal Results: ")))
+    EXPECT_TRUE(text.contains(QRegularExpression("#Process Complete\\. [^\n]* in [0-9.]+ s \\(1 entries could not be read\\) \\(Directory report of [^\n]+\\)\nTotal Results: ")))
         << text.toStdString();
 }
