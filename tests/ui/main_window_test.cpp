@@ -480,6 +480,23 @@ TEST_F(Window, SelectOwnerWithNoVolumeLeavesShowUsageDisabled) {
     EXPECT_FALSE(child<QPushButton>(program, "btnShowUsage")->isEnabled());
 }
 
+// The Owner choices answer Alt keys, as the builder's copies do.
+TEST_F(Window, TheOwnerChoicesHaveAltKeys) {
+    auto program = open();
+    program->window().show();
+    QApplication::setActiveWindow(&program->window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&program->window()));
+    child<QTabBar>(*program, "tabSearch")->setCurrentIndex(0);
+    const QList<QPair<Qt::Key, const char*>> keys = {
+        {Qt::Key_N, "optSelectOwner"}, {Qt::Key_G, "optGroup"}, {Qt::Key_W, "optAllOwners"}};
+    for (const auto& [key, option] : keys) {
+        QTest::keyClick(&program->window(), key, Qt::AltModifier);
+        // A mnemonic clicks the way a press does, a moment later.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return child<QRadioButton>(*program, option)->isChecked(); }, 2000))
+            << option;
+    }
+}
+
 TEST_F(Window, ClosingDuringARunCancelsItAndThenCloses) {
     for (int i = 0; i < 4000; ++i)
         QDir().mkpath(volume1() + QStringLiteral("/many/d%1/e").arg(i));
