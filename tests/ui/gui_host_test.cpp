@@ -1,6 +1,7 @@
 #include "ui/main/gui_host.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,6 +27,27 @@ TEST(GuiHostQuestion, EnterAnswersNo) {
     });
     EXPECT_FALSE(host.ask("Delete 2 files?", "Confirm Delete"));
     EXPECT_TRUE(seen);
+}
+
+// Before the main window shows (a login at start), a message opens over the
+// dialog the user is in, not at the corner of the screen.
+TEST(GuiHostMessage, OpensOverTheOpenDialog) {
+    QMainWindow window; // not shown yet
+    GuiHost host(&window, {});
+    QDialog login;
+    QWidget* parent = nullptr;
+    QTimer::singleShot(0, &login, [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            parent = box->parentWidget();
+            box->accept();
+        });
+        host.message("Invalid Login id or Password, try again!", "Login");
+        login.accept();
+    });
+    login.exec();
+    EXPECT_EQ(parent, &login);
 }
 
 // While a run walks, the status bar tells how far it has come, as the

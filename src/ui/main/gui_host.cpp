@@ -65,12 +65,24 @@ void GuiHost::message(const QString& text, const QString& title, Icon icon) {
         m_answerer(text, titleOr(title));
         return;
     }
-    QMessageBox box(boxIcon(icon), titleOr(title), NameBytes::shown(text), QMessageBox::Ok, m_window);
+    QMessageBox box(boxIcon(icon), titleOr(title), NameBytes::shown(text), QMessageBox::Ok, boxParent());
     // A message keeps its own pointer, whatever the run shows.
     const bool busy = m_busy;
     setBusy(false);
     box.exec();
     setBusy(busy);
+}
+
+// A message belongs over the window the user is looking at: the login or
+// another dialog open before the main window shows, else the main window.
+QWidget* GuiHost::boxParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (m_window && m_window->isVisible())
+        return m_window;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return m_window;
 }
 
 bool GuiHost::ask(const QString& text, const QString& title) {
@@ -79,7 +91,7 @@ bool GuiHost::ask(const QString& text, const QString& title) {
     const bool busy = m_busy;
     setBusy(false);
     // The questions come before deleting or moving files: a stray Enter answers No.
-    const bool yes = QMessageBox::question(m_window, titleOr(title), NameBytes::shown(text),
+    const bool yes = QMessageBox::question(boxParent(), titleOr(title), NameBytes::shown(text),
                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     setBusy(busy);
     return yes;

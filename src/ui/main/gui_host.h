@@ -8,6 +8,7 @@
 #include <functional>
 
 class QMainWindow;
+class QWidget;
 
 // The window's side of a report: the status bar, message boxes, the busy
 // pointer, and the event loop, which runs at most every 10 ms while a report
@@ -40,6 +41,7 @@ public:
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
 private:
+    QWidget* boxParent() const;
     void showProgress(bool now);
 
     QMainWindow* m_window;
