@@ -248,8 +248,15 @@ TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
     child<QTabBar>(*program, "tabSearch")->setCurrentIndex(2);
     QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
     QTemporaryDir out;
+    // A name typed without an extension gets ".csv"; the name suggested says
+    // what the rows are of; Ctrl+S saves.
     const QString saved = out.filePath("dirs.csv");
-    program->window().setSavePathChooser([&](const QString&, const QString&) { return saved; });
+    QString suggested;
+    program->window().setSavePathChooser([&](const QString&, const QString&, const QString& offered) {
+        suggested = offered;
+        return out.filePath("dirs");
+    });
+    EXPECT_EQ(child<QAction>(*program, "Menu_Save_Results")->shortcut(), QKeySequence(QKeySequence::Save));
     QStringList said;
     program->window().host().setAnswerer([&](const QString& text, const QString&) {
         said.append(text);
@@ -257,6 +264,8 @@ TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
     });
     child<QAction>(*program, "Menu_Save_Results")->trigger();
     EXPECT_EQ(program->window().statusBar()->currentMessage(), "Save Complete");
+    EXPECT_TRUE(suggested.endsWith("/directory-FS1-VOL1-" + QDate::currentDate().toString(Qt::ISODate) + ".csv"))
+        << suggested.toStdString();
     RecordingHost host;
     const QString headless = out.filePath("headless.csv");
     ASSERT_TRUE(ResultsFile::subSaveResultsFile(program->window().env().grid, headless, ",", host));
@@ -273,7 +282,7 @@ TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
     old.close();
     if (QProcess::execute("chattr", {"+i", locked}) != 0)
         GTEST_SKIP() << "chattr +i is not available here";
-    program->window().setSavePathChooser([&](const QString&, const QString&) { return locked + "/dirs.csv"; });
+    program->window().setSavePathChooser([&](const QString&, const QString&, const QString&) { return locked + "/dirs.csv"; });
     child<QAction>(*program, "Menu_Save_Results")->trigger();
     QProcess::execute("chattr", {"-i", locked});
     EXPECT_EQ(program->window().statusBar()->currentMessage(), "Save Cancelled");
@@ -745,7 +754,7 @@ TEST_F(Window, NamesThatAreNotUtf8ShowEscapedAndAreSavedAsTheirBytes) {
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(model->index(0, file).data().toString(), "fn_\\x80_e");
     QTemporaryDir out;
-    program->window().setSavePathChooser([&](const QString&, const QString&) { return out.filePath("files.csv"); });
+    program->window().setSavePathChooser([&](const QString&, const QString&, const QString&) { return out.filePath("files.csv"); });
     child<QAction>(*program, "Menu_Save_Results")->trigger();
     QFile saved(out.filePath("files.csv"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

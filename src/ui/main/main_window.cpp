@@ -36,7 +36,9 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QShortcut>
+#include <QDate>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -741,13 +743,31 @@ void MainWindow::btnClose_Click() {
     close();
 }
 
+// "directory-FS1-VOL1-2026-12-08.csv": the report, its place and the day.
+QString MainWindow::suggestedSaveName() const {
+    const SearchSettings& s = m_env.search;
+    QStringList parts{m_env.run.resultsKind.toLower()};
+    if (s.tabSearch != ReportKind::Volume)
+        parts << s.cmbServer.text << s.cmbVolumeList.text;
+    parts << QDate::currentDate().toString(Qt::ISODate);
+    parts.removeAll(QString());
+    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>| ]"));
+    return parts.join(QLatin1Char('-')).replace(unsafe, QStringLiteral("_")) + QStringLiteral(".csv");
+}
+
 void MainWindow::Menu_Save_Results_Click() {
     const QString title = QStringLiteral("Save Results");
-    const QString filter = QStringLiteral("CSV Files (*.csv);;All Files (*)");
+    const QString csv = QStringLiteral("CSV Files (*.csv)");
+    const QString filter = csv + QStringLiteral(";;All Files (*)");
     // Where the last results went, else the home folder: not the program's folder.
     const QString folder = m_lastSaveFolder.isEmpty() ? QDir::homePath() : m_lastSaveFolder;
-    const QString path = m_chooseSavePath ? m_chooseSavePath(title, filter)
-                                          : QFileDialog::getSaveFileName(this, title, folder, filter);
+    const QString suggested = QDir(folder).filePath(suggestedSaveName());
+    QString chosenFilter = csv;
+    QString path = m_chooseSavePath ? m_chooseSavePath(title, filter, suggested)
+                                    : QFileDialog::getSaveFileName(this, title, suggested, filter, &chosenFilter);
+    // A name typed without an extension gets the chosen filter's.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && chosenFilter == csv)
+        path += QStringLiteral(".csv");
     if (path.isEmpty()) {
         m_host.setStatus(QStringLiteral("Save Cancelled"));
         return;

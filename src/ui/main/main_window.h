@@ -61,7 +61,8 @@ public:
 
     // Asks where to save the results; empty when the user cancels. A test
     // answers instead of the file dialog.
-    using PathChooser = std::function<QString(const QString& title, const QString& filter)>;
+    // The path chosen for a save; suggested holds a folder and a file name.
+    using PathChooser = std::function<QString(const QString& title, const QString& filter, const QString& suggested)>;
     void setSavePathChooser(PathChooser chooser) { m_chooseSavePath = std::move(chooser); }
     // Shows the grid's pop-up menu; a test picks an entry instead of a user.
     using MenuRunner = std::function<void(QMenu& menu, const QPoint& at)>;
@@ -135,6 +136,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QString suggestedSaveName() const;
     void connectPanel();
     void readPanel();
     void subbtnShowUsageEnable();
