@@ -1,5 +1,7 @@
 #include "netware/directory_queries.h"
 
+#include <algorithm>
+
 #include "netware/name_forms.h"
 #include "netware/query_context.h"
 
@@ -51,6 +53,9 @@ bool listContainerObjects(const DirectoryEnv& env, const QString& container, con
         }
         env.host.pollEvents();
     } while (iteration != -1);
+    // In name order, not the directory's: a long list is read by eye.
+    std::sort(target.entries.begin(), target.entries.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return true;
 }
 
@@ -170,10 +175,21 @@ void subListServerVolumes(const DirectoryEnv& env, const QString& server, const 
 
 bool subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
     const bool listed = listContainerObjects(env, container, QStringLiteral("User"), target);
+    if (listed && target.entries.isEmpty() && env.app.ownerContext == QLatin1String("[Root]"))
+        env.host.setStatus(QStringLiteral("No users are directly in [Root]: choose a container with the Starting "
+                                          "Container button to list its users."));
+    target.details.clear();
     target.entries.append(QStringLiteral("[Supervisor]"));
     target.entries.append(QStringLiteral("[No Owner]"));
     selectFirst(target);
     return listed;
+}
+
+void subAddFullNames(const DirectoryEnv& env, ChoiceList& users) {
+    users.details.clear();
+    for (const QString& user : std::as_const(users.entries))
+        users.details.append(user.startsWith(QLatin1Char('[')) ? QString()
+                                                               : fcnGetFullName(env, fcnOwnerDottedName(env.app, user)));
 }
 
 bool subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target) {

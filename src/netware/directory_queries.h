@@ -30,6 +30,8 @@ void subListServerVolumes(const DirectoryEnv& env, const QString& server, const 
 // path), then "[Supervisor]" and "[No Owner]"; the first entry is shown.
 // False when the directory failed part-way (the client's directoryFailure).
 bool subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target);
+// Each listed user's full name beside it, for a list a person reads.
+void subAddFullNames(const DirectoryEnv& env, ChoiceList& users);
 // Fills target with the groups directly in the container; false as above.
 bool subListGroups(const DirectoryEnv& env, const QString& container, ChoiceList& target);
 // One value of an attribute, before its first "."; while the owner kind is

@@ -18,6 +18,7 @@ enum class DateOption { None, optCreationDate, optModifyDate, optAccessDate };
 struct ChoiceList {
     QStringList entries;
     QString text;
+    QStringList details; // shown beside the entries of the same index (a user's full name); may be shorter
 
     // Index of the first entry that, upper-cased, equals value; -1 when none.
     qsizetype findUpper(const QString& value) const;

@@ -297,7 +297,7 @@ TEST(OwnerNames, NamesThatFindNothingAreRefusedWithWhatExists) {
         {"/S=FS1 /V=VOL1 /C=ACME_TREE\\ACME\\NORTH /OWNER=ALL+SUB",
          "There is no container ACME_TREE\\ACME\\NORTH (containers: ACME_TREE\\ACME, ACME_TREE\\ACME\\SALES)."},
         {"/S=FS1 /V=VOL1 /C=ACME_TREE\\ACME\\SALES /OWNER=GROUP=NOBODY",
-         "There is no group NOBODY in ACME_TREE\\ACME\\SALES (groups: STAFF, EMPTY)."},
+         "There is no group NOBODY in ACME_TREE\\ACME\\SALES (groups: EMPTY, STAFF)."},
         {"/S=FS1 /V=VOL1 /C=ACME_TREE\\ACME /OWNER=GROUP=STAFF", "There is no group STAFF in ACME_TREE\\ACME (it holds no groups)."},
         {"/S=FS1 /V=VOL1 /C=ACME_TREE\\ACME /OWNER=JSMITH",
          "There is no user JSMITH in ACME_TREE\\ACME (users: ADMIN, [Supervisor], [No Owner])."},

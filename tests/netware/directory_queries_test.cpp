@@ -34,12 +34,14 @@ Site twoServersWithSharedVolumeName(const QString& dir) {
 
 TEST_F(Queries, UserListsAlwaysEndWithSupervisorAndNoOwner) {
     subListUsers(f.env, "ACME_TREE\\ACME\\SALES", f.search.cmbSelectedOwner);
-    EXPECT_EQ(f.search.cmbSelectedOwner.entries, (QStringList{"JSMITH", "BJONES", "[Supervisor]", "[No Owner]"}));
-    EXPECT_EQ(f.search.cmbSelectedOwner.text, "JSMITH");
+    // In name order, not the directory's.
+    EXPECT_EQ(f.search.cmbSelectedOwner.entries, (QStringList{"BJONES", "JSMITH", "[Supervisor]", "[No Owner]"}));
+    EXPECT_EQ(f.search.cmbSelectedOwner.text, "BJONES");
     EXPECT_EQ(f.app.ownerContext, "SALES.ACME");
 
     subListUsers(f.env, "ACME_TREE\\[Root]", f.search.cmbSelectedOwner);
     EXPECT_EQ(f.search.cmbSelectedOwner.entries, (QStringList{"[Supervisor]", "[No Owner]"}));
+    EXPECT_TRUE(f.host.statuses.last().startsWith("No users are directly in [Root]: choose a container"));
     EXPECT_EQ(f.app.ownerContext, "[Root]");
 
     subListUsers(f.env, "ACME_TREE\\NOWHERE", f.search.cmbSelectedOwner);
@@ -48,8 +50,8 @@ TEST_F(Queries, UserListsAlwaysEndWithSupervisorAndNoOwner) {
 
 TEST_F(Queries, GroupsOfAContainer) {
     subListGroups(f.env, "ACME_TREE\\ACME\\SALES", f.search.cmbGroup);
-    EXPECT_EQ(f.search.cmbGroup.entries, (QStringList{"STAFF", "EMPTY"}));
-    EXPECT_EQ(f.search.cmbGroup.text, "STAFF");
+    EXPECT_EQ(f.search.cmbGroup.entries, (QStringList{"EMPTY", "STAFF"}));
+    EXPECT_EQ(f.search.cmbGroup.text, "EMPTY");
     subListGroups(f.env, "ACME_TREE\\ACME", f.search.cmbGroup);
     EXPECT_TRUE(f.search.cmbGroup.entries.isEmpty());
     EXPECT_EQ(f.search.cmbGroup.text, "");

@@ -332,7 +332,7 @@ TEST_F(Builder, OpensOnTheMainWindowsTabAndTakesTheContainerFromTheBrowser) {
         at<QPushButton>(b, "btnSelectContainer")->click();
         EXPECT_EQ(program->app().strBrowseCaller, "frmCreateCommandLineRun");
         EXPECT_EQ(at<QLineEdit>(b, "txtStartingContainer")->text(), "ACME_TREE\\ACME\\SALES");
-        EXPECT_EQ(at<QComboBox>(b, "cmbSelectedOwner")->currentText(), "JSMITH");
+        EXPECT_EQ(at<QComboBox>(b, "cmbSelectedOwner")->currentText(), "BJONES");
         EXPECT_FALSE(at<QCheckBox>(b, "chkSubContainers")->isEnabled());
         EXPECT_TRUE(at<QPushButton>(b, "btnCreateBatchFile")->isEnabled());
         // "&Syntax" opens the syntax window over the builder.

@@ -250,7 +250,10 @@ TEST_F(TreeWindows, TheChosenContainerGoesToTheWindowThatAsked) {
     child<QPushButton>(*program, "btnShowTree")->click();
     auto* owners = child<QComboBox>(*program, "cmbSelectedOwner");
     EXPECT_EQ(owners->count(), 5);
-    EXPECT_EQ(owners->itemText(0), "JSMITH");
+    // In name order, each with its full name beside it.
+    EXPECT_EQ(owners->itemText(0), "ADMIN");
+    EXPECT_EQ(owners->itemText(2), "JSMITH  John Smith");
+    EXPECT_EQ(owners->itemData(2).toString(), "JSMITH");
     // The starting-container window: its own label, closed with a "\".
     QString custom;
     bool customChosen = false;

@@ -49,15 +49,23 @@
 
 namespace {
 
+// Each entry, with its detail beside it when there is one ("JSMITH  John Smith").
 void showChoices(QComboBox* box, const ChoiceList& choices) {
     const QSignalBlocker quiet(box);
     box->clear();
-    box->addItems(choices.entries);
+    for (qsizetype i = 0; i < choices.entries.size(); ++i) {
+        const QString detail = choices.details.value(i);
+        box->addItem(detail.isEmpty() ? choices.entries[i] : choices.entries[i] + QStringLiteral("  ") + detail,
+                     choices.entries[i]);
+    }
     box->setCurrentIndex(int(choices.entries.indexOf(choices.text)));
 }
 
 QString choiceText(const QComboBox* box) {
-    return box->currentIndex() >= 0 ? box->currentText() : QString();
+    if (box->currentIndex() < 0)
+        return {};
+    const QVariant entry = box->currentData();
+    return entry.isValid() ? entry.toString() : box->currentText();
 }
 
 void showText(QLineEdit* box, const QString& text) {
@@ -346,6 +354,7 @@ void MainWindow::optSelectOwner_Click() {
     readPanel();
     m_env.search.ownerOption = OwnerOption::optSelectOwner;
     subListUsers(m_env, m_env.search.lblStartContainer, m_env.search.cmbSelectedOwner);
+    subAddFullNames(m_env, m_env.search.cmbSelectedOwner);
     showPanel();
 }
 
@@ -796,9 +805,10 @@ void MainWindow::btnShowTree_Click() {
     SearchSettings& s = m_env.search;
     if (!s.lblStartContainer.isEmpty()) {
         readPanel();
-        if (s.ownerOption == OwnerOption::optSelectOwner)
+        if (s.ownerOption == OwnerOption::optSelectOwner) {
             subListUsers(m_env, s.lblStartContainer, s.cmbSelectedOwner);
-        else if (s.ownerOption == OwnerOption::optGroup)
+            subAddFullNames(m_env, s.cmbSelectedOwner);
+        } else if (s.ownerOption == OwnerOption::optGroup)
             subListGroups(m_env, s.lblStartContainer, s.cmbGroup);
         showPanel();
     }
