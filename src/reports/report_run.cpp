@@ -42,6 +42,7 @@ void beginRun(ReportEnv& env) {
     env.run.failureStatus = 2;
     env.run.progress = {}; // counted afresh: the window runs one report after another
     env.run.clock.start();
+    env.run.notes.clear();
     // An owner run's accounting walk counts into the progress the status shows.
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); },
                               [&env](const WalkedDirectory& directory) { countWalked(env.run.progress, directory, {}); });
@@ -206,7 +207,8 @@ QString outcome(ReportEnv& env) {
         text += QStringLiteral(" The row limit was reached: the search ended there.");
     if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)
         text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
-    return text + loopingText(env.client.loopingFolders() + env.run.loopingFolders);
+    text += loopingText(env.client.loopingFolders() + env.run.loopingFolders);
+    return env.run.notes.isEmpty() ? text : text + QLatin1Char(' ') + env.run.notes.join(QLatin1Char(' '));
 }
 
 void endRun(ReportEnv& env, NWDSContextHandle context) {

@@ -146,7 +146,12 @@ void reportVolume(ReportEnv& env, const QString& volumePath, VolumeTotals& total
     NWCONN_HANDLE connection = 0;
     env.client.NWAttachToFileServer(server, 0, connection);
     env.host.pollEvents();
-    if (!env.volumes.canOpenDirectory(volumePath)) {
+    if (const VolumeView::Opened opened = env.volumes.openDirectory(volumePath); !opened.ok()) {
+        // The row says "Unavailable"; the status says why.
+        const QString unmounted = env.client.whyNoRoot(server, volumeOf(volumePath));
+        env.run.notes.append(QStringLiteral("Unavailable: %1.")
+                                 .arg(!unmounted.isEmpty() ? unmounted
+                                                           : QStringLiteral("%1: %2").arg(volumePath, opened.error)));
         addUnavailableRow(env.grid, volumePath);
         ++env.run.rowCounter;
         return;

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -40,6 +41,7 @@ struct RunState {
         QString directory; // the directory being listed, as the rows show it
     } progress;
     QElapsedTimer clock; // since the run began
+    QStringList notes;   // said after the outcome: why a volume row is Unavailable
 
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };

@@ -37,7 +37,10 @@ TEST(ReportRun, VolumeRunTotalsLeaveUnavailableRowsOut) {
         << f.view.lblGraphStats.toStdString();
     EXPECT_TRUE(f.view.lblGraphStats.contains(" GB   |   Free Space: "));
     EXPECT_TRUE(f.view.lblGraphStats.endsWith(" GB"));
-    EXPECT_TRUE(QRegularExpression("^Process Complete\\. in [0-9]+\\.[0-9] s$").match(f.host.statuses.last()).hasMatch())
+    // The unavailable row's reason is in the closing status.
+    EXPECT_TRUE(QRegularExpression("^Process Complete\\. in [0-9]+\\.[0-9] s Unavailable: \\\\\\\\FS1\\\\MISSING: .+\\.$")
+                    .match(f.host.statuses.last())
+                    .hasMatch())
         << f.host.statuses.last().toStdString();
     EXPECT_EQ(f.view.btnShowUsageCaption, "&Show Usage");
     EXPECT_FALSE(f.run.inProgress);
