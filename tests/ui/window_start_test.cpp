@@ -237,6 +237,19 @@ TEST_F(WindowOpening, TheSiteFilePageTellsHowLdapTreesAreReadAndInlineUsersLogIn
         EXPECT_TRUE(page.mid(to).contains(says)) << says;
 }
 
+TEST_F(WindowOpening, EscClosesTheHelp) {
+    auto program = open();
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    HelpWindow* help = program->window().helpWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    QTest::keyClick(help->findChild<QTextBrowser*>("txtHelp"), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    EXPECT_TRUE(help->isVisible());
+    QTest::keyClick(help->findChild<QPushButton*>("btnContents"), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+}
+
 TEST(WindowStart, WithoutADisplayItSaysSoInOneLineAndExits3) {
     for (const QStringList& args : {QStringList{}, QStringList{"/DEBUG"}}) {
         const Outcome o = runQuarvo(args, withoutDisplay());
