@@ -1,6 +1,7 @@
 #include "batch/syntax_texts.h"
 #include "ui/batch/command_syntax_window.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPrinter>
@@ -77,6 +78,35 @@ TEST_F(SyntaxWindow, OpensEmptyWithItsTopicsAndHoveringEachShowsItsDescription) 
     EXPECT_FALSE(window->isVisible());
 }
 
+// Without a mouse: Tab reaches the topics, the arrow keys go from one to the
+// next, and the topic with the focus shows its description.
+TEST_F(SyntaxWindow, TabAndTheArrowKeysGoThroughTheTopicsShowingEachDescription) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto focused = [] { return QApplication::focusWidget()->objectName().toStdString(); };
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    EXPECT_EQ(focused(), "btnClose");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), "lblSyntax_0");
+    EXPECT_EQ(description()->text(), SyntaxTexts::description(0));
+    for (int topic = 1; topic < SyntaxTexts::kTopicCount; ++topic) {
+        press(Qt::Key_Down);
+        EXPECT_EQ(focused(), QString("lblSyntax_%1").arg(topic).toStdString());
+        EXPECT_EQ(description()->text(), SyntaxTexts::description(topic)) << topic;
+    }
+    press(Qt::Key_Down);
+    EXPECT_EQ(focused(), "lblSyntax_8") << "the last topic stays";
+    press(Qt::Key_Up);
+    EXPECT_EQ(focused(), "lblSyntax_7");
+    EXPECT_EQ(description()->text(), SyntaxTexts::description(7));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), "lblSyntax_8");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), "btnPrint");
+    EXPECT_EQ(description()->text(), SyntaxTexts::description(8))
+        << "leaving a topic keeps its text";
+}
+
 TEST_F(SyntaxWindow, PrintAllPrintsEveryTopicInOrderWithItsSeparator) {
     QTest::mouseMove(window->findChild<QLabel*>("lblSyntax_3"));
     QTest::mouseClick(button("btnPrintAll"), Qt::LeftButton);
@@ -103,3 +133,4 @@ TEST_F(SyntaxWindow, PrintPrintsTheShownTopicAndACancelledDialogNothing) {
     QTest::mouseClick(button("btnPrint"), Qt::LeftButton);
     EXPECT_EQ(pdfLetters(pdf), letters(SyntaxTexts::description(2)));
 }
+
