@@ -8,15 +8,16 @@ namespace ManualPage {
 
 namespace {
 
-// A line as roff prints it: backslashes and minus signs escaped (groff would
-// otherwise print a hyphen, which a reader cannot type back), and a line
-// opening with a control character kept as text.
+// A line as roff prints it: backslashes, minus signs and apostrophes escaped
+// (groff would otherwise print a hyphen and, typeset, a curly quote, which a
+// reader cannot paste back into a shell), and a line opening with a control
+// character kept as text.
 QString text(const QString& line) {
     QString escaped = line;
     escaped.replace(QLatin1Char('\\'), QStringLiteral("\\e"))
-        .replace(QLatin1Char('-'), QStringLiteral("\\-"));
-    if (escaped.startsWith(QLatin1Char('.')) || escaped.startsWith(QLatin1Char('\'')))
-        escaped.prepend(QStringLiteral("\\&"));
+        .replace(QLatin1Char('-'), QStringLiteral("\\-"))
+        .replace(QLatin1Char('\''), QStringLiteral("\\(aq"));
+    if (escaped.startsWith(QLatin1Char('.'))) escaped.prepend(QStringLiteral("\\&"));
     return escaped;
 }
 

@@ -70,7 +70,7 @@ TEST_F(InstalledProgram, RunsFromItsPrefixWithADesktopEntryAndIcon) {
 }
 
 // Every switch --help names is in the rendered manual page, and its examples
-// keep their backslashes.
+// keep their backslashes and quotes.
 TEST_F(InstalledProgram, ManualPageHoldsEverySwitchOfHelp) {
     const QString help = runProgram(program(), {"--help"}, withoutDisplay()).out;
     QStringList switches;
@@ -86,7 +86,8 @@ TEST_F(InstalledProgram, ManualPageHoldsEverySwitchOfHelp) {
     EXPECT_EQ(page.err, "");
     for (const QString& name : switches)
         EXPECT_TRUE(page.out.contains(name)) << name.toStdString();
-    EXPECT_TRUE(page.out.contains("/OUTFILE=C:\\output\\OWNER.CSV /APPEND"));
+    EXPECT_TRUE(page.out.contains("'/C=MyTree\\MyOrg\\MyOU' /OWNER=GROUP=MyGroupofUsers "
+                                  "'/OUTFILE=/srv/reports/owner.csv' /APPEND"));
     EXPECT_TRUE(page.out.contains("           ALL-SUB - All Owners, Exclude Subdirectories"));
     EXPECT_TRUE(page.out.contains("    2  the output file could not be written"));
 }

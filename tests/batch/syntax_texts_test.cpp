@@ -19,12 +19,12 @@ TEST(SyntaxTexts, TopicsHaveTheirCaptionsAndLines) {
 TEST(SyntaxTexts, WindowTextsCarryNoTerminalNotes) {
     EXPECT_EQ(SyntaxTexts::description(4),
               "/F=VOLUME\r\n\r\n        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume\r\n\r\nExample:\r\n\r\n"
-              "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
-              "/OUTFILE=C:\\output\\vOLUME.CSV");
+              "quarvo /T=MyTree /F=VOLUME '/V=\\\\MyServer\\SYS,\\\\MyServer\\vol1' /HEADINGS "
+              "'/OUTFILE=/srv/reports/volume.csv'");
     EXPECT_EQ(SyntaxTexts::description(8),
               "/OUTFILE=\r\n/APPEND\r\n\r\n/OUTFILE=This is the name of the results file.\r\n\r\n"
               "/APPEND - include this if you wish to append to an existing file, exclude it to overwrite the "
-              "file.\r\n\r\nExample: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND");
+              "file.\r\n\r\nExample: '/OUTFILE=/srv/reports/outfile.csv' /APPEND");
     EXPECT_EQ(SyntaxTexts::description(5).split("\r\n").mid(2, 3),
               (QStringList{"        /D=Directory", "        /IMMSUBS - Immediate Sub-directories",
                            "        /ALLSUBS - All Sub-Directories (Individually)"}));

@@ -1,7 +1,10 @@
 #include "batch/syntax_texts.h"
+#include "shell_words.h"
 #include "ui/batch/command_syntax_window.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPrinter>
@@ -10,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +57,37 @@ class SyntaxWindow : public ::testing::Test {
     int dialogs = 0;
     std::unique_ptr<CommandSyntaxWindow> window;
 };
+
+// The command lines a text shows as examples: its lines that start with
+// "quarvo " or "Example: ", less that start.
+QStringList exampleArguments(const QStringList& lines) {
+    QStringList examples;
+    for (const QString& line : lines) {
+        for (const QString start : {"quarvo ", "Example: "})
+            if (line.startsWith(start)) examples.append(line.mid(start.size()));
+    }
+    return examples;
+}
+
+// The help pages' example command lines: the lines of their <pre> blocks,
+// leaving out the forms with placeholders in italics.
+QStringList helpPageExamples() {
+    QStringList lines;
+    const QDir pages(":/docs");
+    for (const QString& name : pages.entryList({"*.html"})) {
+        QFile page(pages.filePath(name));
+        EXPECT_TRUE(page.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QString html = QString::fromUtf8(page.readAll());
+        static const QRegularExpression block("<pre>(.*?)</pre>",
+                                              QRegularExpression::DotMatchesEverythingOption);
+        for (const QRegularExpressionMatch& pre : block.globalMatch(html)) {
+            for (const QString& line : pre.captured(1).split('\n'))
+                if (!line.contains("<i>"))
+                    lines.append(QTextDocumentFragment::fromHtml(line).toPlainText());
+        }
+    }
+    return exampleArguments(lines);
+}
 
 } // namespace
 
@@ -134,3 +169,22 @@ TEST_F(SyntaxWindow, PrintPrintsTheShownTopicAndACancelledDialogNothing) {
     EXPECT_EQ(pdfLetters(pdf), letters(SyntaxTexts::description(2)));
 }
 
+// Pasted into a shell, every example of the syntax texts (the window, --help,
+// the manual page) and of the help pages hands each switch to the program as
+// it reads: the shell's words, joined as the program joins them, are the
+// example without its quotes, backslashes of volume paths and containers kept.
+TEST(Examples, EveryExampleOfTheSyntaxTextsAndTheHelpPagesWorksPastedIntoAShell) {
+    QStringList syntaxLines;
+    for (int topic = 0; topic < SyntaxTexts::kTopicCount; ++topic)
+        syntaxLines += SyntaxTexts::helpLines(topic);
+    const QStringList fromSyntax = exampleArguments(syntaxLines);
+    const QStringList fromHelp = helpPageExamples();
+    EXPECT_EQ(fromSyntax.size(), 7);
+    EXPECT_GE(fromHelp.size(), 20);
+    for (const QString& example : fromSyntax + fromHelp) {
+        EXPECT_EQ(throughTheShell(example), QString(example).remove('\'').simplified())
+            << example.toStdString();
+        EXPECT_FALSE(example.contains(":\\")) << "a Windows path: " << example.toStdString();
+    }
+    EXPECT_TRUE(shellWords(fromSyntax[2]).contains("/V=\\\\MyServer\\SYS,\\\\MyServer\\vol1"));
+}
