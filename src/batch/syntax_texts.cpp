@@ -79,15 +79,9 @@ QStringList topicLines(int topic) {
     }
 }
 
-const char* const kExitStatuses =
-    "Exit status:\n"
-    "    0  the report ran and its results were written\n"
-    "    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
-    "       a name finds nothing, or the site file cannot be used\n"
-    "    2  the output file could not be written\n"
-    "    3  the run was cancelled or could not start\n"
-    "Every failure says why on standard error.\n"
-    "\n"
+const char* const kFailureNote = "Every failure says why on standard error.";
+
+const char* const kClosingNotes =
     "quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"
     "volume with its local root, quarvo --version the version. quarvo /? opens\n"
     "the syntax window, or prints this help when there is no display.\n"
@@ -98,6 +92,13 @@ const char* const kExitStatuses =
     "error; on a terminal one progress line shows the directory being read and\n"
     "the counts so far. Ctrl-C stops a run and keeps what it found in\n"
     "<file>.partial.\n";
+
+// "    1  a switch is missing, ...": the meaning's later lines under its first.
+QString statusLines(const ExitStatus& exit) {
+    const QString indent(7, QLatin1Char(' '));
+    return QStringLiteral("    %1  ").arg(exit.status) +
+           exit.lines.join(QLatin1Char('\n') + indent) + QLatin1Char('\n');
+}
 
 QStringList lines(int topic, bool withNotes) {
     QStringList result;
@@ -135,8 +136,29 @@ QString usageLine() {
     return QStringLiteral("Usage: quarvo /T=<tree> /F=<function> [switches]");
 }
 
+QList<ExitStatus> exitStatuses() {
+    return {{0, {"the report ran and its results were written"}},
+            {1,
+             {"a switch is missing, unknown, misplaced or in conflict with another,",
+              "a name finds nothing, the site file cannot be used, or the tree's",
+              "directory cannot be read for an Owner, File or Date run"}},
+            {2, {"the output file could not be written, or a walk ran out of file", "descriptors"}},
+            {3, {"the run was cancelled or could not start"}}};
+}
+
+QString failureNote() {
+    return QString::fromLatin1(kFailureNote);
+}
+
+QString closingNotes() {
+    return QString::fromLatin1(kClosingNotes);
+}
+
 QString closingText() {
-    return QString::fromLatin1(kExitStatuses);
+    QString text = QStringLiteral("Exit status:\n");
+    for (const ExitStatus& exit : exitStatuses())
+        text += statusLines(exit);
+    return text + failureNote() + QStringLiteral("\n\n") + closingNotes();
 }
 
 QString helpText() {
