@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -37,13 +38,29 @@ QProcessEnvironment withoutDisplay() {
     return env;
 }
 
+// The tests here build and install the same build tree; one at a time does.
+class BuildTreeLock {
+  public:
+    BuildTreeLock() : m_file(QUARVO_BUILD_DIR "/installed_program_test.lock") {
+        m_file.setStaleLockTime(0); // only a lock whose holder is gone is stale
+        m_file.lock();
+    }
+
+  private:
+    QLockFile m_file;
+};
+
+Outcome install(const QString& prefix) {
+    return runProgram("cmake", {"--install", QUARVO_BUILD_DIR, "--prefix", prefix},
+                      QProcessEnvironment::systemEnvironment());
+}
+
 class InstalledProgram : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         prefix = new QTemporaryDir;
-        const Outcome o =
-            runProgram("cmake", {"--install", QUARVO_BUILD_DIR, "--prefix", prefix->path()},
-                       QProcessEnvironment::systemEnvironment());
+        const BuildTreeLock lock;
+        const Outcome o = install(prefix->path());
         ASSERT_EQ(o.status, 0) << o.out.toStdString() << o.err.toStdString();
     }
     static void TearDownTestSuite() { delete prefix; }
@@ -64,6 +81,20 @@ class InstalledProgram : public ::testing::Test {
 };
 
 } // namespace
+
+// As after ./run, which builds the program alone: the install finds
+// everything it installs, the manual page included.
+TEST(InstalledBuild, InstallsAfterBuildingOnlyTheProgram) {
+    const BuildTreeLock lock;
+    QFile::remove(QUARVO_BUILD_DIR "/quarvo.1");
+    const Outcome built = runProgram("cmake", {"--build", QUARVO_BUILD_DIR, "--target", "quarvo"},
+                                     QProcessEnvironment::systemEnvironment());
+    ASSERT_EQ(built.status, 0) << built.out.toStdString() << built.err.toStdString();
+    QTemporaryDir prefix;
+    const Outcome installed = install(prefix.path());
+    EXPECT_EQ(installed.status, 0) << installed.out.toStdString() << installed.err.toStdString();
+    EXPECT_TRUE(QFile::exists(prefix.filePath("share/man/man1/quarvo.1")));
+}
 
 TEST_F(InstalledProgram, RunsFromItsPrefixWithADesktopEntryAndIcon) {
     const Outcome version = runProgram(program(), {"--version"}, withoutDisplay());
