@@ -32,29 +32,29 @@ QStringList topicLines(int topic) {
                 "           ALL-SUB - All Owners, Exclude Subdirectories",
                 "           <User ID> - The user id of the user to query",
                 "           GROUP= <Group Name> - Name of the Group to query", "", "Example:", "",
-                "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 /C=MyTree\\MyOrg\\MyOU "
-                "/OWNER=GROUP=MyGroupofUsers /OUTFILE=C:\\output\\OWNER.CSV /APPEND"};
+                "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 '/C=MyTree\\MyOrg\\MyOU' "
+                "/OWNER=GROUP=MyGroupofUsers '/OUTFILE=/srv/reports/owner.csv' /APPEND"};
     case 4:
         return {"/F=VOLUME", "", "        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume",
                 "\x01           (blanks after the commas are ignored)", "",
                 "Example:", "",
-                "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
-                "/OUTFILE=C:\\output\\vOLUME.CSV"};
+                "quarvo /T=MyTree /F=VOLUME '/V=\\\\MyServer\\SYS,\\\\MyServer\\vol1' /HEADINGS "
+                "'/OUTFILE=/srv/reports/volume.csv'"};
     case 5:
         return {"/F=DIRECTORY", "", "        /D=Directory", kDirectoryForms,
                 "        /IMMSUBS - Immediate Sub-directories",
                 "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)", "",
                 "Example:", "",
-                "quarvo /T=MyTree /F=DIRECTORY /D=\\\\MyServer\\VOL1\\MyDirectory /IMMSUBS /HEADINGS "
-                "/OUTFILE=C:\\output\\DIR.CSV"};
+                "quarvo /T=MyTree /F=DIRECTORY '/D=\\\\MyServer\\VOL1\\MyDirectory' /IMMSUBS /HEADINGS "
+                "'/OUTFILE=/srv/reports/dir.csv'"};
     case 6:
         return {"/F=FILE", "", "        /D=Directory", kDirectoryForms, "        /PATTERN= File Pattern to search",
                 "        /SIZE [LT] [GT] [EQ] <File Size>", "           GT - Greater than",
                 "           LT - Less than", "           EQ -Equal",
                 "           <File size> - Size of the files to search for",
                 "\x01           (/PATTERN= or /SIZE, not both)", "", "Example:", "",
-                "quarvo /T=MyTree /F=FILE /D=\\\\MyServer\\VOL1\\MyDirectory /PATTERN=* /HEADINGS "
-                "/OUTFILE=C:\\output\\FILE.CSV"};
+                "quarvo /T=MyTree /F=FILE '/D=\\\\MyServer\\VOL1\\MyDirectory' '/PATTERN=*' /HEADINGS "
+                "'/OUTFILE=/srv/reports/file.csv'"};
     case 7:
         return {"/F=DATE", "", "        /D=Directory", kDirectoryForms, "        /OPT= Option",
                 "           CREATE - Based on Creation Date", "           MODIFY - Based on Modify Date",
@@ -64,8 +64,8 @@ QStringList topicLines(int topic) {
                 "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate",
                 "\x01           (one of them, and only with /OPT=)", "",
                 "Example:", "",
-                "quarvo /T=MyTree /F=DATE /D=\\\\MyServer\\VOL1\\MyDirectory /OPT=CREATE "
-                "/OLDERTHAN=09/29/2003 /HEADINGS /OUTFILE=C:\\output\\DATE.CSV"};
+                "quarvo /T=MyTree /F=DATE '/D=\\\\MyServer\\VOL1\\MyDirectory' /OPT=CREATE "
+                "/OLDERTHAN=09/29/2003 /HEADINGS '/OUTFILE=/srv/reports/date.csv'"};
     case 8:
         return {"/OUTFILE=", "/APPEND", "", "/OUTFILE=This is the name of the results file.",
                 "\x01/OUTFILE=- (or no /OUTFILE=) writes the results to standard output.", "",
@@ -73,21 +73,15 @@ QStringList topicLines(int topic) {
                 "overwrite the file.",
                 "\x01Without /APPEND the file is replaced only once the run is complete; a stopped run "
                 "leaves its rows in <file>.partial and the file as it was.",
-                "", "Example: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND"};
+                "", "Example: '/OUTFILE=/srv/reports/outfile.csv' /APPEND"};
     default:
         return {};
     }
 }
 
-const char* const kExitStatuses =
-    "Exit status:\n"
-    "    0  the report ran and its results were written\n"
-    "    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
-    "       a name finds nothing, or the site file cannot be used\n"
-    "    2  the output file could not be written\n"
-    "    3  the run was cancelled or could not start\n"
-    "Every failure says why on standard error.\n"
-    "\n"
+const char* const kFailureNote = "Every failure says why on standard error.";
+
+const char* const kClosingNotes =
     "quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"
     "volume with its local root, quarvo --version the version. quarvo /? opens\n"
     "the syntax window, or prints this help when there is no display.\n"
@@ -98,6 +92,13 @@ const char* const kExitStatuses =
     "error; on a terminal one progress line shows the directory being read and\n"
     "the counts so far. Ctrl-C stops a run and keeps what it found in\n"
     "<file>.partial.\n";
+
+// "    1  a switch is missing, ...": the meaning's later lines under its first.
+QString statusLines(const ExitStatus& exit) {
+    const QString indent(7, QLatin1Char(' '));
+    return QStringLiteral("    %1  ").arg(exit.status) +
+           exit.lines.join(QLatin1Char('\n') + indent) + QLatin1Char('\n');
+}
 
 QStringList lines(int topic, bool withNotes) {
     QStringList result;
@@ -135,8 +136,29 @@ QString usageLine() {
     return QStringLiteral("Usage: quarvo /T=<tree> /F=<function> [switches]");
 }
 
+QList<ExitStatus> exitStatuses() {
+    return {{0, {"the report ran and its results were written"}},
+            {1,
+             {"a switch is missing, unknown, misplaced or in conflict with another,",
+              "a name finds nothing, the site file cannot be used, or the tree's",
+              "directory cannot be read for an Owner, File or Date run"}},
+            {2, {"the output file could not be written, or a walk ran out of file", "descriptors"}},
+            {3, {"the run was cancelled or could not start"}}};
+}
+
+QString failureNote() {
+    return QString::fromLatin1(kFailureNote);
+}
+
+QString closingNotes() {
+    return QString::fromLatin1(kClosingNotes);
+}
+
 QString closingText() {
-    return QString::fromLatin1(kExitStatuses);
+    QString text = QStringLiteral("Exit status:\n");
+    for (const ExitStatus& exit : exitStatuses())
+        text += statusLines(exit);
+    return text + failureNote() + QStringLiteral("\n\n") + closingNotes();
 }
 
 QString helpText() {

@@ -22,8 +22,18 @@ QString printAllText();
 QStringList helpLines(int topic);
 // "Usage: quarvo /T=<tree> /F=<function> [switches]"
 QString usageLine();
-// What follows the topics: exit statuses, the program's own switches, where
-// results and messages go. Lines end in LF.
+// An exit status of a command-line run; its meaning in lines that fit a terminal.
+struct ExitStatus {
+    int status;
+    QStringList lines;
+};
+QList<ExitStatus> exitStatuses();
+// "Every failure says why on standard error."
+QString failureNote();
+// The program's own switches, where results and messages go. Lines end in LF.
+QString closingNotes();
+// What follows the topics: the exit statuses, the failure note, a blank line
+// and the closing notes. Lines end in LF.
 QString closingText();
 // Every topic for a terminal: the usage line, each topic, the closing text.
 QString helpText();

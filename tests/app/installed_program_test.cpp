@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -37,23 +38,63 @@ QProcessEnvironment withoutDisplay() {
     return env;
 }
 
+// The tests here build and install the same build tree; one at a time does.
+class BuildTreeLock {
+  public:
+    BuildTreeLock() : m_file(QUARVO_BUILD_DIR "/installed_program_test.lock") {
+        m_file.setStaleLockTime(0); // only a lock whose holder is gone is stale
+        m_file.lock();
+    }
+
+  private:
+    QLockFile m_file;
+};
+
+Outcome install(const QString& prefix) {
+    return runProgram("cmake", {"--install", QUARVO_BUILD_DIR, "--prefix", prefix},
+                      QProcessEnvironment::systemEnvironment());
+}
+
 class InstalledProgram : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         prefix = new QTemporaryDir;
-        const Outcome o =
-            runProgram("cmake", {"--install", QUARVO_BUILD_DIR, "--prefix", prefix->path()},
-                       QProcessEnvironment::systemEnvironment());
+        const BuildTreeLock lock;
+        const Outcome o = install(prefix->path());
         ASSERT_EQ(o.status, 0) << o.out.toStdString() << o.err.toStdString();
     }
     static void TearDownTestSuite() { delete prefix; }
     static QString installed(const QString& path) { return prefix->filePath(path); }
     static QString program() { return installed("bin/quarvo"); }
+    // The installed page as man renders it, wide enough for every line.
+    static QString manualPage() {
+        QProcessEnvironment env = withoutDisplay();
+        env.insert("MANWIDTH", "200");
+        env.insert("LC_ALL", "C.UTF-8");
+        const Outcome page = runProgram("man", {"-l", installed("share/man/man1/quarvo.1")}, env);
+        EXPECT_EQ(page.status, 0) << "man-db is needed: " << page.err.toStdString();
+        EXPECT_EQ(page.err, "");
+        return page.out;
+    }
 
     static inline QTemporaryDir* prefix = nullptr;
 };
 
 } // namespace
+
+// As after ./run, which builds the program alone: the install finds
+// everything it installs, the manual page included.
+TEST(InstalledBuild, InstallsAfterBuildingOnlyTheProgram) {
+    const BuildTreeLock lock;
+    QFile::remove(QUARVO_BUILD_DIR "/quarvo.1");
+    const Outcome built = runProgram("cmake", {"--build", QUARVO_BUILD_DIR, "--target", "quarvo"},
+                                     QProcessEnvironment::systemEnvironment());
+    ASSERT_EQ(built.status, 0) << built.out.toStdString() << built.err.toStdString();
+    QTemporaryDir prefix;
+    const Outcome installed = install(prefix.path());
+    EXPECT_EQ(installed.status, 0) << installed.out.toStdString() << installed.err.toStdString();
+    EXPECT_TRUE(QFile::exists(prefix.filePath("share/man/man1/quarvo.1")));
+}
 
 TEST_F(InstalledProgram, RunsFromItsPrefixWithADesktopEntryAndIcon) {
     const Outcome version = runProgram(program(), {"--version"}, withoutDisplay());
@@ -70,7 +111,7 @@ TEST_F(InstalledProgram, RunsFromItsPrefixWithADesktopEntryAndIcon) {
 }
 
 // Every switch --help names is in the rendered manual page, and its examples
-// keep their backslashes.
+// keep their backslashes and quotes.
 TEST_F(InstalledProgram, ManualPageHoldsEverySwitchOfHelp) {
     const QString help = runProgram(program(), {"--help"}, withoutDisplay()).out;
     QStringList switches;
@@ -78,17 +119,38 @@ TEST_F(InstalledProgram, ManualPageHoldsEverySwitchOfHelp) {
          QRegularExpression("(?<![\\w\\\\/-])(/[A-Za-z]+=?|--?[a-z]+)").globalMatch(help))
         if (!switches.contains(match.captured(1))) switches.append(match.captured(1));
     ASSERT_GE(switches.size(), 20) << switches.join(' ').toStdString();
-    QProcessEnvironment env = withoutDisplay();
-    env.insert("MANWIDTH", "200");
-    env.insert("LC_ALL", "C.UTF-8");
-    const Outcome page = runProgram("man", {"-l", installed("share/man/man1/quarvo.1")}, env);
-    ASSERT_EQ(page.status, 0) << "man-db is needed: " << page.err.toStdString();
-    EXPECT_EQ(page.err, "");
+    const QString page = manualPage();
     for (const QString& name : switches)
-        EXPECT_TRUE(page.out.contains(name)) << name.toStdString();
-    EXPECT_TRUE(page.out.contains("/OUTFILE=C:\\output\\OWNER.CSV /APPEND"));
-    EXPECT_TRUE(page.out.contains("           ALL-SUB - All Owners, Exclude Subdirectories"));
-    EXPECT_TRUE(page.out.contains("    2  the output file could not be written"));
+        EXPECT_TRUE(page.contains(name)) << name.toStdString();
+    EXPECT_TRUE(page.contains("'/C=MyTree\\MyOrg\\MyOU' /OWNER=GROUP=MyGroupofUsers "
+                              "'/OUTFILE=/srv/reports/owner.csv' /APPEND"));
+    EXPECT_TRUE(page.contains("           ALL-SUB - All Owners, Exclude Subdirectories"));
+}
+
+// Past the switches: the exit statuses, the environment variables read and
+// the files used, each in a section of its own.
+TEST_F(InstalledProgram, ManualPageSaysTheExitStatusesTheEnvironmentAndTheFiles) {
+    const QString page = manualPage();
+    const QStringList sections = page.split(QRegularExpression("\n(?=[A-Z][A-Z ]+\n)"));
+    const auto section = [&](const QString& title) {
+        for (const QString& text : sections)
+            if (text.startsWith(title + "\n")) return text;
+        return QString();
+    };
+    const QString exits = section("EXIT STATUS");
+    for (const SyntaxTexts::ExitStatus& exit : SyntaxTexts::exitStatuses())
+        EXPECT_TRUE(exits.simplified().contains(
+            QString("%1 %2").arg(exit.status).arg(exit.lines.join(' '))))
+            << exit.status << " in: " << exits.toStdString();
+    const QString environment = section("ENVIRONMENT");
+    for (const char* name : {"QUARVO_SITE", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "DISPLAY"})
+        EXPECT_TRUE(environment.contains(name)) << name << " in: " << environment.toStdString();
+    const QString files = section("FILES");
+    for (const char* path : {"$XDG_CONFIG_HOME/Tessaloom/site.toml", "/etc/xdg/Tessaloom/site.toml",
+                             "~/.config/Tessaloom/Quarvo.conf", "/etc/xdg/Tessaloom/Quarvo.conf",
+                             "$XDG_STATE_HOME/Quarvo/Quarvo.log", "/var/log/quarvo/Quarvo.log"})
+        EXPECT_TRUE(files.contains(path)) << path << " in: " << files.toStdString();
+    EXPECT_TRUE(section("NOTES").contains("quarvo -h (or --help) prints this help"));
 }
 
 // "/?": the texts on standard output without a display, the syntax window

@@ -19,12 +19,12 @@ TEST(SyntaxTexts, TopicsHaveTheirCaptionsAndLines) {
 TEST(SyntaxTexts, WindowTextsCarryNoTerminalNotes) {
     EXPECT_EQ(SyntaxTexts::description(4),
               "/F=VOLUME\r\n\r\n        /V=\\\\MyServer\\volume,\\\\MyOtherServer\\volume\r\n\r\nExample:\r\n\r\n"
-              "quarvo /T=MyTree /F=VOLUME /V=\\\\MyServer\\SYS,\\\\MyServer\\vol1 /HEADINGS "
-              "/OUTFILE=C:\\output\\vOLUME.CSV");
+              "quarvo /T=MyTree /F=VOLUME '/V=\\\\MyServer\\SYS,\\\\MyServer\\vol1' /HEADINGS "
+              "'/OUTFILE=/srv/reports/volume.csv'");
     EXPECT_EQ(SyntaxTexts::description(8),
               "/OUTFILE=\r\n/APPEND\r\n\r\n/OUTFILE=This is the name of the results file.\r\n\r\n"
               "/APPEND - include this if you wish to append to an existing file, exclude it to overwrite the "
-              "file.\r\n\r\nExample: /OUTFILE=C:\\MyDirectory\\outfile.csv /APPEND");
+              "file.\r\n\r\nExample: '/OUTFILE=/srv/reports/outfile.csv' /APPEND");
     EXPECT_EQ(SyntaxTexts::description(5).split("\r\n").mid(2, 3),
               (QStringList{"        /D=Directory", "        /IMMSUBS - Immediate Sub-directories",
                            "        /ALLSUBS - All Sub-Directories (Individually)"}));
@@ -55,7 +55,13 @@ TEST(SyntaxTexts, PrintAllGivesEveryTopicInOrderEachClosedBySeparator) {
 TEST(SyntaxTexts, HelpEndsWithExitStatusesAndTheProgramsOwnSwitches) {
     const QString help = SyntaxTexts::helpText();
     EXPECT_TRUE(help.startsWith("Usage: quarvo /T=<tree> /F=<function> [switches]\n\n/T= <Tree>\n"));
-    EXPECT_TRUE(help.contains("    1  a switch is missing, unknown, misplaced or in conflict with another,\n"));
+    EXPECT_TRUE(help.contains("    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
+                              "       a name finds nothing, the site file cannot be used, or the tree's\n"
+                              "       directory cannot be read for an Owner, File or Date run\n"
+                              "    2  the output file could not be written, or a walk ran out of file\n"
+                              "       descriptors\n"
+                              "    3  the run was cancelled or could not start\n"
+                              "Every failure says why on standard error.\n"));
     EXPECT_TRUE(help.contains("quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"));
     EXPECT_TRUE(help.endsWith(SyntaxTexts::closingText()));
     EXPECT_FALSE(help.contains("\r"));

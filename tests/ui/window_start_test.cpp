@@ -219,6 +219,39 @@ TEST_F(WindowOpening, TheHelpContentsLeadToDeleteAndMoveAndWhereTheirLogIs) {
         EXPECT_TRUE(page.contains(says)) << says;
 }
 
+TEST_F(WindowOpening, TheSiteFilePageTellsHowLdapTreesAreReadAndInlineUsersLogIn) {
+    auto program = open();
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    QTextBrowser* text = program->window().helpWindow()->findChild<QTextBrowser*>("txtHelp");
+    ASSERT_TRUE(text->toHtml().contains("site-file.html"));
+    text->setSource(QUrl("site-file.html"));
+    const QString page = text->toPlainText();
+    const qsizetype from = page.indexOf("LDAP trees");
+    const qsizetype to = page.indexOf("Objects of an inline tree");
+    ASSERT_TRUE(from >= 0 && to > from) << page.toStdString();
+    const QString ldap = page.mid(from, to - from);
+    EXPECT_FALSE(ldap.contains("not supported") || ldap.contains("refused")) << ldap.toStdString();
+    for (const char* key : {"directory = \"ldap\"", "uri", "base", "bind_dn", "password_file", "starttls",
+                            "ca_file", "allow_plaintext_password", "schema", "uid_attribute", "timeout"})
+        EXPECT_TRUE(ldap.contains(key)) << key;
+    for (const char* says : {"password_hash", "$y$", "$6$", "mkpasswd -m yescrypt", "openssl passwd -6",
+                             "A user without one cannot log in"})
+        EXPECT_TRUE(page.mid(to).contains(says)) << says;
+}
+
+TEST_F(WindowOpening, EscClosesTheHelp) {
+    auto program = open();
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    HelpWindow* help = program->window().helpWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    QTest::keyClick(help->findChild<QTextBrowser*>("txtHelp"), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    child<QAction>(*program, "Menu_Contents")->trigger();
+    EXPECT_TRUE(help->isVisible());
+    QTest::keyClick(help->findChild<QPushButton*>("btnContents"), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+}
+
 TEST(WindowStart, WithoutADisplayItSaysSoInOneLineAndExits3) {
     for (const QStringList& args : {QStringList{}, QStringList{"/DEBUG"}}) {
         const Outcome o = runQuarvo(args, withoutDisplay());

@@ -2,6 +2,7 @@
 
 #include "ui_frmHelp.h"
 
+#include <QKeyEvent>
 #include <QScreen>
 #include <QStyle>
 #include <QUrl>
@@ -33,6 +34,13 @@ void HelpWindow::setVisible(bool visible) {
     if (visible && !isVisible())
         placeOnScreen();
     QWidget::setVisible(visible);
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 // On the free area of the main window's screen, never partly off it: over

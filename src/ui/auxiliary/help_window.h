@@ -8,7 +8,7 @@ namespace Ui {
 class frmHelp;
 }
 
-// The program's help, at its contents page.
+// The program's help, at its contents page. Esc closes it, as it does a dialog.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -19,6 +19,9 @@ public:
     QUrl page() const;
 
     void setVisible(bool visible) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void placeOnScreen();

@@ -6,10 +6,13 @@
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace {
 
@@ -36,6 +39,9 @@ CommandSyntaxWindow::CommandSyntaxWindow(QWidget* parent, ChoosePrinter choosePr
     // The description's lines are indented by blanks; only a fixed-pitch
     // font keeps the switch lines under one another.
     m_ui->lblDescription->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The window opens on Close, its first tab stop, with no topic chosen;
+    // Tab goes on to the topics.
+    m_ui->btnClose->setFocus();
     connect(m_ui->btnPrint, &QPushButton::clicked, this, &CommandSyntaxWindow::btnPrint_Click);
     connect(m_ui->btnPrintAll, &QPushButton::clicked, this,
             &CommandSyntaxWindow::btnPrintAll_Click);
@@ -53,12 +59,33 @@ QLabel* CommandSyntaxWindow::topicLabel(int topic) const {
     return topic >= 0 && topic < m_labels.size() ? m_labels[topic] : nullptr;
 }
 
+// A topic shows its description when the mouse is over it or it has the
+// focus; the arrow keys move the focus from topic to topic.
 bool CommandSyntaxWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-        const int topic = m_labels.indexOf(qobject_cast<QLabel*>(watched));
-        if (topic >= 0) subShowDescription(topic);
+    const int topic = m_labels.indexOf(qobject_cast<QLabel*>(watched));
+    if (topic < 0) return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+    case QEvent::FocusIn:
+        subShowDescription(topic);
+        break;
+    case QEvent::KeyPress:
+        if (focusNeighbour(topic, static_cast<QKeyEvent*>(event)->key())) return true;
+        break;
+    default:
+        break;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool CommandSyntaxWindow::focusNeighbour(int topic, int key) {
+    int step = 0;
+    if (key == Qt::Key_Up || key == Qt::Key_Left) step = -1;
+    if (key == Qt::Key_Down || key == Qt::Key_Right) step = 1;
+    if (step == 0) return false;
+    m_labels[std::clamp(topic + step, 0, int(m_labels.size()) - 1)]->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void CommandSyntaxWindow::subShowDescription(int lngSyntaxIndex) {

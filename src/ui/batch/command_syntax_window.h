@@ -12,7 +12,8 @@ class frmCommandSyntax;
 }
 
 // frmCommandSyntax: the command-line switches, one topic per label; hovering
-// a label shows its description, which can be printed alone or with all.
+// a label, or giving it the focus (Tab, the arrow keys), shows its
+// description, which can be printed alone or with all.
 class CommandSyntaxWindow : public QDialog {
     Q_OBJECT
   public:
@@ -43,6 +44,8 @@ class CommandSyntaxWindow : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Moves the focus to the topic before or after for an arrow key; false for any other key.
+    bool focusNeighbour(int topic, int key);
     void print(const QString& text);
 
     std::unique_ptr<Ui::frmCommandSyntax> m_ui;
