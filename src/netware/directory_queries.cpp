@@ -176,8 +176,8 @@ void subListServerVolumes(const DirectoryEnv& env, const QString& server, const 
 bool subListUsers(const DirectoryEnv& env, const QString& container, ChoiceList& target) {
     const bool listed = listContainerObjects(env, container, QStringLiteral("User"), target);
     if (listed && target.entries.isEmpty() && env.app.ownerContext == QLatin1String("[Root]"))
-        env.host.setStatus(QStringLiteral("No users are directly in [Root]: choose a container with the Starting "
-                                          "Container button to list its users."));
+        env.host.setStatus(QStringLiteral("No users are directly in [Root]: choose a container with the ... button "
+                                          "beside Starting Container to list its users."));
     target.details.clear();
     target.entries.append(QStringLiteral("[Supervisor]"));
     target.entries.append(QStringLiteral("[No Owner]"));
