@@ -80,6 +80,8 @@ void runOwner(ReportEnv& env) {
     subInitializeGrid(env.grid, QStringLiteral("Owner"));
     env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
     env.run.resultsKind = QStringLiteral("Owner");
+    env.run.notes.append(QStringLiteral("Owner figures are the space the files take on the disk, as du counts it; "
+                                        "Show Files lists their lengths."));
     const QString volumePath =
         env.search.cmbServer.text + QLatin1Char('/') + env.search.cmbVolumeList.text + QLatin1Char(':');
     switch (env.search.ownerOption) {

@@ -20,6 +20,7 @@ void beginDrillDown(ReportEnv& env) {
     env.run.loopingFolders = 0;
     env.run.failure.clear();
     env.run.progress = {};
+    env.run.notes.clear();
     subClearRunFigures(env);
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
 }
@@ -43,6 +44,9 @@ void ownerFiles(ReportEnv& env) {
     env.view.lblInformation = owner;
     env.view.lblInformationTip = fcnGetFullName(env, fullName);
     startListing(env, QStringLiteral("OwnerFile"));
+    // The owner's row counted blocks; these are lengths, and sparse files differ.
+    env.run.notes.append(QStringLiteral("Sizes are the files' lengths; the owner's figure was the space they take "
+                                        "on the disk."));
     subListDirsAndFiles(env, volume, fullName);
     env.view.lblGraphStats = fcnTotalsLine(env.grid, env.run.sizeTotal / kMegabyte);
 }

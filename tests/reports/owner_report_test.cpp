@@ -13,6 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+const QString kOwnerFigures =
+    " Owner figures are the space the files take on the disk, as du counts it; Show Files lists their lengths.";
+
 namespace {
 
 void writeFile(const QString& path, qint64 bytes, uid_t owner) {
@@ -178,7 +181,8 @@ TEST_F(OwnerReports, TheRunWritesTheTotalsOfAllOwners) {
         exact += double(expected[uid]) * 4096 / 1048576;
     EXPECT_EQ(f->view.lblGraphStats,
               "Total Results: 4    |    Total Size: " + CellFormat::formatNumber(exact, "###,###,###,##0.00") + " MB");
-    EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Complete.");
+    // The status says what the figures are: blocks, where Show Files lists lengths.
+    EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Complete." + kOwnerFigures);
     // The accounting walk counts into the run's progress, afresh for each run.
     const std::uint64_t walked = f->run.progress.directories;
     EXPECT_GT(walked, 0u);
@@ -213,7 +217,7 @@ TEST_F(OwnerReports, AFigureACancelLeftUnmeasuredGetsNoRow) {
         f->search.cmbGroup.text = "STAFF";
         btnShowUsage_Click(f->env);
         EXPECT_EQ(f->grid.rows(), 1) << int(option) << ": " << f->grid.cell(1, 1).toStdString();
-        EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Cancelled!") << int(option);
+        EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Cancelled!" + kOwnerFigures) << int(option);
     }
 }
 
@@ -251,7 +255,7 @@ protected:
             f.host.messages.clear();
             btnShowUsage_Click(f.env);
             EXPECT_EQ(f.grid.rows(), 1) << int(option) << ": " << f.grid.cell(1, 1).toStdString();
-            EXPECT_EQ(outcomeOf(f.host.statuses.last()), "Process Cancelled!") << int(option);
+            EXPECT_EQ(outcomeOf(f.host.statuses.last()), "Process Cancelled!" + kOwnerFigures) << int(option);
             said.append(f.host.messages);
         }
     }
