@@ -379,8 +379,8 @@ TEST_F(LdapOwnerRuns, CtrlCWhileTheServerHangsStopsTheRunAtOnce) {
 // never part of a report with exit 0.
 TEST_F(LdapOwnerKills, AServerKilledPartWayGivesTheWholeReportOrNone) {
 #if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "libldap keeps 117 bytes of a request it never frees when its server dies part-way, "
-                    "which LeakSanitizer reports as the program's leak";
+    // Not yet traced to our calls or to the library's own error path.
+    GTEST_SKIP() << "a server dying part-way leaves 117 bytes allocated by liblber that LeakSanitizer reports";
 #endif
     const QString out = dir.path() + "/owners.csv";
     for (const QString& owner : {"/OWNER=ALL+SUB", "/C=LDAP_TREE\\ACME /OWNER=GROUP=GROUP001", "/OWNER=USER00003"}) {
