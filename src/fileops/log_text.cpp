@@ -1,6 +1,7 @@
 #include "fileops/log_text.h"
 
 #include "fsview/local_path.h"
+#include "fsview/name_bytes.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,37 +9,15 @@
 namespace {
 
 // One character of a name: its code point and length in bytes, or length 0
-// where the bytes there are not UTF-8 (overlong, a surrogate, cut short).
+// where the bytes there are not UTF-8.
 struct Decoded {
     char32_t code = 0;
     int length = 0;
 };
 
-Decoded leadOf(uchar lead) {
-    if (lead < 0x80)
-        return {lead, 1};
-    if ((lead & 0xe0) == 0xc0)
-        return {char32_t(lead & 0x1f), 2};
-    if ((lead & 0xf0) == 0xe0)
-        return {char32_t(lead & 0x0f), 3};
-    if ((lead & 0xf8) == 0xf0)
-        return {char32_t(lead & 0x07), 4};
-    return {};
-}
-
 Decoded decodeAt(const QByteArray& bytes, qsizetype at) {
-    Decoded d = leadOf(uchar(bytes[at]));
-    if (d.length == 0 || at + d.length > bytes.size())
-        return {};
-    for (int i = 1; i < d.length; ++i) {
-        const uchar next = uchar(bytes[at + i]);
-        if ((next & 0xc0) != 0x80)
-            return {};
-        d.code = (d.code << 6) | (next & 0x3f);
-    }
-    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (d.code < kLeast[d.length] || d.code > 0x10ffff || (d.code >= 0xd800 && d.code <= 0xdfff))
-        return {};
+    Decoded d;
+    d.length = NameBytes::characterAt(bytes, at, d.code);
     return d;
 }
 

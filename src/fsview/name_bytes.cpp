@@ -84,6 +84,10 @@ QString decode(const char* bytes, qsizetype length) {
     return text;
 }
 
+int characterAt(const QByteArray& bytes, qsizetype at, char32_t& code) {
+    return characterAt(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size(), at, code);
+}
+
 QString decode(const QByteArray& bytes) {
     return decode(bytes.constData(), bytes.size());
 }

@@ -17,6 +17,10 @@ QString decode(const QByteArray& bytes);
 // The bytes the text stands for: markers as their bytes, the rest as UTF-8.
 QByteArray encode(QStringView text);
 
+// The length of the UTF-8 character starting at at, 0 where the bytes there
+// are none (overlong, a surrogate, beyond U+10FFFF, cut short); code gets it.
+int characterAt(const QByteArray& bytes, qsizetype at, char32_t& code);
+
 // Whether text holds a marker, that is, a byte that is not UTF-8.
 bool hasMarker(QStringView text);
 // The text for people: each marker as \xHH (two lowercase hex digits).

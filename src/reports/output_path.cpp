@@ -12,11 +12,6 @@
 
 namespace {
 
-QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
 // Empty when the link at path may be followed.
 QString linkRefusal(const QByteArray& path, const struct stat& link) {
     const uid_t self = ::geteuid();
@@ -24,7 +19,7 @@ QString linkRefusal(const QByteArray& path, const struct stat& link) {
         return QStringLiteral("it is a symbolic link of another user's (uid %1), which is not followed")
             .arg(link.st_uid);
     struct stat folder {};
-    if (::stat(folderOf(path).constData(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+    if (::stat(OutputPath::folderOf(path).constData(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
         (folder.st_mode & S_IWOTH) && link.st_uid != folder.st_uid)
         return QStringLiteral("it is a symbolic link in a sticky folder anyone can write to, and not the "
                               "folder owner's, so it is not followed");
@@ -32,6 +27,11 @@ QString linkRefusal(const QByteArray& path, const struct stat& link) {
 }
 
 } // namespace
+
+QByteArray OutputPath::folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
 
 OutputPath OutputPath::check(const QString& path) {
     OutputPath out;

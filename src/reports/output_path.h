@@ -15,6 +15,8 @@ public:
     enum class Kind { Missing, Regular, Fifo };
 
     static OutputPath check(const QString& path);
+    // The folder a path lies in: "." for a bare name, "/" for one in the root.
+    static QByteArray folderOf(const QByteArray& path);
 
     bool refused() const { return !m_why.isEmpty(); }
     // Why it is refused: "it is a folder", ...

@@ -24,17 +24,12 @@ constexpr qsizetype kBufferBytes = 64 * 1024;
 constexpr qsizetype kCopyBytes = 1024 * 1024;
 constexpr int kWaitSliceMs = 100;
 constexpr time_t kLeftoverAgeSeconds = 24 * 60 * 60;
-const QByteArray kTemporaryTag = QByteArrayLiteral(".quarvo-tmp-");
+constexpr char kTemporaryTag[] = ".quarvo-tmp-";
 
 QString systemReason(int error) {
     if (error == EPIPE)
         return QStringLiteral("its reader went away");
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
 QByteArray baseOf(const QByteArray& path) {
@@ -47,11 +42,16 @@ QByteArray temporaryPrefix(const QByteArray& target) {
     return '.' + baseOf(target) + kTemporaryTag;
 }
 
+// "FOLDER/.NAME.quarvo-tmp-PID-": this process's temporary names beside NAME start so.
+QByteArray temporaryStem(const QByteArray& target) {
+    return OutputPath::folderOf(target) + '/' + temporaryPrefix(target) + QByteArray::number(::getpid()) + '-';
+}
+
 // A killed run can leave a named temporary file where the file system has no
 // unnamed ones: those of this user older than a day go.
 QStringList removeOldLeftovers(const QByteArray& target) {
     QStringList removed;
-    const QByteArray folder = folderOf(target);
+    const QByteArray folder = OutputPath::folderOf(target);
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return removed;
@@ -107,9 +107,10 @@ QString WholeFileWriter::open(const QString& path, Mode mode) {
 
 QString WholeFileWriter::openReplace() {
     const QByteArray& target = m_target.real();
+    const QByteArray folder = OutputPath::folderOf(target);
     m_removed = removeOldLeftovers(target);
-    if (!openUnnamed(folderOf(target), O_WRONLY) && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        m_temporary = folderOf(target) + '/' + temporaryPrefix(target) + QByteArray::number(::getpid()) + "-XXXXXX";
+    if (!openUnnamed(folder, O_WRONLY) && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        m_temporary = temporaryStem(target) + "XXXXXX";
         m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
         if (m_fd < 0)
             m_temporary.clear();
@@ -134,15 +135,16 @@ void WholeFileWriter::makeExecutable(int fd) const {
 // process; the file itself is only touched by the final pass.
 QString WholeFileWriter::openAppend() {
     const QByteArray& target = m_target.real();
+    const QByteArray folder = OutputPath::folderOf(target);
     if (m_target.kind() == OutputPath::Kind::Regular) {
         const int probe = ::open(target.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (probe < 0)
             return systemReason(errno);
         ::close(probe);
-    } else if (::access(folderOf(target).constData(), W_OK) != 0) {
+    } else if (::access(folder.constData(), W_OK) != 0) {
         return systemReason(errno);
     }
-    if (!openUnnamed(folderOf(target), O_RDWR) && !openUnnamed(QFile::encodeName(QDir::tempPath()), O_RDWR))
+    if (!openUnnamed(folder, O_RDWR) && !openUnnamed(QFile::encodeName(QDir::tempPath()), O_RDWR))
         return systemReason(errno);
     return {};
 }
@@ -269,8 +271,8 @@ bool WholeFileWriter::nameUnnamed() {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
     const QByteArray& target = m_target.real();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray name = folderOf(target) + '/' + temporaryPrefix(target) + QByteArray::number(::getpid()) +
-                                '-' + QByteArray::number(quint64(attempt) * 7919u + quint64(::time(nullptr)), 36);
+        const QByteArray name =
+            temporaryStem(target) + QByteArray::number(quint64(attempt) * 7919u + quint64(::time(nullptr)), 36);
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
             m_temporary = name;
             return true;

@@ -114,6 +114,13 @@ protected:
         return t;
     }
 
+    // Bound as the server's administrator; its password_file still to give.
+    static TreeConfig boundTree(const SlapdServer& server) {
+        TreeConfig t = tree(server.uri());
+        t.bindDn = SlapdServer::adminDn();
+        return t;
+    }
+
     QTemporaryDir m_dir{rootSafeTemplate()};
     int m_servers = 0;
 };
@@ -522,8 +529,7 @@ TEST_F(Ldap, AsRootAPasswordFileOthersCanReadIsRefused) {
         GTEST_SKIP() << "the check is made for root";
     const auto server = serve(acmeObjects());
     ASSERT_TRUE(server);
-    TreeConfig t = tree(server->uri());
-    t.bindDn = SlapdServer::adminDn();
+    TreeConfig t = boundTree(*server);
     t.passwordFile = server->adminPasswordFile();
     EXPECT_TRUE(LdapDirectory(t).isContainer({}));
     const QByteArray path = QFile::encodeName(t.passwordFile);
@@ -546,8 +552,7 @@ TEST_F(Ldap, AsRootAPasswordFileInAFolderOthersCanChangeIsRefused) {
         GTEST_SKIP() << "the check is made for root";
     const auto server = serve(acmeObjects());
     ASSERT_TRUE(server);
-    TreeConfig t = tree(server->uri());
-    t.bindDn = SlapdServer::adminDn();
+    TreeConfig t = boundTree(*server);
     const auto failure = [&](const QString& passwordFile) {
         t.passwordFile = passwordFile;
         LdapDirectory directory(t);
