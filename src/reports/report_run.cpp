@@ -210,7 +210,11 @@ QString outcome(ReportEnv& env) {
     if (const std::uint64_t unreadable = env.client.unreadableEntries() + env.run.unreadableEntries)
         text += QStringLiteral(" (%1 entries could not be read)").arg(unreadable);
     text += loopingText(env.client.loopingFolders() + env.run.loopingFolders);
-    return env.run.notes.isEmpty() ? text : text + QLatin1Char(' ') + env.run.notes.join(QLatin1Char(' '));
+    // A sentence of their own after the figures.
+    const bool endsSentence = text.endsWith(QLatin1Char('.')) || text.endsWith(QLatin1Char('!'));
+    return env.run.notes.isEmpty() ? text
+                                   : text + (endsSentence ? QStringLiteral(" ") : QStringLiteral(". ")) +
+                                         env.run.notes.join(QLatin1Char(' '));
 }
 
 void endRun(ReportEnv& env, NWDSContextHandle context) {

@@ -38,7 +38,7 @@ TEST(ReportRun, VolumeRunTotalsLeaveUnavailableRowsOut) {
     EXPECT_TRUE(f.view.lblGraphStats.contains(" GB   |   Free Space: "));
     EXPECT_TRUE(f.view.lblGraphStats.endsWith(" GB"));
     // The unavailable row's reason is in the closing status.
-    EXPECT_TRUE(QRegularExpression("^Process Complete\\. in [0-9]+\\.[0-9] s Unavailable: \\\\\\\\FS1\\\\MISSING: .+\\.$")
+    EXPECT_TRUE(QRegularExpression("^Process Complete\\. in [0-9]+\\.[0-9] s\\. Unavailable: \\\\\\\\FS1\\\\MISSING: .+\\.$")
                     .match(f.host.statuses.last())
                     .hasMatch())
         << f.host.statuses.last().toStdString();

@@ -40,6 +40,6 @@ public:
 // directories, 30 files, 1.20 MB in 0.3 s"), which changes from run to run.
 inline QString outcomeOf(QString status) {
     static const QRegularExpression covered(
-        QStringLiteral("( [0-9,.\\x{a0}]+ directories, [0-9,.\\x{a0}]+ files, [^ ]+ [A-Za-z]+)? in [0-9.,]+ s"));
+        QStringLiteral("( [0-9,.\\x{a0}]+ directories, [0-9,.\\x{a0}]+ files, [^ ]+ [A-Za-z]+)? in [0-9.,]+ s\\.?(?= |$)"));
     return status.remove(covered);
 }
