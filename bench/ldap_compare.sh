@@ -14,6 +14,7 @@
 #
 #   bench/ldap_compare.sh [users]
 #   bench/ldap_compare.sh --large
+#   LDAP_RUN_HOLD=1 bench/ldap_compare.sh --large   (stops with the server loaded, for perf record by hand)
 set -u
 BENCH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 QUARVO_ROOT=$(dirname "$BENCH")

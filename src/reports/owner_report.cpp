@@ -157,8 +157,9 @@ public:
 
     // The supervisor's and the unowned space; false once a cancel left them unmeasured.
     bool addSpecialOwners();
-    // Each user found; false once the cancel flag or a failure stops the search.
-    bool addUsers(const QStringList& users);
+    // Each user found, with the object IDs the search gave (else each is
+    // looked up); false once the cancel flag or a failure stops the search.
+    bool addUsers(const QStringList& users, const QList<std::uint32_t>& objectIds);
     qsizetype usersDone() const { return m_usersDone; }
     // What the rows cannot show: users sharing a uid, users without one.
     void sayWhatIsNotShown() const;
@@ -216,13 +217,14 @@ bool OwnerRows::addSpecialOwners() {
     return supervisor && add(*supervisor, QStringLiteral("[Supervisor]")) && add(0, QStringLiteral("[No Owner]"));
 }
 
-bool OwnerRows::addUsers(const QStringList& users) {
-    for (const QString& user : users) {
+bool OwnerRows::addUsers(const QStringList& users, const QList<std::uint32_t>& objectIds) {
+    for (qsizetype i = 0; i < users.size(); ++i) {
         if (m_env.run.cancelled())
             return false;
-        m_env.host.setStatus(user);
-        const std::optional<std::uint32_t> objectId = objectIdOf(m_env, m_target, user);
-        if (!objectId || !add(*objectId, user))
+        m_env.host.setStatus(users[i]);
+        const std::optional<std::uint32_t> objectId =
+            i < objectIds.size() ? objectIds[i] : objectIdOf(m_env, m_target, users[i]);
+        if (!objectId || !add(*objectId, users[i]))
             return false;
         ++m_usersDone;
         m_env.host.pollEvents();
@@ -245,8 +247,9 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
     std::int32_t iteration = -1;
     do {
         QStringList users;
-        const NWDSCCODE result =
-            env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"), iteration, users);
+        QList<std::uint32_t> objectIds;
+        const NWDSCCODE result = env.client.NWDSSearch(env.run.dsContext, base, scope, QStringLiteral("User"),
+                                                       iteration, users, &objectIds);
         if (result != nw::SUCCESSFUL) {
             if (env.run.cancelled())
                 break;
@@ -256,7 +259,7 @@ void subGetOwnerUsage(ReportEnv& env, const QString& volumePath) {
                 fcnDirectoryFailed(env, QStringLiteral("stopped answering after %1 users").arg(rows.usersDone()));
             break;
         }
-        if (!rows.addUsers(users))
+        if (!rows.addUsers(users, objectIds))
             break;
     } while (iteration != -1);
     if (!env.run.cancelled() && env.run.failure.isEmpty())

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -147,6 +148,19 @@ TEST(LdapNames, DnsBelowTheBaseBecomeDottedNames) {
     EXPECT_EQ(names.place("dc=quarvo,dc=test")->name, "");
     EXPECT_FALSE(names.place("cn=x,dc=other,dc=test"));
     EXPECT_FALSE(names.place("not a dn"));
+    // A leaf under a parent placed before is read by a shortcut: it must
+    // read as a fresh parse of the whole DN does.
+    for (const char* leaf : {"uid=jsmith", "cn=John Smith", "cn=j.doe-2_x", "cn= edge", "cn=a\2Cb", "cn=A+sn=B",
+                             "cn=L\=London", "cn=straße", "2.5.4.3=oid", "cn=back\5Cslash", "cn=x{y}"}) {
+        const QByteArray dn = QByteArray(leaf) + ",o=ACME,dc=quarvo,dc=test";
+        const auto fresh = LdapNames("dc=quarvo,dc=test").place(dn);
+        const auto known = names.place(dn);
+        ASSERT_EQ(fresh.has_value(), known.has_value()) << leaf;
+        if (fresh) {
+            EXPECT_EQ(known->name, fresh->name) << leaf;
+            EXPECT_EQ(known->rdnAttribute, fresh->rdnAttribute) << leaf;
+        }
+    }
 }
 
 TEST(LdapAddress, OnlyPlainLdapToAnotherHostExposesPasswords) {
@@ -228,6 +242,31 @@ TEST_F(Ldap, LeavesNamedByAnyAttributeOrHoldingADotAreFound) {
     EXPECT_EQ(directory.find("42.SALES.ACME")->surname, "Two");
     EXPECT_EQ(directory.find("J_DOE.SALES.ACME")->surname, "Doe");
     EXPECT_FALSE(directory.find("GHOST.SALES.ACME"));
+}
+
+// A subtree's names and uids are read straight through, never kept: names
+// two entries share are told apart as the cache tells them apart.
+TEST_F(Ldap, AListReadThroughTellsSharedNamesApartAsTheCacheDoes) {
+    const auto server = serve(acmeObjects());
+    ASSERT_TRUE(server);
+    const QString sales = "ou=SALES,o=ACME," + SlapdServer::baseDn();
+    ASSERT_TRUE(server->load(("dn: cn=j.doe," + sales + "\nobjectClass: inetOrgPerson\ncn: j.doe\nsn: Doe\n\n"
+                              "dn: cn=J_DOE," + sales + "\nobjectClass: inetOrgPerson\ncn: J_DOE\nsn: Under\n")
+                                 .toUtf8()))
+        << server->why().toStdString();
+    QStringList streamed;
+    for (const DirectoryBackend::Named& user :
+         LdapDirectory(tree(server->uri())).named({}, DirectoryBackend::Scope::Subtree, "User"))
+        streamed.append(user.name + (user.uid ? QString::number(*user.uid) : QString()));
+    QStringList kept;
+    for (const DirectoryObject& user :
+         LdapDirectory(tree(server->uri())).search({}, DirectoryBackend::Scope::Subtree, "User"))
+        kept.append(user.name + (user.uid ? QString::number(*user.uid) : QString()));
+    std::sort(streamed.begin(), streamed.end());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(streamed, kept);
+    EXPECT_EQ(streamed.filter(QRegularExpression("^J_DOE\\{[0-9A-F]{8}\\}\\.SALES\\.ACME$")).size(), 2)
+        << streamed.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(Ldap, ListedObjectsAndOwnersNeedNoRequestEach) {

@@ -11,3 +11,10 @@ QList<DirectoryObject> DirectoryBackend::containers(const QString& base) const {
     found.removeIf([](const DirectoryObject& object) { return !isContainerClass(object.className); });
     return found;
 }
+
+QList<DirectoryBackend::Named> DirectoryBackend::named(const QString& base, Scope scope, const QString& className) const {
+    QList<Named> found;
+    for (const DirectoryObject& object : search(base, scope, className))
+        found.append({object.name, object.uid});
+    return found;
+}

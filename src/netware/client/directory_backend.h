@@ -24,6 +24,13 @@ public:
     virtual bool isContainer(const QString& base) const = 0;
     // Objects of the class (any class when empty) below the base.
     virtual QList<DirectoryObject> search(const QString& base, Scope scope, const QString& className) const = 0;
+    // Only their names and uids: for a list of 100,000 users, far less to
+    // copy, and nothing kept that the list does not need.
+    struct Named {
+        QString name;
+        std::optional<std::uint32_t> uid;
+    };
+    virtual QList<Named> named(const QString& base, Scope scope, const QString& className) const;
     virtual std::optional<DirectoryObject> find(const QString& name) const = 0;
     // The user that owns files of this uid, if the tree has one.
     virtual std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const = 0;

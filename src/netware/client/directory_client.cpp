@@ -217,15 +217,19 @@ const DirectoryBackend* DirectoryClient::directoryOfContext(NWDSContextHandle co
     return directory;
 }
 
-void DirectoryClient::nextBatch(std::int32_t& iterationHandle, const QStringList& all, QStringList& batch) {
+void DirectoryClient::nextBatch(std::int32_t& iterationHandle, Pending all, QStringList& batch,
+                                QList<std::uint32_t>* batchIds) {
     if (iterationHandle == -1) {
         iterationHandle = m_nextPending++;
-        m_pending.insert(iterationHandle, Pending{all, 0});
+        m_pending.insert(iterationHandle, std::move(all));
     }
     Pending& pending = m_pending[iterationHandle];
+    const bool withIds = batchIds && pending.ids.size() == pending.items.size();
     qsizetype bytes = 0;
     while (pending.next < pending.items.size() && (batch.isEmpty() || bytes < kBatchBytes)) {
         bytes += (pending.items[pending.next].size() + 1) * 2 + 8;
+        if (withIds)
+            batchIds->append(pending.ids[pending.next]);
         batch.append(pending.items[pending.next++]);
     }
     if (pending.next >= pending.items.size()) {
@@ -242,41 +246,49 @@ NWDSCCODE DirectoryClient::failureOf(const DirectoryBackend& directory, NWDSCCOD
 }
 
 NWDSCCODE DirectoryClient::batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
-                                   const std::function<NWDSCCODE(const DirectoryBackend&, QStringList&)>& query) {
+                                   QList<std::uint32_t>* batchIds, const Query& query) {
     batch.clear();
+    if (batchIds)
+        batchIds->clear();
     NWDSCCODE error = 0;
     const DirectoryBackend* directory = directoryOfContext(context, error);
     if (!directory)
         return done(error);
-    QStringList all;
+    Pending all;
     if (iterationHandle == -1) {
-        if (const NWDSCCODE result = query(*directory, all); result != nw::SUCCESSFUL)
+        if (const NWDSCCODE result = query(*directory, all.items, all.ids); result != nw::SUCCESSFUL)
             return done(result);
     } else if (!m_pending.contains(iterationHandle)) {
         return done(nw::ERR_INVALID_HANDLE);
     }
-    nextBatch(iterationHandle, all, batch);
+    nextBatch(iterationHandle, std::move(all), batch, batchIds);
     return done(nw::SUCCESSFUL);
 }
 
 NWDSCCODE DirectoryClient::NWDSSearch(NWDSContextHandle context, const QString& baseObjectName, int scope,
                                       const QString& objectClass, std::int32_t& iterationHandle,
-                                      QStringList& objectNames) {
-    return batched(context, iterationHandle, objectNames, [&](const DirectoryBackend& directory, QStringList& all) {
+                                      QStringList& objectNames, QList<std::uint32_t>* objectIDs) {
+    const auto query = [&](const DirectoryBackend& directory, QStringList& all, QList<std::uint32_t>& ids) {
         const QString base = canonicalDottedName(baseObjectName);
         if (!directory.isContainer(base))
             return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
         const auto level = scope == 1 ? DirectoryBackend::Scope::OneLevel : DirectoryBackend::Scope::Subtree;
-        for (const DirectoryObject& object : directory.search(base, level, objectClass))
+        const QList<DirectoryBackend::Named> found = directory.named(base, level, objectClass);
+        all.reserve(found.size());
+        for (const DirectoryBackend::Named& object : found) {
             all.append(object.name);
+            if (objectIDs)
+                ids.append(objectIdOf(object.name, object.uid));
+        }
         return failureOf(directory, nw::SUCCESSFUL);
-    });
+    };
+    return batched(context, iterationHandle, objectNames, objectIDs, query);
 }
 
 NWDSCCODE DirectoryClient::NWDSRead(NWDSContextHandle context, const QString& objectName,
                                     const QString& attributeName, std::int32_t& iterationHandle,
                                     QStringList& values) {
-    return batched(context, iterationHandle, values, [&](const DirectoryBackend& directory, QStringList& all) {
+    return batched(context, iterationHandle, values, nullptr, [&](const DirectoryBackend& directory, QStringList& all, QList<std::uint32_t>&) {
         const std::optional<DirectoryObject> object = directory.find(canonicalDottedName(objectName));
         if (!object)
             return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
@@ -304,14 +316,16 @@ NWDSCCODE DirectoryClient::NWDSMapNameToID(NWDSContextHandle context, NWCONN_HAN
     const std::optional<DirectoryObject> object = directory->find(name);
     if (!object)
         return done(failureOf(*directory, nw::ERR_NO_SUCH_ENTRY));
-    if (object->uid) {
-        objectID = objectIdOfUid(*object->uid);
-    } else {
-        // Objects that own no files still get an ID, from a range uids do not
-        // reach; seed 0 keeps it the same from one run to the next.
-        objectID = kNoUidIds | (qHash(object->name.toUpper(), 0) & 0x7FFFFFFFu);
-    }
+    objectID = objectIdOf(object->name, object->uid);
     return done(nw::SUCCESSFUL);
+}
+
+std::uint32_t DirectoryClient::objectIdOf(const QString& name, std::optional<std::uint32_t> uid) {
+    if (uid)
+        return objectIdOfUid(*uid);
+    // Objects that own no files still get an ID, from a range uids do not
+    // reach; seed 0 keeps it the same from one run to the next.
+    return kNoUidIds | (qHash(name.toUpper(), 0) & 0x7FFFFFFFu);
 }
 
 NWDSCCODE DirectoryClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE, std::uint32_t objectID,
@@ -375,7 +389,7 @@ NWDSCCODE DirectoryClient::NWDSListContainers(NWDSContextHandle context, const Q
     entries.clear();
     QStringList batch;
     const NWDSCCODE result =
-        batched(context, iterationHandle, batch, [&](const DirectoryBackend& directory, QStringList& all) {
+        batched(context, iterationHandle, batch, nullptr, [&](const DirectoryBackend& directory, QStringList& all, QList<std::uint32_t>&) {
             const QString base = canonicalDottedName(container);
             if (!directory.isContainer(base))
                 return nw::ERR_NO_SUCH_ENTRY;

@@ -35,6 +35,8 @@ public:
     // accounts do not reach.
     static constexpr std::uint32_t kNoUidIds = 0x80000000u;
     static bool isWithoutUid(std::uint32_t id) { return id >= kNoUidIds && id != kSupervisorId; }
+    // The ID NWDSMapNameToID gives an object of this name and uid.
+    static std::uint32_t objectIdOf(const QString& name, std::optional<std::uint32_t> uid);
 
     NWDSCCODE NWDSCreateContextHandle(NWDSContextHandle& context);
     NWDSCCODE NWDSFreeContext(NWDSContextHandle context);
@@ -44,9 +46,12 @@ public:
     NWDSCCODE NWDSGetContext(NWDSContextHandle context, int key, std::uint32_t& value);
 
     // Objects of a class below base, one batch a call: iterationHandle starts at
-    // -1 and is -1 again after the last batch.
+    // -1 and is -1 again after the last batch. With objectIDs, each object's ID
+    // comes beside its name, as NWDSMapNameToID would give it: a list of
+    // 100,000 users needs no look-up per name.
     NWDSCCODE NWDSSearch(NWDSContextHandle context, const QString& baseObjectName, int scope,
-                         const QString& objectClass, std::int32_t& iterationHandle, QStringList& objectNames);
+                         const QString& objectClass, std::int32_t& iterationHandle, QStringList& objectNames,
+                         QList<std::uint32_t>* objectIDs = nullptr);
     // Values of one attribute ("Member", "Full Name", "Given Name", "Surname"), in batches.
     NWDSCCODE NWDSRead(NWDSContextHandle context, const QString& objectName, const QString& attributeName,
                        std::int32_t& iterationHandle, QStringList& values);
@@ -99,6 +104,7 @@ private:
     struct Pending {
         QStringList items;
         qsizetype next = 0;
+        QList<std::uint32_t> ids; // beside the items, when asked for
     };
 
     Context* findContext(NWDSContextHandle context);
@@ -107,10 +113,12 @@ private:
     DirectoryBackend* backendOf(const QString& treeName);
     // A query whose results come in batches: the first call (iterationHandle
     // -1) asks the directory for all of them, later calls hand out the rest.
+    // A query that gives IDs fills its list; batchIds gets the batch's part.
+    using Query = std::function<NWDSCCODE(const DirectoryBackend&, QStringList&, QList<std::uint32_t>&)>;
     NWDSCCODE batched(NWDSContextHandle context, std::int32_t& iterationHandle, QStringList& batch,
-                      const std::function<NWDSCCODE(const DirectoryBackend&, QStringList&)>& query);
+                      QList<std::uint32_t>* batchIds, const Query& query);
     // Hands out the next batch of a pending list; starts one when iterationHandle is -1.
-    void nextBatch(std::int32_t& iterationHandle, const QStringList& all, QStringList& batch);
+    void nextBatch(std::int32_t& iterationHandle, Pending all, QStringList& batch, QList<std::uint32_t>* batchIds);
 
     QMap<NWDSContextHandle, Context> m_contexts;
     NWDSContextHandle m_nextContext = 1;

@@ -29,21 +29,23 @@ QString ldapText(int code) {
     return QString::fromUtf8(ldap_err2string(code));
 }
 
+// Read in place: the names and values point into the message until copied.
 LdapEntry readEntry(LDAP* ld, LDAPMessage* message) {
     LdapEntry entry;
-    if (char* dn = ldap_get_dn(ld, message)) {
-        entry.dn = dn;
-        ldap_memfree(dn);
-    }
     BerElement* ber = nullptr;
-    for (char* name = ldap_first_attribute(ld, message, &ber); name; name = ldap_next_attribute(ld, message, ber)) {
-        QList<QByteArray>& values = entry.values[QByteArray(name).toLower()];
-        if (berval** all = ldap_get_values_len(ld, message, name)) {
-            for (berval** v = all; *v; ++v)
-                values.append(QByteArray((*v)->bv_val, qsizetype((*v)->bv_len)));
-            ldap_value_free_len(all);
-        }
-        ldap_memfree(name);
+    berval dn{0, nullptr};
+    if (ldap_get_dn_ber(ld, message, &ber, &dn) != LDAP_SUCCESS)
+        return entry;
+    entry.dn = QByteArray(dn.bv_val, qsizetype(dn.bv_len));
+    berval name{0, nullptr};
+    berval* values = nullptr;
+    while (ldap_get_attribute_ber(ld, message, ber, &name, &values) == LDAP_SUCCESS && name.bv_val) {
+        QList<QByteArray> copied;
+        for (berval* v = values; v && v->bv_val; ++v)
+            copied.append(QByteArray(v->bv_val, qsizetype(v->bv_len)));
+        entry.attributes.append({QByteArray(name.bv_val, qsizetype(name.bv_len)), std::move(copied)});
+        ldap_memfree(values);
+        values = nullptr;
     }
     ber_free(ber, 0);
     return entry;
@@ -191,7 +193,7 @@ bool LdapConnection::bind(const QByteArray& dn, char* password, qsizetype passwo
     // Waited for in slices, as a search is: a Stop ends a bind to a server that hangs.
     LDAPMessage* result = nullptr;
     if (rc == LDAP_SUCCESS) {
-        if (!awaitResult(messageId, result, QStringLiteral("bind")))
+        if (!awaitResult(messageId, result, QStringLiteral("bind"), true))
             return false;
         int code = LDAP_SUCCESS;
         rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, nullptr, nullptr, 1);
@@ -236,14 +238,15 @@ bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArra
     return ok;
 }
 
-// The whole answer to a request, waited for in slices: a Stop ends the wait
-// at once, as does silence longer than the tree's timeout.
-bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QString& what) {
+// The next message of a request (all: the whole answer), waited for in
+// slices: a Stop ends the wait at once, as does silence longer than the
+// tree's timeout.
+bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QString& what, bool all) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         timeval slice{0, kWaitSliceMicroseconds};
-        const int type = ldap_result(m_ld, messageId, LDAP_MSG_ALL, &slice, &result);
+        const int type = ldap_result(m_ld, messageId, all ? LDAP_MSG_ALL : LDAP_MSG_ONE, &slice, &result);
         if (type > 0)
             return true;
         if (type < 0) {
@@ -263,6 +266,8 @@ bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QStr
     }
 }
 
+// Each entry is read as it arrives, while the server is still sending the
+// rest of the page: its work and ours overlap.
 bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
                               berval& cookie, const std::function<void(const LdapEntry&)>& each) {
     const QString what = QStringLiteral("search below %1").arg(QString::fromUtf8(base));
@@ -276,33 +281,38 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
     ldap_control_free(page);
     if (rc != LDAP_SUCCESS)
         return failWithDiagnostic(rc, what);
+    QStringList elsewhere;
     LDAPMessage* result = nullptr;
-    if (!awaitResult(messageId, result, what))
-        return false;
+    for (;;) {
+        if (!awaitResult(messageId, result, what, false))
+            return false;
+        const int type = ldap_msgtype(result);
+        if (type == LDAP_RES_SEARCH_RESULT)
+            break;
+        if (type == LDAP_RES_SEARCH_ENTRY) {
+            each(readEntry(m_ld, result));
+        } else if (type == LDAP_RES_SEARCH_REFERENCE) {
+            char** urls = nullptr;
+            if (ldap_parse_reference(m_ld, result, &urls, nullptr, 0) == LDAP_SUCCESS)
+                elsewhere += texts(urls);
+            ber_memvfree(reinterpret_cast<void**>(urls));
+        }
+        ldap_msgfree(result);
+    }
     LDAPControl** returned = nullptr;
     char** referrals = nullptr;
     int code = LDAP_SUCCESS;
     rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, &referrals, &returned, 0);
     if (rc == LDAP_SUCCESS)
         rc = code; // what the server said of the search
-    QStringList elsewhere = texts(referrals);
+    elsewhere += texts(referrals);
     ber_memvfree(reinterpret_cast<void**>(referrals));
-    for (LDAPMessage* reference = ldap_first_reference(m_ld, result); reference;
-         reference = ldap_next_reference(m_ld, reference)) {
-        char** urls = nullptr;
-        if (ldap_parse_reference(m_ld, reference, &urls, nullptr, 0) == LDAP_SUCCESS)
-            elsewhere += texts(urls);
-        ber_memvfree(reinterpret_cast<void**>(urls));
-    }
     // Entries held by another server are not followed: their users' space
     // would be counted as no one's.
     if (!elsewhere.isEmpty() && (rc == LDAP_SUCCESS || rc == LDAP_REFERRAL))
         rc = LDAP_REFERRAL;
-    if (rc == LDAP_SUCCESS) {
-        for (LDAPMessage* entry = ldap_first_entry(m_ld, result); entry; entry = ldap_next_entry(m_ld, entry))
-            each(readEntry(m_ld, entry));
+    if (rc == LDAP_SUCCESS)
         rc = nextCookie(m_ld, returned, cookie);
-    }
     if (rc == LDAP_SIZELIMIT_EXCEEDED)
         fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
                                 "its administrator can let paged searches through (OpenLDAP: "

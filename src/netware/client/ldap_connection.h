@@ -61,7 +61,7 @@ private:
     bool setTlsOptions();
     bool startTls();
     bool bind(const QByteArray& dn, char* password, qsizetype passwordSize);
-    bool awaitResult(int messageId, struct ldapmsg*& result, const QString& what);
+    bool awaitResult(int messageId, struct ldapmsg*& result, const QString& what, bool all);
     bool readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
                   struct berval& cookie, const std::function<void(const LdapEntry&)>& each);
     void close();

@@ -5,6 +5,9 @@
 
 #include <ldap.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // An unreachable server is not asked again on every call (the file reports
@@ -122,15 +125,16 @@ std::optional<QList<LdapObject>> LdapDirectory::fetch(const QByteArray& baseDn, 
 }
 
 bool LdapDirectory::fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
-                              const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart) const {
-    const QList<QByteArray> attributes = m_reader.schema().attributes();
+                              const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart,
+                              const QList<QByteArray>& attributes) const {
+    const QList<QByteArray> asked = attributes.isEmpty() ? m_reader.schema().attributes() : attributes;
     for (int attempt = 0;; ++attempt) {
         const bool kept = m_connection && m_connection->isOpen();
         if (!connect(attempt > 0))
             return false;
         if (attempt > 0)
             restart();
-        if (m_connection->search(baseDn, scope, filter, attributes, [&](const LdapEntry& entry) {
+        if (m_connection->search(baseDn, scope, filter, asked, [&](const LdapEntry& entry) {
                 if (std::optional<LdapObject> object = m_reader.read(entry))
                     each(std::move(*object));
             }))
@@ -189,18 +193,18 @@ QList<DirectoryObject> LdapDirectory::containers(const QString& base) const {
     return m_cache.containersIn(LdapNames::upper(base));
 }
 
-QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, const QString& className) const {
+const QList<QByteArray>* LdapDirectory::listed(const QString& base, Scope scope, const QString& className) const {
     m_failure = {};
     if (!ready(true))
-        return {};
+        return nullptr;
     const QString container = LdapNames::upper(base);
     const QString key = listKey(container, scope, className);
     if (const QList<QByteArray>* kept = m_cache.list(key))
-        return cachedObjects(*kept);
+        return kept;
     const QByteArray filter = m_reader.schema().filterFor(className);
     const std::optional<QByteArray> baseDn = dnOfContainer(container);
     if (filter.isEmpty() || !baseDn)
-        return {};
+        return nullptr;
     // Straight into the cache: a list of 100,000 users is held once.
     QList<QByteArray> kept;
     const bool read = fetchEach(*baseDn, ldapScope(scope), filter, [&](LdapObject&& object) {
@@ -208,14 +212,87 @@ QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, c
         if (object.object.name == container || (!className.isEmpty() && object.object.className != className))
             return;
         kept.append(object.dn);
-        m_cache.add(object);
+        m_cache.add(std::move(object));
     }, [&] { kept.clear(); });
     if (!read)
-        return {};
-    m_cache.keepList(key, kept);
+        return nullptr;
+    m_cache.keepList(key, std::move(kept));
     if (scope == Scope::OneLevel && className.isEmpty())
         m_cache.markListed(container);
-    return cachedObjects(kept);
+    return m_cache.list(key);
+}
+
+QList<DirectoryObject> LdapDirectory::search(const QString& base, Scope scope, const QString& className) const {
+    const QList<QByteArray>* dns = listed(base, scope, className);
+    return dns ? cachedObjects(*dns) : QList<DirectoryObject>();
+}
+
+// A container's list is kept: what is asked next (full names, a group's
+// members) is about its objects. A subtree's list not yet kept is read
+// straight through, never into the cache: an All Owners run over 100,000
+// users holds their names and uids only. Names the list or the cache share
+// are told apart as the cache would.
+QList<DirectoryBackend::Named> LdapDirectory::named(const QString& base, Scope scope, const QString& className) const {
+    m_failure = {};
+    if (!ready(true))
+        return {};
+    const QString container = LdapNames::upper(base);
+    QList<Named> found;
+    const QList<QByteArray>* kept = m_cache.list(listKey(container, scope, className));
+    if (!kept && scope == Scope::OneLevel && !(kept = listed(base, scope, className)))
+        return {};
+    if (kept) {
+        found.reserve(kept->size());
+        for (const QByteArray& dn : *kept) {
+            if (const LdapObject* object = m_cache.findDn(dn))
+                found.append({object->object.name, object->object.uid});
+        }
+        return found;
+    }
+    const QByteArray filter = m_reader.schema().filterFor(className);
+    const std::optional<QByteArray> baseDn = dnOfContainer(container);
+    if (filter.isEmpty() || !baseDn)
+        return {};
+    QList<std::uint32_t> tags; // of each entry found, should its name turn out shared
+    const bool read = fetchEach(*baseDn, ldapScope(scope), filter, [&](LdapObject&& object) {
+        if (object.object.name == container || (!className.isEmpty() && object.object.className != className))
+            return;
+        QString& name = object.object.name;
+        const std::uint32_t tag = LdapObjectCache::tagOf(object.dn);
+        if (const LdapObject* known = m_cache.findDn(object.dn))
+            name = known->object.name;
+        else if (m_cache.find(name) || !m_cache.sharing(name).isEmpty())
+            name = LdapObjectCache::tagged(name, tag);
+        tags.append(tag);
+        found.append({std::move(name), object.object.uid});
+    }, [&] {
+        found.clear();
+        tags.clear();
+    }, m_reader.schema().classAndUidAttributes());
+    if (read)
+        tagShared(found, tags);
+    return read ? found : QList<Named>();
+}
+
+// Entries of the list that share a name get the cache's tags: sorted by a
+// hash of the name, only neighbours need comparing.
+void LdapDirectory::tagShared(QList<Named>& found, const QList<std::uint32_t>& tags) {
+    std::vector<std::pair<std::size_t, qsizetype>> byHash;
+    byHash.reserve(std::size_t(found.size()));
+    for (qsizetype i = 0; i < found.size(); ++i)
+        byHash.emplace_back(qHash(found[i].name), i);
+    std::sort(byHash.begin(), byHash.end());
+    QList<qsizetype> shared;
+    for (std::size_t i = 0; i < byHash.size(); ++i) {
+        for (std::size_t j = i + 1; j < byHash.size() && byHash[j].first == byHash[i].first; ++j) {
+            if (found[byHash[i].second].name == found[byHash[j].second].name)
+                shared << byHash[i].second << byHash[j].second;
+        }
+    }
+    std::sort(shared.begin(), shared.end());
+    shared.erase(std::unique(shared.begin(), shared.end()), shared.end());
+    for (const qsizetype at : std::as_const(shared))
+        found[at].name = LdapObjectCache::tagged(found[at].name, tags[at]);
 }
 
 void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containerDn) const {
@@ -304,7 +381,7 @@ void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {
         QList<QByteArray> dns;
         if (!fetchEach(m_tree.baseDn.toUtf8(), LdapConnection::Scope::Subtree, filter, [&](LdapObject&& object) {
                 dns.append(object.dn);
-                m_cache.add(object);
+                m_cache.add(std::move(object));
             }, [&] { dns.clear(); }))
             return;
         m_cache.setUidLookups(batch, dns);

@@ -20,6 +20,7 @@ public:
 
     bool isContainer(const QString& base) const override;
     QList<DirectoryObject> search(const QString& base, Scope scope, const QString& className) const override;
+    QList<Named> named(const QString& base, Scope scope, const QString& className) const override;
     std::optional<DirectoryObject> find(const QString& name) const override;
     std::optional<DirectoryObject> userOfUid(std::uint32_t uid) const override;
     QString identity() const override;
@@ -51,13 +52,17 @@ private:
     std::optional<QList<LdapObject>> fetch(const QByteArray& baseDn, LdapConnection::Scope scope,
                                            const QByteArray& filter) const;
     // Each object of the search as it arrives; restart when the search is made
-    // again on a new connection.
+    // again on a new connection. Without attributes, all the schema reads.
     bool fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
-                   const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart) const;
+                   const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart,
+                   const QList<QByteArray>& attributes = {}) const;
     std::optional<QByteArray> dnOfContainer(const QString& name) const;
     // Leaves looked up by their values under their container's DN, in one search.
     // The objects these entries became in the cache, in this order.
     QList<DirectoryObject> cachedObjects(const QList<QByteArray>& dns) const;
+    static void tagShared(QList<Named>& found, const QList<std::uint32_t>& tags);
+    // The DNs a search found, kept in the cache; null when it failed.
+    const QList<QByteArray>* listed(const QString& base, Scope scope, const QString& className) const;
     void lookUp(const QStringList& leaves, const QByteArray& containerDn) const;
     void fail(NWDSCCODE code, const QString& text) const;
     void failFrom(const LdapConnection& connection, NWDSCCODE code) const;

@@ -1,16 +1,26 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 
-// One entry a search returned: its DN and the values of each attribute.
+#include <utility>
+
+// One entry a search returned: its DN and the values of each attribute, in
+// the order the server sent them. An entry holds a handful of attributes, so
+// looking one up by name is a short scan, cheaper than a hash per entry.
 struct LdapEntry {
     QByteArray dn;
-    QHash<QByteArray, QList<QByteArray>> values; // by lower-case attribute name
+    QList<std::pair<QByteArray, QList<QByteArray>>> attributes; // names as the server spelled them
 
-    QList<QByteArray> valuesOf(const QString& attribute) const { return values.value(attribute.toUtf8().toLower()); }
+    // The values of an attribute named in any case.
+    QList<QByteArray> valuesOf(const QString& attribute) const {
+        for (const auto& [name, values] : attributes) {
+            if (attribute.compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0)
+                return values;
+        }
+        return {};
+    }
     QString firstOf(const QString& attribute) const {
         const QList<QByteArray> all = valuesOf(attribute);
         return all.isEmpty() ? QString() : QString::fromUtf8(all.first());

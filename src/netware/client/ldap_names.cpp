@@ -2,6 +2,9 @@
 
 #include <ldap.h>
 
+#include <cctype>
+#include <cstdint>
+
 namespace {
 
 QString textOf(const berval& value) {
@@ -26,6 +29,29 @@ QString dottedValue(const QString& value) {
         part += c == u'.' ? QChar(u'_') : c;
     }
     return LdapNames::upper(part);
+}
+
+// A leaf such as uid=jsmith or cn=John Smith: a letter-led attribute, a value
+// of letters, digits, "-", "_", "." and inner blanks. It reads the same as
+// the parser would read it, at a fraction of the cost: most leaves are such.
+std::optional<LdapNames::Placed> plainLeaf(const QByteArray& leaf) {
+    const qsizetype equals = leaf.indexOf('=');
+    if (equals <= 0 || equals + 1 >= leaf.size() || !std::isalpha(std::uint8_t(leaf[0])) ||
+        leaf[equals + 1] == ' ' || leaf.back() == ' ')
+        return std::nullopt;
+    for (qsizetype i = 1; i < equals; ++i) {
+        if (!std::isalnum(std::uint8_t(leaf[i])) && leaf[i] != '-')
+            return std::nullopt;
+    }
+    QString dotted(leaf.size() - equals - 1, Qt::Uninitialized);
+    QChar* out = dotted.data();
+    for (qsizetype i = equals + 1; i < leaf.size(); ++i) {
+        const char c = leaf[i];
+        if (!std::isalnum(std::uint8_t(c)) && c != '-' && c != '_' && c != '.' && c != ' ')
+            return std::nullopt;
+        *out++ = QLatin1Char(c == '.' ? '_' : char(std::toupper(std::uint8_t(c))));
+    }
+    return LdapNames::Placed{dotted, QString::fromLatin1(leaf.constData(), equals)};
 }
 
 bool sameRdn(const LdapNames::Rdn& a, const LdapNames::Rdn& b) {
@@ -77,6 +103,11 @@ std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {
     if (comma > 0) {
         const auto parent = m_parents.constFind(dn.mid(comma + 1));
         if (parent != m_parents.constEnd()) {
+            if (std::optional<Placed> plain = plainLeaf(dn.left(comma))) {
+                if (!parent->isEmpty())
+                    plain->name += QLatin1Char('.') + *parent;
+                return plain;
+            }
             const std::optional<QList<Rdn>> leaf = parse(dn.left(comma));
             if (!leaf || leaf->size() != 1)
                 return std::nullopt;

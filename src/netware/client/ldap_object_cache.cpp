@@ -9,14 +9,6 @@ QString parentOf(const QString& name) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-// Stable from run to run, unlike qHash.
-std::uint32_t fnv1a(const QByteArray& bytes) {
-    std::uint32_t hash = 2166136261u;
-    for (const char c : bytes)
-        hash = (hash ^ std::uint8_t(c)) * 16777619u;
-    return hash;
-}
-
 } // namespace
 
 void LdapObjectCache::clear() {
@@ -46,27 +38,38 @@ QList<DirectoryObject> LdapObjectCache::containersIn(const QString& name) const 
     return found;
 }
 
-void LdapObjectCache::add(const LdapObject& object) {
-    const QString& name = object.object.name;
+void LdapObjectCache::add(LdapObject object) {
+    const QString name = object.object.name;
     if (const auto known = m_nameOfDn.constFind(object.dn); known != m_nameOfDn.constEnd()) {
-        LdapObject again = object;
-        again.object.name = *known;
-        m_byName.insert(*known, again);
+        object.object.name = *known;
+        m_byName.insert(*known, std::move(object));
     } else if (m_shared.contains(name)) {
-        addTagged(object, name);
-    } else if (m_byName.contains(name)) {
+        addTagged(std::move(object), name);
+    } else if (const auto taken = m_byName.constFind(name); taken != m_byName.constEnd()) {
         addTagged(m_byName.take(name), name);
-        addTagged(object, name);
+        addTagged(std::move(object), name);
     } else {
-        m_byName.insert(name, object);
         m_nameOfDn.insert(object.dn, name);
+        m_byName.insert(name, std::move(object));
     }
 }
 
-void LdapObjectCache::addTagged(LdapObject object, const QString& shared) {
-    const QString tag = QStringLiteral("{%1}").arg(fnv1a(object.dn), 8, 16, QLatin1Char('0')).toUpper();
+// FNV-1a: stable from run to run, unlike qHash.
+std::uint32_t LdapObjectCache::tagOf(const QByteArray& dn) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : dn)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    return hash;
+}
+
+QString LdapObjectCache::tagged(const QString& shared, std::uint32_t tag) {
+    const QString text = QStringLiteral("{%1}").arg(tag, 8, 16, QLatin1Char('0')).toUpper();
     const qsizetype dot = shared.indexOf(QLatin1Char('.'));
-    object.object.name = dot < 0 ? shared + tag : shared.left(dot) + tag + shared.mid(dot);
+    return dot < 0 ? shared + text : shared.left(dot) + text + shared.mid(dot);
+}
+
+void LdapObjectCache::addTagged(LdapObject object, const QString& shared) {
+    object.object.name = tagged(shared, tagOf(object.dn));
     m_byName.insert(object.object.name, object);
     m_nameOfDn.insert(object.dn, object.object.name);
     m_shared[shared].append(QStringLiteral("%1 (%2)").arg(object.object.name, QString::fromUtf8(object.dn)));
@@ -87,8 +90,8 @@ const QList<QByteArray>* LdapObjectCache::list(const QString& key) const {
     return it == m_lists.constEnd() ? nullptr : &it.value();
 }
 
-void LdapObjectCache::keepList(const QString& key, const QList<QByteArray>& dns) {
-    m_lists.insert(key, dns);
+void LdapObjectCache::keepList(const QString& key, QList<QByteArray> dns) {
+    m_lists.insert(key, std::move(dns));
 }
 
 void LdapObjectCache::addUser(const QByteArray& dn) {

@@ -25,16 +25,19 @@ public:
 
     // Two entries whose dotted names are the same are both kept, each under
     // the name with a tag made from its DN on the leaf: BOB{1A2B3C4D}.PEOPLE.
-    void add(const LdapObject& object);
+    void add(LdapObject object);
     const LdapObject* find(const QString& name) const; // upper-case dotted name
     // What an entry added before is known as.
     const LdapObject* findDn(const QByteArray& dn) const;
     // The entries a shared name stands for, "NAME (DN)" each; empty for a name of one entry.
     QStringList sharing(const QString& name) const { return m_shared.value(name); }
+    // A shared name told apart by a tag made from the entry's DN: BOB{1A2B3C4D}.PEOPLE.
+    static std::uint32_t tagOf(const QByteArray& dn);
+    static QString tagged(const QString& shared, std::uint32_t tag);
 
     // A search's result under its key, as the DNs of the entries it found.
     const QList<QByteArray>* list(const QString& key) const;
-    void keepList(const QString& key, const QList<QByteArray>& dns);
+    void keepList(const QString& key, QList<QByteArray> dns);
     // Every object of a known class directly in the container is held, so
     // a name missing from it is missing from the directory.
     void markListed(const QString& container) { m_listed.insert(container); }

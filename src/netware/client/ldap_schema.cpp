@@ -114,6 +114,10 @@ QByteArray LdapSchema::filterFor(const QString& className) const {
     return filter.isEmpty() ? filter : "(|" + filter + ')';
 }
 
+QList<QByteArray> LdapSchema::classAndUidAttributes() const {
+    return {"objectClass", uidAttribute.toUtf8()};
+}
+
 QList<QByteArray> LdapSchema::attributes() const {
     return {"objectClass",
             uidAttribute.toUtf8(),

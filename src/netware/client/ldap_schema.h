@@ -44,4 +44,6 @@ struct LdapSchema {
     QByteArray containerFilter() const;
     // What an entry must carry for classOf and the object's attributes.
     QList<QByteArray> attributes() const;
+    // Only what tells an entry's class and uid: a list of names and uids needs no more.
+    QList<QByteArray> classAndUidAttributes() const;
 };
