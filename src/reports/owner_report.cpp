@@ -45,19 +45,25 @@ QString serverNames(ReportEnv& env) {
     return names.join(QStringLiteral(", "));
 }
 
+// A run that cannot measure the volume fails with the reason, never a
+// report that looks whole: exit status 1, and the window's status says why.
+void refuseRun(ReportEnv& env, const QString& why) {
+    env.run.failure = why;
+    env.run.failureStatus = 1;
+}
+
 // A run on a volume the server does not have would report another volume's
-// figures under its name: it says what there is instead and ends cancelled.
-// A server or volume left out was named as missing before the run.
+// figures under its name: it says what there is instead. A server or volume
+// left out was named as missing before the run.
 void refuseVolume(ReportEnv& env, const QString& server, const QString& volume) {
     if (server.isEmpty() || volume.isEmpty())
         return;
     NWCONN_HANDLE connection = 0;
     if (env.client.NWAttachToFileServer(server, 0, connection) != nw::SUCCESSFUL)
-        env.host.message(QStringLiteral("There is no server %1 (servers: %2).").arg(server, serverNames(env)));
+        refuseRun(env, QStringLiteral("there is no server %1 (servers: %2)").arg(server, serverNames(env)));
     else
-        env.host.message(QStringLiteral("There is no volume %1 on server %2 (volumes: %3).")
-                             .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
-    env.run.cancel = true;
+        refuseRun(env, QStringLiteral("there is no volume %1 on server %2 (volumes: %3)")
+                           .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
 }
 
 std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath) {
@@ -69,8 +75,7 @@ std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath
         const QString unmounted = env.client.whyNoRoot(server, volume);
         if (unmounted.isEmpty())
             return target;
-        env.host.message(unmounted + QLatin1Char('.'));
-        env.run.cancel = true;
+        refuseRun(env, unmounted);
         return std::nullopt;
     }
     refuseVolume(env, server.trimmed(), volume.trimmed());

@@ -188,10 +188,13 @@ QString loopingText(std::uint64_t folders) {
 QString coveredText(const RunState& run) {
     const QLocale locale;
     QString text;
+    const auto counted = [&locale](std::uint64_t count, const char* one, const char* many) {
+        return locale.toString(qulonglong(count)) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+    };
     if (run.progress.directories > 0 || run.progress.files > 0)
-        text = QStringLiteral(" %1 directories, %2 files, %3")
-                   .arg(locale.toString(qulonglong(run.progress.directories)),
-                        locale.toString(qulonglong(run.progress.files)),
+        text = QStringLiteral(" %1, %2, %3")
+                   .arg(counted(run.progress.directories, "directory", "directories"),
+                        counted(run.progress.files, "file", "files"),
                         locale.formattedDataSize(qint64(run.progress.bytes), 2, QLocale::DataSizeTraditionalFormat));
     const double seconds = run.clock.isValid() ? double(run.clock.elapsed()) / 1000.0 : 0.0;
     return text + QStringLiteral(" in %1 s").arg(locale.toString(seconds, 'f', 1));
@@ -202,7 +205,9 @@ QString coveredText(const RunState& run) {
 // they did not enter again, if any.
 QString outcome(ReportEnv& env) {
     if (const QString failure = fcnRunFailure(env); !failure.isEmpty() && !env.run.cancelled())
-        return QStringLiteral("Process Failed: %1; the results are incomplete.").arg(failure);
+        return QStringLiteral("Process Failed: %1; %2.")
+            .arg(failure, env.grid.rows() > 1 ? QStringLiteral("the results are incomplete")
+                                              : QStringLiteral("nothing was reported"));
     QString text = (env.run.cancelled() ? QStringLiteral("Process Cancelled!") : QStringLiteral("Process Complete.")) +
                    coveredText(env.run);
     if (env.run.rowLimitReached && !env.run.cancelled())

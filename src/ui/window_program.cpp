@@ -32,6 +32,7 @@ constexpr int kDesignedWidth = 7110;
 constexpr int kLeastHeight = 7785;
 // Result rows a first start shows, where the screen has room for them.
 constexpr int kFirstStartRows = 20;
+constexpr int kFirstStartMostWidth = 1400; // pixels
 
 // A hundred inches either way: more than any screen, and far from overflowing.
 constexpr int kMostTwips = 144000;
@@ -201,7 +202,8 @@ void WindowProgram::restoreGeometry() {
 }
 
 // No stored place: the panel's own size, with room for kFirstStartRows rows
-// of results, centred on the free area of the screen and never beyond it.
+// of results and two thirds of the screen's width, centred on the free area
+// of the screen and never beyond it.
 void WindowProgram::placeFirstStart() {
     MainWindow& window = *m_window;
     const QRect area = window.screen()->availableGeometry();
@@ -210,7 +212,9 @@ void WindowProgram::placeFirstStart() {
                      kFirstStartRows * grid->verticalHeader()->defaultSectionSize() + 2 * grid->frameWidth() +
                      grid->horizontalScrollBar()->sizeHint().height();
     const QSize hint = window.sizeHint();
-    QSize size(std::max(hint.width(), Twips::toPixels(kDesignedWidth, window)),
+    // Paths want width: two thirds of a wide screen, as far as a long path needs.
+    const int wide = std::min(area.width() * 2 / 3, kFirstStartMostWidth);
+    QSize size(std::max({hint.width(), Twips::toPixels(kDesignedWidth, window), wide}),
                std::max(hint.height() - grid->sizeHint().height() + rows, Twips::toPixels(kDesignedHeight, window)));
     // Room is left for the frame: its borders, and a title bar within a tenth of the height.
     size = size.boundedTo(QSize(area.width() - 16, area.height() * 9 / 10)).expandedTo(window.minimumSize());

@@ -399,7 +399,7 @@ TEST_F(SiteRun, OffATerminalStandardErrorHoldsTheOutcomeOnceAndTheTotals) {
     ASSERT_EQ(o.status, 0);
     const QStringList lines = o.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << o.err.toStdString();
-    EXPECT_TRUE(QRegularExpression("^Process Complete\\. 3 directories, 1 files, .* in [0-9.]+ s "
+    EXPECT_TRUE(QRegularExpression("^Process Complete\\. 3 directories, 1 file, .* in [0-9.]+ s "
                                    "\\(Directory report of \\\\\\\\FS1\\\\VOL1\\\\USERS\\)$")
                     .match(lines[0])
                     .hasMatch())

@@ -128,9 +128,11 @@ TEST_F(OwnerReports, AVolumeWithNothingMountedOnItsFolderIsNotWalked) {
     useSite(site);
     subGetOwnerUsage(f->env, "FS1/SYS:");
     EXPECT_EQ(f->grid.rows(), 1);
-    EXPECT_EQ(f->host.messages, QStringList{"\\\\FS1\\SYS is not mounted (nothing is mounted on " +
-                                            QFile::decodeName(acme.root("SYS")) + ")."});
-    EXPECT_TRUE(f->run.cancel);
+    // A failure with its reason, not a stop: a command line exits 1.
+    EXPECT_EQ(f->run.failure, "\\\\FS1\\SYS is not mounted (nothing is mounted on " +
+                                  QFile::decodeName(acme.root("SYS")) + ")");
+    EXPECT_EQ(f->run.failureStatus, 1);
+    EXPECT_FALSE(f->run.cancel);
 }
 
 TEST_F(OwnerReports, SupervisorRowOnlyWhenRootOwnsABlock) {
@@ -255,8 +257,8 @@ protected:
             f.host.messages.clear();
             btnShowUsage_Click(f.env);
             EXPECT_EQ(f.grid.rows(), 1) << int(option) << ": " << f.grid.cell(1, 1).toStdString();
-            EXPECT_EQ(outcomeOf(f.host.statuses.last()), "Process Cancelled!" + kOwnerFigures) << int(option);
-            said.append(f.host.messages);
+            EXPECT_EQ(f.run.failureStatus, 1) << int(option);
+            said.append(f.host.statuses.last());
         }
     }
 
@@ -269,12 +271,12 @@ protected:
 
 TEST_F(OwnerRunOnAMissingVolume, NamesTheServersVolumesAndWritesNoRows) {
     runEachForm("FS1", "VOL9");
-    const QString message = "There is no volume VOL9 on server FS1 (volumes: SYS, VOL1).";
+    const QString message = "Process Failed: there is no volume VOL9 on server FS1 (volumes: SYS, VOL1); nothing was reported.";
     EXPECT_EQ(said, (QStringList{message, message, message}));
 }
 
 TEST_F(OwnerRunOnAMissingVolume, NamesAServerThatDoesNotExist) {
     runEachForm("FS3", "SYS");
-    const QString message = "There is no server FS3 (servers: FS1, FS2).";
+    const QString message = "Process Failed: there is no server FS3 (servers: FS1, FS2); nothing was reported.";
     EXPECT_EQ(said, (QStringList{message, message, message}));
 }

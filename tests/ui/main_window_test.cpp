@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QAccessible>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
@@ -116,6 +117,27 @@ TEST_F(Window, TheChosenServerAndVolumeAreThereAtTheNextStart) {
     auto again = open();
     EXPECT_EQ(child<QComboBox>(*again, "cmbVolumeList")->currentText(), "VOL1");
     EXPECT_EQ(child<QLabel>(*again, "lblDirectory")->text(), "\\\\FS1\\VOL1\\");
+}
+
+// Choosing a volume that cannot be opened says why under the general words.
+TEST_F(Window, AVolumeThatCannotBeOpenedSaysWhy) {
+    WindowProgram::Options o = options();
+    o.site->servers[0].volumes[0].mountPoint = true; // SYS: a plain folder, no disk on it
+    QStringList said;
+    QTimer answer; // the window chooses SYS, its first volume, as it opens
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said.append(box->text());
+            box->accept();
+        }
+    });
+    answer.start(10);
+    WindowProgram program(o);
+    ASSERT_TRUE(program.Form_Load());
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said.last().startsWith("Unable to access Volume.  Volume may be unavailable, or you may not have "
+                                       "rights.\n\n\\\\FS1\\SYS is not mounted (nothing is mounted on "))
+        << said.last().toStdString();
 }
 
 TEST_F(Window, ADirectoryRunStartedWithAClickGivesTheHeadlessRows) {

@@ -217,6 +217,13 @@ TEST_F(Grid, PathColumnsTakeTheRoomLeftAndFiguresAndOwnersShowWhole) {
     EXPECT_EQ(total, view.viewport()->width());
     for (const char* figure : {"Owner", "Size", "Date", "Time"})
         EXPECT_GT(width("Directory"), width(figure)) << figure;
+    // Without a path column the names take the room, and the figures end at the right edge.
+    run("Owner", {{QString(), "JSMITH.SALES.ACME", CellFormat::padLeft("12.50")}});
+    total = 0;
+    for (int col = 1; col < grid.cols(); ++col)
+        total += view.isColumnHidden(col) ? 0 : view.columnWidth(col);
+    EXPECT_EQ(total, view.viewport()->width());
+    EXPECT_GT(width("Owner"), width("Used Space(MB)"));
 }
 
 TEST_F(Grid, WidthsTheUserSetLastUntilTheLayoutChanges) {

@@ -122,6 +122,7 @@ TEST_F(WindowOpening, AFirstStartIsCentredShowsFifteenRowsAndEveryCaptionWhole) 
     ASSERT_EQ(screen, QRect(0, 0, 1600, 1000)) << "not the configured screen: the checks would mean nothing";
     EXPECT_TRUE(screen.contains(window.frameGeometry()));
     EXPECT_LE((window.frameGeometry().center() - screen.center()).manhattanLength(), 8);
+    EXPECT_GE(window.width(), screen.width() * 2 / 3) << "room for the paths of the results";
     QTableView* grid = child<QTableView>(*program, "grdDirSizes");
     EXPECT_GE(grid->viewport()->height() / grid->verticalHeader()->defaultSectionSize(), 15);
     for (int tab = 0; tab < 5; ++tab) {

@@ -141,8 +141,10 @@ void GridColumns::apply() {
         m_view.setColumnWidth(col, width);
         used += width;
     }
-    if (paths.isEmpty())
+    if (paths.isEmpty()) {
+        fillWithoutPaths(room - used, usersLayout);
         return;
+    }
 
     // Each path column has at least its designed width; the room beyond goes
     // first to the narrower ones, so a short file name is not cut to give a
@@ -168,6 +170,23 @@ void GridColumns::apply() {
     }
     for (const PathColumn& p : paths)
         m_view.setColumnWidth(p.col, widths.value(p.col));
+}
+
+// Without a path column (owners, volumes) the room left goes to the last
+// column of names, so the columns reach the grid's right edge and the
+// figures are not left hanging in the middle. A width the user set stays.
+void GridColumns::fillWithoutPaths(int rest, bool usersLayout) {
+    if (rest <= 0)
+        return;
+    const QStringList heads = headings();
+    int taker = -1;
+    for (int col = 0; col < m_grid.cols(); ++col) {
+        if (shown(col) && (taker < 0 || !FigureColumns::isFigure(heads.value(col))))
+            taker = col;
+    }
+    if (taker < 0 || (usersLayout && m_userWidths.contains(taker)))
+        return;
+    m_view.setColumnWidth(taker, m_view.columnWidth(taker) + rest);
 }
 
 bool GridColumns::shown(int col) const {

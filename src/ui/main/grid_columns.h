@@ -33,6 +33,7 @@ protected:
 private:
     void layOut();
     void apply();
+    void fillWithoutPaths(int rest, bool usersLayout);
     void forgetOtherLayouts();
     void sectionResized(int col, int oldWidth, int newWidth);
     bool measure(int firstGridRow, int lastGridRow);

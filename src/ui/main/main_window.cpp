@@ -500,8 +500,12 @@ void MainWindow::showVolumeDirectories() {
     SearchSettings& s = m_env.search;
     const QString volumePath = QStringLiteral("\\\\") + s.cmbServer.text + QLatin1Char('\\') + s.cmbVolumeList.text;
     const VolumeView::Resolved root = m_env.volumes.resolve(volumePath);
-    if (!root.ok() || !m_env.volumes.canOpenDirectory(volumePath)) {
-        m_host.message(QStringLiteral("Unable to access Volume.  Volume may be unavailable, or you may not have rights."));
+    const VolumeView::Opened opened = root.ok() ? m_env.volumes.openDirectory(volumePath) : VolumeView::Opened();
+    if (!root.ok() || !opened.ok()) {
+        // The reason under the general words: not mounted, no such folder, permission denied.
+        const QString why = root.ok() ? opened.error : root.error;
+        m_host.message(QStringLiteral("Unable to access Volume.  Volume may be unavailable, or you may not have rights.") +
+                       (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why + QLatin1Char('.')));
         return;
     }
     m_volumeRoot = QFile::decodeName(root.path);
