@@ -38,8 +38,10 @@ make_tree "$TREE" "$FILES" "$DIRS"
 SMALL_TREE="$TREE-small"
 make_tree "$SMALL_TREE" $((FILES / 10)) $((DIRS / 10))
 
+OUT=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
+trap 'rm -rf "$OUT"' EXIT
 # A site that serves the tree as volume \\BENCH\DATA, with its owners as users.
-SITE="$TREE.site.toml"
+SITE="$QUARVO_ROOT/build/$(basename "$TREE").site.toml" # kept for window_compare.sh
 {
     echo '[[tree]]'
     echo 'name = "BENCH_TREE"'
@@ -56,8 +58,6 @@ SITE="$TREE.site.toml"
     echo "volumes = { DATA = \"$TREE\", SMALL = \"$SMALL_TREE\" }"
 } > "$SITE"
 export QUARVO_SITE="$SITE"
-OUT=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
-trap 'rm -rf "$OUT"' EXIT
 
 # Warm the metadata cache so every command sees the same state.
 du -s "$TREE" "$SMALL_TREE" > /dev/null

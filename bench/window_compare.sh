@@ -16,8 +16,9 @@ PATTERN='*.LOG'
 . "$QUARVO_ROOT/scripts/setup.sh"
 quarvo_install_packages hyperfine python3 || exit 1
 quarvo_build --target quarvo window_run || exit 1
-[ -f "$TREE.site.toml" ] || { echo "run bench/compare.sh first: it makes $TREE and its site file" >&2; exit 1; }
-export QUARVO_SITE="$TREE.site.toml"
+SITE="$QUARVO_ROOT/build/$(basename "$TREE").site.toml" # as root, site files are read only from folders only root can change
+[ -f "$SITE" ] || { echo "run bench/compare.sh first: it makes $TREE and its site file" >&2; exit 1; }
+export QUARVO_SITE="$SITE"
 OUT=$(mktemp -d "$QUARVO_ROOT/build/bench-work.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$OUT"' EXIT
 du -s "$TREE" > /dev/null

@@ -4,7 +4,7 @@
 # large archive, into docs/images/:
 #   first-start.png      the first start, no stored geometry
 #   date-tab.png         the By Date tab, "Between" two dates
-#   directory-run.png    All Sub-Directories (Individually): deep paths cut in the middle
+#   directory-run.png    All Sub-Directories (Individually) of a deep branch
 #   run-in-progress.png  a run walking the archive: counts in the status bar
 #   scripts/screenshot.sh [output-folder]
 set -u
@@ -14,7 +14,7 @@ OUT=${1:-$QUARVO_ROOT/docs/images}
 quarvo_install_packages xvfb imagemagick xdotool python3 || exit 1
 quarvo_build --target quarvo || exit 1
 
-WORK=$(mktemp -d)
+WORK=$(mktemp -d "$QUARVO_ROOT/build/shots.XXXXXX") # as root, site files are read only from folders only root can change
 trap 'rm -rf "$WORK"' EXIT
 # A demonstration volume: departments with sparse files of known sizes, a
 # deep project branch, and an archive of many small folders to walk.
@@ -44,8 +44,15 @@ export QUARVO_SITE="$WORK/site.toml" HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/ho
 mkdir -p "\$HOME"
 "$QUARVO_ROOT/build/quarvo" &
 pid=\$!
+# A first start asks where the server list starts: the tree's root.
 for _ in \$(seq 50); do
-    window=\$(xdotool search --name '^Quarvo\$' 2>/dev/null | tail -1)
+    starting=\$(xdotool search --onlyvisible --name '^Select Server Starting Container\$' 2>/dev/null | tail -1)
+    [ -n "\$starting" ] && break
+    sleep 0.2
+done
+[ -n "\$starting" ] && { xdotool windowfocus --sync "\$starting"; xdotool key Return; }
+for _ in \$(seq 50); do
+    window=\$(xdotool search --onlyvisible --name '^Quarvo\$' 2>/dev/null | tail -1)
     [ -n "\$window" ] && break
     sleep 0.2
 done
@@ -64,12 +71,12 @@ shot date-tab
 # under way, then the engineering folder's deep paths.
 key ctrl+Tab ctrl+Tab ctrl+Tab
 click 40 153
-click 593 255
+click 688 255
 key alt+s
 sleep 0.2
 shot run-in-progress
 sleep 40 # the archive run ends
-click 598 199
+click 693 199
 key alt+s
 sleep 2
 shot directory-run
