@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,6 +49,7 @@ struct WalkedDirectory {
     QList<WalkedFile> files;            // passing both filters, in case-insensitive name order
     QList<QByteArray> subdirectories;   // names, in case-insensitive name order (same file system, no links)
     bool readable = true;               // false: it could not be opened or read (files and subdirectories empty)
+    bool cut = false;                   // the listing stopped past Options::filesEnough files
     std::uint64_t device = 0;           // the directory's own identity, as it was listed (0 when unreadable)
     std::uint64_t inode = 0;
     std::uint64_t fileCount = 0;        // files (every entry but directories) listed, whatever the filters
@@ -86,6 +88,11 @@ public:
         // Runs on the worker threads, several at once: it must be thread-safe.
         std::function<bool(const WalkedFile& file)> fileFilter;
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
+        // Once a directory holds more files to hand out than this, its
+        // listing stops there (WalkedDirectory::cut): a reader that ends at a
+        // row limit needs no more, and a folder of millions of names is not
+        // held whole.
+        std::size_t filesEnough = std::numeric_limits<std::size_t>::max();
 
         // For walks that want each directory's sums only: no file is handed
         // to the reader's thread.

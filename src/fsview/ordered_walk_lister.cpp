@@ -172,6 +172,7 @@ void OrderedWalkLister::countLinkedOnce(WalkedDirectory& out) {
 
 void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs) {
     out.readable = false;
+    out.cut = false;
     out.files.clear();
     out.subdirectories.clear();
     out.linked.clear();
@@ -207,6 +208,10 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
             if (stopAsked())
                 return Read::Stopped;
             addEntry(fd, name, std::strlen(name), type, out);
+            if (std::size_t(out.files.size()) > m_options.filesEnough) {
+                out.cut = true;
+                return Read::Done;
+            }
         }
     }
 }

@@ -181,6 +181,10 @@ OrderedWalk::Options walkOptions(SearchContext& s, const WildcardPattern& patter
     if (s.ownerFilter.isEmpty() && (search.tabSearch == ReportKind::Date ||
                                     (search.tabSearch == ReportKind::File && search.fileOption == FileOption::optFileSize)))
         options.fileFilter = [&s](const WalkedFile& file) { return keepsByStat(s, file); };
+    // Every file handed out is a row unless an owner decides: past the row
+    // limit's worth, a folder is read no further (the search ends there).
+    if (s.ownerFilter.isEmpty())
+        options.filesEnough = std::size_t(kFileRowLimit);
     return options;
 }
 

@@ -275,6 +275,27 @@ TEST_F(Walk, NameFilterKeepsFilesOutButNeverDirectories) {
     EXPECT_EQ(joined(asked), "a.doc,b.txt,c.doc,d.log");
 }
 
+// A reader that ends at a row limit: past its worth a folder is read no
+// further, so a folder of millions of names is never held whole.
+TEST_F(Walk, AFolderStopsBeingReadOnceItHoldsFilesEnough) {
+    for (int i = 0; i < 300; ++i)
+        touch(QString("f%1").arg(i, 3, 10, QChar('0')));
+    mkdir("sub");
+    touch("sub/one");
+    OrderedWalk::Options options;
+    options.filesEnough = 10;
+    const std::vector<WalkedDirectory> dirs = walkAll(rootPath(), options);
+    ASSERT_FALSE(dirs.empty());
+    EXPECT_TRUE(dirs[0].cut);
+    EXPECT_EQ(dirs[0].files.size(), 11);
+    EXPECT_LT(dirs[0].fileCount, 300u); // the rest was not listed
+    options.filesEnough = 300;
+    const std::vector<WalkedDirectory> whole = walkAll(rootPath(), options);
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_FALSE(whole[0].cut);
+    EXPECT_EQ(whole[0].files.size(), 300);
+}
+
 TEST_F(Walk, FilteredOutNamesAreNeverStatted) {
     // Listable but not searchable: every stat inside fails, so the failures
     // counted show which names were statted.
