@@ -320,8 +320,16 @@ TEST_F(Ldap, PagesFollowTheLargestTheServerTakes) {
     const auto server = serve(DirectoryData::generate({.users = 1200}), {.pageSizeLimit = 300});
     ASSERT_TRUE(server);
     const LdapDirectory directory(tree(server->uri()));
-    EXPECT_EQ(directory.search({}, DirectoryBackend::Scope::Subtree, "User").size(), 1200);
+    const QStringList users = namesOf(directory.search({}, DirectoryBackend::Scope::Subtree, "User"));
+    EXPECT_EQ(users.size(), 1200);
     EXPECT_EQ(directory.lastFailure().code, 0) << directory.lastFailure().text.toStdString();
+    // Twelve look-ups asked at once, each refused its first page in turn.
+    const LdapDirectory members(tree(server->uri()));
+    members.prefetch(users);
+    EXPECT_EQ(members.lastFailure().code, 0) << members.lastFailure().text.toStdString();
+    server->stop();
+    for (const QString& user : users)
+        ASSERT_TRUE(members.find(user)) << user.toStdString() << ": " << members.lastFailure().text.toStdString();
 }
 
 TEST_F(Ldap, AServerCuttingPagedListsShortIsAFailureNotAShortList) {

@@ -3,6 +3,7 @@
 #include "netware/client/ldap_address.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <ldap.h>
 
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr int kSmallestPage = 50;
+constexpr qsizetype kSearchesInFlight = 4; // on one connection at once
 
 // A server's refusal of the page size asked for, not of the search.
 bool refusesPageSize(int code) {
@@ -213,29 +215,99 @@ bool LdapConnection::bind(const QByteArray& dn, char* password, qsizetype passwo
 
 bool LdapConnection::search(const QByteArray& base, Scope scope, const QByteArray& filter,
                             const QList<QByteArray>& attributes, const std::function<void(const LdapEntry&)>& each) {
+    return searchEach({{base, scope, filter}}, attributes, each);
+}
+
+// A few searches in flight on the connection: the server looks for the
+// entries of the next while those of one are read. Each goes page by page;
+// a page size the server refuses is halved and the search asked again.
+bool LdapConnection::searchEach(const QList<Query>& queries, const QList<QByteArray>& attributes,
+                                const std::function<void(const LdapEntry&)>& each) {
     if (!m_ld)
         return fail(LDAP_SERVER_DOWN, ldapText(LDAP_SERVER_DOWN));
     std::vector<char*> names;
     for (const QByteArray& name : attributes)
         names.push_back(const_cast<char*>(name.constData()));
     names.push_back(nullptr);
-    berval cookie{0, nullptr};
+    QHash<int, Request> inFlight;
+    qsizetype next = 0;
     bool ok = true;
-    bool first = true;
-    for (;;) {
-        ok = readPage(base, scope, filter, names.data(), cookie, each);
-        // A server that takes smaller pages only (OpenLDAP's size.pr, AD's
-        // MaxPageSize) refuses the first one: ask again with smaller ones.
-        if (!ok && first && refusesPageSize(m_errorCode) && m_pageSize > kSmallestPage) {
-            m_pageSize = std::max(kSmallestPage, m_pageSize / 2);
-            continue;
-        }
-        first = false;
-        if (!ok || cookie.bv_len == 0)
+    while (ok && (next < queries.size() || !inFlight.isEmpty())) {
+        while (ok && next < queries.size() && inFlight.size() < kSearchesInFlight)
+            ok = sendPage(Request{&queries[next++], {}, true, {}}, names.data(), inFlight);
+        LDAPMessage* message = nullptr;
+        if (!ok || !awaitResult(LDAP_RES_ANY, message, QStringLiteral("search"), false)) {
+            ok = false;
             break;
+        }
+        const auto request = inFlight.find(ldap_msgid(message));
+        if (request != inFlight.end())
+            ok = takeMessage(message, request, names.data(), inFlight, each);
+        ldap_msgfree(message);
     }
-    ber_memfree(cookie.bv_val);
+    // The others are called off, unless the connection itself is gone.
+    for (auto it = inFlight.begin(); it != inFlight.end(); ++it) {
+        if (!ok && !unreachable())
+            ldap_abandon_ext(m_ld, it.key(), nullptr, nullptr);
+        ber_memfree(it->cookie.bv_val);
+    }
     return ok;
+}
+
+bool LdapConnection::sendPage(Request request, char** attributes, QHash<int, Request>& inFlight) {
+    const Query& query = *request.query;
+    LDAPControl* page = nullptr;
+    if (ldap_create_page_control(m_ld, ber_int_t(m_pageSize), &request.cookie, 0, &page) != LDAP_SUCCESS)
+        return fail(LDAP_NO_MEMORY, QStringLiteral("cannot ask for paged results"));
+    LDAPControl* controls[] = {page, nullptr};
+    int messageId = 0;
+    const int rc = ldap_search_ext(m_ld, query.base.constData(), int(query.scope), query.filter.constData(), attributes,
+                                   0, controls, nullptr, nullptr, LDAP_NO_LIMIT, &messageId);
+    ldap_control_free(page);
+    if (rc != LDAP_SUCCESS)
+        return failWithDiagnostic(rc, searchText(query));
+    inFlight.insert(messageId, std::move(request));
+    return true;
+}
+
+// An entry is handed out as it arrives; a page's end sends the next page,
+// or asks again with smaller pages, or ends the search.
+bool LdapConnection::takeMessage(LDAPMessage* message, QHash<int, Request>::iterator request, char** attributes,
+                                 QHash<int, Request>& inFlight, const std::function<void(const LdapEntry&)>& each) {
+    const int type = ldap_msgtype(message);
+    if (type == LDAP_RES_SEARCH_ENTRY) {
+        each(readEntry(m_ld, message));
+        return true;
+    }
+    if (type == LDAP_RES_SEARCH_REFERENCE) {
+        char** urls = nullptr;
+        if (ldap_parse_reference(m_ld, message, &urls, nullptr, 0) == LDAP_SUCCESS)
+            request->elsewhere += texts(urls);
+        ber_memvfree(reinterpret_cast<void**>(urls));
+        return true;
+    }
+    if (type != LDAP_RES_SEARCH_RESULT)
+        return true;
+    Request ended = std::move(*request);
+    inFlight.erase(request);
+    const bool ok = pageEnded(message, ended);
+    // A server that takes smaller pages only (OpenLDAP's size.pr, AD's
+    // MaxPageSize) refuses the first one: ask again with smaller ones.
+    if (!ok && ended.firstPage && refusesPageSize(m_errorCode) && m_pageSize > kSmallestPage) {
+        m_pageSize = std::max(kSmallestPage, m_pageSize / 2);
+        ber_memfree(ended.cookie.bv_val);
+        return sendPage(Request{ended.query, {}, true, {}}, attributes, inFlight);
+    }
+    if (!ok || ended.cookie.bv_len == 0) {
+        ber_memfree(ended.cookie.bv_val);
+        return ok;
+    }
+    ended.firstPage = false;
+    return sendPage(std::move(ended), attributes, inFlight);
+}
+
+QString LdapConnection::searchText(const Query& query) {
+    return QStringLiteral("search below %1").arg(QString::fromUtf8(query.base));
 }
 
 // The next message of a request (all: the whole answer), waited for in
@@ -256,7 +328,8 @@ bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QStr
         }
         const bool stopped = m_cancel && m_cancel->load();
         if (stopped || waited.hasExpired(qint64(m_timeoutSeconds) * 1000)) {
-            ldap_abandon_ext(m_ld, messageId, nullptr, nullptr);
+            if (messageId != LDAP_RES_ANY) // several: the caller abandons each
+                ldap_abandon_ext(m_ld, messageId, nullptr, nullptr);
             return stopped ? fail(LDAP_USER_CANCELLED, what + QStringLiteral(": stopped"))
                            : fail(LDAP_TIMEOUT, QStringLiteral("%1: no answer within %2 seconds (the tree's timeout)")
                                                    .arg(what, QString::number(m_timeoutSeconds)));
@@ -266,45 +339,17 @@ bool LdapConnection::awaitResult(int messageId, LDAPMessage*& result, const QStr
     }
 }
 
-// Each entry is read as it arrives, while the server is still sending the
-// rest of the page: its work and ours overlap.
-bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
-                              berval& cookie, const std::function<void(const LdapEntry&)>& each) {
-    const QString what = QStringLiteral("search below %1").arg(QString::fromUtf8(base));
-    LDAPControl* page = nullptr;
-    if (ldap_create_page_control(m_ld, ber_int_t(m_pageSize), &cookie, 0, &page) != LDAP_SUCCESS)
-        return fail(LDAP_NO_MEMORY, QStringLiteral("cannot ask for paged results"));
-    LDAPControl* controls[] = {page, nullptr};
-    int messageId = 0;
-    int rc = ldap_search_ext(m_ld, base.constData(), int(scope), filter.constData(), attributes, 0, controls, nullptr,
-                             nullptr, LDAP_NO_LIMIT, &messageId);
-    ldap_control_free(page);
-    if (rc != LDAP_SUCCESS)
-        return failWithDiagnostic(rc, what);
-    QStringList elsewhere;
-    LDAPMessage* result = nullptr;
-    for (;;) {
-        if (!awaitResult(messageId, result, what, false))
-            return false;
-        const int type = ldap_msgtype(result);
-        if (type == LDAP_RES_SEARCH_RESULT)
-            break;
-        if (type == LDAP_RES_SEARCH_ENTRY) {
-            each(readEntry(m_ld, result));
-        } else if (type == LDAP_RES_SEARCH_REFERENCE) {
-            char** urls = nullptr;
-            if (ldap_parse_reference(m_ld, result, &urls, nullptr, 0) == LDAP_SUCCESS)
-                elsewhere += texts(urls);
-            ber_memvfree(reinterpret_cast<void**>(urls));
-        }
-        ldap_msgfree(result);
-    }
+// What the server said at a page's end: the cookie of the next page, or
+// why the search failed.
+bool LdapConnection::pageEnded(LDAPMessage* result, Request& request) {
+    const QString what = searchText(*request.query);
     LDAPControl** returned = nullptr;
     char** referrals = nullptr;
     int code = LDAP_SUCCESS;
-    rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, &referrals, &returned, 0);
+    int rc = ldap_parse_result(m_ld, result, &code, nullptr, nullptr, &referrals, &returned, 0);
     if (rc == LDAP_SUCCESS)
         rc = code; // what the server said of the search
+    QStringList& elsewhere = request.elsewhere;
     elsewhere += texts(referrals);
     ber_memvfree(reinterpret_cast<void**>(referrals));
     // Entries held by another server are not followed: their users' space
@@ -312,7 +357,8 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
     if (!elsewhere.isEmpty() && (rc == LDAP_SUCCESS || rc == LDAP_REFERRAL))
         rc = LDAP_REFERRAL;
     if (rc == LDAP_SUCCESS)
-        rc = nextCookie(m_ld, returned, cookie);
+        rc = nextCookie(m_ld, returned, request.cookie);
+    const QByteArray& base = request.query->base;
     if (rc == LDAP_SIZELIMIT_EXCEEDED)
         fail(rc, QStringLiteral("the server's size limit cut the list below %1 short even with paged results; "
                                 "its administrator can let paged searches through (OpenLDAP: "
@@ -324,6 +370,5 @@ bool LdapConnection::readPage(const QByteArray& base, Scope scope, const QByteAr
     else if (rc != LDAP_SUCCESS)
         failWithDiagnostic(rc, what);
     ldap_controls_free(returned);
-    ldap_msgfree(result);
     return rc == LDAP_SUCCESS;
 }

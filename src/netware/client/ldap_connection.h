@@ -4,6 +4,7 @@
 #include "netware/client/site.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,7 +12,8 @@
 #include <atomic>
 #include <functional>
 
-struct berval;
+#include <lber.h>
+
 struct ldap;
 struct ldapmsg;
 
@@ -38,6 +40,15 @@ public:
     // (a list the server still cut short is a failure too).
     bool search(const QByteArray& base, Scope scope, const QByteArray& filter, const QList<QByteArray>& attributes,
                 const std::function<void(const LdapEntry&)>& each);
+    struct Query {
+        QByteArray base;
+        Scope scope = Scope::Subtree;
+        QByteArray filter;
+    };
+    // The entries of several searches, a few asked at once, in the order
+    // they arrive; false as soon as one fails.
+    bool searchEach(const QList<Query>& queries, const QList<QByteArray>& attributes,
+                    const std::function<void(const LdapEntry&)>& each);
 
     // What waiting on the server watches: a set cancel gives up at once
     // (LDAP_USER_CANCELLED); poll runs while waiting. Either may be empty.
@@ -62,8 +73,18 @@ private:
     bool startTls();
     bool bind(const QByteArray& dn, char* password, qsizetype passwordSize);
     bool awaitResult(int messageId, struct ldapmsg*& result, const QString& what, bool all);
-    bool readPage(const QByteArray& base, Scope scope, const QByteArray& filter, char** attributes,
-                  struct berval& cookie, const std::function<void(const LdapEntry&)>& each);
+    // A search under way: the page it waits for.
+    struct Request {
+        const Query* query = nullptr;
+        berval cookie{0, nullptr}; // of the next page; owned
+        bool firstPage = true;
+        QStringList elsewhere; // referrals met
+    };
+    bool sendPage(Request request, char** attributes, QHash<int, Request>& inFlight);
+    bool takeMessage(struct ldapmsg* message, QHash<int, Request>::iterator request, char** attributes,
+                     QHash<int, Request>& inFlight, const std::function<void(const LdapEntry&)>& each);
+    bool pageEnded(struct ldapmsg* result, Request& request);
+    static QString searchText(const Query& query);
     void close();
 
     QString m_uri;

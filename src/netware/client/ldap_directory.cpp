@@ -127,6 +127,12 @@ std::optional<QList<LdapObject>> LdapDirectory::fetch(const QByteArray& baseDn, 
 bool LdapDirectory::fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
                               const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart,
                               const QList<QByteArray>& attributes) const {
+    return fetchEach(QList<LdapConnection::Query>{{baseDn, scope, filter}}, each, restart, attributes);
+}
+
+bool LdapDirectory::fetchEach(const QList<LdapConnection::Query>& queries,
+                              const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart,
+                              const QList<QByteArray>& attributes) const {
     const QList<QByteArray> asked = attributes.isEmpty() ? m_reader.schema().attributes() : attributes;
     for (int attempt = 0;; ++attempt) {
         const bool kept = m_connection && m_connection->isOpen();
@@ -134,7 +140,7 @@ bool LdapDirectory::fetchEach(const QByteArray& baseDn, LdapConnection::Scope sc
             return false;
         if (attempt > 0)
             restart();
-        if (m_connection->search(baseDn, scope, filter, asked, [&](const LdapEntry& entry) {
+        if (m_connection->searchEach(queries, asked, [&](const LdapEntry& entry) {
                 if (std::optional<LdapObject> object = m_reader.read(entry))
                     each(std::move(*object));
             }))
@@ -295,7 +301,7 @@ void LdapDirectory::tagShared(QList<Named>& found, const QList<std::uint32_t>& t
         found[at].name = LdapObjectCache::tagged(found[at].name, tags[at]);
 }
 
-void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containerDn) const {
+LdapConnection::Query LdapDirectory::lookUpQuery(const QStringList& leaves, const QByteArray& containerDn) const {
     QByteArray naming;
     for (const QString& leaf : leaves) {
         for (const QByteArray& value : leafPatterns(LdapNames::leafValue(leaf))) {
@@ -303,11 +309,11 @@ void LdapDirectory::lookUp(const QStringList& leaves, const QByteArray& containe
                 naming += QByteArray("(") + attribute + '=' + value + ')';
         }
     }
-    const QByteArray filter = "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))";
-    if (const std::optional<QList<LdapObject>> found = fetch(containerDn, LdapConnection::Scope::OneLevel, filter)) {
-        for (const LdapObject& object : *found)
-            m_cache.add(object);
-    }
+    return {containerDn, LdapConnection::Scope::OneLevel, "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))"};
+}
+
+void LdapDirectory::lookUp(const QList<LdapConnection::Query>& queries) const {
+    fetchEach(queries, [&](LdapObject&& object) { m_cache.add(std::move(object)); }, [] {});
 }
 
 std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
@@ -320,7 +326,7 @@ std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
     const QString parent = parentOf(wanted);
     const std::optional<QByteArray> parentDn = dnOfContainer(parent);
     if (parentDn && !m_cache.listed(parent) && m_cache.sharing(wanted).isEmpty()) {
-        lookUp({wanted.section(QLatin1Char('.'), 0, 0)}, *parentDn);
+        lookUp({lookUpQuery({wanted.section(QLatin1Char('.'), 0, 0)}, *parentDn)});
         if (m_failure.code == 0 && !m_cache.find(wanted))
             search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
     }
@@ -354,11 +360,14 @@ void LdapDirectory::prefetch(const QStringList& names) const {
         if (!wanted.isEmpty() && !m_cache.find(wanted) && !m_cache.listed(parent))
             unknownByParent[parent].append(wanted.section(QLatin1Char('.'), 0, 0));
     }
-    for (auto it = unknownByParent.cbegin(); it != unknownByParent.cend() && m_failure.code == 0; ++it) {
+    // Every search asked together: the server answers one while another's entries are read.
+    QList<LdapConnection::Query> queries;
+    for (auto it = unknownByParent.cbegin(); it != unknownByParent.cend(); ++it) {
         const std::optional<QByteArray> parentDn = dnOfContainer(it.key());
-        for (qsizetype at = 0; parentDn && at < it.value().size() && m_failure.code == 0; at += kLeavesPerSearch)
-            lookUp(it.value().mid(at, kLeavesPerSearch), *parentDn);
+        for (qsizetype at = 0; parentDn && at < it.value().size(); at += kLeavesPerSearch)
+            queries.append(lookUpQuery(it.value().mid(at, kLeavesPerSearch), *parentDn));
     }
+    lookUp(queries);
 }
 
 void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {

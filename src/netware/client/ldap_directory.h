@@ -56,14 +56,18 @@ private:
     bool fetchEach(const QByteArray& baseDn, LdapConnection::Scope scope, const QByteArray& filter,
                    const std::function<void(LdapObject&&)>& each, const std::function<void()>& restart,
                    const QList<QByteArray>& attributes = {}) const;
+    bool fetchEach(const QList<LdapConnection::Query>& queries, const std::function<void(LdapObject&&)>& each,
+                   const std::function<void()>& restart, const QList<QByteArray>& attributes = {}) const;
     std::optional<QByteArray> dnOfContainer(const QString& name) const;
-    // Leaves looked up by their values under their container's DN, in one search.
     // The objects these entries became in the cache, in this order.
     QList<DirectoryObject> cachedObjects(const QList<QByteArray>& dns) const;
     static void tagShared(QList<Named>& found, const QList<std::uint32_t>& tags);
     // The DNs a search found, kept in the cache; null when it failed.
     const QList<QByteArray>* listed(const QString& base, Scope scope, const QString& className) const;
-    void lookUp(const QStringList& leaves, const QByteArray& containerDn) const;
+    // The search for leaves by their values directly under their container's DN.
+    LdapConnection::Query lookUpQuery(const QStringList& leaves, const QByteArray& containerDn) const;
+    // What such searches find goes into the cache; they are asked together.
+    void lookUp(const QList<LdapConnection::Query>& queries) const;
     void fail(NWDSCCODE code, const QString& text) const;
     void failFrom(const LdapConnection& connection, NWDSCCODE code) const;
 

@@ -2,6 +2,7 @@
 
 #include <ldap.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -34,7 +35,7 @@ QString dottedValue(const QString& value) {
 // A leaf such as uid=jsmith or cn=John Smith: a letter-led attribute, a value
 // of letters, digits, "-", "_", "." and inner blanks. It reads the same as
 // the parser would read it, at a fraction of the cost: most leaves are such.
-std::optional<LdapNames::Placed> plainLeaf(const QByteArray& leaf) {
+std::optional<LdapNames::Placed> plainLeaf(const QByteArray& leaf, const QString& parent) {
     const qsizetype equals = leaf.indexOf('=');
     if (equals <= 0 || equals + 1 >= leaf.size() || !std::isalpha(std::uint8_t(leaf[0])) ||
         leaf[equals + 1] == ' ' || leaf.back() == ' ')
@@ -43,13 +44,18 @@ std::optional<LdapNames::Placed> plainLeaf(const QByteArray& leaf) {
         if (!std::isalnum(std::uint8_t(leaf[i])) && leaf[i] != '-')
             return std::nullopt;
     }
-    QString dotted(leaf.size() - equals - 1, Qt::Uninitialized);
+    const qsizetype length = leaf.size() - equals - 1;
+    QString dotted(length + (parent.isEmpty() ? 0 : 1 + parent.size()), Qt::Uninitialized);
     QChar* out = dotted.data();
     for (qsizetype i = equals + 1; i < leaf.size(); ++i) {
         const char c = leaf[i];
         if (!std::isalnum(std::uint8_t(c)) && c != '-' && c != '_' && c != '.' && c != ' ')
             return std::nullopt;
         *out++ = QLatin1Char(c == '.' ? '_' : char(std::toupper(std::uint8_t(c))));
+    }
+    if (!parent.isEmpty()) { // in place: the name is made once, at its length
+        *out++ = QLatin1Char('.');
+        std::copy(parent.cbegin(), parent.cend(), out);
     }
     return LdapNames::Placed{dotted, QString::fromLatin1(leaf.constData(), equals)};
 }
@@ -103,11 +109,8 @@ std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {
     if (comma > 0) {
         const auto parent = m_parents.constFind(dn.mid(comma + 1));
         if (parent != m_parents.constEnd()) {
-            if (std::optional<Placed> plain = plainLeaf(dn.left(comma))) {
-                if (!parent->isEmpty())
-                    plain->name += QLatin1Char('.') + *parent;
+            if (std::optional<Placed> plain = plainLeaf(dn.left(comma), *parent))
                 return plain;
-            }
             const std::optional<QList<Rdn>> leaf = parse(dn.left(comma));
             if (!leaf || leaf->size() != 1)
                 return std::nullopt;
