@@ -335,6 +335,17 @@ TEST_F(LdapOwnerRuns, NamesThatLookAlikeKeepTheirOwnSpace) {
     for (const QString& name : {"L\\=LONDON.ODD.ACME", "LONDON.ODD.ACME", "STRAßE.ODD.ACME", "STRASSE.ODD.ACME",
                                 "TRAIL\\ .ODD.ACME", "BACK\\\\SLASH.ODD.ACME"})
         EXPECT_TRUE(names.contains(name)) << name.toStdString() << " in " << lines.join('\n').toStdString();
+    // A group listing both look-alikes: each member is the entry its DN names, with its own space.
+    ASSERT_TRUE(slapd->load(("dn: cn=PAIR," + ou + "\nobjectClass: groupOfNames\ncn: PAIR\nmember: uid=bob," + ou +
+                             "\nmember: cn=BOB," + ou + "\n")
+                                .toUtf8()))
+        << slapd->why().toStdString();
+    const QStringList pair = runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME\\ODD /OWNER=GROUP=PAIR").mid(1);
+    ASSERT_EQ(pair.size(), 2) << pair.join('\n').toStdString();
+    EXPECT_NE(pair[0].section(',', 2, 2), pair[1].section(',', 2, 2));
+    QStringList pairFigures{pair[0].section(',', 3), pair[1].section(',', 3)};
+    pairFigures.sort();
+    EXPECT_EQ(pairFigures, QStringList({"5.00", "6.00"})) << pair.join('\n').toStdString();
     EXPECT_EQ(runOn("LDAP_TREE", "/C=LDAP_TREE\\ACME\\ODD /OWNER=STRAßE").value(1), "FS1,VOL1,STRAßE.ODD.ACME,7.00");
     EXPECT_TRUE(run("/T=LDAP_TREE /C=LDAP_TREE\\ACME\\ODD /OWNER=BOB").isEmpty());
     EXPECT_EQ(status, 1);

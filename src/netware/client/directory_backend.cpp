@@ -18,3 +18,11 @@ QList<DirectoryBackend::Named> DirectoryBackend::named(const QString& base, Scop
         found.append({object.name, object.uid});
     return found;
 }
+
+std::optional<QStringList> DirectoryBackend::membersOf(const QString& group) const {
+    const std::optional<DirectoryObject> object = find(group);
+    if (!object)
+        return std::nullopt;
+    prefetch(object->members); // each member's ID is asked for next
+    return object->members;
+}

@@ -57,6 +57,10 @@ public:
     };
     virtual Failure lastFailure() const { return {}; }
 
+    // A group's members, each as find() knows it, fetched together where a
+    // server is asked; nothing when there is no such group or the directory
+    // failed (lastFailure()).
+    virtual std::optional<QStringList> membersOf(const QString& group) const;
     // Names about to be asked for one by one (a group's members): a backend
     // that asks a server can fetch them together. A failure is lastFailure().
     virtual void prefetch(const QStringList& names) const {}

@@ -289,15 +289,17 @@ NWDSCCODE DirectoryClient::NWDSRead(NWDSContextHandle context, const QString& ob
                                     const QString& attributeName, std::int32_t& iterationHandle,
                                     QStringList& values) {
     return batched(context, iterationHandle, values, nullptr, [&](const DirectoryBackend& directory, QStringList& all, QList<std::uint32_t>&) {
+        if (attributeName == QLatin1String("Member")) {
+            const std::optional<QStringList> members = directory.membersOf(canonicalDottedName(objectName));
+            if (const NWDSCCODE failed = failureOf(directory, members ? nw::SUCCESSFUL : nw::ERR_NO_SUCH_ENTRY))
+                return failed;
+            all = *members;
+            return all.isEmpty() ? nw::ERR_NO_SUCH_ATTRIBUTE : nw::SUCCESSFUL;
+        }
         const std::optional<DirectoryObject> object = directory.find(canonicalDottedName(objectName));
         if (!object)
             return failureOf(directory, nw::ERR_NO_SUCH_ENTRY);
         all = valuesOf(*object, attributeName);
-        if (attributeName == QLatin1String("Member")) {
-            directory.prefetch(all); // each member's ID is asked for next
-            if (const NWDSCCODE failed = failureOf(directory, nw::SUCCESSFUL))
-                return failed;
-        }
         return all.isEmpty() ? nw::ERR_NO_SUCH_ATTRIBUTE : nw::SUCCESSFUL;
     });
 }

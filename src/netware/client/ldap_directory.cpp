@@ -322,7 +322,7 @@ std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
     if (wanted.isEmpty() || !ready(false))
         return std::nullopt;
     if (const LdapObject* known = m_cache.find(wanted))
-        return known->object;
+        return objectOf(*known);
     const QString parent = parentOf(wanted);
     const std::optional<QByteArray> parentDn = dnOfContainer(parent);
     if (parentDn && !m_cache.listed(parent) && m_cache.sharing(wanted).isEmpty()) {
@@ -331,7 +331,7 @@ std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
             search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
     }
     if (const LdapObject* known = m_cache.find(wanted))
-        return known->object;
+        return objectOf(*known);
     if (const QStringList sharing = m_cache.sharing(wanted); !sharing.isEmpty() && m_failure.code == 0)
         fail(nw::ERR_AMBIGUOUS_NAME, QStringLiteral("%1 is the name of %2 entries; name one of them: %3")
                                          .arg(wanted, QString::number(sharing.size()), sharing.join(QStringLiteral(", "))));
@@ -343,9 +343,83 @@ QList<DirectoryObject> LdapDirectory::cachedObjects(const QList<QByteArray>& dns
     objects.reserve(dns.size());
     for (const QByteArray& dn : dns) {
         if (const LdapObject* object = m_cache.findDn(dn))
-            objects.append(object->object);
+            objects.append(objectOf(*object));
     }
     return objects;
+}
+
+// A group's members named as the cache knows them: a name two entries
+// share comes with the tag of the one the group lists.
+DirectoryObject LdapDirectory::objectOf(const LdapObject& held) const {
+    DirectoryObject object = held.object;
+    for (const QByteArray& dn : held.memberDns) {
+        if (const QString name = memberName(dn); !name.isEmpty())
+            object.members.append(name);
+    }
+    return object;
+}
+
+// Empty for a member outside the tree's base.
+QString LdapDirectory::memberName(const QByteArray& dn) const {
+    if (const LdapObject* known = m_cache.findDn(dn))
+        return known->object.name;
+    const std::optional<LdapNames::Placed> placed = m_reader.names().place(dn);
+    return placed ? placed->name : QString();
+}
+
+// Each member is looked up by its own DN's naming value under its own
+// container, so the entry the group lists is the one that is found, even
+// where another entry's name reads the same.
+std::optional<QStringList> LdapDirectory::membersOf(const QString& group) const {
+    m_failure = {};
+    const QString wanted = LdapNames::upper(group);
+    if (!find(wanted))
+        return std::nullopt;
+    const LdapObject* held = m_cache.find(wanted);
+    if (!held)
+        return std::nullopt;
+    const QList<QByteArray> dns = held->memberDns; // the cache may grow while they are fetched
+    fetchByDn(dns);
+    if (m_failure.code != 0)
+        return std::nullopt;
+    QStringList members;
+    for (const QByteArray& dn : dns) {
+        if (const QString name = memberName(dn); !name.isEmpty())
+            members.append(name);
+    }
+    return members;
+}
+
+void LdapDirectory::fetchByDn(const QList<QByteArray>& dns) const {
+    constexpr qsizetype kLeavesPerSearch = 100;
+    QHash<QByteArray, QByteArrayList> termsByParent;
+    QByteArrayList parents; // in the order first met
+    for (const QByteArray& dn : dns) {
+        if (m_cache.findDn(dn))
+            continue;
+        // Outside the base, or in a container that is gone: no entry to find.
+        const std::optional<LdapNames::Placed> placed = m_reader.names().place(dn);
+        const std::optional<QByteArray> parent =
+            placed && !placed->name.isEmpty() ? dnOfContainer(parentOf(placed->name)) : std::nullopt;
+        const QByteArray parentText = LdapNames::parentDn(dn);
+        const std::optional<QList<LdapNames::Rdn>> leaf =
+            LdapNames::parse(dn.left(dn.size() - parentText.size() - 1));
+        if (!parent || parentText.isEmpty() || !leaf || leaf->isEmpty())
+            continue;
+        if (!termsByParent.contains(*parent))
+            parents.append(*parent);
+        termsByParent[*parent].append("(" + leaf->first().attribute.toUtf8() + '=' +
+                                      LdapNames::escapeFilterValue(leaf->first().value) + ')');
+    }
+    QList<LdapConnection::Query> queries;
+    for (const QByteArray& parent : std::as_const(parents)) {
+        const QByteArrayList& terms = termsByParent[parent];
+        for (qsizetype at = 0; at < terms.size(); at += kLeavesPerSearch)
+            queries.append({parent, LdapConnection::Scope::OneLevel,
+                            "(&" + m_reader.schema().filterFor({}) + "(|" + terms.mid(at, kLeavesPerSearch).join() + "))"});
+    }
+    if (!queries.isEmpty())
+        lookUp(queries);
 }
 
 void LdapDirectory::prefetch(const QStringList& names) const {

@@ -31,6 +31,7 @@ public:
     // Looks the names up a hundred at a time per container (an OR filter),
     // not one search each.
     void prefetch(const QStringList& names) const override;
+    std::optional<QStringList> membersOf(const QString& group) const override;
     // Only the users of these uids, a hundred to a search: an owner run
     // below one container need not read every user of the tree.
     void prefetchUids(const QList<std::uint32_t>& uids) const override;
@@ -59,6 +60,10 @@ private:
     bool fetchEach(const QList<LdapConnection::Query>& queries, const std::function<void(LdapObject&&)>& each,
                    const std::function<void()>& restart, const QList<QByteArray>& attributes = {}) const;
     std::optional<QByteArray> dnOfContainer(const QString& name) const;
+    DirectoryObject objectOf(const LdapObject& held) const;
+    QString memberName(const QByteArray& dn) const;
+    // The entries of these DNs not yet in the cache, asked together.
+    void fetchByDn(const QList<QByteArray>& dns) const;
     // The objects these entries became in the cache, in this order.
     QList<DirectoryObject> cachedObjects(const QList<QByteArray>& dns) const;
     static void tagShared(QList<Named>& found, const QList<std::uint32_t>& tags);

@@ -102,6 +102,11 @@ qsizetype LdapNames::leafEnd(const QByteArray& dn) {
     return -1;
 }
 
+QByteArray LdapNames::parentDn(const QByteArray& dn) {
+    const qsizetype comma = leafEnd(dn);
+    return comma < 0 ? QByteArray() : dn.mid(comma + 1);
+}
+
 // Thousands of entries share a few parents: a parent placed once is not
 // parsed again, only each entry's own RDN.
 std::optional<LdapNames::Placed> LdapNames::place(const QByteArray& dn) const {

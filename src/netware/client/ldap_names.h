@@ -42,6 +42,8 @@ public:
     // may have been a ".", a "+" may join two values), for a search filter.
     static QString leafValue(const QString& part);
 
+    // The DN without its first RDN: "ou=SALES,o=ACME" for "cn=BOB,ou=SALES,o=ACME".
+    static QByteArray parentDn(const QByteArray& dn);
     // RDNs leaf first; nothing when
     // the text is no DN. "" is the empty DN.
     static std::optional<QList<Rdn>> parse(const QByteArray& dn);

@@ -38,16 +38,6 @@ std::optional<LdapObject> LdapObjectReader::read(const LdapEntry& entry) const {
     if (user || group)
         object.fullName = entry.firstOf(m_schema.fullNameAttribute);
     if (group)
-        object.members = membersOf(entry);
+        found.memberDns = entry.valuesOf(m_schema.memberAttribute);
     return found;
-}
-
-QStringList LdapObjectReader::membersOf(const LdapEntry& entry) const {
-    QStringList members;
-    for (const QByteArray& dn : entry.valuesOf(m_schema.memberAttribute)) {
-        const std::optional<LdapNames::Placed> placed = m_names.place(dn);
-        if (placed && !placed->name.isEmpty())
-            members.append(placed->name);
-    }
-    return members;
 }

@@ -10,13 +10,15 @@
 // An object of an ldap tree with the DN it came from, which later searches,
 // lookups and binds start from.
 struct LdapObject {
-    DirectoryObject object;
+    DirectoryObject object; // a group's members are not named here: see memberDns
     QByteArray dn;
+    QList<QByteArray> memberDns; // a group's, as the directory lists them
 };
 
 // Turns what a search returned into the objects the client reports: the
 // dotted name from the DN, the class from objectClass, a user's uid and
-// names, a group's members as dotted names.
+// names, a group's members as their DNs (named only when asked for: a
+// member's name depends on what else the directory holds).
 class LdapObjectReader {
 public:
     LdapObjectReader(LdapSchema schema, const QString& baseDn);
@@ -25,10 +27,10 @@ public:
     std::optional<LdapObject> read(const LdapEntry& entry) const;
     const LdapSchema& schema() const { return m_schema; }
 
-private:
-    // Members outside the tree's base have no dotted name and are left out.
-    QStringList membersOf(const LdapEntry& entry) const;
+    // Where a DN sits below the base, as a dotted name.
+    const LdapNames& names() const { return m_names; }
 
+private:
     LdapSchema m_schema;
     LdapNames m_names;
 };
