@@ -13,6 +13,8 @@
 // read over one connection made on the first call and kept. The tree's base
 // DN is its [Root]; each list is one paged search, kept for a while, so names
 // just listed and the users of uids are answered without further requests.
+// A subtree's names and uids (an All Owners run over the whole tree) are read
+// straight through instead, and a group's members are fetched by their DNs.
 class LdapDirectory : public DirectoryBackend {
 public:
     explicit LdapDirectory(TreeConfig tree); // no network yet
