@@ -1,5 +1,7 @@
 #include "app/progress_line.h"
 
+#include "reports/cell_format.h"
+
 #include <QLocale>
 
 namespace {
@@ -34,9 +36,9 @@ QString ProgressLine::text(const RunState::Progress& progress, qint64 elapsedMs,
         progress.directories > 0 || progress.files > 0 || !progress.directory.isEmpty();
     if (!walking) return fitted(elapsed(elapsedMs), status, width);
     const QLocale locale;
-    const QString head = QStringLiteral("%1 directories, %2 files, %3, %4")
-                             .arg(locale.toString(qulonglong(progress.directories)),
-                                  locale.toString(qulonglong(progress.files)),
+    const QString head = QStringLiteral("%1, %2, %3, %4")
+                             .arg(CellFormat::counted(progress.directories, "directory", "directories"),
+                                  CellFormat::counted(progress.files, "file", "files"),
                                   locale.formattedDataSize(qint64(progress.bytes), 1,
                                                            QLocale::DataSizeTraditionalFormat),
                                   elapsed(elapsedMs));

@@ -121,6 +121,10 @@ QString padLeft(const QString& text, int width) {
     return QString(width - text.size(), QLatin1Char(' ')) + text;
 }
 
+QString counted(std::uint64_t count, const char* one, const char* many) {
+    return QLocale().toString(qulonglong(count)) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+}
+
 QString plainNumber(double value) {
     return QString::number(value, 'g', 15);
 }

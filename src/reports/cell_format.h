@@ -20,6 +20,8 @@ QString formatNumber(double value, const QString& picture);
 
 // Left padding with blanks to the given width; longer texts stay whole.
 QString padLeft(const QString& text, int width = 15);
+// "1 directory", "2,079 directories": the count in the locale's digits.
+QString counted(std::uint64_t count, const char* one, const char* many);
 
 // The shortest general form used for hidden sort keys: no grouping, up to 15
 // significant digits.

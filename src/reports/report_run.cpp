@@ -188,13 +188,10 @@ QString loopingText(std::uint64_t folders) {
 QString coveredText(const RunState& run) {
     const QLocale locale;
     QString text;
-    const auto counted = [&locale](std::uint64_t count, const char* one, const char* many) {
-        return locale.toString(qulonglong(count)) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
-    };
     if (run.progress.directories > 0 || run.progress.files > 0)
         text = QStringLiteral(" %1, %2, %3")
-                   .arg(counted(run.progress.directories, "directory", "directories"),
-                        counted(run.progress.files, "file", "files"),
+                   .arg(CellFormat::counted(run.progress.directories, "directory", "directories"),
+                        CellFormat::counted(run.progress.files, "file", "files"),
                         locale.formattedDataSize(qint64(run.progress.bytes), 2, QLocale::DataSizeTraditionalFormat));
     const double seconds = run.clock.isValid() ? double(run.clock.elapsed()) / 1000.0 : 0.0;
     return text + QStringLiteral(" in %1 s").arg(locale.toString(seconds, 'f', 1));

@@ -28,6 +28,9 @@ class ProgressText : public ::testing::Test {
 TEST_F(ProgressText, CountsSizeTimeAndDirectory) {
     EXPECT_EQ(ProgressLine::text(walked("\\\\FS1\\VOL1\\USERS"), 83000, "ignored", 200),
               "1,234 directories, 567,890 files, 1.5 GB, 1:23  \\\\FS1\\VOL1\\USERS");
+    RunState::Progress one = walked("\\\\FS1\\VOL1");
+    one.directories = one.files = 1;
+    EXPECT_TRUE(ProgressLine::text(one, 0, {}, 200).startsWith("1 directory, 1 file, "));
 }
 
 TEST_F(ProgressText, CommaDecimalLocale) {
