@@ -142,7 +142,48 @@ std::optional<double> numberValue(const QString& text) {
     return value;
 }
 
+namespace {
+
+bool asciiDigits(QStringView text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// A cell as the reports write it, digits grouped by threes with two decimals
+// or none, made plain by dropping the separators: the command line does it
+// for every figure of every row, and reading the number to write it again
+// costs several times more. Anything else is left to the locale's parser.
+std::optional<QString> withoutGroups(QStringView text) {
+    const QLocale locale;
+    const QString group = locale.groupSeparator();
+    const QString point = locale.decimalPoint();
+    if (locale.zeroDigit() != QLatin1String("0") || group.isEmpty() || point.isEmpty())
+        return std::nullopt;
+    const qsizetype pointAt = text.indexOf(point);
+    const QStringView whole = pointAt < 0 ? text : text.left(pointAt);
+    const QStringView decimals = pointAt < 0 ? QStringView() : text.mid(pointAt + point.size());
+    if (pointAt >= 0 && (decimals.size() != 2 || !asciiDigits(decimals)))
+        return std::nullopt;
+    QString plain;
+    plain.reserve(text.size());
+    qsizetype groups = 0;
+    for (const QStringView part : whole.tokenize(group)) {
+        const bool first = groups++ == 0;
+        if (!asciiDigits(part) || (first ? part.size() > 3 && whole.contains(group) : part.size() != 3))
+            return std::nullopt;
+        plain += part;
+    }
+    if (plain.isEmpty() || (plain.size() > 1 && plain.front() == u'0'))
+        return std::nullopt;
+    if (pointAt >= 0)
+        plain += point + decimals.toString();
+    return plain;
+}
+
+} // namespace
+
 QString plainFigure(const QString& text) {
+    if (std::optional<QString> plain = withoutGroups(QStringView(text).trimmed()))
+        return *plain;
     const std::optional<double> value = numberValue(text);
     if (!value)
         return text.trimmed();

@@ -14,6 +14,7 @@
 #include "reports/walk_progress.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QHash>
 
 namespace {
@@ -96,8 +97,10 @@ bool keeps(SearchContext& s, const WalkedFile& file) {
     return keepsByStat(s, file);
 }
 
+// In whole bytes, grouped as the locale groups them: an integer, never
+// rounded through a double (a size past 2^53 keeps its last digits).
 QString sizeCell(std::uint64_t size) {
-    return CellFormat::padLeft(CellFormat::formatNumber(double(size), QStringLiteral("###,###,###,##0")));
+    return CellFormat::padLeft(QLocale().toString(qulonglong(size)));
 }
 
 QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {

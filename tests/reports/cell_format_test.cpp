@@ -102,6 +102,9 @@ TEST(PlainFigure, NoSeparatorsTwoDecimalsOnlyWhereTheCellHadThemInTheLocalesForm
         {us, "  N/A ", "N/A"},             {us, "Unavailable", "Unavailable"}, {us, " 25%", "25%"},
         {de, "       3.906,25", "3906,25"}, {de, "      2.097.152", "2097152"}, {de, "           1,50", "1,50"},
         {de, "12,5", "12,50"},             {de, "02.02.2022", "02.02.2022"},  {de, " 25%", "25%"},
+        // Cells the shortcut must leave to the parser, which reads them as before.
+        {us, "007", "7"},                  {us, "1,23,456", "1,23,456"},       {us, "1234,567.00", "1234,567.00"},
+        {us, "0.00", "0.00"},              {us, "-1,024.50", "-1024.50"},      {us, "1,024.5x", "1,024.5x"},
     };
     for (const Case& c : cases) {
         const ScopedLocale locale(c.locale);
