@@ -8,19 +8,6 @@
 
 namespace {
 
-// One character of a name: its code point and length in bytes, or length 0
-// where the bytes there are not UTF-8.
-struct Decoded {
-    char32_t code = 0;
-    int length = 0;
-};
-
-Decoded decodeAt(const QByteArray& bytes, qsizetype at) {
-    Decoded d;
-    d.length = NameBytes::characterAt(bytes, at, d.code);
-    return d;
-}
-
 bool isControl(char32_t c) {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f);
 }
@@ -38,10 +25,11 @@ bool isPlain(const QByteArray& name, const QList<uint>& delimiter) {
             ++at; // most names are plain ASCII: no decoding for them
             continue;
         }
-        const Decoded d = decodeAt(name, at);
-        if (d.length == 0 || breaksPlainField(d.code, delimiter))
+        char32_t code = 0;
+        const int length = NameBytes::characterAt(name, at, code); // 0: not UTF-8 there
+        if (length == 0 || breaksPlainField(code, delimiter))
             return false;
-        at += d.length;
+        at += length;
     }
     return true;
 }
@@ -68,13 +56,14 @@ QString escaped(char32_t c) {
 QString escapedName(const QByteArray& name) {
     QString out;
     for (qsizetype at = 0; at < name.size();) {
-        const Decoded d = decodeAt(name, at);
-        if (d.length == 0) {
+        char32_t code = 0;
+        const int length = NameBytes::characterAt(name, at, code);
+        if (length == 0) {
             out += hex(uchar(name[at]), 2, "\\x");
             ++at;
         } else {
-            out += escaped(d.code);
-            at += d.length;
+            out += escaped(code);
+            at += length;
         }
     }
     return out;

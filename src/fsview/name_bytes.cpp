@@ -77,8 +77,7 @@ QString decode(const char* bytes, qsizetype length) {
             text += QChar(char16_t(kMarkerBase + p[at++]));
             continue;
         }
-        const char32_t units[] = {code};
-        text += QString::fromUcs4(units, 1);
+        text += QChar::fromUcs4(code);
         at += size;
     }
     return text;

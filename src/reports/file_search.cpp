@@ -120,15 +120,19 @@ QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFil
     return {key, directory, name, owner, sizeCell(file.size), date, time};
 }
 
-// True once the grid holds the most rows a search may add; says so once.
-bool rowLimitReached(ReportEnv& env) {
+// The search ends at the row limit, and says so once.
+void reachRowLimit(ReportEnv& env) {
     if (env.run.rowLimitReached)
-        return true;
-    if (env.grid.rows() <= kFileRowLimit)
-        return false;
+        return;
     env.host.message(QStringLiteral("Please narrow your search, too many records returned"));
     env.run.rowLimitReached = true;
-    return true;
+}
+
+// True once the grid holds the most rows a search may add.
+bool rowLimitReached(ReportEnv& env) {
+    if (!env.run.rowLimitReached && env.grid.rows() > kFileRowLimit)
+        reachRowLimit(env);
+    return env.run.rowLimitReached;
 }
 
 // What the row lists, for a later delete or move to find exactly that file.
@@ -210,6 +214,11 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
         const QString& directory = trail.enter(*listing);
         countWalked(env.run.progress, *listing, directory);
         subListFiles(s, Listing{directory, folders.enter(*listing)}, *listing);
+        // A folder read no further than the limit's worth ends the search
+        // there, even where a file it could not read left rows unadded:
+        // the rest of it and its subfolders were never listed.
+        if (listing->cut && !env.run.cancelled())
+            reachRowLimit(env);
         if (env.run.rowLimitReached)
             break; // no further row could be added: the rest of the walk would only take time
     }

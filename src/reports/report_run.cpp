@@ -36,13 +36,7 @@ void beginRun(ReportEnv& env) {
     env.run.cancel = false;
     env.run.inProgress = true;
     env.client.startAccountingRun(env.app.treeName);
-    env.run.unreadableEntries = 0;
-    env.run.loopingFolders = 0;
-    env.run.failure.clear();
-    env.run.failureStatus = 2;
-    env.run.progress = {}; // counted afresh: the window runs one report after another
-    env.run.clock.start();
-    env.run.notes.clear();
+    env.run.startCounting(); // afresh: the window runs one report after another
     // An owner run's accounting walk counts into the progress the status shows.
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); },
                               [&env](const WalkedDirectory& directory) { countWalked(env.run.progress, directory, {}); });

@@ -16,11 +16,7 @@ void beginDrillDown(ReportEnv& env) {
     env.view.controlsFrozen = true;
     env.run.inProgress = true;
     env.view.btnShowFilesCaption = kStop;
-    env.run.unreadableEntries = 0;
-    env.run.loopingFolders = 0;
-    env.run.failure.clear();
-    env.run.progress = {};
-    env.run.notes.clear();
+    env.run.startCounting();
     subClearRunFigures(env);
     env.client.setWalkControl(&env.run.cancel, [&env] { env.host.pollEvents(); });
 }

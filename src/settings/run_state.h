@@ -43,5 +43,16 @@ struct RunState {
     QElapsedTimer clock; // since the run began
     QStringList notes;   // said after the outcome: why a volume row is Unavailable
 
+    // What one run says of itself, made afresh as a run (or a drill-down) starts.
+    void startCounting() {
+        unreadableEntries = 0;
+        loopingFolders = 0;
+        failure.clear();
+        failureStatus = 2;
+        progress = {};
+        clock.start();
+        notes.clear();
+    }
+
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };

@@ -294,6 +294,12 @@ TEST_F(Window, SavedResultsAreTheHeadlessFileAndAFailedSaveKeepsTheOldFile) {
     QFile a(saved), b(headless);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+    // The same name again: the file ".csv" made of it is not replaced unasked.
+    said.clear();
+    child<QAction>(*program, "Menu_Save_Results")->trigger();
+    EXPECT_EQ(said, QStringList{"dirs.csv already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(program->window().statusBar()->currentMessage(), "Save Cancelled");
+    said.clear();
 
     // A folder nothing may be written in, not even by root.
     const QString locked = out.filePath("locked");

@@ -21,8 +21,5 @@ QList<DirectoryBackend::Named> DirectoryBackend::named(const QString& base, Scop
 
 std::optional<QStringList> DirectoryBackend::membersOf(const QString& group) const {
     const std::optional<DirectoryObject> object = find(group);
-    if (!object)
-        return std::nullopt;
-    prefetch(object->members); // each member's ID is asked for next
-    return object->members;
+    return object ? std::optional<QStringList>(object->members) : std::nullopt;
 }

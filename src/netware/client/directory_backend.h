@@ -61,10 +61,8 @@ public:
     // server is asked; nothing when there is no such group or the directory
     // failed (lastFailure()).
     virtual std::optional<QStringList> membersOf(const QString& group) const;
-    // Names about to be asked for one by one (a group's members): a backend
-    // that asks a server can fetch them together. A failure is lastFailure().
-    virtual void prefetch(const QStringList& names) const {}
-    // The same for the users of uids about to be asked for (userOfUid).
+    // The users of uids about to be asked for one by one (userOfUid): a
+    // backend that asks a server can fetch them together. A failure is lastFailure().
     virtual void prefetchUids(const QList<std::uint32_t>& uids) const {}
 
     // What a request that waits on the network watches: once cancel is set it

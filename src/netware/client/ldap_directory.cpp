@@ -309,7 +309,12 @@ LdapConnection::Query LdapDirectory::lookUpQuery(const QStringList& leaves, cons
                 naming += QByteArray("(") + attribute + '=' + value + ')';
         }
     }
-    return {containerDn, LdapConnection::Scope::OneLevel, "(&" + m_reader.schema().filterFor({}) + "(|" + naming + "))"};
+    return leavesQuery(containerDn, naming);
+}
+
+// Objects of any known class directly under the container that match any of the terms.
+LdapConnection::Query LdapDirectory::leavesQuery(const QByteArray& containerDn, const QByteArray& terms) const {
+    return {containerDn, LdapConnection::Scope::OneLevel, "(&" + m_reader.schema().filterFor({}) + "(|" + terms + "))"};
 }
 
 void LdapDirectory::lookUp(const QList<LdapConnection::Query>& queries) const {
@@ -317,12 +322,19 @@ void LdapDirectory::lookUp(const QList<LdapConnection::Query>& queries) const {
 }
 
 std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
+    const LdapObject* known = held(name);
+    return known ? std::optional<DirectoryObject>(objectOf(*known)) : std::nullopt;
+}
+
+// The cache's entry of the name, looked up in the directory when it is not
+// held yet; null when there is none or the directory failed.
+const LdapObject* LdapDirectory::held(const QString& name) const {
     m_failure = {};
     const QString wanted = LdapNames::upper(name);
     if (wanted.isEmpty() || !ready(false))
-        return std::nullopt;
+        return nullptr;
     if (const LdapObject* known = m_cache.find(wanted))
-        return objectOf(*known);
+        return known;
     const QString parent = parentOf(wanted);
     const std::optional<QByteArray> parentDn = dnOfContainer(parent);
     if (parentDn && !m_cache.listed(parent) && m_cache.sharing(wanted).isEmpty()) {
@@ -331,11 +343,11 @@ std::optional<DirectoryObject> LdapDirectory::find(const QString& name) const {
             search(parent, Scope::OneLevel, {}); // named otherwise, or not there: the whole container once
     }
     if (const LdapObject* known = m_cache.find(wanted))
-        return objectOf(*known);
+        return known;
     if (const QStringList sharing = m_cache.sharing(wanted); !sharing.isEmpty() && m_failure.code == 0)
         fail(nw::ERR_AMBIGUOUS_NAME, QStringLiteral("%1 is the name of %2 entries; name one of them: %3")
                                          .arg(wanted, QString::number(sharing.size()), sharing.join(QStringLiteral(", "))));
-    return std::nullopt;
+    return nullptr;
 }
 
 QList<DirectoryObject> LdapDirectory::cachedObjects(const QList<QByteArray>& dns) const {
@@ -370,15 +382,11 @@ QString LdapDirectory::memberName(const QByteArray& dn) const {
 // Each member is looked up by its own DN's naming value under its own
 // container, so the entry the group lists is the one that is found, even
 // where another entry's name reads the same.
-std::optional<QStringList> LdapDirectory::membersOf(const QString& group) const {
-    m_failure = {};
-    const QString wanted = LdapNames::upper(group);
-    if (!find(wanted))
+std::optional<QStringList> LdapDirectory::membersOf(const QString& name) const {
+    const LdapObject* group = held(name);
+    if (!group)
         return std::nullopt;
-    const LdapObject* held = m_cache.find(wanted);
-    if (!held)
-        return std::nullopt;
-    const QList<QByteArray> dns = held->memberDns; // the cache may grow while they are fetched
+    const QList<QByteArray> dns = group->memberDns; // the cache may grow while they are fetched
     fetchByDn(dns);
     if (m_failure.code != 0)
         return std::nullopt;
@@ -415,33 +423,10 @@ void LdapDirectory::fetchByDn(const QList<QByteArray>& dns) const {
     for (const QByteArray& parent : std::as_const(parents)) {
         const QByteArrayList& terms = termsByParent[parent];
         for (qsizetype at = 0; at < terms.size(); at += kLeavesPerSearch)
-            queries.append({parent, LdapConnection::Scope::OneLevel,
-                            "(&" + m_reader.schema().filterFor({}) + "(|" + terms.mid(at, kLeavesPerSearch).join() + "))"});
+            queries.append(leavesQuery(parent, terms.mid(at, kLeavesPerSearch).join()));
     }
     if (!queries.isEmpty())
         lookUp(queries);
-}
-
-void LdapDirectory::prefetch(const QStringList& names) const {
-    constexpr qsizetype kLeavesPerSearch = 100;
-    m_failure = {};
-    if (!ready(false))
-        return;
-    QHash<QString, QStringList> unknownByParent;
-    for (const QString& name : names) {
-        const QString wanted = LdapNames::upper(name);
-        const QString parent = parentOf(wanted);
-        if (!wanted.isEmpty() && !m_cache.find(wanted) && !m_cache.listed(parent))
-            unknownByParent[parent].append(wanted.section(QLatin1Char('.'), 0, 0));
-    }
-    // Every search asked together: the server answers one while another's entries are read.
-    QList<LdapConnection::Query> queries;
-    for (auto it = unknownByParent.cbegin(); it != unknownByParent.cend(); ++it) {
-        const std::optional<QByteArray> parentDn = dnOfContainer(it.key());
-        for (qsizetype at = 0; parentDn && at < it.value().size(); at += kLeavesPerSearch)
-            queries.append(lookUpQuery(it.value().mid(at, kLeavesPerSearch), *parentDn));
-    }
-    lookUp(queries);
 }
 
 void LdapDirectory::prefetchUids(const QList<std::uint32_t>& uids) const {

@@ -30,10 +30,9 @@ public:
     // Binds as the user's DN; on success the connection goes on as that user.
     NWDSCCODE login(const QString& name, const QString& password) override;
     Failure lastFailure() const override { return m_failure; }
-    // Looks the names up a hundred at a time per container (an OR filter),
-    // not one search each.
-    void prefetch(const QStringList& names) const override;
-    std::optional<QStringList> membersOf(const QString& group) const override;
+    // Each member by its DN, a hundred to a search under its container (an OR
+    // filter), not one search each.
+    std::optional<QStringList> membersOf(const QString& name) const override;
     // Only the users of these uids, a hundred to a search: an owner run
     // below one container need not read every user of the tree.
     void prefetchUids(const QList<std::uint32_t>& uids) const override;
@@ -73,6 +72,8 @@ private:
     const QList<QByteArray>* listed(const QString& base, Scope scope, const QString& className) const;
     // The search for leaves by their values directly under their container's DN.
     LdapConnection::Query lookUpQuery(const QStringList& leaves, const QByteArray& containerDn) const;
+    LdapConnection::Query leavesQuery(const QByteArray& containerDn, const QByteArray& terms) const;
+    const LdapObject* held(const QString& name) const;
     // What such searches find goes into the cache; they are asked together.
     void lookUp(const QList<LdapConnection::Query>& queries) const;
     void fail(NWDSCCODE code, const QString& text) const;

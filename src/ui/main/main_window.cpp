@@ -778,9 +778,16 @@ void MainWindow::Menu_Save_Results_Click() {
     QString chosenFilter = csv;
     QString path = m_chooseSavePath ? m_chooseSavePath(title, filter, suggested)
                                     : QFileDialog::getSaveFileName(this, title, suggested, filter, &chosenFilter);
-    // A name typed without an extension gets the chosen filter's.
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && chosenFilter == csv)
+    // A name typed without an extension gets the chosen filter's; the
+    // dialog asked about replacing the name typed, so a file of the name
+    // made here is asked about now.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && chosenFilter == csv) {
         path += QStringLiteral(".csv");
+        if (QFileInfo::exists(path) &&
+            !m_host.ask(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+                        title))
+            path.clear();
+    }
     if (path.isEmpty()) {
         m_host.setStatus(QStringLiteral("Save Cancelled"));
         return;
