@@ -129,5 +129,7 @@ int main(int argc, char** argv) {
     useLocale();
     if (upper == QLatin1String("--LIST"))
         return CommandLineProgram::list(CommandLineProgram::Options{});
+    if (upper == QLatin1String("--HISTORY") || upper.startsWith(QLatin1String("--HISTORY ")))
+        return CommandLineProgram::history(args.trimmed().mid(9), CommandLineProgram::Options{});
     return CommandLineProgram::run(args, CommandLineProgram::Options{});
 }

@@ -11,7 +11,8 @@ declare -A below=(
     [reports]="reports netware netware/client fsview settings"
     [fileops]="fileops reports netware netware/client fsview settings"
     [batch]="batch reports netware netware/client fsview settings"
-    [app]="app batch fileops reports netware netware/client fsview settings"
+    [history]="history batch reports netware netware/client fsview settings"
+    [app]="app history batch fileops reports netware netware/client fsview settings"
 )
 status=0
 for folder in "${!below[@]}"; do

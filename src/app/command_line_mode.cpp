@@ -3,6 +3,7 @@
 #include "app/command_line_output.h"
 #include "netware/directory_queries.h"
 #include "app/name_lookup.h"
+#include "app/run_history.h"
 #include "app/start_directory.h"
 #include "app/switch_rules.h"
 #include "reports/cell_format.h"
@@ -192,6 +193,12 @@ void applyOutputSwitches(const CommandLine& line, AppState& app) {
     }
     app.append = line.has(QStringLiteral("/APPEND"));
     app.headings = line.has(QStringLiteral("/HEADINGS"));
+    app.keepHistory = !line.has(QStringLiteral("/NOHISTORY"));
+    if (const std::optional<QString> earlier = line.typedValue(QStringLiteral("/COMPARE="))) {
+        if (earlier->trimmed().isEmpty())
+            throw CommandLineError(QStringLiteral("/COMPARE= needs LAST, a date or a run's number."));
+        app.compareWith = earlier->trimmed();
+    }
 }
 
 void applyTree(const CommandLine& line, ReportEnv& env) {
@@ -253,6 +260,15 @@ int keepWhatWasFound(CommandLineOutput& output, ReportEnv& env, Host& host) {
         host.message(QStringLiteral("The rows found before the run stopped are in %1; %2 is as it was.")
                          .arg(output.partialPath(), env.app.outputFilePath));
     return 3;
+}
+
+// A written run goes into the history; one that cannot is still written.
+int recordRun(RunHistory& history, const QString& outcome, Host& host) {
+    const QString failure = history.record(outcome);
+    if (failure.isEmpty())
+        return 0;
+    host.message(QStringLiteral("Written, not recorded: %1.").arg(failure));
+    return RunHistory::kNotRecorded;
 }
 
 } // namespace
@@ -348,6 +364,11 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         return 1;
     }
     env.client.setDirectoryWaitControl(nullptr, {});
+    RunHistory history(env);
+    if (const QString error = history.findComparison(); !error.isEmpty()) {
+        host.message(error);
+        return 1;
+    }
     CommandLineOutput output({env.app.outputFilePath, env.app.append, env.app.headings, env.app.saveFileDelimiter});
     output.setLastCheck([&host] { host.checkStopNow(); });
     if (const QString error = output.open(); !error.isEmpty()) {
@@ -369,12 +390,16 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         host.message(QStringLiteral("The report could not be completed: %1. Nothing was written.").arg(failure));
         return env.run.failureStatus;
     }
-    const int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
+    if (!env.run.cancelled())
+        history.compare();
+    int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
     // The closing line says what happened: no "Process Complete." after a failed write.
     if (status == 2)
         return status;
     host.showFinal(outcome + QStringLiteral(" (%1)").arg(runLabel(env)));
     if (!env.view.lblGraphStats.isEmpty())
         host.showFinal(env.view.lblGraphStats);
+    if (status == 0)
+        status = recordRun(history, outcome, host);
     return status;
 }

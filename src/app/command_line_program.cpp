@@ -6,6 +6,9 @@
 #include "app/command_line_mode.h"
 #include "app/site_listing.h"
 #include "app/terminal_text.h"
+#include "history/history_location.h"
+#include "history/history_store.h"
+#include "app/history_listing.h"
 #include "netware/client/site_file.h"
 #include "netware/client/site_loader.h"
 #include "netware/directory_queries.h"
@@ -66,6 +69,8 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     host.catchStopSignals();
     // A reader that goes away (| head -1) is a write error with its reason, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+    const QString historyPlace = site->history;
+    const int historyKeepDays = site->historyKeepDays;
     NetWareClient client(std::move(*site));
     if (client.NWCallsInit() != nw::SUCCESSFUL) {
         host.message(QStringLiteral("Unable to initialize!"));
@@ -73,6 +78,8 @@ int CommandLineProgram::run(const QString& argumentString, const Options& option
     }
     AppState app;
     app.commandLineMode = true;
+    app.historyLocation = HistoryLocation::resolve(options.env, historyPlace, ::geteuid() == 0);
+    app.historyKeepDays = historyKeepDays;
     const SettingsStore settings(options.settings);
     app.saveFileDelimiter = settings.saveFileDelimiter();
     if (const QString problem = settings.delimiterProblem(); !problem.isEmpty())
@@ -97,6 +104,30 @@ int CommandLineProgram::list(const Options& options, std::FILE* out) {
     // Volume roots come from the site file and mount points, which may hold
     // anything: escaped always, as a log or a pager shows them to someone too.
     for (const QString& line : SiteListing::lines(*site))
+        std::fprintf(out, "%s\n", TerminalText::escaped(line).toUtf8().constData());
+    return std::fflush(out) == 0 ? 0 : 2;
+}
+
+int CommandLineProgram::history(const QString& switches, const Options& options, std::FILE* out) {
+    RunState run;
+    CliHost host(run.cancel, run);
+    const std::optional<Site> site = loadSite(options.env, host);
+    if (!site)
+        return 1;
+    HistoryStore store(HistoryLocation::resolve(options.env, site->history, ::geteuid() == 0));
+    QString error;
+    QStringList lines;
+    try {
+        lines = HistoryListing::lines(store, switches, error);
+    } catch (const CommandLineError& refused) {
+        host.message(refused.message());
+        return 1;
+    }
+    if (!error.isEmpty()) {
+        host.message(QStringLiteral("Failed: ") + error);
+        return 2;
+    }
+    for (const QString& line : lines)
         std::fprintf(out, "%s\n", TerminalText::escaped(line).toUtf8().constData());
     return std::fflush(out) == 0 ? 0 : 2;
 }

@@ -21,4 +21,6 @@ public:
     // Prints every tree, server and volume (with its local root) to out, so
     // a new user finds the names to type. Returns the exit status.
     static int list(const Options& options, std::FILE* out = stdout);
+    // Prints the runs the history holds (quarvo --history [/T= /S= /V= /F= /D=]).
+    static int history(const QString& switches, const Options& options, std::FILE* out = stdout);
 };

@@ -15,15 +15,17 @@ const QStringList& knownSwitches() {
         QStringLiteral("/D="),         QStringLiteral("/IMMSUBS"),    QStringLiteral("/ALLSUBS"),
         QStringLiteral("/PATTERN="),   QStringLiteral("/SIZE"),       QStringLiteral("/OPT="),
         QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="),
-        QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS")};
+        QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS"),
+        QStringLiteral("/NOHISTORY"),  QStringLiteral("/COMPARE=")};
     return names;
 }
 
 // The switches every function takes.
 const QStringList& commonSwitches() {
-    static const QStringList names = {QStringLiteral("/T="), QStringLiteral("/F="),
-                                      QStringLiteral("/OUTFILE="), QStringLiteral("/APPEND"),
-                                      QStringLiteral("/HEADINGS")};
+    static const QStringList names = {QStringLiteral("/T="),        QStringLiteral("/F="),
+                                      QStringLiteral("/OUTFILE="),  QStringLiteral("/APPEND"),
+                                      QStringLiteral("/HEADINGS"),  QStringLiteral("/NOHISTORY"),
+                                      QStringLiteral("/COMPARE=")};
     return names;
 }
 

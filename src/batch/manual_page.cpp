@@ -62,8 +62,13 @@ QString environmentSection() {
                          "not exist there is an error."},
          {"XDG_CONFIG_HOME",
           "Where the user's site file and settings are (~/.config when it is not set)."},
+         {"QUARVO_HISTORY",
+          "Where the history of runs is kept, in place of the site file's history = and the "
+          "default: an SQLite file, or a PostgreSQL database as "
+          "postgresql://user@host/database."},
          {"XDG_STATE_HOME",
-          "Where the log of deletes and moves is (~/.local/state when it is not set)."},
+          "Where the log of deletes and moves and the history of runs are (~/.local/state when "
+          "it is not set)."},
          {"DISPLAY, WAYLAND_DISPLAY",
           "The display the window opens on; without either, quarvo /? prints the syntax texts "
           "and quarvo alone exits with status 3."}});
@@ -85,6 +90,9 @@ QString filesSection() {
           "(~/.local/state/Quarvo/Quarvo.log); /var/log/quarvo/Quarvo.log when root runs Quarvo "
           "and that folder exists; beside the program when it runs, not installed, from a folder "
           "the user may write, such as a build folder."},
+         {"$XDG_STATE_HOME/Quarvo/history.sqlite",
+          "The history of runs (~/.local/state/Quarvo/history.sqlite); "
+          "/var/lib/quarvo/history.sqlite when root runs Quarvo."},
          {"<file>.partial", "The rows a stopped run found, beside its output file."}});
 }
 
@@ -98,7 +106,8 @@ QString roff(const QString& version) {
     page +=
         QStringLiteral(".SH SYNOPSIS\n.B quarvo\n.br\n.B quarvo /DEBUG\n.br\n") +
         QStringLiteral(".B quarvo /T=\\fItree\\fB /F=\\fIfunction\\fR [\\fIswitches\\fR]\n.br\n") +
-        QStringLiteral(".B quarvo\n\\-h | \\-\\-help | \\-\\-list | \\-\\-version | /?\n");
+        QStringLiteral(".B quarvo\n\\-h | \\-\\-help | \\-\\-list | \\-\\-version | /?\n.br\n") +
+        QStringLiteral(".B quarvo \\-\\-history\n[/T= /S= /V= /F= /D=]\n");
     page += QStringLiteral(".SH DESCRIPTION\n") +
             QStringLiteral(
                 "Without arguments (or with /DEBUG) Quarvo opens its window. With switches it runs "

@@ -91,7 +91,14 @@ const char* const kClosingNotes =
     "with /OUTFILE=-) the results go to standard output. Messages go to standard\n"
     "error; on a terminal one progress line shows the directory being read and\n"
     "the counts so far. Ctrl-C stops a run and keeps what it found in\n"
-    "<file>.partial.\n";
+    "<file>.partial.\n"
+    "\n"
+    "Every complete run is kept in the history (QUARVO_HISTORY, or history = in\n"
+    "the site file, says where); /NOHISTORY leaves a run out. quarvo --history\n"
+    "[/T= /S= /V= /F= /D=] lists the runs kept. /COMPARE=LAST, /COMPARE=<date>\n"
+    "(the last run on or before that day) or /COMPARE=<run> adds the fields\n"
+    "Change(MB) and Change % from that earlier run of the same report; rows it\n"
+    "had and this one has not follow, marked Gone.\n";
 
 // "    1  a switch is missing, ...": the meaning's later lines under its first.
 QString statusLines(const ExitStatus& exit) {
@@ -143,7 +150,8 @@ QList<ExitStatus> exitStatuses() {
               "a name finds nothing, the site file cannot be used, or the tree's",
               "directory cannot be read for an Owner, File or Date run"}},
             {2, {"the output file could not be written, or a walk ran out of file", "descriptors"}},
-            {3, {"the run was cancelled or could not start"}}};
+            {3, {"the run was cancelled or could not start"}},
+            {4, {"the results were written, but the run could not be kept in the history", "or compared with it"}}};
 }
 
 QString failureNote() {

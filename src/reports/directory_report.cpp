@@ -75,6 +75,9 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     const double megabytes = double(directory.fileBytes) / kMegabyte;
     env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
                                                                             QStringLiteral("###,###,###,##0.00"))));
+    SubtreeBytes own;
+    own.add(directory);
+    env.grid.setFigures(row, ImmediateRows::figuresOf(own));
     ++env.run.rowCounter;
 }
 

@@ -143,8 +143,15 @@ std::shared_ptr<const RowRecord> recordOf(const std::shared_ptr<const ListedFold
     return std::make_shared<const RowRecord>(RowRecord{folder, file.name, identity});
 }
 
+RowFigures figuresOf(const WalkedFile& file) {
+    RowFigures figures;
+    figures.bytes = std::int64_t(file.size);
+    figures.modified = file.mtime;
+    return figures;
+}
+
 void addRow(SearchContext& s, const Listing& listing, const WalkedFile& file, const QString& owner) {
-    s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file));
+    s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file), figuresOf(file));
     s.env.run.sizeTotal += double(file.size);
     ++s.env.run.rowCounter;
 }

@@ -19,6 +19,7 @@ void ImmediateRows::finish() {
     // agrees (adding 0.005 first showed an empty folder as 0.01, 1 MiB as 1.01).
     m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
                                                                                 QStringLiteral("###,###,##0.00"))));
+    m_env.grid.setFigures(m_row, figuresOf(m_sum));
     m_env.run.sizeTotal += megabytes;
     ++m_env.run.rowCounter;
     m_row = -1;
@@ -31,4 +32,12 @@ void ImmediateRows::cancel() {
     m_env.grid.setCell(m_row, 2, QStringLiteral("Cancelled"));
     m_env.grid.removeRow(m_row);
     m_row = -1;
+}
+
+RowFigures ImmediateRows::figuresOf(const SubtreeBytes& sum) {
+    RowFigures figures;
+    figures.bytes = std::int64_t(sum.bytes());
+    figures.allocated = std::int64_t(sum.allocated());
+    figures.files = std::int64_t(sum.files());
+    return figures;
 }

@@ -26,6 +26,9 @@ public:
     // A cancel removes the row being measured; rows measured stay.
     void cancel();
 
+    // A folder row's figures from what was summed for it.
+    static RowFigures figuresOf(const SubtreeBytes& sum);
+
 private:
     ReportEnv& m_env;
     qsizetype m_row = -1;

@@ -137,7 +137,10 @@ std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& t
 // The totals line adds the exact figures, not the rounded cells.
 void addOwnerRow(ReportEnv& env, const QString& owner, std::uint64_t blocks, bool padded = true) {
     const QString figure = megabytes(blocks);
-    env.grid.addRow({QString(), owner, padded ? CellFormat::padLeft(figure) : figure});
+    RowFigures figures;
+    figures.bytes = std::int64_t(blocks) * 4096; // quotas and walks both count whole blocks
+    figures.allocated = figures.bytes;
+    env.grid.addRow({QString(), owner, padded ? CellFormat::padLeft(figure) : figure}, {}, figures);
     env.run.sizeTotal += double(blocks) * 4096.0 / 1048576.0;
     ++env.run.rowCounter;
     env.host.pollEvents();

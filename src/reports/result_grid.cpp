@@ -5,7 +5,7 @@
 void ResultGrid::reset(int cols) {
     m_cols = cols;
     m_cells = {QStringList(cols)};
-    m_records = {nullptr};
+    m_facts = {RowFacts{}};
     selectedRows.clear();
     m_widths = QList<int>(cols, 0);
     m_aligns = QList<Align>(cols, Align::Left);
@@ -39,19 +39,20 @@ void ResultGrid::setCell(qsizetype row, int col, const QString& text) {
 
 qsizetype ResultGrid::addRow() {
     m_cells.append(QStringList(m_cols));
-    m_records.append(nullptr);
+    m_facts.append(RowFacts{});
     const qsizetype row = m_cells.size() - 1;
     if (m_listener)
         m_listener->rowsInserted(row, row);
     return row;
 }
 
-qsizetype ResultGrid::addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record) {
+qsizetype ResultGrid::addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record,
+                             const RowFigures& figures) {
     QStringList row = cells.mid(0, m_cols);
     while (row.size() < m_cols)
         row.append(QString());
     m_cells.append(row);
-    m_records.append(std::move(record));
+    m_facts.append(RowFacts{std::move(record), figures});
     const qsizetype index = m_cells.size() - 1;
     if (m_listener)
         m_listener->rowsInserted(index, index);
@@ -62,7 +63,7 @@ void ResultGrid::removeRow(qsizetype row) {
     if (row <= 0 || row >= m_cells.size())
         return;
     m_cells.removeAt(row);
-    m_records.removeAt(row);
+    m_facts.removeAt(row);
     if (m_listener)
         m_listener->rowsRemoved(row, row);
 }
@@ -80,11 +81,11 @@ void ResultGrid::removeRows(QList<qsizetype> rows) {
             ++next;
             continue;
         }
-        m_records[kept] = std::move(m_records[row]);
+        m_facts[kept] = std::move(m_facts[row]);
         m_cells[kept++] = std::move(m_cells[row]);
     }
     m_cells.resize(kept);
-    m_records.resize(kept);
+    m_facts.resize(kept);
     if (!m_listener)
         return;
     // From the bottom up, so each range still names the rows it did.
@@ -101,27 +102,49 @@ void ResultGrid::reorderRows(const QList<qsizetype>& order) {
     if (order.size() != m_cells.size() - 1)
         return;
     QList<QStringList> sorted;
-    QList<std::shared_ptr<const RowRecord>> records;
+    QList<RowFacts> facts;
     sorted.reserve(m_cells.size());
-    records.reserve(m_cells.size());
+    facts.reserve(m_cells.size());
     sorted.append(std::move(m_cells[0]));
-    records.append(nullptr);
+    facts.append(RowFacts{});
     for (const qsizetype row : order) {
         sorted.append(std::move(m_cells[row]));
-        records.append(std::move(m_records[row]));
+        facts.append(std::move(m_facts[row]));
     }
     m_cells = std::move(sorted);
-    m_records = std::move(records);
+    m_facts = std::move(facts);
     if (m_listener && m_cells.size() > 1)
         m_listener->rowsChanged(1, m_cells.size() - 1);
 }
 
 const RowRecord* ResultGrid::record(qsizetype row) const {
-    return row > 0 && row < m_records.size() ? m_records[row].get() : nullptr;
+    return row > 0 && row < m_facts.size() ? m_facts[row].record.get() : nullptr;
 }
 
 std::shared_ptr<const RowRecord> ResultGrid::sharedRecord(qsizetype row) const {
-    return row > 0 && row < m_records.size() ? m_records[row] : nullptr;
+    return row > 0 && row < m_facts.size() ? m_facts[row].record : nullptr;
+}
+
+const RowFigures& ResultGrid::figures(qsizetype row) const {
+    static const RowFigures none;
+    return row > 0 && row < m_facts.size() ? m_facts[row].figures : none;
+}
+
+void ResultGrid::setFigures(qsizetype row, const RowFigures& figures) {
+    if (row > 0 && row < m_facts.size())
+        m_facts[row].figures = figures;
+}
+
+int ResultGrid::addColumn(const QString& heading, int width, Align align) {
+    for (QStringList& row : m_cells)
+        row.append(QString());
+    m_widths.append(width);
+    m_aligns.append(align);
+    const int col = m_cols++;
+    m_cells[0][col] = heading;
+    if (m_listener)
+        m_listener->gridReset();
+    return col;
 }
 
 ResultGrid ResultGrid::snapshot() const {

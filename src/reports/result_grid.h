@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reports/row_figures.h"
 #include "reports/row_record.h"
 
 #include <QList>
@@ -42,10 +43,16 @@ public:
     qsizetype addRow();
     // Appends a row whose cells are given from column 0 on, with what it
     // listed when it names a file.
-    qsizetype addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record = {});
+    qsizetype addRow(const QStringList& cells, std::shared_ptr<const RowRecord> record = {},
+                     const RowFigures& figures = {});
     // What the row listed; null for headings, directories, volumes, owners.
     const RowRecord* record(qsizetype row) const;
     std::shared_ptr<const RowRecord> sharedRecord(qsizetype row) const;
+    // What the row counts as numbers; none for headings and rows without.
+    const RowFigures& figures(qsizetype row) const;
+    void setFigures(qsizetype row, const RowFigures& figures);
+    // Appends a column, empty in every row.
+    int addColumn(const QString& heading, int width, Align align);
     // The cells and records as they are now, told to no listener: cheap (the
     // lists are shared until one side changes), for work that must not see
     // later sorts or removals.
@@ -76,8 +83,14 @@ private:
     void notifyChanged(qsizetype row);
 
     int m_cols = 0;
+    // What a row holds besides its cells.
+    struct RowFacts {
+        std::shared_ptr<const RowRecord> record;
+        RowFigures figures;
+    };
+
     QList<QStringList> m_cells;
-    QList<std::shared_ptr<const RowRecord>> m_records; // beside m_cells, row for row
+    QList<RowFacts> m_facts; // beside m_cells, row for row
     QList<int> m_widths;
     QList<Align> m_aligns;
     GridListener* m_listener = nullptr;

@@ -77,6 +77,16 @@ QStringList rowCells(const QString& volumePath, const VolumeFigures& f) {
             percentFree(f)};
 }
 
+RowFigures rowFigures(const VolumeFigures& f) {
+    RowFigures figures;
+    figures.bytes = std::int64_t(f.used);
+    figures.total = std::int64_t(f.total);
+    figures.purgeable = std::int64_t(f.purgeable);
+    figures.pending = std::int64_t(f.notYetPurgeable);
+    figures.free = std::int64_t(f.free);
+    return figures;
+}
+
 void addUnavailableRow(ResultGrid& grid, const QString& volumePath) {
     const QString u = QStringLiteral("Unavailable");
     grid.addRow({u, u, u, volumePath, u, u, u, u, u, QStringLiteral("N/A")});
@@ -158,7 +168,7 @@ void reportVolume(ReportEnv& env, const QString& volumePath, VolumeTotals& total
     }
     const VolumeFigures figures = figuresOf(readSpaceInfo(env, server, volumeOf(volumePath)));
     totals.add(fileSystemOf(env, server, volumeOf(volumePath)), figures);
-    env.grid.addRow(rowCells(volumePath, figures));
+    env.grid.addRow(rowCells(volumePath, figures), {}, rowFigures(figures));
     env.run.freeSpaceTotal += figures.free / kMegabyte;
     ++env.run.rowCounter;
     env.host.pollEvents();

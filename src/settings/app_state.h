@@ -19,4 +19,12 @@ struct AppState {
     QString outputFilePath;  // empty or "-": results go to standard output
     bool append = false;
     bool headings = false;
+
+    // The history of runs: where it is kept (a file or a postgresql://
+    // address), whether runs go in, how long they are kept, and which
+    // earlier run a command line compares with (LAST, a date or a run's id).
+    QString historyLocation;
+    bool keepHistory = true;
+    int historyKeepDays = 400;
+    QString compareWith;
 };

@@ -61,6 +61,8 @@ TEST(SyntaxTexts, HelpEndsWithExitStatusesAndTheProgramsOwnSwitches) {
                               "    2  the output file could not be written, or a walk ran out of file\n"
                               "       descriptors\n"
                               "    3  the run was cancelled or could not start\n"
+                              "    4  the results were written, but the run could not be kept in the history\n"
+                              "       or compared with it\n"
                               "Every failure says why on standard error.\n"));
     EXPECT_TRUE(help.contains("quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"));
     EXPECT_TRUE(help.endsWith(SyntaxTexts::closingText()));

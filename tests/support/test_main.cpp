@@ -1,6 +1,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include "test_history.h"
+
 #include <gtest/gtest.h>
 
 // Every test executable runs with a Qt application object and the locale
@@ -8,6 +10,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const TestHistory history;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -66,6 +66,10 @@ struct ServerConfig {
 struct Site {
     QList<TreeConfig> trees;
     QList<ServerConfig> servers;
+    // Where the runs are kept: a file of SQLite or a postgresql:// address;
+    // empty for the default place.
+    QString history;
+    int historyKeepDays = 400; // runs older than this are dropped
 
     const TreeConfig* findTree(const QString& name) const;
     const ServerConfig* findServer(const QString& name) const;

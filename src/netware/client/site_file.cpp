@@ -184,8 +184,15 @@ toml::table SiteReader::load() const {
 
 Site SiteReader::read() const {
     const toml::table root = load();
-    checkKeys(root, {"tree", "server"}, QStringLiteral("at the top level"));
+    checkKeys(root, {"tree", "server", "history", "history_keep_days"}, QStringLiteral("at the top level"));
     Site site;
+    site.history = optionalString(root, "history", QStringLiteral("the top level")).value_or(QString());
+    if (const toml::node* days = root.get("history_keep_days")) {
+        const toml::value<std::int64_t>* value = days->as_integer();
+        if (!value || value->get() < 1 || value->get() > 100000)
+            fail(*days, QStringLiteral("\"history_keep_days\" must be a whole number of days from 1 to 100000"));
+        site.historyKeepDays = int(value->get());
+    }
     if (const toml::node* trees = root.get("tree"))
         site.trees = readTrees(*trees);
     if (const toml::node* servers = root.get("server"))

@@ -1,0 +1,107 @@
+#include "history/grid_comparison.h"
+
+#include "history/run_recording.h"
+#include "reports/cell_format.h"
+#include "reports/figure_columns.h"
+
+#include <QHash>
+
+namespace GridComparison {
+
+namespace {
+
+struct ChangeColumns {
+    int megabytes;
+    int percent;
+};
+
+ChangeColumns addColumns(ResultGrid& grid) {
+    return {grid.addColumn(QStringLiteral("Change(MB)"), 1200, ResultGrid::Align::Right),
+            grid.addColumn(QStringLiteral("Change %"), 900, ResultGrid::Align::Right)};
+}
+
+QString megabytes(qint64 bytes) {
+    return CellFormat::padLeft(CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.00")));
+}
+
+QString percent(qint64 change, qint64 before) {
+    return CellFormat::padLeft(CellFormat::formatNumber(double(change) / double(before) * 100.0, QStringLiteral("0.00")),
+                               8);
+}
+
+void showChange(ResultGrid& grid, qsizetype row, const ChangeColumns& columns, const RowFigures* before) {
+    const RowFigures& now = grid.figures(row);
+    if (!now.counted())
+        return;
+    if (!before || !before->counted()) {
+        grid.setCell(row, columns.megabytes, megabytes(now.bytes));
+        grid.setCell(row, columns.percent, QStringLiteral("New"));
+        return;
+    }
+    const qint64 change = now.bytes - before->bytes;
+    grid.setCell(row, columns.megabytes, megabytes(change));
+    grid.setCell(row, columns.percent, before->bytes > 0 ? percent(change, before->bytes)
+                                                         : (change == 0 ? percent(0, 1) : QStringLiteral("New")));
+}
+
+// A row the earlier run had: its name where this run's rows have theirs,
+// nothing in its figures but the change.
+void addGoneRow(ResultGrid& grid, const QString& key, const StoredRow& row, const ChangeColumns& columns) {
+    QStringList cells(grid.cols());
+    const int file = grid.fcnFindColumn(QStringLiteral("File"));
+    const int directory = grid.fcnFindColumn(QStringLiteral("Directory"));
+    if (file != ResultGrid::kNotFound && directory != ResultGrid::kNotFound) {
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('\\'));
+        cells[directory] = key.left(slash);
+        cells[file] = key.mid(slash + 1);
+    } else {
+        for (const char* heading : {"Directory", "Volume", "Owner"}) {
+            if (const int col = grid.fcnFindColumn(QLatin1String(heading)); col != ResultGrid::kNotFound) {
+                cells[col] = key;
+                break;
+            }
+        }
+    }
+    if (const int owner = grid.fcnFindColumn(QStringLiteral("Owner")); owner != ResultGrid::kNotFound && file != ResultGrid::kNotFound)
+        cells[owner] = row.owner;
+    // What is left of it now: nothing.
+    for (int col = 0; col < columns.megabytes; ++col) {
+        const QString heading = grid.cell(0, col);
+        if (FigureColumns::isFigure(heading))
+            cells[col] = CellFormat::padLeft(heading == QLatin1String("Size") ? QStringLiteral("0")
+                                                                             : megabytes(0).trimmed());
+    }
+    cells[columns.megabytes] = megabytes(-row.figures.bytes);
+    cells[columns.percent] = QStringLiteral("Gone");
+    RowFigures gone;
+    gone.bytes = 0;
+    grid.addRow(cells, {}, gone);
+}
+
+} // namespace
+
+void compare(ResultGrid& grid, const QList<StoredRow>& earlier) {
+    const ChangeColumns columns = addColumns(grid);
+    const QStringList keys = storedRowKeys(earlier);
+    QHash<QString, qsizetype> before;
+    before.reserve(keys.size());
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        before.insert(keys[i], i);
+    const qsizetype rows = grid.rows();
+    for (qsizetype row = 1; row < rows; ++row) {
+        const auto found = before.find(RunRecording::rowKey(grid, row));
+        showChange(grid, row, columns, found == before.end() ? nullptr : &earlier[*found].figures);
+        if (found != before.end())
+            before.erase(found);
+    }
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (before.contains(keys[i]) && earlier[i].figures.counted())
+            addGoneRow(grid, keys[i], earlier[i], columns);
+    }
+}
+
+void addEmptyColumns(ResultGrid& grid) {
+    addColumns(grid);
+}
+
+} // namespace GridComparison

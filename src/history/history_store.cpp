@@ -1,0 +1,313 @@
+#include "history/history_store.h"
+
+#include "history/history_schema.h"
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimeZone>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QVariant>
+
+#include <utility>
+
+namespace {
+
+// Each store its own connection name, so stores on several threads never share one.
+QString newConnectionName() {
+    static QAtomicInteger<quint64> next;
+    return QStringLiteral("quarvo-history-%1").arg(next.fetchAndAddRelaxed(1));
+}
+
+QString reasonOf(const QSqlError& error) {
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown error") : text;
+}
+
+QVariant number(qint64 value) {
+    return value == RowFigures::kNone ? QVariant(QMetaType(QMetaType::LongLong)) : QVariant(value);
+}
+
+qint64 numberOf(const QVariant& value) {
+    return value.isNull() ? RowFigures::kNone : value.toLongLong();
+}
+
+QVariant millisecondsOf(const QDateTime& time) {
+    return time.isValid() ? QVariant(time.toMSecsSinceEpoch()) : QVariant(qint64(0));
+}
+
+constexpr int kRowsPerInsert = 100; // 13 values each: well under both databases' limits
+constexpr int kRowColumns = 13;
+
+QString rowInsert(int rows) {
+    QString sql = QStringLiteral("INSERT INTO run_rows (run_id, row_no, parent_no, name, owner, bytes, allocated, "
+                                 "files, modified, total, purgeable, pending, free) VALUES ");
+    const QString one = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    for (int i = 0; i < rows; ++i)
+        sql += (i ? QStringLiteral(",") : QString()) + one;
+    return sql;
+}
+
+void bindRow(QSqlQuery& query, qint64 runId, qsizetype index, const StoredRow& row) {
+    const RowFigures& f = row.figures;
+    query.addBindValue(runId);
+    query.addBindValue(qint64(index));
+    query.addBindValue(number(row.parent));
+    query.addBindValue(row.name);
+    query.addBindValue(row.owner.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(row.owner));
+    for (const qint64 figure : {f.bytes, f.allocated, f.files, f.modified, f.total, f.purgeable, f.pending, f.free})
+        query.addBindValue(number(figure));
+}
+
+const char* kRunColumns = "id, started, ended, host, tree, server, volume, kind, place, options, outcome, "
+                          "total_bytes, row_count, directories, files, unreadable, duration_ms, program_version";
+
+StoredRun runOf(const QSqlQuery& q) {
+    StoredRun run;
+    run.id = q.value(0).toLongLong();
+    run.started = QDateTime::fromMSecsSinceEpoch(q.value(1).toLongLong(), QTimeZone::utc());
+    run.ended = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong(), QTimeZone::utc());
+    run.host = q.value(3).toString();
+    run.tree = q.value(4).toString();
+    run.server = q.value(5).toString();
+    run.volume = q.value(6).toString();
+    run.kind = q.value(7).toString();
+    run.place = q.value(8).toString();
+    run.options = q.value(9).toString();
+    run.outcome = q.value(10).toString();
+    run.totalBytes = numberOf(q.value(11));
+    run.rows = q.value(12).toLongLong();
+    run.directories = q.value(13).toLongLong();
+    run.files = q.value(14).toLongLong();
+    run.unreadable = q.value(15).toLongLong();
+    run.durationMs = q.value(16).toLongLong();
+    run.version = q.value(17).toString();
+    return run;
+}
+
+} // namespace
+
+HistoryStore::HistoryStore(QString location) : m_location(std::move(location)), m_connection(newConnectionName()) {}
+
+HistoryStore::~HistoryStore() {
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool HistoryStore::isPostgres(const QString& location) {
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString HistoryStore::name() const {
+    if (!postgres())
+        return m_location;
+    QUrl url(m_location);
+    url.setPassword(QString());
+    return url.toString();
+}
+
+QString HistoryStore::failure(const QString& what, const QString& reason) const {
+    return QStringLiteral("the history %1 %2: %3").arg(name(), what, reason);
+}
+
+QString HistoryStore::configure() {
+    const QString driver = postgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return failure(QStringLiteral("cannot be opened"),
+                       QStringLiteral("Qt's %1 driver is not installed (package %2)")
+                           .arg(driver, postgres() ? QStringLiteral("libqt6sql6-psql")
+                                                   : QStringLiteral("libqt6sql6-sqlite")));
+    if (QSqlDatabase::contains(m_connection))
+        QSqlDatabase::removeDatabase(m_connection); // an earlier open() that failed
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connection);
+    if (!postgres()) {
+        db.setDatabaseName(m_location);
+        // Other runs recording at the same moment are waited for, not failed.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=20000"));
+        return {};
+    }
+    const QUrl url(m_location);
+    if (!url.isValid() || url.path().size() < 2)
+        return failure(QStringLiteral("cannot be opened"),
+                       QStringLiteral("the address needs a database: postgresql://user@host/database"));
+    const QUrlQuery query(url);
+    db.setDatabaseName(url.path().mid(1));
+    db.setUserName(url.userName());
+    db.setPassword(url.password());
+    // A host of its own in the query is a folder of the server's Unix socket.
+    db.setHostName(query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host"))
+                                                              : url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    return {};
+}
+
+QString HistoryStore::open() {
+    if (QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen())
+        return {};
+    if (const QString error = configure(); !error.isEmpty())
+        return error;
+    if (!postgres())
+        if (const QString error = HistorySchema::prepareFile(m_location); !error.isEmpty())
+            return failure(QStringLiteral("cannot be opened"), error);
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.open())
+        return failure(QStringLiteral("cannot be opened"), reasonOf(db.lastError()));
+    return createOrMigrate();
+}
+
+QString HistoryStore::createOrMigrate() {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString reason;
+    const int found = HistorySchema::bringUpToDate(db, postgres(), reason);
+    if (found < 0)
+        return failure(QStringLiteral("cannot be used"), reason);
+    if (found > kSchemaVersion)
+        return failure(QStringLiteral("cannot be used"),
+                       QStringLiteral("it was made by a newer Quarvo (its tables are of version %1, this Quarvo "
+                                      "knows version %2 at most)")
+                           .arg(found)
+                           .arg(kSchemaVersion));
+    return {};
+}
+
+std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays,
+                                           QString& error) {
+    if (error = open(); !error.isEmpty())
+        return std::nullopt;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    HistorySchema::Transaction transaction(db, postgres());
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO runs (started, ended, host, tree, server, volume, kind, place, "
+                                  "options, outcome, total_bytes, row_count, directories, files, unreadable, "
+                                  "duration_ms, program_version) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+                                  "RETURNING id"));
+    for (const QVariant& value :
+         {millisecondsOf(run.started), millisecondsOf(run.ended), QVariant(run.host), QVariant(run.tree),
+          QVariant(run.server), QVariant(run.volume), QVariant(run.kind), QVariant(run.place), QVariant(run.options),
+          QVariant(run.outcome), number(run.totalBytes), QVariant(run.rows), QVariant(run.directories),
+          QVariant(run.files), QVariant(run.unreadable), QVariant(run.durationMs), QVariant(run.version)})
+        insert.addBindValue(value);
+    if (!transaction.begun() || !insert.exec() || !insert.next()) {
+        error = failure(QStringLiteral("could not record the run"),
+                        reasonOf(transaction.begun() ? insert.lastError() : transaction.error()));
+        return std::nullopt;
+    }
+    const qint64 id = insert.value(0).toLongLong();
+    insert.finish();
+    QSqlQuery batch(db);
+    for (qsizetype first = 0; first < rows.size(); first += kRowsPerInsert) {
+        const int count = int(std::min<qsizetype>(kRowsPerInsert, rows.size() - first));
+        if (first == 0 || count < kRowsPerInsert)
+            batch.prepare(rowInsert(count));
+        for (int i = 0; i < count; ++i)
+            bindRow(batch, id, first + i, rows[first + i]);
+        if (!batch.exec()) {
+            error = failure(QStringLiteral("could not record the run's rows"), reasonOf(batch.lastError()));
+            return std::nullopt;
+        }
+    }
+    const QDateTime oldest = run.started.addDays(-keepDays);
+    if (const QString reason = HistorySchema::dropRunsBefore(db, oldest.toMSecsSinceEpoch()); !reason.isEmpty()) {
+        error = failure(QStringLiteral("could not drop old runs"), reason);
+        return std::nullopt;
+    }
+    if (const QString reason = transaction.commit(); !reason.isEmpty()) {
+        error = failure(QStringLiteral("could not record the run"), reason);
+        return std::nullopt;
+    }
+    return id;
+}
+
+std::optional<QList<StoredRun>> HistoryStore::runs(const RunFilter& filter, QString& error) {
+    if (error = open(); !error.isEmpty())
+        return std::nullopt;
+    QString sql = QStringLiteral("SELECT %1 FROM runs WHERE 1 = 1").arg(QLatin1String(kRunColumns));
+    QVariantList values;
+    const auto equal = [&](const char* column, const QString& value) {
+        if (value.isEmpty())
+            return;
+        sql += QStringLiteral(" AND UPPER(%1) = UPPER(?)").arg(QLatin1String(column));
+        values.append(value);
+    };
+    equal("tree", filter.tree);
+    equal("server", filter.server);
+    equal("volume", filter.volume);
+    equal("kind", filter.kind);
+    if (!filter.place.isEmpty()) {
+        sql += QStringLiteral(" AND UPPER(SUBSTR(place, 1, ?)) = UPPER(?)");
+        values << qint64(filter.place.size()) << filter.place;
+    }
+    if (filter.sameOptions) {
+        sql += QStringLiteral(" AND COALESCE(options, '') = COALESCE(?, '')");
+        values.append(filter.options);
+    }
+    if (filter.startedBefore.isValid()) {
+        sql += QStringLiteral(" AND started < ?");
+        values.append(filter.startedBefore.toMSecsSinceEpoch());
+    }
+    sql += QStringLiteral(" ORDER BY started DESC, id DESC");
+    if (filter.limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    if (!query.exec()) {
+        error = failure(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return std::nullopt;
+    }
+    QList<StoredRun> found;
+    while (query.next())
+        found.append(runOf(query));
+    return found;
+}
+
+std::optional<StoredRun> HistoryStore::run(qint64 id, QString& error) {
+    if (error = open(); !error.isEmpty())
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(QLatin1String(kRunColumns)));
+    query.addBindValue(id);
+    if (!query.exec()) {
+        error = failure(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return std::nullopt;
+    }
+    if (!query.next())
+        return StoredRun{};
+    return runOf(query);
+}
+
+std::optional<QList<StoredRow>> HistoryStore::rows(qint64 runId, QString& error) {
+    if (error = open(); !error.isEmpty())
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT parent_no, name, owner, bytes, allocated, files, modified, total, "
+                                 "purgeable, pending, free FROM run_rows WHERE run_id = ? ORDER BY row_no"));
+    query.addBindValue(runId);
+    if (!query.exec()) {
+        error = failure(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return std::nullopt;
+    }
+    QList<StoredRow> found;
+    while (query.next()) {
+        StoredRow row;
+        row.parent = numberOf(query.value(0));
+        row.name = query.value(1).toString();
+        row.owner = query.value(2).toString();
+        RowFigures& f = row.figures;
+        std::int64_t* figures[] = {&f.bytes, &f.allocated, &f.files, &f.modified, &f.total, &f.purgeable, &f.pending, &f.free};
+        for (int i = 0; i < 8; ++i)
+            *figures[i] = numberOf(query.value(3 + i));
+        found.append(row);
+    }
+    return found;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "history/stored_run.h"
+
+#include <QString>
+
+#include <optional>
+
+// Which stored runs a listing wants; an empty field matches every run.
+struct RunFilter {
+    QString tree;
+    QString server;
+    QString volume;
+    QString kind;
+    QString place;   // the run's place begins with it (case-insensitive)
+    QString options; // exactly, when kindAndPlaceOnly is false
+    bool sameOptions = false;
+    QDateTime startedBefore; // only runs started before it, when valid
+    int limit = 0;           // the newest so many; 0: all
+};
+
+// The history of runs: an SQLite file or a PostgreSQL database reached
+// through Qt SQL, with the same tables in both. Each run goes in with its
+// rows in one transaction, so a run stopped or killed leaves nothing half
+// written, and several processes may record at once. Every failure names
+// the store and the reason.
+class HistoryStore {
+public:
+    // location: a file name (SQLite) or postgresql://[user[:password]@][host][:port]/database[?host=/socket/folder]
+    explicit HistoryStore(QString location);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // Opens the store and creates or brings up to date its tables; empty
+    // when it can be used, else why not.
+    QString open();
+    // The store as messages name it: the file, or the address without its password.
+    QString name() const;
+    static bool isPostgres(const QString& location);
+
+    // Adds the run and its rows; drops runs begun more than keepDays ago.
+    // The run's id on success; the reason as error otherwise.
+    std::optional<qint64> record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays, QString& error);
+    // The runs the filter matches, newest first.
+    std::optional<QList<StoredRun>> runs(const RunFilter& filter, QString& error);
+    std::optional<StoredRun> run(qint64 id, QString& error);
+    std::optional<QList<StoredRow>> rows(qint64 runId, QString& error);
+
+    static constexpr int kSchemaVersion = 1;
+
+private:
+    bool postgres() const { return isPostgres(m_location); }
+    QString configure();
+    QString createOrMigrate();
+    QString failure(const QString& what, const QString& reason) const;
+
+    QString m_location;
+    QString m_connection; // the Qt SQL connection's name, private to this store
+};

@@ -1,0 +1,145 @@
+#include "history/run_recording.h"
+
+#include "batch/command_line_run.h"
+#include "fsview/name_bytes.h"
+
+#include <QHash>
+#include <QSysInfo>
+
+#include <cmath>
+
+namespace RunRecording {
+
+namespace {
+
+// The switches that say where a run went, not what it asked.
+bool isPlaceSwitch(const QString& word) {
+    for (const char* prefix : {"/T=", "/F=", "/S=", "/V=", "/D=", "/OUTFILE=", "/APPEND", "/HEADINGS"}) {
+        if (word.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+int column(const ResultGrid& grid, const char* heading) {
+    return grid.fcnFindColumn(QLatin1String(heading));
+}
+
+qint64 totalBytesOf(const ReportEnv& env) {
+    if (env.search.tabSearch != ReportKind::Volume)
+        return qint64(std::llround(env.run.sizeTotal * 1048576.0));
+    qint64 used = 0;
+    for (qsizetype row = 1; row < env.grid.rows(); ++row)
+        used += std::max<qint64>(0, env.grid.figures(row).bytes);
+    return used;
+}
+
+// A folder row below one listed before it names only itself.
+void placeBelowParent(StoredRow& row, const QString& path, QHash<QString, qsizetype>& seen) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('\\'));
+    if (slash > 0) {
+        auto parent = seen.constFind(path.left(slash));
+        if (parent == seen.constEnd())
+            parent = seen.constFind(path.left(slash + 1)); // the start, written with its backslash
+        if (parent != seen.constEnd()) {
+            row.parent = *parent;
+            row.name = path.mid(slash + 1);
+        }
+    }
+}
+
+} // namespace
+
+QString kindOf(ReportKind kind) {
+    static const QStringList names = {QStringLiteral("Owner"), QStringLiteral("Volume"), QStringLiteral("Directory"),
+                                      QStringLiteral("File"), QStringLiteral("Date")};
+    return names.value(int(kind) - 1);
+}
+
+QString placeOf(const SearchSettings& search) {
+    switch (search.tabSearch) {
+    case ReportKind::Owner:
+        return QStringLiteral("\\\\%1\\%2").arg(search.cmbServer.text, search.cmbVolumeList.text);
+    case ReportKind::Volume: return search.lstSelectedVolumes.join(QLatin1Char(','));
+    case ReportKind::Directory:
+    case ReportKind::File:
+    case ReportKind::Date: return search.lblDirectory;
+    }
+    return {};
+}
+
+QString optionsOf(const ReportEnv& env) {
+    CommandLineRun run{env.app.treeName, env.search, QString(), false, false};
+    QStringList words = run.switches();
+    words.removeIf(isPlaceSwitch);
+    return words.join(QLatin1Char(' '));
+}
+
+StoredRun runOf(const ReportEnv& env, const QString& outcome) {
+    StoredRun run;
+    run.ended = QDateTime::currentDateTimeUtc();
+    run.durationMs = env.run.clock.isValid() ? env.run.clock.elapsed() : 0;
+    run.started = run.ended.addMSecs(-run.durationMs);
+    run.host = QSysInfo::machineHostName();
+    run.tree = env.app.treeName;
+    run.server = env.search.tabSearch == ReportKind::Volume ? QString() : env.search.cmbServer.text;
+    run.volume = env.search.tabSearch == ReportKind::Volume ? QString() : env.search.cmbVolumeList.text;
+    run.kind = kindOf(env.search.tabSearch);
+    run.place = placeOf(env.search);
+    run.options = optionsOf(env);
+    run.outcome = outcome;
+    run.totalBytes = totalBytesOf(env);
+    run.rows = env.grid.rows() - 1;
+    run.directories = qint64(env.run.progress.directories);
+    run.files = qint64(env.run.progress.files);
+    run.unreadable = qint64(env.client.unreadableEntries() + env.run.unreadableEntries);
+    run.version = QStringLiteral(QUARVO_VERSION);
+    return run;
+}
+
+QString rowKey(const ResultGrid& grid, qsizetype row) {
+    const int file = column(grid, "File");
+    const int directory = column(grid, "Directory");
+    if (file != ResultGrid::kNotFound && directory != ResultGrid::kNotFound)
+        return NameBytes::shown(grid.cell(row, directory) + QLatin1Char('\\') + grid.cell(row, file));
+    for (const char* heading : {"Directory", "Volume", "Owner"}) {
+        if (const int col = column(grid, heading); col != ResultGrid::kNotFound)
+            return NameBytes::shown(grid.cell(row, col));
+    }
+    return {};
+}
+
+QList<StoredRow> rowsOf(const ResultGrid& grid) {
+    const bool folders = column(grid, "File") == ResultGrid::kNotFound &&
+                         column(grid, "Directory") != ResultGrid::kNotFound;
+    const int owner = column(grid, "Owner");
+    const bool ownerOfFile = owner != ResultGrid::kNotFound && column(grid, "File") != ResultGrid::kNotFound;
+    QList<StoredRow> rows;
+    rows.reserve(grid.rows());
+    QHash<QString, qsizetype> seen;
+    for (qsizetype r = 1; r < grid.rows(); ++r) {
+        StoredRow row;
+        row.name = rowKey(grid, r);
+        if (ownerOfFile)
+            row.owner = grid.cell(r, owner).trimmed();
+        row.figures = grid.figures(r);
+        if (folders) {
+            const QString path = row.name;
+            placeBelowParent(row, path, seen);
+            seen.insert(path, rows.size());
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+RunFilter comparableRuns(const ReportEnv& env) {
+    RunFilter filter;
+    filter.kind = kindOf(env.search.tabSearch);
+    filter.place = placeOf(env.search);
+    filter.options = optionsOf(env);
+    filter.sameOptions = true;
+    return filter;
+}
+
+} // namespace RunRecording

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "history/history_store.h"
+#include "reports/report_env.h"
+
+// What a finished run is kept as: the run's own facts and its rows' figures,
+// read from the grid the report filled (before any comparison adds to it).
+namespace RunRecording {
+
+QString kindOf(ReportKind kind);
+// What the report was of: its start directory, \\SERVER\VOLUME, or its volumes.
+QString placeOf(const SearchSettings& search);
+// The run's own choices as a command line writes them (/ALLSUBS,
+// /PATTERN=*.LOG ...): runs are compared only with runs that asked the same.
+QString optionsOf(const ReportEnv& env);
+
+StoredRun runOf(const ReportEnv& env, const QString& outcome);
+QList<StoredRow> rowsOf(const ResultGrid& grid);
+
+// The name a row is matched by between runs: the owner, the volume, the
+// folder's path, or the file's path; bytes that are not UTF-8 as \xHH.
+QString rowKey(const ResultGrid& grid, qsizetype row);
+
+// The runs a run of env may be compared with: same kind, place and choices.
+RunFilter comparableRuns(const ReportEnv& env);
+
+} // namespace RunRecording

@@ -1,0 +1,258 @@
+// Runs kept in the history and compared with later ones, by the quarvo
+// executable as cron would run it, against a store of its own.
+#include "du_figure.h"
+#include "postgres_server.h"
+#include "root_safe_folder.h"
+
+#include "history/history_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString err;
+};
+
+class History : public ::testing::Test {
+protected:
+    void SetUp() override {
+        volume = dir.path() + "/vol";
+        for (const char* folder : {"/a", "/b"})
+            QDir().mkpath(volume + folder);
+        sized("a/one", 3 << 20);
+        sized("b/two", 1 << 20);
+        QFile site(dir.path() + "/site.toml");
+        site.open(QIODevice::WriteOnly);
+        site.write(QString("[[tree]]\nname = \"ACME_TREE\"\ndirectory = \"inline\"\ndefault = true\n\n"
+                           "[[server]]\nname = \"FS1\"\nvolumes = { VOL1 = \"%1\" }\n")
+                       .arg(volume)
+                       .toUtf8());
+        env.insert("QUARVO_SITE", site.fileName());
+        env.insert("QUARVO_HISTORY", store());
+    }
+
+    QString store() const { return dir.path() + "/history.sqlite"; }
+
+    // A file of the given length, all of it a hole: sizes without the writing.
+    void sized(const char* name, qint64 bytes) {
+        QFile file(volume + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(bytes));
+    }
+
+    Outcome run(QStringList args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QUARVO_BINARY, args);
+        p.waitForFinished(60000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    Outcome directoryRun(const QString& csv, const QStringList& more = {}) {
+        return run(QStringList{"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/OUTFILE=" + out(csv)} + more);
+    }
+
+    QString out(const QString& name) const { return dir.path() + "/" + name; }
+
+    // The lines of a results file, split at the commas (no name here holds one).
+    QList<QStringList> rows(const QString& name) const {
+        QFile file(out(name));
+        QList<QStringList> lines;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (!line.trimmed().isEmpty())
+                    lines.append(QString::fromUtf8(line.trimmed()).split(','));
+        return lines;
+    }
+
+    // A folder's own files, in megabytes, as find sees them.
+    double findMegabytes(const QString& folder) const {
+        return double(commandFigure("find", {volume + folder, "-maxdepth", "1", "-type", "f", "-printf", "%s\\n"}, true)
+                          .value_or(0)) / 1048576.0;
+    }
+
+    QTemporaryDir dir{rootSafeTemplate()};
+    QString volume;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+};
+
+// "\\FS1\VOL1\a" -> its fields: the row's own, then Change(MB) and Change %.
+QStringList rowOf(const QList<QStringList>& rows, const QString& folder) {
+    for (const QStringList& row : rows)
+        if (row.size() > 3 && row[3] == "\\\\FS1\\VOL1" + folder)
+            return row;
+    return {};
+}
+
+} // namespace
+
+TEST_F(History, TwoRunsOfAChangedTreeGiveEachFoldersChangeAsFindSeesIt) {
+    ASSERT_EQ(directoryRun("first.csv").status, 0);
+    const double aBefore = findMegabytes("/a");
+    const double bBefore = findMegabytes("/b");
+    sized("a/three", 2 << 20);
+    QFile::remove(volume + "/b/two");
+    QDir().rmdir(volume + "/b");
+    QDir().mkpath(volume + "/c");
+    sized("c/four", 5 << 20);
+    const Outcome second = directoryRun("second.csv", {"/COMPARE=LAST"});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const QList<QStringList> lines = rows("second.csv");
+    // Run date, server, volume, directory, size, then the change.
+    const QStringList a = rowOf(lines, "\\a");
+    ASSERT_EQ(a.size(), 7);
+    EXPECT_EQ(a[5].toDouble(), findMegabytes("/a") - aBefore);
+    EXPECT_EQ(a[6].trimmed(), "66.67");
+    const QStringList c = rowOf(lines, "\\c");
+    ASSERT_EQ(c.size(), 7);
+    EXPECT_EQ(c[5].toDouble(), findMegabytes("/c"));
+    EXPECT_EQ(c[6], "New");
+    // Gone since: nothing left of it, its whole size lost.
+    const QStringList b = rowOf(lines, "\\b");
+    ASSERT_EQ(b.size(), 7);
+    EXPECT_EQ(b[4].toDouble(), 0.0);
+    EXPECT_EQ(b[5].toDouble(), -bBefore);
+    EXPECT_EQ(b[6], "Gone");
+    // Both runs kept; a run with /NOHISTORY is not.
+    ASSERT_EQ(directoryRun("third.csv", {"/NOHISTORY"}).status, 0);
+    QProcess list;
+    list.setProcessEnvironment(env);
+    list.start(QUARVO_BINARY, {"--history", "/F=DIRECTORY"});
+    list.waitForFinished(60000);
+    const QStringList listed = QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(listed.size(), 3) << listed.join('\n').toStdString();
+    EXPECT_TRUE(listed[1].contains("Directory  \\\\FS1\\VOL1\\  /ALLSUBS")) << listed[1].toStdString();
+    EXPECT_TRUE(listed[1].trimmed().startsWith("2  "));
+}
+
+TEST_F(History, ACompareThatNamesNoSuchRunFailsBeforeAnythingIsWritten) {
+    ASSERT_EQ(directoryRun("first.csv").status, 0);
+    for (const QString& compare : {QString("/COMPARE=99"), QString("/COMPARE=2001-01-01"), QString("/COMPARE=soon")}) {
+        const Outcome refused = directoryRun("refused.csv", {compare});
+        EXPECT_EQ(refused.status, 1) << compare.toStdString();
+        EXPECT_TRUE(refused.err.contains("/COMPARE=")) << refused.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out("refused.csv")));
+    }
+    // Run 1 is an All Sub-Directories run: an Immediate one is another question.
+    const Outcome other = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/COMPARE=1",
+                               "/OUTFILE=" + out("refused.csv")});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_TRUE(other.err.contains("(/ALLSUBS), not a Directory report of \\\\FS1\\VOL1\\ (/IMMSUBS)"))
+        << other.err.toStdString();
+}
+
+TEST_F(History, AStoreThatCannotBeUsedCostsTheRecordNotTheReport) {
+    // Below a file, where no folder can be; then a store of a newer program.
+    env.insert("QUARVO_HISTORY", volume + "/a/one/history.sqlite");
+    Outcome run = directoryRun("written.csv");
+    EXPECT_EQ(run.status, 4);
+    EXPECT_TRUE(run.err.contains("Written, not recorded: the history " + volume + "/a/one/history.sqlite cannot be "
+                                 "opened: " + volume + "/a/one: Not a directory"))
+        << run.err.toStdString();
+    EXPECT_EQ(rows("written.csv").size(), 3);
+    env.insert("QUARVO_HISTORY", store());
+    ASSERT_EQ(directoryRun("first.csv").status, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
+        db.setDatabaseName(store());
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec("UPDATE quarvo_schema SET version = 99"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("newer");
+    QFile::remove(out("written.csv"));
+    run = directoryRun("written.csv", {"/COMPARE=LAST"});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_TRUE(run.err.contains("made by a newer Quarvo (its tables are of version 99")) << run.err.toStdString();
+    // The change fields are there, empty: a reader by column keeps its place.
+    const QList<QStringList> written = rows("written.csv");
+    ASSERT_EQ(written.size(), 3);
+    EXPECT_EQ(written[1].size(), 7);
+    EXPECT_EQ(written[1][5], "");
+}
+
+TEST_F(History, EightRunsRecordingAtOnceAllLand) {
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 8; ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(env);
+        runs.back()->start(QUARVO_BINARY, {"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS",
+                                           "/OUTFILE=" + out(QString("run%1.csv").arg(i))});
+    }
+    for (auto& p : runs) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> stored = history.runs({}, error);
+    ASSERT_TRUE(stored) << error.toStdString();
+    EXPECT_EQ(stored->size(), 8);
+    for (const StoredRun& run : *stored) {
+        const std::optional<QList<StoredRow>> rows = history.rows(run.id, error);
+        ASSERT_TRUE(rows);
+        EXPECT_EQ(rows->size(), 3);
+    }
+}
+
+TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
+    ASSERT_EQ(directoryRun("first.csv").status, 0);
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> before = history.runs({}, error);
+    ASSERT_TRUE(before && before->size() == 1);
+    const std::optional<QList<StoredRow>> rows = history.rows(before->first().id, error);
+    ASSERT_TRUE(rows);
+    // A row that cannot be stored (no name) in the second batch of rows: the
+    // run and the first batch went in before it failed.
+    QList<StoredRow> broken;
+    for (int i = 0; i < 150; ++i)
+        broken.append(rows->first());
+    broken[120].name = QString();
+    StoredRun run = before->first();
+    const std::optional<qint64> id = history.record(run, broken, 400, error);
+    EXPECT_FALSE(id);
+    EXPECT_TRUE(error.contains("could not record the run's rows")) << error.toStdString();
+    const std::optional<QList<StoredRun>> after = history.runs({}, error);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->size(), 1);
+    // Old runs go as new ones come in.
+    run.started = run.started.addDays(500);
+    ASSERT_TRUE(history.record(run, *rows, 400, error)) << error.toStdString();
+    const std::optional<QList<StoredRun>> kept = history.runs({}, error);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 1);
+    EXPECT_NE(kept->first().id, before->first().id);
+}
+
+TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
+    PostgresServer server;
+    const QString started = server.start();
+    ASSERT_TRUE(started.isEmpty()) << started.toStdString();
+    env.insert("QUARVO_HISTORY", server.address());
+    ASSERT_EQ(directoryRun("first.csv").status, 0);
+    sized("a/three", 1 << 20);
+    const Outcome second = directoryRun("second.csv", {"/COMPARE=LAST"});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const QStringList a = rowOf(rows("second.csv"), "\\a");
+    ASSERT_EQ(a.size(), 7);
+    EXPECT_EQ(a[5].toDouble(), 1.0);
+    EXPECT_EQ(a[6].trimmed(), "33.33");
+    server.stop();
+    QFile::remove(out("second.csv"));
+    const Outcome down = directoryRun("second.csv");
+    EXPECT_EQ(down.status, 4);
+    EXPECT_TRUE(down.err.contains("Written, not recorded: the history postgresql://quarvo@/postgres?host=")) << down.err.toStdString();
+    EXPECT_EQ(rows("second.csv").size(), 3);
+}
