@@ -104,4 +104,17 @@ void addEmptyColumns(ResultGrid& grid) {
     addColumns(grid);
 }
 
+void remove(ResultGrid& grid) {
+    const int change = grid.fcnFindColumn(QStringLiteral("Change(MB)"));
+    if (change == ResultGrid::kNotFound)
+        return;
+    QList<qsizetype> gone;
+    for (qsizetype row = 1; row < grid.rows(); ++row) {
+        if (grid.cell(row, change + 1) == QLatin1String("Gone"))
+            gone.append(row);
+    }
+    grid.removeRows(gone);
+    grid.dropColumnsFrom(change);
+}
+
 } // namespace GridComparison

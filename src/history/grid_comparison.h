@@ -14,5 +14,7 @@ void compare(ResultGrid& grid, const QList<StoredRow>& earlier);
 // The columns, empty: the earlier run could not be read, and a file read by
 // column keeps its shape.
 void addEmptyColumns(ResultGrid& grid);
+// Takes the columns and the rows marked Gone away again.
+void remove(ResultGrid& grid);
 
 } // namespace GridComparison

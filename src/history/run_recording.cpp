@@ -133,6 +133,13 @@ QList<StoredRow> rowsOf(const ResultGrid& grid) {
     return rows;
 }
 
+QString keep(const ReportEnv& env, const QString& outcome) {
+    HistoryStore store(env.app.historyLocation);
+    QString error;
+    store.record(runOf(env, outcome), rowsOf(env.grid), env.app.historyKeepDays, error);
+    return error;
+}
+
 RunFilter comparableRuns(const ReportEnv& env) {
     RunFilter filter;
     filter.kind = kindOf(env.search.tabSearch);

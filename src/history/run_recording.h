@@ -21,6 +21,10 @@ QList<StoredRow> rowsOf(const ResultGrid& grid);
 // folder's path, or the file's path; bytes that are not UTF-8 as \xHH.
 QString rowKey(const ResultGrid& grid, qsizetype row);
 
+// Keeps the run env just finished, with its rows as the grid holds them, in
+// the store env.app names; empty, or why not.
+QString keep(const ReportEnv& env, const QString& outcome);
+
 // The runs a run of env may be compared with: same kind, place and choices.
 RunFilter comparableRuns(const ReportEnv& env);
 

@@ -166,6 +166,18 @@ void ResultGrid::notifyChanged(qsizetype row) {
         m_listener->rowsChanged(row, row);
 }
 
+void ResultGrid::dropColumnsFrom(int col) {
+    if (col < 0 || col >= m_cols)
+        return;
+    for (QStringList& row : m_cells)
+        row.resize(col);
+    m_widths.resize(col);
+    m_aligns.resize(col);
+    m_cols = col;
+    if (m_listener)
+        m_listener->gridReset();
+}
+
 qsizetype fcnGridTopRow(int gridHeight, int rowHeight, qsizetype rowCount, qsizetype currentTop) {
     if (rowHeight <= 0 || qint64(gridHeight) >= rowCount * rowHeight)
         return currentTop;

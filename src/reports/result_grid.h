@@ -53,6 +53,8 @@ public:
     void setFigures(qsizetype row, const RowFigures& figures);
     // Appends a column, empty in every row.
     int addColumn(const QString& heading, int width, Align align);
+    // Removes the columns from col on.
+    void dropColumnsFrom(int col);
     // The cells and records as they are now, told to no listener: cheap (the
     // lists are shared until one side changes), for work that must not see
     // later sorts or removals.

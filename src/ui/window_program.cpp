@@ -1,5 +1,7 @@
 #include "ui/window_program.h"
 
+#include "history/history_location.h"
+
 #include "netware/client/site_file.h"
 #include "netware/client/site_loader.h"
 #include "netware/directory_queries.h"
@@ -92,6 +94,7 @@ bool WindowProgram::Form_Load() {
         return false;
     }
     m_volumes = std::make_unique<VolumeView>(*m_client);
+    loadHistoryChoices();
     const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon);
     if (ScriptNotice::due(m_settings)) {
         ScriptNotice notice(m_settings, *m_options.desktop);
@@ -136,6 +139,18 @@ bool WindowProgram::openStartingContainerWindow() {
     const bool goesOn = m_window->openServerStartingContainer();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     return goesOn;
+}
+
+// Where runs are kept: $QUARVO_HISTORY, else the place chosen in Options,
+// else the site's, else the usual one.
+void WindowProgram::loadHistoryChoices() {
+    const QString chosen = m_settings.readUser(QStringLiteral("HistoryPlace")).value_or(QString()).trimmed();
+    const bool fromEnvironment = !m_options.env.value(QStringLiteral("QUARVO_HISTORY")).trimmed().isEmpty();
+    m_app.historyLocation = !chosen.isEmpty() && !fromEnvironment
+                                ? chosen
+                                : HistoryLocation::resolve(m_options.env, m_client->site().history, ::geteuid() == 0);
+    m_app.historyKeepDays = m_client->site().historyKeepDays;
+    m_app.keepHistory = m_settings.readUser(QStringLiteral("KeepHistory")).value_or(QString()) != QLatin1String("false");
 }
 
 bool WindowProgram::readUserSettings() {

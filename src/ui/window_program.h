@@ -52,6 +52,7 @@ public:
 
 private:
     bool readUserSettings();
+    void loadHistoryChoices();
     bool checkTree();
     bool openStartingContainerWindow();
     void restoreGeometry();

@@ -879,3 +879,30 @@ TEST_F(Window, APressOnAnEmptyGridOpensNoMenu) {
     EXPECT_EQ(menus, 0);
     EXPECT_FALSE(child<QPushButton>(*program, "btnShowFiles")->isEnabled());
 }
+
+TEST_F(Window, ARunIsKeptAndAnEarlierOneChosenGivesEachRowsChange) {
+    auto program = runOnVolume1(2);
+    QComboBox* compare = child<QComboBox>(*program, "cmbCompareWith");
+    EXPECT_EQ(child<QLabel>(*program, "lblCompareWith")->buddy(), compare);
+    ASSERT_EQ(compare->count(), 1); // the first run of its kind: nothing to compare with
+    writeFile("b/more.dat", 1048576 / 2);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    ASSERT_EQ(compare->count(), 2);
+    EXPECT_EQ(compare->itemText(0), "(none)");
+    compare->setCurrentIndex(1);
+    Q_EMIT compare->activated(1);
+    const ResultGrid& grid = program->window().env().grid;
+    const int change = grid.fcnFindColumn("Change(MB)");
+    ASSERT_NE(change, ResultGrid::kNotFound);
+    EXPECT_EQ(grid.cell(0, change + 1), "Change %");
+    QStringList changes;
+    for (qsizetype row = 1; row < grid.rows(); ++row)
+        changes.append(grid.cell(row, 1).section('\\', -1) + "=" + grid.cell(row, change).trimmed() + "/" +
+                       grid.cell(row, change + 1).trimmed());
+    EXPECT_TRUE(changes.contains("b=0.50/100.00")) << changes.join(' ').toStdString();
+    EXPECT_TRUE(changes.contains("a=0.00/0.00")) << changes.join(' ').toStdString();
+    // "(none)" takes the columns away again.
+    compare->setCurrentIndex(0);
+    Q_EMIT compare->activated(0);
+    EXPECT_EQ(grid.fcnFindColumn("Change(MB)"), ResultGrid::kNotFound);
+}

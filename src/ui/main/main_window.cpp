@@ -1,5 +1,8 @@
 #include "ui/main/main_window.h"
 
+#include "history/grid_comparison.h"
+#include "history/run_recording.h"
+
 #include "ui/auxiliary/calendar_popup.h"
 #include "ui/auxiliary/search_inputs.h"
 #include "fsview/name_bytes.h"
@@ -168,6 +171,7 @@ void MainWindow::connectPanel() {
             grdDirSizes_MouseDown(m_ui->grdDirSizes->visualRect(current).center());
     });
     connect(ui.btnShowUsage, &QPushButton::clicked, this, &MainWindow::btnShowUsage_Click);
+    connect(ui.cmbCompareWith, &QComboBox::activated, this, &MainWindow::cmbCompareWith_Click);
     connectKeys();
     connect(ui.btnClose, &QPushButton::clicked, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
@@ -548,12 +552,61 @@ void MainWindow::btnShowUsage_Click() {
     if (starting)
         readPanel();
     ::btnShowUsage_Click(m_env);
-    if (starting)
-        showRunEnd(); // else Stop: the running call ends the run
+    if (!starting)
+        return; // Stop: the running call ends the run
+    keepRun();
+    showRunEnd();
+    fillCompareChoices();
+}
+
+// The earlier runs of the same report of the same place, newest first.
+void MainWindow::fillCompareChoices() {
+    if (m_env.app.historyLocation.isEmpty() || m_env.run.cancelled() || !fcnRunFailure(m_env).isEmpty())
+        return;
+    HistoryStore store(m_env.app.historyLocation);
+    RunFilter filter = RunRecording::comparableRuns(m_env);
+    filter.startedBefore = QDateTime::currentDateTimeUtc().addMSecs(-m_env.run.clock.elapsed());
+    filter.limit = 200;
+    QString error;
+    const std::optional<QList<StoredRun>> runs = store.runs(filter, error);
+    for (const StoredRun& run : runs.value_or(QList<StoredRun>()))
+        m_ui->cmbCompareWith->addItem(
+            QStringLiteral("%1 (%2 rows)")
+                .arg(QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat), QLocale().toString(run.rows)),
+            run.id);
+}
+
+// Growth since the chosen run as two more columns; "(none)" takes them away.
+void MainWindow::cmbCompareWith_Click(int index) {
+    GridComparison::remove(m_env.grid);
+    if (const qint64 id = m_ui->cmbCompareWith->itemData(index).toLongLong(); id > 0) {
+        HistoryStore store(m_env.app.historyLocation);
+        QString error;
+        if (const std::optional<QList<StoredRow>> rows = store.rows(id, error))
+            GridComparison::compare(m_env.grid, *rows);
+        else
+            m_env.host.message(error.at(0).toUpper() + error.mid(1));
+    }
+    m_model->flush();
+    m_columns->refit();
+    showView();
+}
+
+// A whole run goes into the history; the status says when it could not.
+void MainWindow::keepRun() {
+    if (!m_env.app.keepHistory || m_env.app.historyLocation.isEmpty() || m_env.run.cancelled() ||
+        !fcnRunFailure(m_env).isEmpty())
+        return;
+    const QString outcome = fcnRunOutcome(m_env);
+    if (const QString error = RunRecording::keep(m_env, outcome); !error.isEmpty())
+        m_env.host.setStatus(outcome + QStringLiteral(" Not recorded: %1.").arg(error));
 }
 
 // The rows, columns and captions a run or drill-down ended with.
 void MainWindow::showRunEnd() {
+    // A new run or a drill-down is compared with nothing yet.
+    m_ui->cmbCompareWith->clear();
+    m_ui->cmbCompareWith->addItem(QStringLiteral("(none)"), qint64(0));
     m_model->flush();
     m_columns->refit();
     showView();

@@ -112,6 +112,7 @@ public Q_SLOTS:
     void btnShowCalendar_Click();
     void btnEndDate_Click();
     void btnShowUsage_Click();
+    void cmbCompareWith_Click(int index);
     void btnClose_Click();
     void Menu_Save_Results_Click();
     void grdDirSizes_DblClick(int col);
@@ -142,6 +143,8 @@ private:
     void subbtnShowUsageEnable();
     void setPanelFrozen(bool frozen);
     void showRunEnd();
+    void keepRun();
+    void fillCompareChoices();
     void showVolumeDirectories();
     void showVolumeButtons();
     void addPopupEntries(QMenu& menu, const PopupEntries& entries);

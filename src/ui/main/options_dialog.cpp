@@ -18,6 +18,9 @@ OptionsDialog::OptionsDialog(AppState& app, SettingsStore& settings, Host& host,
         m_ui->optOther->setChecked(true);
         m_ui->txtDelimiter->setText(delimiter);
     }
+    m_ui->chkKeepHistory->setChecked(m_app.keepHistory);
+    m_ui->txtHistoryPlace->setText(m_settings.readUser(QStringLiteral("HistoryPlace")).value_or(QString()));
+    m_ui->txtHistoryPlace->setPlaceholderText(m_app.historyLocation);
     // Going into the box chooses "Other:".
     m_ui->txtDelimiter->installEventFilter(this);
     connect(m_ui->optOther, &QRadioButton::clicked, this, &OptionsDialog::optOther_Click);
@@ -55,5 +58,16 @@ void OptionsDialog::btnSave_Click() {
     }
     m_settings.writeUser(QStringLiteral("SaveFileDelimiter"), delimiter);
     m_app.saveFileDelimiter = delimiter;
+    saveHistoryChoices();
     accept();
+}
+
+void OptionsDialog::saveHistoryChoices() {
+    m_app.keepHistory = m_ui->chkKeepHistory->isChecked();
+    m_settings.writeUser(QStringLiteral("KeepHistory"), m_app.keepHistory ? QStringLiteral("true") : QStringLiteral("false"));
+    const QString place = m_ui->txtHistoryPlace->text().trimmed();
+    m_settings.writeUser(QStringLiteral("HistoryPlace"), place);
+    // An emptied place means the usual one again, found as the window next opens.
+    if (!place.isEmpty())
+        m_app.historyLocation = place;
 }

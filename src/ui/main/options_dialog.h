@@ -12,7 +12,8 @@ namespace Ui {
 class frmOptions;
 }
 
-// frmOptions: the delimiter of saved results, files and the clipboard.
+// frmOptions: the delimiter of saved results, files and the clipboard, and
+// whether and where runs are kept.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -27,6 +28,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void saveHistoryChoices();
+
     AppState& m_app;
     SettingsStore& m_settings;
     Host& m_host;
