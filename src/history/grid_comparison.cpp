@@ -88,8 +88,9 @@ void compare(ResultGrid& grid, const QList<StoredRow>& earlier) {
     for (qsizetype i = 0; i < keys.size(); ++i)
         before.insert(keys[i], i);
     const qsizetype rows = grid.rows();
+    const RunRecording::RowKeys now(grid);
     for (qsizetype row = 1; row < rows; ++row) {
-        const auto found = before.find(RunRecording::rowKey(grid, row));
+        const auto found = before.find(now.of(row));
         showChange(grid, row, columns, found == before.end() ? nullptr : &earlier[*found].figures);
         if (found != before.end())
             before.erase(found);

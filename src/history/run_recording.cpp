@@ -97,33 +97,43 @@ StoredRun runOf(const ReportEnv& env, const QString& outcome) {
     return run;
 }
 
-QString rowKey(const ResultGrid& grid, qsizetype row) {
-    const int file = column(grid, "File");
-    const int directory = column(grid, "Directory");
-    if (file != ResultGrid::kNotFound && directory != ResultGrid::kNotFound)
-        return NameBytes::shown(grid.cell(row, directory) + QLatin1Char('\\') + grid.cell(row, file));
+RowKeys::RowKeys(const ResultGrid& grid) : m_grid(grid) {
+    const auto found = [&grid](const char* heading) {
+        const int col = column(grid, heading);
+        return col == ResultGrid::kNotFound ? -1 : col;
+    };
     for (const char* heading : {"Directory", "Volume", "Owner"}) {
-        if (const int col = column(grid, heading); col != ResultGrid::kNotFound)
-            return NameBytes::shown(grid.cell(row, col));
+        if ((m_name = found(heading)) >= 0)
+            break;
     }
-    return {};
+    if (const int file = found("File"); file >= 0 && found("Directory") >= 0) {
+        m_file = file;
+        m_name = found("Directory");
+    }
+}
+
+QString RowKeys::of(qsizetype row) const {
+    if (m_name < 0)
+        return {};
+    if (m_file >= 0)
+        return NameBytes::shown(m_grid.cell(row, m_name) + QLatin1Char('\\') + m_grid.cell(row, m_file));
+    return NameBytes::shown(m_grid.cell(row, m_name));
 }
 
 QList<StoredRow> rowsOf(const ResultGrid& grid) {
-    const bool folders = column(grid, "File") == ResultGrid::kNotFound &&
-                         column(grid, "Directory") != ResultGrid::kNotFound;
+    const RowKeys keys(grid);
     const int owner = column(grid, "Owner");
-    const bool ownerOfFile = owner != ResultGrid::kNotFound && column(grid, "File") != ResultGrid::kNotFound;
+    const bool ownerOfFile = owner != ResultGrid::kNotFound && keys.files();
     QList<StoredRow> rows;
     rows.reserve(grid.rows());
     QHash<QString, qsizetype> seen;
     for (qsizetype r = 1; r < grid.rows(); ++r) {
         StoredRow row;
-        row.name = rowKey(grid, r);
+        row.name = keys.of(r);
         if (ownerOfFile)
             row.owner = grid.cell(r, owner).trimmed();
         row.figures = grid.figures(r);
-        if (folders) {
+        if (keys.folders()) {
             const QString path = row.name;
             placeBelowParent(row, path, seen);
             seen.insert(path, rows.size());

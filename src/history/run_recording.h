@@ -18,8 +18,20 @@ StoredRun runOf(const ReportEnv& env, const QString& outcome);
 QList<StoredRow> rowsOf(const ResultGrid& grid);
 
 // The name a row is matched by between runs: the owner, the volume, the
-// folder's path, or the file's path; bytes that are not UTF-8 as \xHH.
-QString rowKey(const ResultGrid& grid, qsizetype row);
+// folder's path, or the file's path; bytes that are not UTF-8 as \xHH. The
+// grid's columns are looked up once, not for every row.
+class RowKeys {
+public:
+    explicit RowKeys(const ResultGrid& grid);
+    QString of(qsizetype row) const;
+    bool folders() const { return m_file < 0 && m_name >= 0; } // folder rows: a path each
+    bool files() const { return m_file >= 0; }
+
+private:
+    const ResultGrid& m_grid;
+    int m_file = -1;      // with m_name, the file's folder
+    int m_name = -1;      // the folder, volume or owner column
+};
 
 // Keeps the run env just finished, with its rows as the grid holds them, in
 // the store env.app names; empty, or why not.
