@@ -143,10 +143,10 @@ QList<StoredRow> rowsOf(const ResultGrid& grid) {
     return rows;
 }
 
-QString keep(const ReportEnv& env, const QString& outcome) {
+QString keep(const ReportEnv& env, const StoredRun& run) {
     HistoryStore store(env.app.historyLocation);
     QString error;
-    store.record(runOf(env, outcome), rowsOf(env.grid), env.app.historyKeepDays, error);
+    store.record(run, rowsOf(env.grid), env.app.historyKeepDays, error);
     return error;
 }
 

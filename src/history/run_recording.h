@@ -33,9 +33,9 @@ private:
     int m_name = -1;      // the folder, volume or owner column
 };
 
-// Keeps the run env just finished, with its rows as the grid holds them, in
-// the store env.app names; empty, or why not.
-QString keep(const ReportEnv& env, const QString& outcome);
+// Keeps the run env just finished (as runOf made it), with its rows as the
+// grid holds them, in the store env.app names; empty, or why not.
+QString keep(const ReportEnv& env, const StoredRun& run);
 
 // The runs a run of env may be compared with: same kind, place and choices.
 RunFilter comparableRuns(const ReportEnv& env);

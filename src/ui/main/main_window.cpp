@@ -565,7 +565,7 @@ void MainWindow::fillCompareChoices() {
         return;
     HistoryStore store(m_env.app.historyLocation);
     RunFilter filter = RunRecording::comparableRuns(m_env);
-    filter.startedBefore = QDateTime::currentDateTimeUtc().addMSecs(-m_env.run.clock.elapsed());
+    filter.startedBefore = m_runStarted;
     filter.limit = 200;
     QString error;
     const std::optional<QList<StoredRun>> runs = store.runs(filter, error);
@@ -594,11 +594,13 @@ void MainWindow::cmbCompareWith_Click(int index) {
 
 // A whole run goes into the history; the status says when it could not.
 void MainWindow::keepRun() {
+    const QString outcome = fcnRunOutcome(m_env);
+    const StoredRun run = RunRecording::runOf(m_env, outcome);
+    m_runStarted = run.started; // the earlier runs are those begun before it
     if (!m_env.app.keepHistory || m_env.app.historyLocation.isEmpty() || m_env.run.cancelled() ||
         !fcnRunFailure(m_env).isEmpty())
         return;
-    const QString outcome = fcnRunOutcome(m_env);
-    if (const QString error = RunRecording::keep(m_env, outcome); !error.isEmpty())
+    if (const QString error = RunRecording::keep(m_env, run); !error.isEmpty())
         m_env.host.setStatus(outcome + QStringLiteral(" Not recorded: %1.").arg(error));
 }
 

@@ -6,6 +6,7 @@
 #include "ui/tree/browse_targets.h"
 #include "ui/tree/tree_window_parts.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QMainWindow>
 
@@ -158,6 +159,7 @@ private:
     void showServerLists();
 
     std::unique_ptr<Ui::frmMain> m_ui;
+    QDateTime m_runStarted; // of the last run, as the history keeps it
     GuiHost m_host;
     ReportEnv m_env;
     SettingsStore& m_settings;
