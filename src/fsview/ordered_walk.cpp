@@ -61,6 +61,11 @@ struct WalkNode {
 };
 using WalkNodePtr = std::shared_ptr<WalkNode>;
 
+OwnInode ownInodeOf(const struct stat& st) {
+    return {std::uint64_t(st.st_size), std::uint64_t(st.st_blocks) * 512, st.st_uid, st.st_gid, st.st_mode,
+            st.st_mtime};
+}
+
 } // namespace
 
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
@@ -160,8 +165,7 @@ OrderedWalk::Impl::Impl(int startFd, Options options)
         m_ahead = 1;
         return;
     }
-    rootNode->result.uid = st.st_uid;
-    rootNode->result.allocated = std::uint64_t(st.st_blocks) * 512;
+    rootNode->result.own = ownInodeOf(st);
     auto start = std::make_shared<ScanDirectory>();
     start->device = st.st_dev;
     start->inode = st.st_ino;
@@ -273,8 +277,7 @@ std::vector<WalkNodePtr> OrderedWalk::Impl::children(const WalkNode& node,
         auto child = std::make_shared<WalkNode>();
         child->result.name = node.result.subdirectories[qsizetype(i)];
         child->result.depth = node.result.depth + 1;
-        child->result.uid = subdirs[i].uid;
-        child->result.allocated = subdirs[i].allocated;
+        child->result.own = subdirs[i].own;
         child->dir = std::move(subdirs[i].dir);
         made.push_back(std::move(child));
     }
