@@ -6,10 +6,11 @@
 # libldap-dev, slapd, ldap-utils and openssl: the LDAP directory and its tests (the
 # tests start slapd of their own on a loopback port); libcrypt-dev and
 # libpam0g-dev: tree logins; libpam-wrapper: PAM logins tested without
-# touching the system's accounts; acl: the tests give a replaced output an ACL.
+# touching the system's accounts; acl: the tests give a replaced output an ACL;
+# ncdu and gdu: the tests read /EXPORT= files with them.
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
     libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
-    poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils acl)
+    poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils acl ncdu gdu)
 
 # clang, and its runtime libraries with libFuzzer: ./test --fuzz.
 quarvo_fuzz_packages=(clang libclang-rt-14-dev)

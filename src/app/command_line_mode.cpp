@@ -183,6 +183,14 @@ void applyDateSwitches(const CommandLine& line, ReportEnv& env) {
     }
 }
 
+// The export is a file of its own: standard output holds the rows.
+QString exportPath(const CommandLine& line) {
+    const QString path = line.typedValue(QStringLiteral("/EXPORT=")).value_or(QString());
+    if (line.has(QStringLiteral("/EXPORT=")) && (path.trimmed().isEmpty() || path == QLatin1String("-")))
+        throw CommandLineError(QStringLiteral("/EXPORT= needs a file name."));
+    return path;
+}
+
 void applyOutputSwitches(const CommandLine& line, AppState& app) {
     if (const std::optional<QString> path = line.typedValue(QStringLiteral("/OUTFILE="))) {
         // Most often a script's variable that came out empty: writing to standard output instead would hide it.
@@ -192,6 +200,7 @@ void applyOutputSwitches(const CommandLine& line, AppState& app) {
     }
     app.append = line.has(QStringLiteral("/APPEND"));
     app.headings = line.has(QStringLiteral("/HEADINGS"));
+    app.exportFilePath = exportPath(line);
 }
 
 void applyTree(const CommandLine& line, ReportEnv& env) {

@@ -15,7 +15,8 @@ const QStringList& knownSwitches() {
         QStringLiteral("/D="),         QStringLiteral("/IMMSUBS"),    QStringLiteral("/ALLSUBS"),
         QStringLiteral("/PATTERN="),   QStringLiteral("/SIZE"),       QStringLiteral("/OPT="),
         QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="),
-        QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS")};
+        QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS"),
+        QStringLiteral("/EXPORT=")};
     return names;
 }
 
@@ -36,7 +37,8 @@ QStringList functionSwitches(ReportKind kind) {
     case ReportKind::Volume:
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:
-        return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS")};
+        return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
+                QStringLiteral("/EXPORT=")};
     case ReportKind::File:
         return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")};
     case ReportKind::Date:

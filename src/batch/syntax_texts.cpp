@@ -43,7 +43,9 @@ QStringList topicLines(int topic) {
     case 5:
         return {"/F=DIRECTORY", "", "        /D=Directory", kDirectoryForms,
                 "        /IMMSUBS - Immediate Sub-directories",
-                "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)", "",
+                "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)",
+                "        /EXPORT=<file> - Also write the tree walked in ncdu's export format",
+                "\x01           (ncdu -f <file> and gdu -f <file> browse it)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY '/D=\\\\MyServer\\VOL1\\MyDirectory' /IMMSUBS /HEADINGS "
                 "'/OUTFILE=/srv/reports/dir.csv'"};
@@ -142,7 +144,7 @@ QList<ExitStatus> exitStatuses() {
              {"a switch is missing, unknown, misplaced or in conflict with another,",
               "a name finds nothing, the site file cannot be used, or the tree's",
               "directory cannot be read for an Owner, File or Date run"}},
-            {2, {"the output file could not be written, or a walk ran out of file", "descriptors"}},
+            {2, {"the output file or the export could not be written, or a walk ran", "out of file descriptors"}},
             {3, {"the run was cancelled or could not start"}}};
 }
 

@@ -6,6 +6,7 @@
 #include "reports/directory_trail.h"
 #include "reports/immediate_rows.h"
 #include "reports/report_run.h"
+#include "reports/walk_export.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
@@ -45,13 +46,17 @@ void keepRowInView(ReportEnv& env) {
 }
 
 void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
-    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
+    WalkExport exported(env.run, env.app.exportFilePath, start.fd.get());
+    if (exported.failed())
+        return;
+    OrderedWalk walk(start.fd.release(), exported.walkOptions());
     DirectoryTrail trail(start.display);
     ImmediateRows rows(env);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
         const QString& path = trail.enter(*directory);
         countWalked(env.run.progress, *directory, path);
+        exported.add(*directory);
         if (directory->depth == 0)
             continue; // the start's own files are in no row
         if (directory->depth == 1) {
@@ -65,6 +70,7 @@ void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
     else
         rows.finish();
     noteWalkEnd(env.run, walk);
+    exported.finish(walk);
 }
 
 void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& directory) {
@@ -100,7 +106,10 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
     VolumeView::Opened start = WalkStart::open(env, startDirectory, false);
     if (!start.ok())
         return;
-    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
+    WalkExport exported(env.run, env.app.exportFilePath, start.fd.get());
+    if (exported.failed())
+        return;
+    OrderedWalk walk(start.fd.release(), exported.walkOptions());
     DirectoryTrail trail(start.display);
     // Each row shows its folder's own files; the total counts a file with
     // names in several folders once, as du -sb of the start does.
@@ -111,10 +120,12 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
         countWalked(env.run.progress, *directory, path);
         addOwnFilesRow(env, path, *directory);
         total.add(*directory);
+        exported.add(*directory);
         env.host.pollEvents();
     }
     env.run.sizeTotal = double(total.bytes()) / kMegabyte;
     noteWalkEnd(env.run, walk);
+    exported.finish(walk);
     env.host.setBusy(false);
     env.host.pollEvents();
 }

@@ -19,4 +19,5 @@ struct AppState {
     QString outputFilePath;  // empty or "-": results go to standard output
     bool append = false;
     bool headings = false;
+    QString exportFilePath; // Directory runs: the tree walked, in ncdu's export format; empty: none
 };

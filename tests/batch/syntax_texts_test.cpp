@@ -58,8 +58,8 @@ TEST(SyntaxTexts, HelpEndsWithExitStatusesAndTheProgramsOwnSwitches) {
     EXPECT_TRUE(help.contains("    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
                               "       a name finds nothing, the site file cannot be used, or the tree's\n"
                               "       directory cannot be read for an Owner, File or Date run\n"
-                              "    2  the output file could not be written, or a walk ran out of file\n"
-                              "       descriptors\n"
+                              "    2  the output file or the export could not be written, or a walk ran\n"
+                              "       out of file descriptors\n"
                               "    3  the run was cancelled or could not start\n"
                               "Every failure says why on standard error.\n"));
     EXPECT_TRUE(help.contains("quarvo -h (or --help) prints this help, quarvo --list every tree, server and\n"));
