@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# What /EXPORT= adds to a Directory run's walk, on one bench tree: the same
-# /ALLSUBS and /IMMSUBS runs with and without the export, taken in turns (A
-# B, then B A) so a machine that is busy with something else weighs on both
-# alike, and the ratios of the medians: wall time, and CPU time (user +
-# system), which load elsewhere sways less.
+# What /EXPORT= adds to a Directory run's walk, and what /IMPORT= of that
+# export takes instead of the walk, on one bench tree: the same /ALLSUBS and
+# /IMMSUBS runs walking, walking and exporting, and importing, taken in turns
+# (each round in another order) so a machine that is busy with something
+# else weighs on all alike, and the ratios of the medians: wall time, and
+# CPU time (user + system), which load elsewhere sways less.
 #
 #   bench/export_compare.sh [tree-folder]     (default: the small bench tree)
 #   RUNS=15 bench/export_compare.sh           more rounds (default 9)
@@ -40,14 +41,16 @@ timed() {
 
 echo "Tree: $TREE ($(find "$TREE" | wc -l) entries), $RUNS rounds, $(nproc) cores"
 for form in /ALLSUBS /IMMSUBS; do
+    timed "first$form" "$form" "/EXPORT=$OUT/tree.json" # the file the imports read
     for ((round = 0; round < RUNS; ++round)); do
-        if ((round % 2 == 0)); then
-            timed "walk$form" "$form"
-            timed "export$form" "$form" "/EXPORT=$OUT/tree.json"
-        else
-            timed "export$form" "$form" "/EXPORT=$OUT/tree.json"
-            timed "walk$form" "$form"
-        fi
+        cases=(walk export import)
+        for ((i = 0; i < 3; ++i)); do
+            case ${cases[(round + i) % 3]} in
+            walk) timed "walk$form" "$form" ;;
+            export) timed "export$form" "$form" "/EXPORT=$OUT/tree.json" ;;
+            import) timed "import$form" "$form" "/IMPORT=$OUT/tree.json" ;;
+            esac
+        done
     done
 done
 echo "Export: $(stat -c %s "$OUT/tree.json") bytes"
@@ -60,8 +63,10 @@ for line in open(sys.argv[1]):
 def median(name, i):
     return statistics.median(r[i] for r in runs[name])
 for form in ("/ALLSUBS", "/IMMSUBS"):
-    w, e = "walk" + form, "export" + form
-    print("%-9s walk %6.3f s (cpu %6.3f s)  with export %6.3f s (cpu %6.3f s)  export/walk: wall %.2f, cpu %.2f"
-          % (form, median(w, 0), median(w, 1), median(e, 0), median(e, 1),
-             median(e, 0) / median(w, 0), median(e, 1) / median(w, 1)))
+    w, e, i = "walk" + form, "export" + form, "import" + form
+    print("%-9s walk %6.3f s (cpu %6.3f s)  with export %6.3f s (cpu %6.3f s)  import %6.3f s (cpu %6.3f s)"
+          % (form, median(w, 0), median(w, 1), median(e, 0), median(e, 1), median(i, 0), median(i, 1)))
+    print("%-9s export/walk: wall %.2f, cpu %.2f   walk/import: wall %.2f, cpu %.2f"
+          % ("", median(e, 0) / median(w, 0), median(e, 1) / median(w, 1),
+             median(w, 0) / median(i, 0), median(w, 1) / median(i, 1)))
 PY

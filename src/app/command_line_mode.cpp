@@ -183,11 +183,12 @@ void applyDateSwitches(const CommandLine& line, ReportEnv& env) {
     }
 }
 
-// The export is a file of its own: standard output holds the rows.
-QString exportPath(const CommandLine& line) {
-    const QString path = line.typedValue(QStringLiteral("/EXPORT=")).value_or(QString());
-    if (line.has(QStringLiteral("/EXPORT=")) && (path.trimmed().isEmpty() || path == QLatin1String("-")))
-        throw CommandLineError(QStringLiteral("/EXPORT= needs a file name."));
+// /EXPORT= and /IMPORT= name files of their own: standard input and output
+// are not theirs.
+QString scanFile(const CommandLine& line, const QString& switchText) {
+    const QString path = line.typedValue(switchText).value_or(QString());
+    if (line.has(switchText) && (path.trimmed().isEmpty() || path == QLatin1String("-")))
+        throw CommandLineError(QStringLiteral("%1 needs a file name.").arg(switchText));
     return path;
 }
 
@@ -200,7 +201,8 @@ void applyOutputSwitches(const CommandLine& line, AppState& app) {
     }
     app.append = line.has(QStringLiteral("/APPEND"));
     app.headings = line.has(QStringLiteral("/HEADINGS"));
-    app.exportFilePath = exportPath(line);
+    app.exportFilePath = scanFile(line, QStringLiteral("/EXPORT="));
+    app.importFilePath = scanFile(line, QStringLiteral("/IMPORT="));
 }
 
 void applyTree(const CommandLine& line, ReportEnv& env) {

@@ -16,7 +16,7 @@ const QStringList& knownSwitches() {
         QStringLiteral("/PATTERN="),   QStringLiteral("/SIZE"),       QStringLiteral("/OPT="),
         QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="),
         QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS"),
-        QStringLiteral("/EXPORT=")};
+        QStringLiteral("/EXPORT="),    QStringLiteral("/IMPORT=")};
     return names;
 }
 
@@ -38,7 +38,7 @@ QStringList functionSwitches(ReportKind kind) {
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:
         return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
-                QStringLiteral("/EXPORT=")};
+                QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")};
     case ReportKind::File:
         return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")};
     case ReportKind::Date:
@@ -172,6 +172,7 @@ void SwitchRules::checkForFunction(const CommandLine& line, ReportKind kind) {
     refuseForeign(line, kind);
     refuseConflict(line, {QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")});
     refuseConflict(line, {QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS")});
+    refuseConflict(line, {QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")});
     refuseConflict(line, {QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="),
                           QStringLiteral("/BETWEEN=")});
     refuseOrphans(line, kind);

@@ -45,7 +45,9 @@ QStringList topicLines(int topic) {
                 "        /IMMSUBS - Immediate Sub-directories",
                 "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)",
                 "        /EXPORT=<file> - Also write the tree walked in ncdu's export format",
-                "\x01           (ncdu -f <file> and gdu -f <file> browse it)", "",
+                "\x01           (ncdu -f <file> and gdu -f <file> browse it)",
+                "        /IMPORT=<file> - Read the tree from such a file instead of walking it",
+                "\x01           (ncdu -o and gdu -o write them too; /D= names the directory it is of)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY '/D=\\\\MyServer\\VOL1\\MyDirectory' /IMMSUBS /HEADINGS "
                 "'/OUTFILE=/srv/reports/dir.csv'"};
@@ -143,7 +145,8 @@ QList<ExitStatus> exitStatuses() {
             {1,
              {"a switch is missing, unknown, misplaced or in conflict with another,",
               "a name finds nothing, the site file cannot be used, or the tree's",
-              "directory cannot be read for an Owner, File or Date run"}},
+              "directory cannot be read for an Owner, File or Date run, or an",
+              "/IMPORT= file holds no scan"}},
             {2, {"the output file or the export could not be written, or a walk ran", "out of file descriptors"}},
             {3, {"the run was cancelled or could not start"}}};
 }

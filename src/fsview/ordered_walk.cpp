@@ -68,6 +68,16 @@ OwnInode ownInodeOf(const struct stat& st) {
 
 } // namespace
 
+void countLinkedOnce(WalkedDirectory& directory) {
+    std::vector<LinkedFile>& linked = directory.linked;
+    std::sort(linked.begin(), linked.end(), [](const LinkedFile& a, const LinkedFile& b) { return a.inode < b.inode; });
+    linked.erase(std::unique(linked.begin(), linked.end(),
+                             [](const LinkedFile& a, const LinkedFile& b) { return a.inode == b.inode; }),
+                 linked.end());
+    for (const LinkedFile& file : linked)
+        directory.fileBytes += file.size;
+}
+
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
     const int c = compareFolded(a, b);
     return c != 0 ? c < 0 : a < b;

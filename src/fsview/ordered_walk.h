@@ -167,6 +167,10 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// Keeps each file of directory.linked once (by inode) and adds their bytes
+// to its fileBytes: a file with several names in one directory counts once.
+void countLinkedOnce(WalkedDirectory& directory);
+
 // Case-insensitive name order of two entry names, as every listing uses:
 // names compared case-folded (non-ASCII letters too, where the name is
 // UTF-8), ties broken by the raw bytes so the order is total.

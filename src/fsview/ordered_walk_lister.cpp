@@ -136,6 +136,7 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
         unreadable(out, subdirs);
         return true;
     }
+    out.linked = m_linked;
     countLinkedOnce(out);
     std::sort(out.files.begin(), out.files.end(), fileLess);
     sortFound(dir, out, subdirs);
@@ -164,18 +165,6 @@ void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& 
         out.subdirectories.push_back(std::move(found.name));
     }
     m_found.clear();
-}
-
-// A file with several names in this directory counts once in its bytes.
-void OrderedWalkLister::countLinkedOnce(WalkedDirectory& out) {
-    std::sort(m_linked.begin(), m_linked.end(),
-              [](const LinkedFile& a, const LinkedFile& b) { return a.inode < b.inode; });
-    const auto last = std::unique(m_linked.begin(), m_linked.end(),
-                                  [](const LinkedFile& a, const LinkedFile& b) { return a.inode == b.inode; });
-    m_linked.erase(last, m_linked.end());
-    for (const LinkedFile& file : m_linked)
-        out.fileBytes += file.size;
-    out.linked = m_linked;
 }
 
 void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs) {

@@ -67,7 +67,6 @@ private:
     bool stopAsked();
     void sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                    std::vector<FoundSubdirectory>& subdirs);
-    void countLinkedOnce(WalkedDirectory& out);
     void unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs);
 
     dev_t m_rootDevice;

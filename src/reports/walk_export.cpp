@@ -49,11 +49,11 @@ void WalkExport::add(const WalkedDirectory& directory) {
         m_export.add(directory);
 }
 
-void WalkExport::finish(const OrderedWalk& walk) {
+void WalkExport::finish() {
     if (m_path.isEmpty() || m_failed)
         return;
     // A walk cut short must not pass for the whole tree.
-    if (m_run.cancelled() || walk.failure() != 0) {
+    if (m_run.cancelled() || !m_run.failure.isEmpty()) {
         m_export.abandon();
         if (m_run.cancelled())
             m_run.notes.append(QStringLiteral("%1 was left as it was.").arg(m_path));

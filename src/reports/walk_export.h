@@ -24,8 +24,9 @@ public:
     // Sums only; when exporting, each file recorded for the export.
     OrderedWalk::Options walkOptions() const;
     void add(const WalkedDirectory& directory);
-    // After the walk.
-    void finish(const OrderedWalk& walk);
+    // After the walk, and after its end was noted in the run: in place
+    // only when the walk is whole.
+    void finish();
 
 private:
     void fail(const QString& why);

@@ -20,4 +20,5 @@ struct AppState {
     bool append = false;
     bool headings = false;
     QString exportFilePath; // Directory runs: the tree walked, in ncdu's export format; empty: none
+    QString importFilePath; // Directory runs: a scan in that format, read instead of a walk; empty: none
 };

@@ -428,6 +428,36 @@ TEST_F(SiteRun, AnExportThatCannotBeWrittenFailsTheRunAndLeavesTheOutput) {
     EXPECT_EQ(QDir(out("full")).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 
+TEST_F(SiteRun, AnImportGivesTheRowsOfTheWalkItWasExportedFrom) {
+    const QStringList walk = {"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/OUTFILE=" + out("walked.csv")};
+    ASSERT_EQ(run(walk + QStringList{"/EXPORT=" + out("vol1.json")}).status, 0);
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/IMPORT=" + out("vol1.json"),
+                           "/OUTFILE=" + out("imported.csv")});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    // The lines but for their first field, the time of the run.
+    const auto rows = [](const QString& path) {
+        QStringList lines = readCrlfLines(path);
+        for (QString& line : lines)
+            line = line.section(',', 1);
+        return lines;
+    };
+    EXPECT_EQ(rows(out("imported.csv")), rows(out("walked.csv")));
+    EXPECT_EQ(rows(out("imported.csv")).size(), 5);
+}
+
+TEST_F(SiteRun, AnImportThatIsNoScanIsRefusedWithItsLineAndColumnAndNothingWritten) {
+    QFile scan(out("bad.json"));
+    ASSERT_TRUE(scan.open(QIODevice::WriteOnly));
+    scan.write("[1,2,{},\n[{\"name\":\"/v\"},\n{\"name\":\"f\",\"asize\":\"12\"}]]\n");
+    scan.close();
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/IMPORT=" + out("bad.json"),
+                           "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains(out("bad.json") + ": line 3, column 21: asize is not a number")) << o.err.toStdString();
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+    EXPECT_EQ(outputFolder(), (QStringList{"bad.json", "report.csv"}));
+}
+
 TEST_F(SiteRun, ACompleteRunReplacesTheFormerFileAndLeavesNothingElse) {
     const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\USERS", "/ALLSUBS", "/OUTFILE=" + previous});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();

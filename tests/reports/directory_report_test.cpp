@@ -37,6 +37,7 @@ protected:
         f->search.lblDirectory = start;
         f->search.subDirOption = option;
         f->app.exportFilePath = exportTo;
+        f->app.importFilePath = importFrom;
         if (onPoll)
             f->host.onPoll = [this] { onPoll(*f); };
         btnShowUsage_Click(f->env);
@@ -60,7 +61,8 @@ protected:
     QString root;
     std::unique_ptr<ReportFixture> f;
     std::function<void(ReportFixture&)> onPoll;
-    QString exportTo; // /EXPORT=
+    QString exportTo;   // /EXPORT=
+    QString importFrom; // /IMPORT=
 };
 
 } // namespace
@@ -419,4 +421,34 @@ TEST_F(DirectoryReports, AFolderThatCannotBeReadIsExportedWithItsReadError) {
     const QString again = ncduReexport(exportTo);
     ASSERT_FALSE(again.isEmpty());
     EXPECT_EQ(NcduScan::read(again).apparentBytes(), seen);
+}
+
+// A scan read back gives the rows its walk gave: ours, and the one ncdu writes.
+TEST_F(DirectoryReports, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
+    const QString top = root + "/x";
+    const RemovedAtEnd odd = buildExchangeTree(top);
+    TreeBuilder::file(top + "/B/c/big", 3 * 1048576 + 7);
+    TreeBuilder::file(top + "/a/Z/small", 333);
+    TreeBuilder::dir(top + "/b/mnt");
+    ASSERT_EQ(::link(TreeBuilder::native(top + "/a/linked").constData(),
+                     TreeBuilder::native(top + "/a/linked again").constData()), 0);
+    ScopedTmpfs mounted(TreeBuilder::native(top + "/b/mnt"));
+    if (mounted.mounted())
+        TreeBuilder::file(top + "/b/mnt/elsewhere", 1048576);
+    QProcess ncdu;
+    ncdu.start("ncdu", {"-x", "-e", "-o", builder.dir() + "/ncdu.json", top});
+    ASSERT_TRUE(ncdu.waitForFinished(60000) && ncdu.exitCode() == 0);
+    for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
+        exportTo = builder.dir() + "/x.json";
+        const QStringList walked = run("\\\\FS1\\VOL1\\x", option);
+        const double total = f->run.sizeTotal;
+        exportTo.clear();
+        for (const QString& scan : {builder.dir() + "/x.json", builder.dir() + "/ncdu.json"}) {
+            importFrom = scan;
+            EXPECT_EQ(run("\\\\FS1\\VOL1\\x", option), walked) << scan.toStdString();
+            EXPECT_EQ(f->run.sizeTotal, total) << scan.toStdString();
+            EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+        }
+        importFrom.clear();
+    }
 }
