@@ -184,6 +184,15 @@ void applyDateSwitches(const CommandLine& line, ReportEnv& env) {
     }
 }
 
+// /EXPORT= and /IMPORT= name files of their own: standard input and output
+// are not theirs.
+QString scanFile(const CommandLine& line, const QString& switchText) {
+    const QString path = line.typedValue(switchText).value_or(QString());
+    if (line.has(switchText) && (path.trimmed().isEmpty() || path == QLatin1String("-")))
+        throw CommandLineError(QStringLiteral("%1 needs a file name.").arg(switchText));
+    return path;
+}
+
 void applyOutputSwitches(const CommandLine& line, AppState& app) {
     if (const std::optional<QString> path = line.typedValue(QStringLiteral("/OUTFILE="))) {
         // Most often a script's variable that came out empty: writing to standard output instead would hide it.
@@ -199,6 +208,8 @@ void applyOutputSwitches(const CommandLine& line, AppState& app) {
             throw CommandLineError(QStringLiteral("/COMPARE= needs LAST, a date or a run's number."));
         app.compareWith = earlier->trimmed();
     }
+    app.exportFilePath = scanFile(line, QStringLiteral("/EXPORT="));
+    app.importFilePath = scanFile(line, QStringLiteral("/IMPORT="));
 }
 
 void applyTree(const CommandLine& line, ReportEnv& env) {

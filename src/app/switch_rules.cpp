@@ -16,7 +16,8 @@ const QStringList& knownSwitches() {
         QStringLiteral("/PATTERN="),   QStringLiteral("/SIZE"),       QStringLiteral("/OPT="),
         QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="),
         QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS"),
-        QStringLiteral("/NOHISTORY"),  QStringLiteral("/COMPARE=")};
+        QStringLiteral("/NOHISTORY"),  QStringLiteral("/COMPARE="),   QStringLiteral("/EXPORT="),
+        QStringLiteral("/IMPORT=")};
     return names;
 }
 
@@ -38,7 +39,8 @@ QStringList functionSwitches(ReportKind kind) {
     case ReportKind::Volume:
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:
-        return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS")};
+        return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
+                QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")};
     case ReportKind::File:
         return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")};
     case ReportKind::Date:
@@ -172,6 +174,7 @@ void SwitchRules::checkForFunction(const CommandLine& line, ReportKind kind) {
     refuseForeign(line, kind);
     refuseConflict(line, {QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")});
     refuseConflict(line, {QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS")});
+    refuseConflict(line, {QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")});
     refuseConflict(line, {QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="),
                           QStringLiteral("/BETWEEN=")});
     refuseOrphans(line, kind);

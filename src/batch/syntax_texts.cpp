@@ -43,7 +43,11 @@ QStringList topicLines(int topic) {
     case 5:
         return {"/F=DIRECTORY", "", "        /D=Directory", kDirectoryForms,
                 "        /IMMSUBS - Immediate Sub-directories",
-                "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)", "",
+                "        /ALLSUBS - All Sub-Directories (Individually)", "\x01           (one of them, not both)",
+                "        /EXPORT=<file> - Also write the tree walked in ncdu's export format",
+                "\x01           (ncdu -f <file> and gdu -f <file> browse it)",
+                "        /IMPORT=<file> - Read the tree from such a file instead of walking it",
+                "\x01           (ncdu -o and gdu -o write them too; /D= names the directory it is of)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY '/D=\\\\MyServer\\VOL1\\MyDirectory' /IMMSUBS /HEADINGS "
                 "'/OUTFILE=/srv/reports/dir.csv'"};
@@ -148,8 +152,9 @@ QList<ExitStatus> exitStatuses() {
             {1,
              {"a switch is missing, unknown, misplaced or in conflict with another,",
               "a name finds nothing, the site file cannot be used, or the tree's",
-              "directory cannot be read for an Owner, File or Date run"}},
-            {2, {"the output file could not be written, or a walk ran out of file", "descriptors"}},
+              "directory cannot be read for an Owner, File or Date run, or an",
+              "/IMPORT= file holds no scan"}},
+            {2, {"the output file or the export could not be written, or a walk ran", "out of file descriptors"}},
             {3, {"the run was cancelled or could not start"}},
             {4, {"the results were written, but the run could not be kept in the history", "or compared with it"}}};
 }

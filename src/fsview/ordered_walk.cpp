@@ -61,7 +61,22 @@ struct WalkNode {
 };
 using WalkNodePtr = std::shared_ptr<WalkNode>;
 
+OwnInode ownInodeOf(const struct stat& st) {
+    return {std::uint64_t(st.st_size), std::uint64_t(st.st_blocks) * 512, st.st_uid, st.st_gid, st.st_mode,
+            st.st_mtime};
+}
+
 } // namespace
+
+void countLinkedOnce(WalkedDirectory& directory) {
+    std::vector<LinkedFile>& linked = directory.linked;
+    std::sort(linked.begin(), linked.end(), [](const LinkedFile& a, const LinkedFile& b) { return a.inode < b.inode; });
+    linked.erase(std::unique(linked.begin(), linked.end(),
+                             [](const LinkedFile& a, const LinkedFile& b) { return a.inode == b.inode; }),
+                 linked.end());
+    for (const LinkedFile& file : linked)
+        directory.fileBytes += file.size;
+}
 
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
     const int c = compareFolded(a, b);
@@ -160,8 +175,7 @@ OrderedWalk::Impl::Impl(int startFd, Options options)
         m_ahead = 1;
         return;
     }
-    rootNode->result.uid = st.st_uid;
-    rootNode->result.allocated = std::uint64_t(st.st_blocks) * 512;
+    rootNode->result.own = ownInodeOf(st);
     auto start = std::make_shared<ScanDirectory>();
     start->device = st.st_dev;
     start->inode = st.st_ino;
@@ -273,8 +287,7 @@ std::vector<WalkNodePtr> OrderedWalk::Impl::children(const WalkNode& node,
         auto child = std::make_shared<WalkNode>();
         child->result.name = node.result.subdirectories[qsizetype(i)];
         child->result.depth = node.result.depth + 1;
-        child->result.uid = subdirs[i].uid;
-        child->result.allocated = subdirs[i].allocated;
+        child->result.own = subdirs[i].own;
         child->dir = std::move(subdirs[i].dir);
         made.push_back(std::move(child));
     }

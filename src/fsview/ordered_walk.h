@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 #include <atomic>
@@ -26,6 +27,30 @@ struct WalkedFile {
     std::optional<std::int64_t> btime; // birth time, where the file system records it
     std::uint64_t inode = 0;
     std::uint32_t links = 1;
+    std::uint32_t gid = 0;
+    std::uint32_t mode = 0;        // st_mode: type and permissions
+    std::uint64_t allocated = 0;   // bytes of the blocks it takes (st_blocks * 512)
+    std::uint64_t device = 0;
+};
+
+// What a stat of a directory's own inode tells, taken where its parent was
+// listed (the start's where the walk opened it), so it is known even where
+// the directory itself cannot be read.
+struct OwnInode {
+    std::uint64_t size = 0;      // st_size
+    std::uint64_t allocated = 0; // bytes of the blocks it takes
+    std::uint32_t uid = 0;
+    std::uint32_t gid = 0;
+    std::uint32_t mode = 0;
+    std::int64_t mtime = 0;
+};
+
+// A subdirectory on another file system, which the walk leaves out.
+struct MountLeftOut {
+    QByteArray name;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    OwnInode own;
 };
 
 // A file with more than one name: sums across directories count it once.
@@ -63,8 +88,10 @@ struct WalkedDirectory {
     // Allocated bytes of the other files passing the name filter, per owner.
     std::vector<OwnerBytes> ownerBytes;
     // The directory's own inode, for sums that count directories as du does.
-    std::uint32_t uid = 0;
-    std::uint64_t allocated = 0;
+    OwnInode own;
+    // Mount points found in it, in the order listed.
+    std::vector<MountLeftOut> mountsLeftOut;
+    QByteArray record; // what Options::recordFile wrote of its files, in the order listed
 };
 
 // A walk that hands out directories in depth-first pre-order on the calling
@@ -87,6 +114,12 @@ public:
         // Files the stat shows are not wanted are counted, not handed out.
         // Runs on the worker threads, several at once: it must be thread-safe.
         std::function<bool(const WalkedFile& file)> fileFilter;
+        // Writes what a report keeps of each file passing the name filter
+        // into its directory's record, on the listing thread, before the
+        // file filter: a report that only passes files on (an export) needs
+        // no WalkedFile of each handed out, nor their sorting. Runs on the
+        // worker threads, several at once: it must be thread-safe.
+        std::function<void(const WalkedFile& file, QByteArrayView name, QByteArray& record)> recordFile;
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
         // Once a directory holds more files to hand out than this, its
         // listing stops there (WalkedDirectory::cut): a reader that ends at a
@@ -133,6 +166,10 @@ private:
     class Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// Keeps each file of directory.linked once (by inode) and adds their bytes
+// to its fileBytes: a file with several names in one directory counts once.
+void countLinkedOnce(WalkedDirectory& directory);
 
 // Case-insensitive name order of two entry names, as every listing uses:
 // names compared case-folded (non-ASCII letters too, where the name is

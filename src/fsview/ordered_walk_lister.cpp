@@ -46,6 +46,10 @@ void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint
     owners.push_back({uid, bytes});
 }
 
+OwnInode ownInodeOf(const struct statx& sx) {
+    return {sx.stx_size, allocatedBytes(sx), sx.stx_uid, sx.stx_gid, sx.stx_mode, sx.stx_mtime.tv_sec};
+}
+
 void fillFile(WalkedFile& file, const struct statx& sx) {
     file.statted = true;
     file.inode = sx.stx_ino;
@@ -59,6 +63,10 @@ void fillFile(WalkedFile& file, const struct statx& sx) {
     file.atime = sx.stx_atime.tv_sec;
     if (sx.stx_mask & STATX_BTIME)
         file.btime = sx.stx_btime.tv_sec;
+    file.gid = sx.stx_gid;
+    file.mode = sx.stx_mode;
+    file.allocated = allocatedBytes(sx);
+    file.device = deviceOf(sx);
 }
 
 bool fileLess(const WalkedFile& a, const WalkedFile& b) {
@@ -128,6 +136,7 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
         unreadable(out, subdirs);
         return true;
     }
+    out.linked = m_linked;
     countLinkedOnce(out);
     std::sort(out.files.begin(), out.files.end(), fileLess);
     sortFound(dir, out, subdirs);
@@ -152,22 +161,10 @@ void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& 
         sub->name.assign(found.name.constData(), std::size_t(found.name.size()));
         sub->device = found.device;
         sub->inode = found.inode;
-        subdirs.push_back({std::move(sub), found.uid, found.allocated});
+        subdirs.push_back({std::move(sub), found.own});
         out.subdirectories.push_back(std::move(found.name));
     }
     m_found.clear();
-}
-
-// A file with several names in this directory counts once in its bytes.
-void OrderedWalkLister::countLinkedOnce(WalkedDirectory& out) {
-    std::sort(m_linked.begin(), m_linked.end(),
-              [](const LinkedFile& a, const LinkedFile& b) { return a.inode < b.inode; });
-    const auto last = std::unique(m_linked.begin(), m_linked.end(),
-                                  [](const LinkedFile& a, const LinkedFile& b) { return a.inode == b.inode; });
-    m_linked.erase(last, m_linked.end());
-    for (const LinkedFile& file : m_linked)
-        out.fileBytes += file.size;
-    out.linked = m_linked;
 }
 
 void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs) {
@@ -177,6 +174,8 @@ void OrderedWalkLister::unreadable(WalkedDirectory& out, std::vector<FoundSubdir
     out.subdirectories.clear();
     out.linked.clear();
     out.ownerBytes.clear();
+    out.mountsLeftOut.clear();
+    out.record.clear();
     out.fileBytes = 0;
     out.fileCount = 0;
     out.filteredOut = 0;
@@ -231,7 +230,7 @@ void OrderedWalkLister::addEntry(int fd, const char* name, std::size_t length, u
             return;
         }
         if (S_ISDIR(sx.stx_mode))
-            addSubdirectory(sx, name, length);
+            addSubdirectory(sx, name, length, out);
         else if (passes(name, length)) // replaced by something else since the listing
             pushFile(name, length, &sx, out);
         return;
@@ -244,7 +243,7 @@ void OrderedWalkLister::addEntry(int fd, const char* name, std::size_t length, u
         if (wanted)
             pushFile(name, length, nullptr, out);
     } else if (S_ISDIR(sx.stx_mode)) {
-        addSubdirectory(sx, name, length);
+        addSubdirectory(sx, name, length, out);
     } else if (wanted) {
         pushFile(name, length, &sx, out);
     }
@@ -281,6 +280,8 @@ void OrderedWalkLister::pushFile(const char* name, std::size_t length, const str
         fillFile(file, *sx);
         count(*sx, out);
     }
+    if (m_options.recordFile)
+        m_options.recordFile(file, QByteArrayView(name, qsizetype(length)), out.record);
     // Deciding here what the stat tells keeps unwanted files off the reader's thread.
     if (sx && m_options.fileFilter && !m_options.fileFilter(file)) {
         ++out.filteredOut;
@@ -301,17 +302,18 @@ void OrderedWalkLister::count(const struct statx& sx, WalkedDirectory& out) {
     addOwnerBytes(out.ownerBytes, sx.stx_uid, allocatedBytes(sx));
 }
 
-void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name,
-                                        std::size_t length) {
+void OrderedWalkLister::addSubdirectory(const struct statx& sx, const char* name, std::size_t length,
+                                        WalkedDirectory& out) {
     // Like du -x: another file system stays out, its mount point included.
-    if (deviceOf(sx) != m_rootDevice)
+    if (deviceOf(sx) != m_rootDevice) {
+        out.mountsLeftOut.push_back({QByteArray(name, qsizetype(length)), deviceOf(sx), sx.stx_ino, ownInodeOf(sx)});
         return;
+    }
     if (loopsBack(sx)) {
         ++m_loopsBack;
         return;
     }
-    m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino),
-                            sx.stx_uid, allocatedBytes(sx)});
+    m_found.push_back(Found{QByteArray(name, qsizetype(length)), deviceOf(sx), ino_t(sx.stx_ino), ownInodeOf(sx)});
 }
 
 // A folder that is one of those above it, bind-mounted below itself: du

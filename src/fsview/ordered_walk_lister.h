@@ -13,12 +13,10 @@
 #include <memory>
 #include <vector>
 
-// A subdirectory a listing found: what opens it, and its own inode's owner
-// and allocated bytes.
+// A subdirectory a listing found: what opens it, and its own inode.
 struct FoundSubdirectory {
     ScanDirectoryPtr dir;
-    std::uint32_t uid = 0;
-    std::uint64_t allocated = 0;
+    OwnInode own;
 };
 
 // Reads one directory at a time for one worker of an OrderedWalk: lists it,
@@ -51,8 +49,7 @@ private:
         QByteArray name;
         dev_t device;
         ino_t inode;
-        std::uint32_t uid;
-        std::uint64_t allocated;
+        OwnInode own;
     };
     enum class Read { Done, Failed, Stopped };
 
@@ -64,13 +61,12 @@ private:
     void pushFile(const char* name, std::size_t length, const struct statx* sx,
                   WalkedDirectory& out);
     void count(const struct statx& sx, WalkedDirectory& out);
-    void addSubdirectory(const struct statx& sx, const char* name, std::size_t length);
+    void addSubdirectory(const struct statx& sx, const char* name, std::size_t length, WalkedDirectory& out);
     bool loopsBack(const struct statx& sx) const;
     bool passes(const char* name, std::size_t length) const;
     bool stopAsked();
     void sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
                    std::vector<FoundSubdirectory>& subdirs);
-    void countLinkedOnce(WalkedDirectory& out);
     void unreadable(WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs);
 
     dev_t m_rootDevice;

@@ -6,8 +6,12 @@
 #include "reports/directory_trail.h"
 #include "reports/immediate_rows.h"
 #include "reports/report_run.h"
+#include "reports/scan_walk.h"
+#include "reports/walk_export.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
+
+#include <functional>
 
 namespace {
 
@@ -44,14 +48,20 @@ void keepRowInView(ReportEnv& env) {
     env.grid.TopRow = fcnGridTopRow(kDirectoryGridHeight, kDirectoryRowHeight, env.grid.rows(), env.grid.TopRow);
 }
 
-void measureImmediateSubdirectories(ReportEnv& env, VolumeView::Opened& start) {
-    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
-    DirectoryTrail trail(start.display);
+// What a Directory run does with each directory besides its rows: export it.
+using DirectoryTap = std::function<void(const WalkedDirectory&)>;
+
+// One row per subdirectory of the start, each summing its whole subtree.
+template <typename Walk>
+void immediateRowsOf(ReportEnv& env, Walk& walk, const QString& start, const DirectoryTap& tap) {
+    DirectoryTrail trail(start);
     ImmediateRows rows(env);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
         const QString& path = trail.enter(*directory);
         countWalked(env.run.progress, *directory, path);
+        if (tap)
+            tap(*directory);
         if (directory->depth == 0)
             continue; // the start's own files are in no row
         if (directory->depth == 1) {
@@ -81,6 +91,44 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     ++env.run.rowCounter;
 }
 
+// One row per directory, each with its own files; the total counts a file
+// with names in several folders once, as du -sb of the start does.
+template <typename Walk>
+void ownFilesRowsOf(ReportEnv& env, Walk& walk, const QString& start, const DirectoryTap& tap) {
+    DirectoryTrail trail(start);
+    SubtreeBytes total;
+    const auto poll = [&env] { env.host.pollEvents(); };
+    while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
+        const QString& path = trail.enter(*directory);
+        countWalked(env.run.progress, *directory, path);
+        addOwnFilesRow(env, path, *directory);
+        total.add(*directory);
+        if (tap)
+            tap(*directory);
+        env.host.pollEvents();
+    }
+    env.run.sizeTotal = double(total.bytes()) / kMegabyte;
+    noteWalkEnd(env.run, walk);
+}
+
+// Fills the rows, rowsOf(walk, tap), from the run's source: the scan
+// /IMPORT= names, else a walk of the start, exported when /EXPORT= asks.
+template <typename RowsOf>
+void fromRunSource(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rowsOf) {
+    if (!env.app.importFilePath.isEmpty()) {
+        ScanWalk scan(env.run, env.app.importFilePath);
+        if (!scan.failed())
+            rowsOf(scan, DirectoryTap());
+        return;
+    }
+    WalkExport exported(env.run, env.app.exportFilePath, start.fd.get());
+    if (exported.failed())
+        return;
+    OrderedWalk walk(start.fd.release(), exported.walkOptions());
+    rowsOf(walk, [&exported](const WalkedDirectory& directory) { exported.add(directory); });
+    exported.finish();
+}
+
 } // namespace
 
 void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
@@ -93,7 +141,9 @@ void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
         env.host.message(QStringLiteral("Parse Path result: ") + QString::number(env.client.lastResult()));
     VolumeView::Opened start = WalkStart::open(env, volumePathOf(p), false);
     if (start.ok())
-        measureImmediateSubdirectories(env, start);
+        fromRunSource(env, start, [&](auto& walk, const DirectoryTap& tap) {
+            immediateRowsOf(env, walk, start.display, tap);
+        });
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
     env.host.pollEvents();
 }
@@ -103,21 +153,9 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
     VolumeView::Opened start = WalkStart::open(env, startDirectory, false);
     if (!start.ok())
         return;
-    OrderedWalk walk(start.fd.release(), OrderedWalk::Options::sumsOnly());
-    DirectoryTrail trail(start.display);
-    // Each row shows its folder's own files; the total counts a file with
-    // names in several folders once, as du -sb of the start does.
-    SubtreeBytes total;
-    const auto poll = [&env] { env.host.pollEvents(); };
-    while (const std::optional<WalkedDirectory> directory = walk.next(env.run.cancel, poll)) {
-        const QString& path = trail.enter(*directory);
-        countWalked(env.run.progress, *directory, path);
-        addOwnFilesRow(env, path, *directory);
-        total.add(*directory);
-        env.host.pollEvents();
-    }
-    env.run.sizeTotal = double(total.bytes()) / kMegabyte;
-    noteWalkEnd(env.run, walk);
+    fromRunSource(env, start, [&](auto& walk, const DirectoryTap& tap) {
+        ownFilesRowsOf(env, walk, start.display, tap);
+    });
     env.host.setBusy(false);
     env.host.pollEvents();
 }

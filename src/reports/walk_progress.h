@@ -14,7 +14,9 @@ inline void countWalked(RunState::Progress& progress, const WalkedDirectory& dir
 // What a walking report's walk leaves to the run at its end: the entries it
 // could not read, the folders it did not enter again, and why it ended early
 // when that was no one's choice.
-inline void noteWalkEnd(RunState& run, const OrderedWalk& walk) {
+// Walk: an OrderedWalk, or what hands out directories as one does.
+template <typename Walk>
+void noteWalkEnd(RunState& run, const Walk& walk) {
     run.unreadableEntries += walk.skipped();
     run.loopingFolders += walk.loopsBack();
     if (run.failure.isEmpty())

@@ -19,6 +19,8 @@ struct AppState {
     QString outputFilePath;  // empty or "-": results go to standard output
     bool append = false;
     bool headings = false;
+    QString exportFilePath; // Directory runs: the tree walked, in ncdu's export format; empty: none
+    QString importFilePath; // Directory runs: a scan in that format, read instead of a walk; empty: none
 
     // The history of runs: where it is kept (a file or a postgresql://
     // address), whether runs go in, how long they are kept, and which

@@ -1,9 +1,14 @@
 // The quarvo executable run as an administrator would run it.
 #include "root_safe_folder.h"
+#include "scoped_tmpfs.h"
 #include "text_files.h"
+#include "tree_builder.h"
+
+#include "reports/ncdu_scan.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -385,6 +390,72 @@ TEST_F(SiteRun, AnOutputFileThatCannotBeWrittenFailsBeforeTheRun) {
     EXPECT_TRUE(o.err.startsWith("quarvo: Cannot open " + out("missing/dirs.csv"))) << o.err.toStdString();
     EXPECT_FALSE(o.err.contains("Process")); // the walk never started
     EXPECT_FALSE(o.err.contains("Total Results"));
+}
+
+TEST_F(SiteRun, AnExportGoesBesideTheRowsOfADirectoryRunOnly) {
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1\\USERS", "/ALLSUBS",
+                           "/EXPORT=" + out("users.json"), "/OUTFILE=" + previous});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(readCrlfLines(previous).size(), 3);
+    const NcduScan scan = NcduScan::read(out("users.json"));
+    EXPECT_EQ(scan.name(0), QFile::encodeName(QFileInfo(vol1 + "/USERS").canonicalFilePath()));
+    EXPECT_EQ(scan.size(), 4u); // USERS, bjones, jsmith and notes.txt
+    const Outcome file = run({"/T=ACME_TREE", "/F=FILE", "/D=\\\\FS1\\VOL1", "/PATTERN=*", "/EXPORT=" + out("f.json")});
+    EXPECT_EQ(file.status, 1);
+    EXPECT_TRUE(file.err.startsWith("quarvo: /EXPORT= does not belong to /F=FILE")) << file.err.toStdString();
+    const Outcome unnamed = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/EXPORT="});
+    EXPECT_EQ(unnamed.status, 1);
+    EXPECT_EQ(unnamed.err, "quarvo: /EXPORT= needs a file name.\n");
+}
+
+TEST_F(SiteRun, AnExportThatCannotBeWrittenFailsTheRunAndLeavesTheOutput) {
+    const auto expectFailed = [this](const QString& form, const QString& file, const QString& reason) {
+        const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", form, "/EXPORT=" + file,
+                               "/OUTFILE=" + previous});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(o.err.contains(reason)) << o.err.toStdString();
+        EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+    };
+    expectFailed("/ALLSUBS", out("missing/t.json"), "Cannot open " + out("missing/t.json") + ": No such file or directory");
+    // A disk that fills up while the export is written.
+    for (int i = 0; i < 300; ++i)
+        TreeBuilder::dense(vol1 + QString("/DATA/a file with a long name to fill the export %1").arg(i));
+    QDir().mkpath(out("full"));
+    ScopedTmpfs full(QFile::encodeName(out("full")), "16k");
+    if (!full.mounted())
+        GTEST_SKIP() << full.why().toStdString();
+    expectFailed("/IMMSUBS", out("full/t.json"), "Cannot write " + out("full/t.json") + ": No space left on device");
+    EXPECT_EQ(QDir(out("full")).entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+TEST_F(SiteRun, AnImportGivesTheRowsOfTheWalkItWasExportedFrom) {
+    const QStringList walk = {"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/OUTFILE=" + out("walked.csv")};
+    ASSERT_EQ(run(walk + QStringList{"/EXPORT=" + out("vol1.json")}).status, 0);
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/IMPORT=" + out("vol1.json"),
+                           "/OUTFILE=" + out("imported.csv")});
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    // The lines but for their first field, the time of the run.
+    const auto rows = [](const QString& path) {
+        QStringList lines = readCrlfLines(path);
+        for (QString& line : lines)
+            line = line.section(',', 1);
+        return lines;
+    };
+    EXPECT_EQ(rows(out("imported.csv")), rows(out("walked.csv")));
+    EXPECT_EQ(rows(out("imported.csv")).size(), 5);
+}
+
+TEST_F(SiteRun, AnImportThatIsNoScanIsRefusedWithItsLineAndColumnAndNothingWritten) {
+    QFile scan(out("bad.json"));
+    ASSERT_TRUE(scan.open(QIODevice::WriteOnly));
+    scan.write("[1,2,{},\n[{\"name\":\"/v\"},\n{\"name\":\"f\",\"asize\":\"12\"}]]\n");
+    scan.close();
+    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/IMPORT=" + out("bad.json"),
+                           "/OUTFILE=" + previous});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains(out("bad.json") + ": line 3, column 21: asize is not a number")) << o.err.toStdString();
+    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+    EXPECT_EQ(outputFolder(), (QStringList{"bad.json", "report.csv"}));
 }
 
 TEST_F(SiteRun, ACompleteRunReplacesTheFormerFileAndLeavesNothingElse) {

@@ -330,7 +330,7 @@ TEST(UnknownSwitches, LocalPathsAndDatesInValuesAreNotSwitches) {
 TEST(MisplacedSwitches, ASwitchOfAnotherFunctionIsRefused) {
     expectRefused("/T=ACME_TREE ", {
         {"/F=VOLUME /V=\\\\FS1\\SYS /PATTERN=*.DOC", "/PATTERN= does not belong to /F=VOLUME, which takes /V=."},
-        {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /SIZE GT 1", "/SIZE does not belong to /F=DIRECTORY, which takes /D=, /IMMSUBS, /ALLSUBS."},
+        {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /SIZE GT 1", "/SIZE does not belong to /F=DIRECTORY, which takes /D=, /IMMSUBS, /ALLSUBS, /EXPORT=, /IMPORT=."},
         {"/F=OWNER /S=FS1 /V=VOL1 /OWNER=ALL+SUB /D=\\\\FS1\\VOL1\\USERS", "/D= does not belong to /F=OWNER"},
         {"/F=FILE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY", "/OPT= does not belong to /F=FILE"},
     });
@@ -340,6 +340,7 @@ TEST(ConflictingSwitches, AreRefused) {
     expectRefused("/T=ACME_TREE ", {
         {"/F=FILE /D=\\\\FS1\\VOL1\\USERS /SIZE EQ 1 /PATTERN=*.DOC", "/PATTERN= and /SIZE cannot be used together"},
         {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /ALLSUBS /IMMSUBS", "/IMMSUBS and /ALLSUBS cannot be used together"},
+        {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /IMPORT=a.json /EXPORT=b.json", "/EXPORT= and /IMPORT= cannot be used together"},
         {"/F=DATE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY /OLDERTHAN=1/1/2020 /BETWEEN=1/1/2019,1/1/2020",
          "/OLDERTHAN= and /BETWEEN= cannot be used together"},
         {"/F=DATE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY /NEWERTHAN=1/1/2020 /OLDERTHAN=1/1/2020",

@@ -57,9 +57,10 @@ TEST(SyntaxTexts, HelpEndsWithExitStatusesAndTheProgramsOwnSwitches) {
     EXPECT_TRUE(help.startsWith("Usage: quarvo /T=<tree> /F=<function> [switches]\n\n/T= <Tree>\n"));
     EXPECT_TRUE(help.contains("    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
                               "       a name finds nothing, the site file cannot be used, or the tree's\n"
-                              "       directory cannot be read for an Owner, File or Date run\n"
-                              "    2  the output file could not be written, or a walk ran out of file\n"
-                              "       descriptors\n"
+                              "       directory cannot be read for an Owner, File or Date run, or an\n"
+                              "       /IMPORT= file holds no scan\n"
+                              "    2  the output file or the export could not be written, or a walk ran\n"
+                              "       out of file descriptors\n"
                               "    3  the run was cancelled or could not start\n"
                               "    4  the results were written, but the run could not be kept in the history\n"
                               "       or compared with it\n"

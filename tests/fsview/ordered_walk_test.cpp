@@ -174,25 +174,43 @@ TEST_F(Walk, HandsOutDirectoriesInPreOrderByCaselessName) {
         EXPECT_TRUE(dir.readable) << dir.name.constData();
 }
 
-TEST_F(Walk, FilesCarryTheirOwnMetadata) {
+TEST_F(Walk, FilesAndFoldersCarryTheirOwnMetadata) {
     touch("sized", 1234);
+    mkdir("sub");
     const QByteArray path = native(root() + "/sized");
+    const QByteArray sub = native(root() + "/sub");
     const timespec times[2] = {{1000000000, 0}, {1200000000, 0}}; // atime, mtime
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
-    ASSERT_EQ(::chown(path.constData(), 4321, 99), 0);
+    for (const QByteArray& entry : {path, sub}) {
+        ASSERT_EQ(::utimensat(AT_FDCWD, entry.constData(), times, 0), 0);
+        ASSERT_EQ(::chown(entry.constData(), 4321, 99), 0);
+    }
+    ASSERT_EQ(::chmod(sub.constData(), 0750), 0);
     struct statx sx {};
     ASSERT_EQ(::statx(AT_FDCWD, path.constData(), 0, STATX_BTIME, &sx), 0);
+    struct stat folder {};
+    ASSERT_EQ(::stat(sub.constData(), &folder), 0);
 
     const std::vector<WalkedDirectory> dirs = walkAll(rootPath());
 
-    ASSERT_EQ(dirs.size(), 1u);
+    ASSERT_EQ(dirs.size(), 2u);
     ASSERT_EQ(dirs[0].files.size(), 1);
     const WalkedFile& file = dirs[0].files[0];
     EXPECT_TRUE(file.statted);
     EXPECT_EQ(file.size, 1234u);
     EXPECT_EQ(file.uid, 4321u);
+    EXPECT_EQ(file.gid, 99u);
+    EXPECT_EQ(file.mode, S_IFREG | 0644u);
+    EXPECT_EQ(file.allocated, std::uint64_t(sx.stx_blocks) * 512);
     EXPECT_EQ(file.mtime, 1200000000);
     EXPECT_EQ(file.atime, 1000000000);
+    // A folder's own inode, from its parent's listing.
+    const OwnInode& own = dirs[1].own;
+    EXPECT_EQ(own.size, std::uint64_t(folder.st_size));
+    EXPECT_EQ(own.allocated, std::uint64_t(folder.st_blocks) * 512);
+    EXPECT_EQ(own.uid, 4321u);
+    EXPECT_EQ(own.gid, 99u);
+    EXPECT_EQ(own.mode, S_IFDIR | 0750u);
+    EXPECT_EQ(own.mtime, 1200000000);
     if (sx.stx_mask & STATX_BTIME)
         EXPECT_EQ(file.btime, std::optional<std::int64_t>(sx.stx_btime.tv_sec));
     else
@@ -417,9 +435,12 @@ TEST_F(Walk, NestedMountIsNotEntered) {
     while (std::optional<WalkedDirectory> next = walk.next(cancel))
         dirs.push_back(std::move(*next));
 
-    // Like du -x, the mount point itself is left out too.
+    // Like du -x, the mount point itself is left out too, and named as left out.
     EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a"}));
     ASSERT_EQ(dirs.size(), 2u);
+    ASSERT_EQ(dirs[0].mountsLeftOut.size(), 1u);
+    EXPECT_EQ(dirs[0].mountsLeftOut[0].name, "mnt");
+    EXPECT_NE(dirs[0].mountsLeftOut[0].device, dirs[0].device);
     EXPECT_EQ(joined(dirs[0].subdirectories), "a");
     EXPECT_EQ(fileNames(dirs[0]), "");
     EXPECT_EQ(fileNames(dirs[1]), "one");

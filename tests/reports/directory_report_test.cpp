@@ -6,9 +6,15 @@
 #include "unprivileged_run.h"
 
 #include "reports/directory_report.h"
+#include "reports/ncdu_scan.h"
 #include "reports/report_run.h"
 
+#include <QFileInfo>
+#include <QProcess>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,6 +36,8 @@ protected:
         f->search.cmbVolumeList.showOrAdd("VOL1");
         f->search.lblDirectory = start;
         f->search.subDirOption = option;
+        f->app.exportFilePath = exportTo;
+        f->app.importFilePath = importFrom;
         if (onPoll)
             f->host.onPoll = [this] { onPoll(*f); };
         btnShowUsage_Click(f->env);
@@ -39,10 +47,22 @@ protected:
         return rows;
     }
 
+    // top/a/f and top/a/private/secret, a megabyte each (sparse), and every
+    // folder down to a/ open to others as mode says, but private/.
+    void buildPrivateFolder(mode_t mode) {
+        TreeBuilder::file(root + "/top/a/f", 1048576);
+        TreeBuilder::file(root + "/top/a/private/secret", 1048576);
+        for (const QString& d : {builder.dir(), root, root + "/top", root + "/top/a"})
+            ::chmod(QFile::encodeName(d).constData(), mode);
+        ::chmod(QFile::encodeName(root + "/top/a/private").constData(), 0700);
+    }
+
     SiteBuilder builder;
     QString root;
     std::unique_ptr<ReportFixture> f;
     std::function<void(ReportFixture&)> onPoll;
+    QString exportTo;   // /EXPORT=
+    QString importFrom; // /IMPORT=
 };
 
 } // namespace
@@ -100,8 +120,14 @@ TEST_F(DirectoryReports, CancelRemovesTheRowBeingMeasured) {
         if (fx.grid.cell(last, 1).endsWith("\\b") && fx.grid.cell(last, 2) == "Calculating..")
             fx.run.cancel = true;
     };
+    // An export begun is not put in place: it would pass for the whole tree.
+    exportTo = builder.dir() + "/t.json";
+    TreeBuilder::dense(exportTo, 9);
     EXPECT_EQ(run("\\\\FS1\\VOL1\\t", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\t\\a|1.00"});
-    EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Cancelled!");
+    EXPECT_EQ(outcomeOf(f->host.statuses.last()), "Process Cancelled! " + exportTo + " was left as it was.");
+    QFile kept(exportTo);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray(9, 'x'));
 }
 
 TEST_F(DirectoryReports, AStartDirectoryThatIsMissingSaysSo) {
@@ -190,11 +216,7 @@ TEST_F(DirectoryReports, AFolderBindMountedBelowItselfIsCountedOnceAsDuCountsIt)
 }
 
 TEST_F(DirectoryReports, ContentThatCannotBeReadIsCountedNotDropped) {
-    TreeBuilder::file(root + "/top/a/f", 1048576);
-    TreeBuilder::file(root + "/top/a/private/secret", 1048576);
-    for (const QString& d : {builder.dir(), root, root + "/top", root + "/top/a"})
-        ::chmod(QFile::encodeName(d).constData(), 0755);
-    ::chmod(QFile::encodeName(root + "/top/a/private").constData(), 0700);
+    buildPrivateFolder(0755);
     const UnprivilegedResult result = runUnprivileged([this] {
         const QStringList rows = run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs);
         return (rows.join(";") + "#" + QString::number(f->run.unreadableEntries)).toUtf8();
@@ -222,4 +244,211 @@ TEST_F(DirectoryReports, TotalsSumTheExactSizesNotTheRoundedCells) {
 TEST_F(DirectoryReports, ATrailingBackslashOnTheStartAddsNoSecondSeparator) {
     TreeBuilder::file(root + "/top/a/f", 1048576);
     EXPECT_EQ(run("\\\\FS1\\VOL1\\top\\", SubDirOption::optImmediateSubDirs), QStringList{"\\\\FS1\\VOL1\\top\\a|1.00"});
+}
+
+// Exchanged with ncdu and gdu ----------------------------------------------------------
+
+namespace {
+
+// Removes what Qt cannot name, a name that is not UTF-8, when the test ends.
+struct RemovedAtEnd {
+    QByteArray path;
+    ~RemovedAtEnd() { ::unlink(path.constData()); }
+};
+
+// Under top: a sparse file, a file with names in two folders, a symbolic
+// link, a FIFO and a file whose name is not UTF-8.
+RemovedAtEnd buildExchangeTree(const QString& top) {
+    const QByteArray at = TreeBuilder::native(top);
+    TreeBuilder::file(top + "/sparse", 10 * 1048576);
+    TreeBuilder::dir(top + "/a");
+    TreeBuilder::dir(top + "/b/deeper");
+    EXPECT_TRUE(TreeBuilder::dense(top + "/a/linked", 1048576));
+    EXPECT_EQ(::link(at + "/a/linked", at + "/b/deeper/linked too"), 0);
+    EXPECT_EQ(::symlink("a/linked", at + "/symlink"), 0);
+    EXPECT_EQ(::mkfifo(at + "/fifo", 0644), 0);
+    RemovedAtEnd odd{at + "/a/caf\xe9\"\\\n\x01"};
+    const int fd = ::open(odd.path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    EXPECT_TRUE(fd >= 0 && ::write(fd, "12345", 5) == 5);
+    ::close(fd);
+    return odd;
+}
+
+std::uint64_t du(const QString& path, const char* unit) {
+    return commandFigure("du", {"-s", "-x", unit, path}).value_or(0);
+}
+
+// gdu's total of an export, in bytes: on the disk, or apparent.
+std::uint64_t gduTotal(const QString& file, bool apparent) {
+    QProcess gdu;
+    QStringList arguments{"-f", file, "-n", "-p", "-s", "--no-prefix"};
+    if (apparent)
+        arguments.append("-a");
+    gdu.start("gdu", arguments);
+    if (!gdu.waitForFinished(60000) || gdu.exitCode() != 0)
+        return 0;
+    return gdu.readAllStandardOutput().simplified().split(' ').first().toULongLong();
+}
+
+// What ncdu writes back of an export it imported; empty when it refused it.
+QString ncduReexport(const QString& file) {
+    const QString out = file + ".ncdu.json";
+    QProcess ncdu;
+    ncdu.start("ncdu", {"-f", file, "-o", out});
+    return ncdu.waitForFinished(60000) && ncdu.exitCode() == 0 ? out : QString();
+}
+
+// Each entry's path: the root's name, then names joined by /.
+std::vector<QByteArray> pathsOf(const NcduScan& scan) {
+    std::vector<QByteArray> paths(scan.size());
+    std::vector<std::size_t> open; // directories whose subtree holds the next entry
+    for (std::size_t i = 0; i < scan.size(); ++i) {
+        while (!open.empty() && scan.entry(open.back()).end <= i)
+            open.pop_back();
+        paths[i] = open.empty() ? scan.name(i).toByteArray() : paths[open.back()] + '/' + scan.name(i).toByteArray();
+        if (scan.entry(i).directory)
+            open.push_back(i);
+    }
+    return paths;
+}
+
+// What find -xdev lists, as bytes.
+std::vector<QByteArray> found(const QString& top) {
+    QProcess find;
+    find.start("find", {top, "-xdev", "-print0"});
+    find.waitForFinished(60000);
+    QList<QByteArray> listed = find.readAllStandardOutput().split('\0');
+    listed.removeAll(QByteArray());
+    return {listed.begin(), listed.end()};
+}
+
+void expectAsLstatSeesIt(const NcduScan& scan, std::size_t i, const QByteArray& path) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.constData(), &st), 0) << path.constData();
+    const NcduScan::Entry& e = scan.entry(i);
+    const bool mount = e.excluded == NcduScan::Excluded::OtherFileSystem;
+    EXPECT_EQ(e.apparent, mount ? 0 : std::uint64_t(st.st_size)) << path.constData();
+    EXPECT_EQ(e.allocated, mount ? 0 : std::uint64_t(st.st_blocks) * 512) << path.constData();
+    EXPECT_EQ(e.device, std::uint64_t(st.st_dev)) << path.constData();
+    EXPECT_EQ(e.inode, std::uint64_t(st.st_ino)) << path.constData();
+    EXPECT_EQ(e.uid, st.st_uid);
+    EXPECT_EQ(e.gid, st.st_gid);
+    EXPECT_EQ(e.mode, st.st_mode) << path.constData();
+    EXPECT_EQ(e.mtime, st.st_mtime);
+    EXPECT_EQ(e.directory, S_ISDIR(st.st_mode)) << path.constData();
+    EXPECT_EQ(e.notRegular, !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) << path.constData();
+    const bool linked = !S_ISDIR(st.st_mode) && st.st_nlink > 1;
+    EXPECT_EQ(e.hardLinked, linked) << path.constData();
+    EXPECT_EQ(e.links, linked ? st.st_nlink : 0) << path.constData();
+}
+
+} // namespace
+
+// Every entry below the start, a mount point's included, each with its own inode's figures.
+TEST_F(DirectoryReports, TheExportReadsBackAsLstatSeesEachEntry) {
+    const QString top = root + "/x";
+    const RemovedAtEnd odd = buildExchangeTree(top);
+    TreeBuilder::dir(top + "/b/mnt");
+    ScopedTmpfs mounted(TreeBuilder::native(top + "/b/mnt"));
+    exportTo = builder.dir() + "/x.json";
+    for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
+        run("\\\\FS1\\VOL1\\x", option);
+        ASSERT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+        const NcduScan scan = NcduScan::read(exportTo);
+        std::vector<QByteArray> paths = pathsOf(scan);
+        EXPECT_EQ(paths[0], TreeBuilder::native(QFileInfo(top).canonicalFilePath()));
+        for (std::size_t i = 0; i < scan.size(); ++i)
+            expectAsLstatSeesIt(scan, i, paths[i]);
+        std::vector<QByteArray> listed = found(paths[0]);
+        std::sort(paths.begin(), paths.end());
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(paths, listed);
+        EXPECT_EQ(scan.allocatedBytes(), du(top, "-B1"));
+        EXPECT_EQ(scan.apparentBytes(), du(top, "-b"));
+    }
+    // ncdu takes the mount point for one as well.
+    const QString again = ncduReexport(exportTo);
+    ASSERT_FALSE(again.isEmpty());
+    const NcduScan reread = NcduScan::read(again);
+    std::size_t mounts = 0;
+    for (std::size_t i = 0; i < reread.size(); ++i)
+        mounts += reread.entry(i).excluded == NcduScan::Excluded::OtherFileSystem;
+    EXPECT_EQ(mounts, mounted.mounted() ? 1u : 0u);
+}
+
+TEST_F(DirectoryReports, GduAndNcduReadTheExportWithDusTotals) {
+    const QString top = root + "/x";
+    const RemovedAtEnd odd = buildExchangeTree(top);
+    exportTo = builder.dir() + "/x.json";
+    run("\\\\FS1\\VOL1\\x", SubDirOption::optAllSubDirs);
+    ASSERT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+    // The linked file's megabyte once: counted twice, both sums would be a megabyte over.
+    EXPECT_EQ(gduTotal(exportTo, false), du(top, "-B1"));
+    EXPECT_EQ(gduTotal(exportTo, true), du(top, "-b"));
+    const QString again = ncduReexport(exportTo);
+    ASSERT_FALSE(again.isEmpty());
+    const NcduScan scan = NcduScan::read(again);
+    EXPECT_EQ(scan.allocatedBytes(), du(top, "-B1"));
+    EXPECT_EQ(scan.apparentBytes(), du(top, "-b"));
+    // The name that is not UTF-8 went through ncdu as its bytes.
+    std::size_t oddNames = 0;
+    for (std::size_t i = 0; i < scan.size(); ++i)
+        oddNames += scan.name(i) == QByteArrayView("caf\xe9\"\\\n\x01");
+    EXPECT_EQ(oddNames, 1u);
+}
+
+TEST_F(DirectoryReports, AFolderThatCannotBeReadIsExportedWithItsReadError) {
+    buildPrivateFolder(0777); // the child writes the export beside the volume
+    exportTo = builder.dir() + "/top.json";
+    const UnprivilegedResult result = runUnprivileged([this] {
+        run("\\\\FS1\\VOL1\\top", SubDirOption::optAllSubDirs);
+        return f->run.failure.toUtf8();
+    });
+    if (!result.output)
+        GTEST_SKIP() << result.why.toStdString();
+    ASSERT_EQ(*result.output, "");
+    const NcduScan scan = NcduScan::read(exportTo);
+    const std::vector<QByteArray> paths = pathsOf(scan);
+    const auto at = std::find(paths.begin(), paths.end(), paths[0] + "/a/private");
+    ASSERT_NE(at, paths.end());
+    const NcduScan::Entry& locked = scan.entry(std::size_t(at - paths.begin()));
+    EXPECT_TRUE(locked.readError);
+    EXPECT_EQ(locked.end, std::size_t(at - paths.begin()) + 1); // nothing inside it could be seen
+    // What could be read: the folders and the one file, to gdu and ncdu alike.
+    const std::uint64_t seen = scan.apparentBytes();
+    EXPECT_EQ(seen, du(root + "/top", "-b") - 1048576);
+    EXPECT_EQ(gduTotal(exportTo, true), seen);
+    const QString again = ncduReexport(exportTo);
+    ASSERT_FALSE(again.isEmpty());
+    EXPECT_EQ(NcduScan::read(again).apparentBytes(), seen);
+}
+
+// A scan read back gives the rows its walk gave: ours, and the one ncdu writes.
+TEST_F(DirectoryReports, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
+    const QString top = root + "/x";
+    const RemovedAtEnd odd = buildExchangeTree(top);
+    TreeBuilder::file(top + "/B/c/big", 3 * 1048576 + 7);
+    TreeBuilder::file(top + "/a/Z/small", 333);
+    TreeBuilder::dir(top + "/b/mnt");
+    ASSERT_EQ(::link(TreeBuilder::native(top + "/a/linked").constData(),
+                     TreeBuilder::native(top + "/a/linked again").constData()), 0);
+    ScopedTmpfs mounted(TreeBuilder::native(top + "/b/mnt"));
+    if (mounted.mounted())
+        TreeBuilder::file(top + "/b/mnt/elsewhere", 1048576);
+    QProcess ncdu;
+    ncdu.start("ncdu", {"-x", "-e", "-o", builder.dir() + "/ncdu.json", top});
+    ASSERT_TRUE(ncdu.waitForFinished(60000) && ncdu.exitCode() == 0);
+    for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
+        exportTo = builder.dir() + "/x.json";
+        const QStringList walked = run("\\\\FS1\\VOL1\\x", option);
+        const double total = f->run.sizeTotal;
+        exportTo.clear();
+        for (const QString& scan : {builder.dir() + "/x.json", builder.dir() + "/ncdu.json"}) {
+            importFrom = scan;
+            EXPECT_EQ(run("\\\\FS1\\VOL1\\x", option), walked) << scan.toStdString();
+            EXPECT_EQ(f->run.sizeTotal, total) << scan.toStdString();
+            EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+        }
+        importFrom.clear();
+    }
 }
