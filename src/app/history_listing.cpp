@@ -6,12 +6,19 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <iterator>
+
 namespace HistoryListing {
 
 namespace {
 
-const QStringList kSwitches = {QStringLiteral("/T="), QStringLiteral("/S="), QStringLiteral("/V="),
-                               QStringLiteral("/F="), QStringLiteral("/D=")};
+constexpr const char* kSwitches[] = {"/T=", "/S=", "/V=", "/F=", "/D="};
+
+bool isListingSwitch(const QString& name) {
+    return std::any_of(std::begin(kSwitches), std::end(kSwitches),
+                       [&name](const char* known) { return name == QLatin1String(known); });
+}
 
 RunFilter filterOf(const QString& switches) {
     const CommandLine line(switches);
@@ -19,9 +26,8 @@ RunFilter filterOf(const QString& switches) {
         throw CommandLineError(QStringLiteral("\"%1\" is not a switch.").arg(line.leadingText()));
     for (const CommandLine::Word& word : line.switchWords()) {
         const qsizetype equals = word.upper.indexOf(QLatin1Char('='));
-        if (!kSwitches.contains(word.upper.left(equals + 1)))
-            throw CommandLineError(QStringLiteral("--history takes %1, not %2.")
-                                       .arg(kSwitches.join(QStringLiteral(" ")), word.typed));
+        if (!isListingSwitch(word.upper.left(equals + 1)))
+            throw CommandLineError(QStringLiteral("--history takes /T= /S= /V= /F= /D=, not %1.").arg(word.typed));
     }
     const auto value = [&line](const char* name) {
         return line.typedValue(QLatin1String(name)).value_or(QString()).trimmed();

@@ -4,7 +4,7 @@
 #include "history/run_recording.h"
 #include "reports/cell_format.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
@@ -39,35 +39,41 @@ QString RunHistory::findComparison() {
     const QString asked = m_env.app.compareWith.trimmed();
     if (asked.isEmpty())
         return {};
+    if (m_env.app.historyLocation.isEmpty())
+        return QStringLiteral("/COMPARE= needs the history of runs, and this run keeps none.");
     m_comparing = true;
-    RunFilter filter = RunRecording::comparableRuns(m_env);
-    filter.limit = 1;
-    static const QRegularExpression id(QStringLiteral("^[0-9]+$"));
-    const bool byId = id.match(asked).hasMatch();
+    const bool byId = std::all_of(asked.begin(), asked.end(), [](QChar c) { return c.isDigit(); });
     const std::optional<QDateTime> day = endOfDay(asked);
     if (!byId && !day && asked.toUpper() != QLatin1String("LAST"))
         return QStringLiteral("/COMPARE= takes LAST, a date such as %1 or 2026-12-01, or a run's number "
                               "(quarvo --history lists them), not \"%2\".")
             .arg(CellFormat::shortDate(QDate(2003, 9, 29)), asked);
-    QString error;
-    if (byId) {
-        const std::optional<StoredRun> run = store().run(asked.toLongLong(), error);
-        if (!run)
-            return m_storeFailure = error, QString();
-        if (run->id == 0)
-            return QStringLiteral("/COMPARE=%1: the history %2 holds no run %1.").arg(asked, store().name());
-        if (run->kind != filter.kind || run->place != filter.place || run->options != filter.options)
-            return QStringLiteral("/COMPARE=%1: run %1 is %2, not %3.")
-                .arg(asked, describe(run->kind, run->place, run->options),
-                     describe(filter.kind, filter.place, filter.options));
-        m_earlier = run->id;
+    // A store that cannot be read is no refusal: it is storeFailure().
+    return byId ? findRun(asked) : findLatest(asked, day);
+}
+
+QString RunHistory::findRun(const QString& asked) {
+    const RunFilter same = RunRecording::comparableRuns(m_env);
+    const std::optional<StoredRun> run = store().run(asked.toLongLong(), m_storeFailure);
+    if (!run)
         return {};
-    }
+    if (run->id == 0)
+        return QStringLiteral("/COMPARE=%1: the history %2 holds no run %1.").arg(asked, store().name());
+    if (run->kind != same.kind || run->place != same.place || run->options != same.options)
+        return QStringLiteral("/COMPARE=%1: run %1 is %2, not %3.")
+            .arg(asked, describe(run->kind, run->place, run->options), describe(same.kind, same.place, same.options));
+    m_earlier = run->id;
+    return {};
+}
+
+QString RunHistory::findLatest(const QString& asked, const std::optional<QDateTime>& day) {
+    RunFilter filter = RunRecording::comparableRuns(m_env);
+    filter.limit = 1;
     if (day)
         filter.startedBefore = day->toUTC();
-    const std::optional<QList<StoredRun>> runs = store().runs(filter, error);
+    const std::optional<QList<StoredRun>> runs = store().runs(filter, m_storeFailure);
     if (!runs)
-        return m_storeFailure = error, QString();
+        return {};
     if (!runs->isEmpty())
         m_earlier = runs->first().id;
     else if (day)

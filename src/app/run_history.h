@@ -31,6 +31,10 @@ public:
 
 private:
     HistoryStore& store();
+    // The run of that number, or the newest comparable one (begun on or
+    // before day): empty, or why none can be compared with.
+    QString findRun(const QString& asked);
+    QString findLatest(const QString& asked, const std::optional<QDateTime>& day);
 
     ReportEnv& m_env;
     std::unique_ptr<HistoryStore> m_store;

@@ -135,7 +135,6 @@ QString prepareFile(const QString& path) {
 }
 
 QString dropRunsBefore(QSqlDatabase& db, qint64 before) {
-    QString reason;
     for (const char* sql : {"DELETE FROM run_rows WHERE run_id IN (SELECT id FROM runs WHERE started < ?)",
                             "DELETE FROM runs WHERE started < ?"}) {
         QSqlQuery query(db);
@@ -144,7 +143,7 @@ QString dropRunsBefore(QSqlDatabase& db, qint64 before) {
         if (!query.exec())
             return query.lastError().text();
     }
-    return reason;
+    return {};
 }
 
 Transaction::Transaction(QSqlDatabase& db, bool postgres) : m_db(db) {

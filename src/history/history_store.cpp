@@ -2,7 +2,6 @@
 
 #include "history/history_schema.h"
 
-#include <QAtomicInteger>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,10 +14,10 @@
 
 namespace {
 
-// Each store its own connection name, so stores on several threads never share one.
-QString newConnectionName() {
-    static QAtomicInteger<quint64> next;
-    return QStringLiteral("quarvo-history-%1").arg(next.fetchAndAddRelaxed(1));
+// Each store its own connection, named after the store: stores alive at
+// the same time (on several threads) never share one.
+QString connectionNameOf(const HistoryStore* store) {
+    return QStringLiteral("quarvo-history-%1").arg(quintptr(store), 0, 16);
 }
 
 QString reasonOf(const QSqlError& error) {
@@ -89,7 +88,7 @@ StoredRun runOf(const QSqlQuery& q) {
 
 } // namespace
 
-HistoryStore::HistoryStore(QString location) : m_location(std::move(location)), m_connection(newConnectionName()) {}
+HistoryStore::HistoryStore(QString location) : m_location(std::move(location)), m_connection(connectionNameOf(this)) {}
 
 HistoryStore::~HistoryStore() {
     if (!QSqlDatabase::contains(m_connection))

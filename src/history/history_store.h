@@ -13,7 +13,7 @@ struct RunFilter {
     QString volume;
     QString kind;
     QString place;   // the run's place begins with it (case-insensitive)
-    QString options; // exactly, when kindAndPlaceOnly is false
+    QString options; // exactly, when sameOptions is set
     bool sameOptions = false;
     QDateTime startedBefore; // only runs started before it, when valid
     int limit = 0;           // the newest so many; 0: all
@@ -44,6 +44,7 @@ public:
     std::optional<qint64> record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays, QString& error);
     // The runs the filter matches, newest first.
     std::optional<QList<StoredRun>> runs(const RunFilter& filter, QString& error);
+    // The run of that id; one with id 0 when the store holds none.
     std::optional<StoredRun> run(qint64 id, QString& error);
     std::optional<QList<StoredRow>> rows(qint64 runId, QString& error);
 

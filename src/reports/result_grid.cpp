@@ -125,9 +125,8 @@ std::shared_ptr<const RowRecord> ResultGrid::sharedRecord(qsizetype row) const {
     return row > 0 && row < m_facts.size() ? m_facts[row].record : nullptr;
 }
 
-const RowFigures& ResultGrid::figures(qsizetype row) const {
-    static const RowFigures none;
-    return row > 0 && row < m_facts.size() ? m_facts[row].figures : none;
+RowFigures ResultGrid::figures(qsizetype row) const {
+    return row > 0 && row < m_facts.size() ? m_facts[row].figures : RowFigures();
 }
 
 void ResultGrid::setFigures(qsizetype row, const RowFigures& figures) {

@@ -49,7 +49,7 @@ public:
     const RowRecord* record(qsizetype row) const;
     std::shared_ptr<const RowRecord> sharedRecord(qsizetype row) const;
     // What the row counts as numbers; none for headings and rows without.
-    const RowFigures& figures(qsizetype row) const;
+    RowFigures figures(qsizetype row) const;
     void setFigures(qsizetype row, const RowFigures& figures);
     // Appends a column, empty in every row.
     int addColumn(const QString& heading, int width, Align align);

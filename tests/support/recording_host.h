@@ -37,9 +37,10 @@ public:
 };
 
 // A run's closing status without what the run went through ("12
-// directories, 30 files, 1.20 MB in 0.3 s"), which changes from run to run.
+// directories, 30 files, 1.20 MB in 0.3 s", or "1 directory, 1 file, ..."
+// for a run stopped at once), which changes from run to run.
 inline QString outcomeOf(QString status) {
     static const QRegularExpression covered(
-        QStringLiteral("( [0-9,.\\x{a0}]+ directories, [0-9,.\\x{a0}]+ files, [^ ]+ [A-Za-z]+)? in [0-9.,]+ s\\.?(?= |$)"));
+        QStringLiteral("( [0-9,.\\x{a0}]+ director(?:y|ies), [0-9,.\\x{a0}]+ files?, [^ ]+ [A-Za-z]+)? in [0-9.,]+ s\\.?(?= |$)"));
     return status.remove(covered);
 }

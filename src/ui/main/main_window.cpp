@@ -569,7 +569,11 @@ void MainWindow::fillCompareChoices() {
     filter.limit = 200;
     QString error;
     const std::optional<QList<StoredRun>> runs = store.runs(filter, error);
-    for (const StoredRun& run : runs.value_or(QList<StoredRun>()))
+    if (!runs) {
+        m_env.host.setStatus(fcnRunOutcome(m_env) + QStringLiteral(" Earlier runs cannot be listed: %1.").arg(error));
+        return;
+    }
+    for (const StoredRun& run : *runs)
         m_ui->cmbCompareWith->addItem(
             QStringLiteral("%1 (%2 rows)")
                 .arg(QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat), QLocale().toString(run.rows)),
