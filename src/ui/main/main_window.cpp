@@ -575,8 +575,9 @@ void MainWindow::fillCompareChoices() {
     }
     for (const StoredRun& run : *runs)
         m_ui->cmbCompareWith->addItem(
-            QStringLiteral("%1 (%2 rows)")
-                .arg(QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat), QLocale().toString(run.rows)),
+            QStringLiteral("%1 (%2)")
+                .arg(QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat),
+                     CellFormat::counted(std::uint64_t(run.rows), "row", "rows")),
             run.id);
 }
 
