@@ -1,6 +1,7 @@
 #include "history/history_store.h"
 
 #include "history/history_schema.h"
+#include "history/row_batches.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -25,39 +26,12 @@ QString reasonOf(const QSqlError& error) {
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
-QVariant number(qint64 value) {
-    return value == RowFigures::kNone ? QVariant(QMetaType(QMetaType::LongLong)) : QVariant(value);
-}
-
 qint64 numberOf(const QVariant& value) {
     return value.isNull() ? RowFigures::kNone : value.toLongLong();
 }
 
 QVariant millisecondsOf(const QDateTime& time) {
     return time.isValid() ? QVariant(time.toMSecsSinceEpoch()) : QVariant(qint64(0));
-}
-
-constexpr int kRowsPerInsert = 100; // 13 values each: well under both databases' limits
-constexpr int kRowColumns = 13;
-
-QString rowInsert(int rows) {
-    QString sql = QStringLiteral("INSERT INTO run_rows (run_id, row_no, parent_no, name, owner, bytes, allocated, "
-                                 "files, modified, total, purgeable, pending, free) VALUES ");
-    const QString one = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    for (int i = 0; i < rows; ++i)
-        sql += (i ? QStringLiteral(",") : QString()) + one;
-    return sql;
-}
-
-void bindRow(QSqlQuery& query, qint64 runId, qsizetype index, const StoredRow& row) {
-    const RowFigures& f = row.figures;
-    query.addBindValue(runId);
-    query.addBindValue(qint64(index));
-    query.addBindValue(number(row.parent));
-    query.addBindValue(row.name);
-    query.addBindValue(row.owner.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(row.owner));
-    for (const qint64 figure : {f.bytes, f.allocated, f.files, f.modified, f.total, f.purgeable, f.pending, f.free})
-        query.addBindValue(number(figure));
 }
 
 const char* kRunColumns = "id, started, ended, host, tree, server, volume, kind, place, options, outcome, "
@@ -190,7 +164,7 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
     for (const QVariant& value :
          {millisecondsOf(run.started), millisecondsOf(run.ended), QVariant(run.host), QVariant(run.tree),
           QVariant(run.server), QVariant(run.volume), QVariant(run.kind), QVariant(run.place), QVariant(run.options),
-          QVariant(run.outcome), number(run.totalBytes), QVariant(run.rows), QVariant(run.directories),
+          QVariant(run.outcome), nullableNumber(run.totalBytes), QVariant(run.rows), QVariant(run.directories),
           QVariant(run.files), QVariant(run.unreadable), QVariant(run.durationMs), QVariant(run.version)})
         insert.addBindValue(value);
     if (!transaction.begun() || !insert.exec() || !insert.next()) {
@@ -201,16 +175,9 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
     const qint64 id = insert.value(0).toLongLong();
     insert.finish();
     QSqlQuery batch(db);
-    for (qsizetype first = 0; first < rows.size(); first += kRowsPerInsert) {
-        const int count = int(std::min<qsizetype>(kRowsPerInsert, rows.size() - first));
-        if (first == 0 || count < kRowsPerInsert)
-            batch.prepare(rowInsert(count));
-        for (int i = 0; i < count; ++i)
-            bindRow(batch, id, first + i, rows[first + i]);
-        if (!batch.exec()) {
-            error = failure(QStringLiteral("could not record the run's rows"), reasonOf(batch.lastError()));
-            return std::nullopt;
-        }
+    if (const QString reason = RowBatches(id, rows).insert(batch); !reason.isEmpty()) {
+        error = failure(QStringLiteral("could not record the run's rows"), reason);
+        return std::nullopt;
     }
     const QDateTime oldest = run.started.addDays(-keepDays);
     if (const QString reason = HistorySchema::dropRunsBefore(db, oldest.toMSecsSinceEpoch()); !reason.isEmpty()) {

@@ -15,3 +15,7 @@ QStringList storedRowKeys(const QList<StoredRow>& rows) {
     }
     return keys;
 }
+
+QVariant nullableNumber(qint64 value) {
+    return value == RowFigures::kNone ? QVariant(QMetaType(QMetaType::LongLong)) : QVariant(value);
+}

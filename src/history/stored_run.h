@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QVariant>
 
 // One report run as the history keeps it.
 struct StoredRun {
@@ -37,6 +38,9 @@ struct StoredRow {
     QString owner;
     RowFigures figures;
 };
+
+// A figure as the store holds it: NULL for one the report does not have.
+QVariant nullableNumber(qint64 value);
 
 // The rows' own names: each folder's whole path again.
 QStringList storedRowKeys(const QList<StoredRow>& rows);
