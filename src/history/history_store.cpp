@@ -2,6 +2,7 @@
 
 #include "history/history_schema.h"
 #include "history/row_batches.h"
+#include "history/row_lookup.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -256,8 +257,8 @@ std::optional<QList<StoredRow>> HistoryStore::rows(qint64 runId, QString& error)
         return std::nullopt;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT parent_no, name, owner, bytes, allocated, files, modified, total, "
-                                 "purgeable, pending, free FROM run_rows WHERE run_id = ? ORDER BY row_no"));
+    query.prepare(QStringLiteral("SELECT parent_no, name, owner, %1 FROM run_rows WHERE run_id = ? ORDER BY row_no")
+                      .arg(QLatin1String(kStoredFigureColumns)));
     query.addBindValue(runId);
     if (!query.exec()) {
         error = failure(QStringLiteral("could not be read"), reasonOf(query.lastError()));
@@ -269,11 +270,26 @@ std::optional<QList<StoredRow>> HistoryStore::rows(qint64 runId, QString& error)
         row.parent = numberOf(query.value(0));
         row.name = query.value(1).toString();
         row.owner = query.value(2).toString();
-        RowFigures& f = row.figures;
-        std::int64_t* figures[] = {&f.bytes, &f.allocated, &f.files, &f.modified, &f.total, &f.purgeable, &f.pending, &f.free};
-        for (int i = 0; i < 8; ++i)
-            *figures[i] = numberOf(query.value(3 + i));
+        row.figures = storedFiguresAt(query, 3);
         found.append(row);
+    }
+    return found;
+}
+
+std::optional<QList<std::optional<RowFigures>>> HistoryStore::figuresOf(const QList<qint64>& runIds, const QString& key,
+                                                                         QString& error) {
+    if (error = open(); !error.isEmpty())
+        return std::nullopt;
+    RowLookup lookup(QSqlDatabase::database(m_connection, false));
+    QList<std::optional<RowFigures>> found;
+    found.reserve(runIds.size());
+    for (const qint64 id : runIds) {
+        QString reason;
+        found.append(lookup.find(id, key, reason));
+        if (!reason.isEmpty()) {
+            error = failure(QStringLiteral("could not be read"), reason);
+            return std::nullopt;
+        }
     }
     return found;
 }

@@ -47,6 +47,11 @@ public:
     // The run of that id; one with id 0 when the store holds none.
     std::optional<StoredRun> run(qint64 id, QString& error);
     std::optional<QList<StoredRow>> rows(qint64 runId, QString& error);
+    // The figures of the row named key (an owner, a volume, a folder's or a
+    // file's path, as storedRowKeys names it) in each of the runs, in their
+    // order; none for a run without such a row.
+    std::optional<QList<std::optional<RowFigures>>> figuresOf(const QList<qint64>& runIds, const QString& key,
+                                                              QString& error);
 
     static constexpr int kSchemaVersion = 1;
 

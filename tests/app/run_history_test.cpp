@@ -98,6 +98,8 @@ QStringList rowOf(const QList<QStringList>& rows, const QString& folder) {
 } // namespace
 
 TEST_F(History, TwoRunsOfAChangedTreeGiveEachFoldersChangeAsFindSeesIt) {
+    QDir().mkpath(volume + "/a/deep");
+    sized("a/deep/five", 1 << 20);
     ASSERT_EQ(directoryRun("first.csv").status, 0);
     const double aBefore = findMegabytes("/a");
     const double bBefore = findMegabytes("/b");
@@ -134,6 +136,20 @@ TEST_F(History, TwoRunsOfAChangedTreeGiveEachFoldersChangeAsFindSeesIt) {
     ASSERT_EQ(listed.size(), 3) << listed.join('\n').toStdString();
     EXPECT_TRUE(listed[1].contains("Directory  \\\\FS1\\VOL1\\  /ALLSUBS")) << listed[1].toStdString();
     EXPECT_TRUE(listed[1].trimmed().startsWith("2  "));
+    // Each folder followed across the kept runs, a folder below another by its own name.
+    HistoryStore history(store());
+    QString error;
+    const auto figure = [&](const char* folder) {
+        const auto found = history.figuresOf({1, 2}, QString("\\\\FS1\\VOL1\\") + folder, error);
+        QList<qint64> bytes;
+        for (const std::optional<RowFigures>& f : found.value_or(QList<std::optional<RowFigures>>{}))
+            bytes.append(f ? f->bytes : -1);
+        return bytes;
+    };
+    EXPECT_EQ(figure("a"), (QList<qint64>{3 << 20, 5 << 20})) << error.toStdString();
+    EXPECT_EQ(figure("a\\deep"), (QList<qint64>{1 << 20, 1 << 20}));
+    EXPECT_EQ(figure("b"), (QList<qint64>{1 << 20, -1}));
+    EXPECT_EQ(figure("a\\none"), (QList<qint64>{-1, -1}));
 }
 
 TEST_F(History, ACompareThatNamesNoSuchRunFailsBeforeAnythingIsWritten) {
@@ -249,6 +265,11 @@ TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
     ASSERT_EQ(a.size(), 7);
     EXPECT_EQ(a[5].toDouble(), 1.0);
     EXPECT_EQ(a[6].trimmed(), "33.33");
+    HistoryStore history(server.address());
+    QString error;
+    const auto followed = history.figuresOf({1, 2}, "\\\\FS1\\VOL1\\a", error);
+    ASSERT_TRUE(followed && followed->size() == 2 && (*followed)[1]) << error.toStdString();
+    EXPECT_EQ((*followed)[1]->bytes, 4 << 20);
     server.stop();
     QFile::remove(out("second.csv"));
     const Outcome down = directoryRun("second.csv");

@@ -7,6 +7,7 @@
 #include "ui/auxiliary/help_window.h"
 #include "ui/main/main_window.h"
 #include "ui/main/move_dialog.h"
+#include "ui/history/history_window.h"
 #include "ui/window_program.h"
 
 #include <QAction>
@@ -26,6 +27,10 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
+#include <QLineSeries>
+#include <QTableWidget>
+#include <QtCharts/QChart>
 #include <QAccessible>
 #include <QLabel>
 #include <QMessageBox>
@@ -623,7 +628,7 @@ TEST_F(Window, ThePopUpMenuFollowsTheSelectionAndDeletesWithTheLog) {
     };
     rightPress(0);
     EXPECT_EQ(shown, (QStringList{"Menu_Popup_UserInfo", "Menu_Popup_Move", "Menu_Popup_Explore", "Menu_Popup_Delete",
-                                  "Menu_Popup_Properties", "Menu_Cancel"}));
+                                  "Menu_Popup_Properties", "Menu_Popup_ShowHistory", "Menu_Cancel"}));
     view->selectRow(0);
     view->selectionModel()->select(view->model()->index(1, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     rightPress(1); // inside the selection: it stays
@@ -905,4 +910,58 @@ TEST_F(Window, ARunIsKeptAndAnEarlierOneChosenGivesEachRowsChange) {
     compare->setCurrentIndex(0);
     Q_EMIT compare->activated(0);
     EXPECT_EQ(grid.fcnFindColumn("Change(MB)"), ResultGrid::kNotFound);
+}
+
+TEST_F(Window, HistoryDrawsARowsFigureForEachKeptRunAndSavesIt) {
+    auto program = runOnVolume1(2);
+    writeFile("b/more.dat", 1048576 / 2);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    writeFile("b/more.dat", 2 * 1048576);
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    const ResultGrid& grid = program->window().env().grid;
+    int b = 1;
+    while (b < grid.rows() && !grid.cell(b, 1).endsWith("\\b"))
+        ++b;
+    ASSERT_LT(b, grid.rows());
+    QTemporaryDir saved;
+    program->window().setSavePathChooser([&](const QString&, const QString& filter, const QString&) {
+        return saved.filePath(filter.startsWith("PNG") ? "trend.png" : "trend.csv");
+    });
+    QString line;
+    QList<QPointF> points;
+    int runsListed = 0;
+    onDialog = [&](QDialog& dialog) {
+        runsListed = dialog.findChild<QTableWidget*>("grdRuns")->rowCount();
+        const QList<QAbstractSeries*> series = static_cast<HistoryWindow&>(dialog).chart()->series();
+        ASSERT_EQ(series.size(), 1);
+        line = series[0]->name();
+        points = static_cast<QLineSeries*>(series[0])->points();
+        dialog.findChild<QPushButton*>("cmdSaveFigures")->click();
+        dialog.findChild<QPushButton*>("cmdSavePicture")->click();
+    };
+    program->window().setPopupRunner([](QMenu& menu, const QPoint&) {
+        menu.findChild<QAction*>("Menu_Popup_ShowHistory")->trigger();
+    });
+    QTableView* view = child<QTableView>(*program, "grdDirSizes");
+    view->selectRow(b - 1);
+    Q_EMIT view->customContextMenuRequested(view->visualRect(view->model()->index(b - 1, 1)).center());
+    EXPECT_EQ(runsListed, 3);
+    EXPECT_EQ(line, grid.cell(b, 1));
+    ASSERT_EQ(points.size(), 3); // b grew from 0.5 MB to 1 MB and 2.5 MB
+    EXPECT_EQ(points[0].y(), 0.5);
+    EXPECT_EQ(points[1].y(), 1.0);
+    EXPECT_EQ(points[2].y(), 2.5);
+    EXPECT_LT(points[0].x(), points[2].x());
+    QFile csv(saved.filePath("trend.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0].trimmed(), "Run,Started," + grid.cell(b, 1).toUtf8() + " Size(bytes)");
+    EXPECT_EQ(rows[3].trimmed().split(',').last(), "2621440");
+    EXPECT_FALSE(QImage(saved.filePath("trend.png")).isNull());
+    // Tools > History: the newest run chosen, its largest row drawn.
+    points.clear();
+    child<QAction>(*program, "Menu_History")->trigger();
+    EXPECT_GE(runsListed, 3); // other tests' runs too when they share the process
+    EXPECT_EQ(points.size(), 3);
 }

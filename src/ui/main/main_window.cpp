@@ -21,6 +21,7 @@
 #include "ui/auxiliary/maker_addresses.h"
 #include "ui/auxiliary/script_notice.h"
 #include "ui/batch/command_line_run_dialog.h"
+#include "ui/history/history_window.h"
 #include "fileops/item_properties.h"
 #include "ui/main/copy_dialog.h"
 #include "ui/main/grid_columns.h"
@@ -177,6 +178,7 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Exit, &QAction::triggered, this, &MainWindow::btnClose_Click);
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
     connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
+    connect(ui.Menu_History, &QAction::triggered, this, &MainWindow::Menu_History_Click);
     connect(ui.btnShowTree, &QPushButton::clicked, this, &MainWindow::btnShowTree_Click);
     connect(ui.btnServerList, &QPushButton::clicked, this, &MainWindow::btnServerList_Click);
     connect(ui.btnServerList2, &QPushButton::clicked, this, &MainWindow::btnServerList2_Click);
@@ -715,6 +717,11 @@ void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
     menu.addSeparator()->setVisible(entries.separator);
     connect(entry(QStringLiteral("Menu_Popup_Properties"), QStringLiteral("Properties"), entries.properties),
             &QAction::triggered, this, &MainWindow::Menu_Popup_Properties_Click);
+    // One row's figure across the kept runs of this report.
+    const bool oneRow = m_env.grid.Row >= 1 && m_env.grid.Row == m_env.grid.RowSel;
+    connect(entry(QStringLiteral("Menu_Popup_ShowHistory"), QStringLiteral("Show History"),
+                  oneRow && !m_env.app.historyLocation.isEmpty()),
+            &QAction::triggered, this, &MainWindow::Menu_Popup_ShowHistory_Click);
     menu.addSeparator();
     entry(QStringLiteral("Menu_Cancel"), QStringLiteral("Cancel"), true);
 }
@@ -854,6 +861,21 @@ void MainWindow::Menu_Save_Results_Click() {
     }
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     ResultsFile::subSaveResultsFile(m_env.grid, path, m_env.app.saveFileDelimiter, m_host);
+}
+
+void MainWindow::Menu_History_Click() {
+    HistoryWindow history(m_env.app.historyLocation, m_host, this);
+    history.setSavePathChooser(m_chooseSavePath);
+    m_runDialog(history);
+}
+
+void MainWindow::Menu_Popup_ShowHistory_Click() {
+    const RunFilter like = RunRecording::comparableRuns(m_env);
+    const QString key = RunRecording::RowKeys(m_env.grid).of(m_env.grid.Row);
+    HistoryWindow history(m_env.app.historyLocation, m_host, this);
+    history.setSavePathChooser(m_chooseSavePath);
+    history.showRow(like.kind, like.place, like.options, key);
+    m_runDialog(history);
 }
 
 void MainWindow::Menu_Options_Click() {

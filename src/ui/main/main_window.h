@@ -155,6 +155,8 @@ private:
     void showGridSelection();
     void connectKeys();
     void Menu_Popup_Properties_Click();
+    void Menu_Popup_ShowHistory_Click();
+    void Menu_History_Click();
     QString logPath() const;
     void showServerLists();
 
