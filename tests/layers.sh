@@ -6,13 +6,14 @@ cd "$(dirname "${BASH_SOURCE[0]}")/../src" || exit 2
 declare -A below=(
     [settings]="settings"
     [fsview]="fsview settings"
+    [sizetree]="sizetree fsview settings"
     [netware/client]="netware/client fsview settings"
     [netware]="netware netware/client fsview settings"
-    [reports]="reports netware netware/client fsview settings"
-    [fileops]="fileops reports netware netware/client fsview settings"
-    [batch]="batch reports netware netware/client fsview settings"
-    [history]="history batch reports netware netware/client fsview settings"
-    [app]="app history batch fileops reports netware netware/client fsview settings"
+    [reports]="reports netware netware/client sizetree fsview settings"
+    [fileops]="fileops reports netware netware/client sizetree fsview settings"
+    [batch]="batch reports netware netware/client sizetree fsview settings"
+    [history]="history batch reports netware netware/client sizetree fsview settings"
+    [app]="app history batch fileops reports netware netware/client sizetree fsview settings"
 )
 status=0
 for folder in "${!below[@]}"; do

@@ -1,0 +1,168 @@
+#include "du_figure.h"
+#include "tree_builder.h"
+
+#include "fsview/ordered_walk.h"
+#include "sizetree/size_breakdown.h"
+#include "sizetree/size_tree_builder.h"
+#include "sizetree/treemap_layout.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include <unistd.h>
+
+namespace {
+
+// A tree of real files: sparse and dense ones, two names of one file, a
+// name that is not UTF-8, files of chosen ages.
+class SizeTreeOfAWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        using namespace TreeBuilder;
+        dir(at("a/b"));
+        dir(at("c"));
+        file(at("a/sparse.img"), 10 << 20);
+        ASSERT_TRUE(dense(at("a/notes.log"), 300));
+        ASSERT_EQ(::link(TreeBuilder::native(at("a/notes.log")).constData(), TreeBuilder::native(at("a/notes-again.log")).constData()), 0);
+        ASSERT_TRUE(dense(at("a/b/photo.JPG"), 70000));
+        ASSERT_TRUE(dense(at("c/old.log"), 5000));
+        ASSERT_TRUE(dense(at("c/README"), 12));
+        const int latin1 = ::open((native(at("c")) + "/caf\xe9.bin").constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(latin1, 0);
+        ASSERT_EQ(::write(latin1, QByteArray(4096, 'x').constData(), 4096), 4096);
+        ::close(latin1);
+        times(at("c/old.log"), QDate(2019, 3, 1), QDate(2019, 3, 1));
+        times(at("a/b/photo.JPG"), QDate(2024, 7, 9), QDate(2024, 7, 9));
+        OrderedWalk::Options options = OrderedWalk::Options::sumsOnly(2);
+        options.recordFile = SizeTreeBuilder::recordFile;
+        OrderedWalk walk(TreeBuilder::native(root.path()), options);
+        SizeTreeBuilder builder(tree);
+        const std::atomic<bool> cancel{false};
+        while (const std::optional<WalkedDirectory> directory = walk.next(cancel))
+            builder.add(*directory, TreeBuilder::native(root.path()));
+        builder.finish();
+    }
+
+    QString at(const QString& relative) const { return root.filePath(relative); }
+    SizeTree::Index find(const QByteArray& path) const {
+        for (SizeTree::Index i = 0; i < tree.size(); ++i)
+            if (tree.path(i) == path)
+                return i;
+        return SizeTree::kNone;
+    }
+
+    QTemporaryDir root;
+    SizeTree tree;
+};
+
+} // namespace
+
+TEST_F(SizeTreeOfAWalk, EveryFoldersSumsAreWhatDuCounts) {
+    int folders = 0;
+    for (SizeTree::Index i = 0; i < tree.size(); ++i) {
+        if (!tree.isFolder(i))
+            continue;
+        ++folders;
+        const QString path = QFile::decodeName(tree.path(i));
+        EXPECT_EQ(tree.bytes(i, false), commandFigure("du", {"-sb", path})) << path.toStdString();
+        EXPECT_EQ(tree.bytes(i, true), commandFigure("du", {"-sB1", path})) << path.toStdString();
+    }
+    EXPECT_EQ(folders, 4);
+    const SizeTree::Index c = find(TreeBuilder::native(at("c")));
+    ASSERT_NE(c, SizeTree::kNone);
+    EXPECT_EQ(tree.sums(c).files, 3u);
+    EXPECT_NE(find(TreeBuilder::native(at("c")) + "/caf\xe9.bin"), SizeTree::kNone); // the name's bytes as they are
+    // Children come largest first.
+    const std::span<const SizeTree::Index> top = tree.children(0);
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(tree.name(top[0]), "a");
+    EXPECT_EQ(tree.name(tree.largestFiles(1).front()), "sparse.img");
+}
+
+TEST_F(SizeTreeOfAWalk, TypesAndAgesCountEachFileOnce) {
+    const std::vector<SizeBreakdown::Row> types = SizeBreakdown::byType(tree, 0, false);
+    const auto type = [&types](const QByteArray& extension) {
+        for (const SizeBreakdown::Row& row : types)
+            if (row.key == extension)
+                return row;
+        return SizeBreakdown::Row{};
+    };
+    // Three names of .log files; the two names of one file count its bytes once.
+    EXPECT_EQ(type("log").files, 3u);
+    EXPECT_EQ(type("log").bytes, 5300u);
+    EXPECT_EQ(type("log").category, FileCategory::Documents);
+    EXPECT_EQ(type("jpg").bytes, 70000u);
+    EXPECT_EQ(type("jpg").category, FileCategory::Images);
+    EXPECT_EQ(type("").files, 1u); // README
+    EXPECT_EQ(types.front().key, "img");
+    double shares = 0;
+    for (const SizeBreakdown::Row& row : types)
+        shares += row.percent;
+    EXPECT_NEAR(shares, 100.0, 1e-9);
+    // Every file's length once, as find sees the files of one link each plus one of the pair.
+    std::uint64_t sum = 0;
+    for (const SizeBreakdown::Row& row : types)
+        sum += row.bytes;
+    EXPECT_EQ(sum, *commandFigure("find", {root.path(), "-type", "f", "-links", "1", "-printf", "%s\\n"}, true) + 300);
+    const std::vector<SizeBreakdown::Row> years = SizeBreakdown::byYear(tree, 0, false);
+    ASSERT_GE(years.size(), 3u);
+    EXPECT_EQ(years[0].key, "2019");
+    EXPECT_EQ(years[0].bytes, 5000u);
+    EXPECT_EQ(years[1].key, "2024");
+    const std::vector<SizeBreakdown::Row> months = SizeBreakdown::byMonth(tree, 0, false, 2024);
+    ASSERT_EQ(months.size(), 1u);
+    EXPECT_EQ(months[0].key, "2024-07");
+    EXPECT_EQ(months[0].files, 1u);
+}
+
+TEST_F(SizeTreeOfAWalk, AFilesTileLiesInItsFoldersTile) {
+    const QRectF area(0, 0, 800, 600);
+    const std::vector<TreemapLayout::Tile> tiles = TreemapLayout::of(tree, 0, area, false);
+    QHash<SizeTree::Index, QRectF> where;
+    for (const TreemapLayout::Tile& tile : tiles)
+        where.insert(tile.entry, tile.rect);
+    ASSERT_TRUE(where.contains(find(TreeBuilder::native(at("a/b/photo.JPG")))));
+    for (const TreemapLayout::Tile& tile : tiles) {
+        if (tile.depth == 0)
+            continue;
+        const QRectF folder = where.value(tree.parent(tile.entry));
+        EXPECT_TRUE(folder.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(tile.rect)) << tree.path(tile.entry).constData();
+    }
+}
+
+// Many files of random sizes in nested folders whose own inodes take
+// nothing: the tiles of each folder fill it without overlap, each in
+// proportion to its size.
+TEST(Treemap, TilesCoverEachFolderInProportionWithoutOverlap) {
+    SizeTree tree;
+    std::mt19937 random(7);
+    const SizeTree::Index root = tree.addFolder(SizeTree::kNone, "root", {});
+    std::vector<SizeTree::Index> folders{root};
+    for (int f = 0; f < 12; ++f)
+        folders.push_back(tree.addFolder(folders[random() % folders.size()], "d" + QByteArray::number(f), {}));
+    for (int i = 0; i < 400; ++i)
+        tree.addFile(folders[random() % folders.size()], "f" + QByteArray::number(i), {1 + random() % 100000, 0, 0, 0});
+    tree.finish();
+    const QRectF area(0, 0, 1000, 700);
+    const std::vector<TreemapLayout::Tile> tiles = TreemapLayout::of(tree, root, area, false, 0);
+    ASSERT_EQ(tiles.size(), tree.size());
+    const double total = double(tree.bytes(root, false));
+    QHash<SizeTree::Index, QList<QRectF>> inFolder;
+    for (const TreemapLayout::Tile& tile : tiles) {
+        const double share = tile.rect.width() * tile.rect.height() / (area.width() * area.height());
+        EXPECT_NEAR(share, double(tree.bytes(tile.entry, false)) / total, 1e-9);
+        if (tile.depth > 0)
+            inFolder[tree.parent(tile.entry)].append(tile.rect);
+    }
+    for (auto it = inFolder.cbegin(); it != inFolder.cend(); ++it) {
+        const QList<QRectF>& rects = it.value();
+        for (qsizetype i = 0; i < rects.size(); ++i)
+            for (qsizetype j = i + 1; j < rects.size(); ++j) {
+                const QRectF overlap = rects[i].intersected(rects[j]);
+                EXPECT_LT(overlap.width() * overlap.height(), 1e-6);
+            }
+    }
+}
