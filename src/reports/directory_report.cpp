@@ -8,8 +8,11 @@
 #include "reports/report_run.h"
 #include "reports/scan_walk.h"
 #include "reports/walk_export.h"
+#include "sizetree/size_tree_builder.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
+
+#include <QFile>
 
 #include <functional>
 
@@ -111,6 +114,19 @@ void ownFilesRowsOf(ReportEnv& env, Walk& walk, const QString& start, const Dire
     noteWalkEnd(env.run, walk);
 }
 
+// A walk whose every folder and file goes into env.sizeTree as well.
+template <typename RowsOf>
+void keptWalk(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rowsOf) {
+    *env.sizeTree = SizeTree();
+    OrderedWalk::Options options = OrderedWalk::Options::sumsOnly();
+    options.recordFile = SizeTreeBuilder::recordFile;
+    SizeTreeBuilder builder(*env.sizeTree);
+    const QByteArray startName = QFile::encodeName(start.display);
+    OrderedWalk walk(start.fd.release(), options);
+    rowsOf(walk, [&](const WalkedDirectory& directory) { builder.add(directory, startName); });
+    builder.finish();
+}
+
 // Fills the rows, rowsOf(walk, tap), from the run's source: the scan
 // /IMPORT= names, else a walk of the start, exported when /EXPORT= asks.
 template <typename RowsOf>
@@ -119,6 +135,10 @@ void fromRunSource(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rows
         ScanWalk scan(env.run, env.app.importFilePath);
         if (!scan.failed())
             rowsOf(scan, DirectoryTap());
+        return;
+    }
+    if (env.sizeTree && env.app.exportFilePath.isEmpty()) {
+        keptWalk(env, start, rowsOf);
         return;
     }
     WalkExport exported(env.run, env.app.exportFilePath, start.fd.get());

@@ -9,6 +9,7 @@
 #include "reports/results_view.h"
 #include "settings/run_state.h"
 #include "settings/search_settings.h"
+#include "sizetree/size_tree.h"
 
 // What a report routine works with: the program's state, the panel, the grid
 // and its surroundings, the client and the file-system view.
@@ -21,6 +22,9 @@ struct ReportEnv {
     Host& host;
     NetWareClient& client;
     VolumeView& volumes;
+    // Where a Directory walk keeps every folder and file it saw, for a
+    // window to browse; null: nothing kept (the command line).
+    SizeTree* sizeTree = nullptr;
 
     // What the directory queries need of it.
     operator DirectoryEnv() const { return {app, search, run, host, client}; }

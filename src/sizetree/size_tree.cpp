@@ -75,9 +75,13 @@ void SizeTree::finish() {
         if (m_parent[i] != kNone)
             m_children[next[m_folderNo[m_parent[i]]]++] = i;
     }
+    m_rowInParent.assign(m_parent.size(), 0);
     for (std::size_t f = 0; f < m_folderEntry.size(); ++f) {
-        std::stable_sort(m_children.begin() + m_childrenAt[f], m_children.begin() + m_childrenAt[f + 1],
-                         [this](Index a, Index b) { return bytes(a, false) > bytes(b, false); });
+        const auto begin = m_children.begin() + m_childrenAt[f];
+        const auto end = m_children.begin() + m_childrenAt[f + 1];
+        std::stable_sort(begin, end, [this](Index a, Index b) { return bytes(a, false) > bytes(b, false); });
+        for (auto it = begin; it != end; ++it)
+            m_rowInParent[*it] = std::uint32_t(it - begin);
     }
 }
 

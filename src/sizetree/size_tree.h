@@ -52,6 +52,8 @@ public:
     std::uint64_t bytes(Index i, bool allocated) const;
     // Folders and files right below, largest first (after finish()).
     std::span<const Index> children(Index folder) const;
+    // Where i is among its parent's children (after finish()).
+    std::uint32_t rowInParent(Index i) const { return m_rowInParent[i]; }
     // Names from the start folder down, joined with '/' (the start's own name first).
     QByteArray path(Index i) const;
     // The n largest files, largest first.
@@ -71,4 +73,5 @@ private:
     std::vector<Sums> m_sums;
     std::vector<std::uint32_t> m_childrenAt; // into m_children, one past the end per folder + 1
     std::vector<Index> m_children;
+    std::vector<std::uint32_t> m_rowInParent;
 };

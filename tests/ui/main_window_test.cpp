@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 #include "recording_host.h"
+#include "du_figure.h"
 
 #include "reports/report_run.h"
 #include "reports/results_file.h"
@@ -8,6 +9,9 @@
 #include "ui/main/main_window.h"
 #include "ui/main/move_dialog.h"
 #include "ui/history/history_window.h"
+#include "ui/sizetree/size_tree_model.h"
+#include "ui/sizetree/size_tree_window.h"
+#include "ui/sizetree/treemap_view.h"
 #include "ui/window_program.h"
 
 #include <QAction>
@@ -964,4 +968,48 @@ TEST_F(Window, HistoryDrawsARowsFigureForEachKeptRunAndSavesIt) {
     child<QAction>(*program, "Menu_History")->trigger();
     EXPECT_GE(runsListed, 3); // other tests' runs too when they share the process
     EXPECT_EQ(points.size(), 3);
+}
+
+TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
+    auto program = runOnVolume1(2);
+    child<QAction>(*program, "Menu_View_SizeTree")->trigger();
+    auto* window = program->window().findChild<SizeTreeWindow*>();
+    ASSERT_NE(window, nullptr);
+    const SizeTreeModel& model = window->model();
+    const SizeTree& tree = *model.tree();
+    const QModelIndex top = model.index(0, 0);
+    EXPECT_EQ(tree.bytes(model.entryOf(top), false), commandFigure("du", {"-sb", volume1()}));
+    EXPECT_EQ(tree.bytes(model.entryOf(top), true), commandFigure("du", {"-sB1", volume1()}));
+    ASSERT_EQ(model.rowCount(top), 3); // a, b and c, largest first
+    EXPECT_EQ(model.data(model.index(0, SizeTreeModel::Name, top)).toString(), "a");
+    double shares = 0;
+    for (int row = 0; row < 3; ++row)
+        shares += model.shareOfParent(model.entryOf(model.index(row, 0, top)));
+    EXPECT_NEAR(shares, 100.0, 1e-9);
+    // A click on a file's tile chooses it in the tree.
+    auto* map = window->findChild<TreemapView*>("wdgTreemap");
+    QTRY_VERIFY(!map->tiles().empty());
+    const auto file = std::find_if(map->tiles().cbegin(), map->tiles().cend(),
+                                   [&](const TreemapLayout::Tile& tile) { return tree.name(tile.entry) == "one.dat"; });
+    ASSERT_NE(file, map->tiles().cend());
+    const SizeTree::Index one = file->entry;
+    QTest::mouseClick(map, Qt::LeftButton, {}, file->rect.center().toPoint());
+    auto* view = window->findChild<QTreeView*>("trvSizeTree");
+    EXPECT_EQ(model.entryOf(view->currentIndex()), one);
+    // a becomes the root; Up, Back and Forward by their keys.
+    Q_EMIT view->doubleClicked(model.index(0, 0, top));
+    EXPECT_EQ(tree.name(model.top()), "a");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(model.top(), 0u);
+    QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(tree.name(model.top()), "a");
+    QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(model.top(), 0u);
+    QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(tree.name(model.top()), "a");
+    // Allocated sizes: the heading says so.
+    window->findChild<QCheckBox*>("chkAllocated")->click();
+    EXPECT_EQ(model.headerData(SizeTreeModel::Size, Qt::Horizontal).toString(), "Allocated(MB)");
 }

@@ -22,6 +22,7 @@
 #include "ui/auxiliary/script_notice.h"
 #include "ui/batch/command_line_run_dialog.h"
 #include "ui/history/history_window.h"
+#include "ui/sizetree/size_tree_window.h"
 #include "fileops/item_properties.h"
 #include "ui/main/copy_dialog.h"
 #include "ui/main/grid_columns.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
       m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath),
       m_programPath(parts.programPath) {
     m_ui->setupUi(this);
+    m_env.sizeTree = m_sizeTree.get();
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     for (const char* caption : {"By Owner", "By Volume", "By Directory", "By File", "By Date"})
         m_ui->tabSearch->addTab(QString::fromLatin1(caption));
@@ -179,6 +181,7 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Save_Results, &QAction::triggered, this, &MainWindow::Menu_Save_Results_Click);
     connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
     connect(ui.Menu_History, &QAction::triggered, this, &MainWindow::Menu_History_Click);
+    connect(ui.Menu_View_SizeTree, &QAction::triggered, this, &MainWindow::Menu_View_SizeTree_Click);
     connect(ui.btnShowTree, &QPushButton::clicked, this, &MainWindow::btnShowTree_Click);
     connect(ui.btnServerList, &QPushButton::clicked, this, &MainWindow::btnServerList_Click);
     connect(ui.btnServerList2, &QPushButton::clicked, this, &MainWindow::btnServerList2_Click);
@@ -553,12 +556,18 @@ void MainWindow::btnShowUsage_Click() {
     const bool starting = !m_env.view.controlsFrozen;
     if (starting)
         readPanel();
+    if (starting && m_env.search.tabSearch == ReportKind::Directory) {
+        m_sizeTree = std::make_shared<SizeTree>();
+        m_env.sizeTree = m_sizeTree.get();
+    }
     ::btnShowUsage_Click(m_env);
     if (!starting)
         return; // Stop: the running call ends the run
     keepRun();
     showRunEnd();
     fillCompareChoices();
+    if (m_sizeTreeWindow && m_sizeTreeWindow->isVisible() && m_env.search.tabSearch == ReportKind::Directory)
+        m_sizeTreeWindow->showTree(m_sizeTree);
 }
 
 // The earlier runs of the same report of the same place, newest first.
@@ -861,6 +870,14 @@ void MainWindow::Menu_Save_Results_Click() {
     }
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     ResultsFile::subSaveResultsFile(m_env.grid, path, m_env.app.saveFileDelimiter, m_host);
+}
+
+void MainWindow::Menu_View_SizeTree_Click() {
+    if (!m_sizeTreeWindow)
+        m_sizeTreeWindow = new SizeTreeWindow(this);
+    m_sizeTreeWindow->showTree(m_sizeTree);
+    m_sizeTreeWindow->show();
+    m_sizeTreeWindow->raise();
 }
 
 void MainWindow::Menu_History_Click() {

@@ -19,6 +19,7 @@ class frmMain;
 class Desktop;
 class HelpWindow;
 class CalendarPopup;
+class SizeTreeWindow;
 class QMenu;
 struct PopupEntries;
 
@@ -157,6 +158,7 @@ private:
     void Menu_Popup_Properties_Click();
     void Menu_Popup_ShowHistory_Click();
     void Menu_History_Click();
+    void Menu_View_SizeTree_Click();
     QString logPath() const;
     void showServerLists();
 
@@ -164,6 +166,9 @@ private:
     QDateTime m_runStarted; // of the last run, as the history keeps it
     GuiHost m_host;
     ReportEnv m_env;
+    // The last Directory run's walk, for the size tree window; a new one for
+    // each run, so a window still drawing the last one keeps it whole.
+    std::shared_ptr<SizeTree> m_sizeTree = std::make_shared<SizeTree>();
     SettingsStore& m_settings;
     Desktop& m_desktop;
     std::function<int(QDialog&)> m_runDialog;
@@ -183,4 +188,5 @@ private:
     QString m_logPath;
     QString m_programPath;
     CalendarPopup* m_calendar = nullptr; // mnthvwCalendar, serving both date boxes
+    SizeTreeWindow* m_sizeTreeWindow = nullptr; // opened by View > Size Tree
 };

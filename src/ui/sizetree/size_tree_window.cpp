@@ -1,0 +1,115 @@
+#include "ui/sizetree/size_tree_window.h"
+
+#include "reports/cell_format.h"
+#include "ui/sizetree/size_tree_model.h"
+#include "ui_frmSizeTree.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QShortcut>
+
+SizeTreeWindow::SizeTreeWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmSizeTree>()), m_model(new SizeTreeModel(this)) {
+    m_ui->setupUi(this);
+    m_ui->trvSizeTree->setModel(m_model);
+    m_ui->trvSizeTree->header()->setStretchLastSection(false);
+    m_ui->splTreeMap->setStretchFactor(1, 1);
+    connect(m_ui->cmdUp, &QPushButton::clicked, this, &SizeTreeWindow::cmdUp_Click);
+    connect(m_ui->cmdBack, &QPushButton::clicked, this, &SizeTreeWindow::cmdBack_Click);
+    connect(m_ui->cmdForward, &QPushButton::clicked, this, &SizeTreeWindow::cmdForward_Click);
+    connect(m_ui->chkAllocated, &QCheckBox::toggled, this, &SizeTreeWindow::chkAllocated_Click);
+    connect(m_ui->trvSizeTree, &QTreeView::doubleClicked, this, &SizeTreeWindow::trvSizeTree_DblClick);
+    connect(m_ui->trvSizeTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &SizeTreeWindow::treeSelectionChanged);
+    connect(m_ui->wdgTreemap, &TreemapView::entryClicked, this, &SizeTreeWindow::wdgTreemap_Click);
+    connectKeys();
+    showRoot(SizeTree::kNone);
+}
+
+SizeTreeWindow::~SizeTreeWindow() = default;
+
+void SizeTreeWindow::connectKeys() {
+    const auto key = [this](QKeySequence sequence, void (SizeTreeWindow::*slot)()) {
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, slot);
+    };
+    key(QKeySequence(Qt::Key_Backspace), &SizeTreeWindow::cmdUp_Click);
+    key(QKeySequence(Qt::ALT | Qt::Key_Up), &SizeTreeWindow::cmdUp_Click);
+    key(QKeySequence(Qt::ALT | Qt::Key_Left), &SizeTreeWindow::cmdBack_Click);
+    key(QKeySequence(Qt::ALT | Qt::Key_Right), &SizeTreeWindow::cmdForward_Click);
+}
+
+void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
+    m_tree = tree && tree->size() > 0 ? std::move(tree) : nullptr;
+    m_back.clear();
+    m_forward.clear();
+    showRoot(m_tree ? 0 : SizeTree::kNone);
+    m_ui->lblStatus->setText(m_tree ? QString() : QStringLiteral("Run a report By Directory to see its tree here."));
+}
+
+void SizeTreeWindow::showRoot(SizeTree::Index root) {
+    m_model->show(m_tree.get(), root);
+    m_ui->wdgTreemap->show(m_tree, root, m_model->allocated());
+    m_ui->trvSizeTree->expand(m_model->index(0, 0));
+    m_ui->trvSizeTree->setCurrentIndex(m_model->index(0, 0));
+    m_ui->trvSizeTree->resizeColumnToContents(SizeTreeModel::Name);
+    m_ui->lblRoot->setText(root == SizeTree::kNone ? QString() : QFile::decodeName(m_tree->path(root)));
+    m_ui->cmdUp->setEnabled(root != SizeTree::kNone && m_tree->parent(root) != SizeTree::kNone);
+    m_ui->cmdBack->setEnabled(!m_back.empty());
+    m_ui->cmdForward->setEnabled(!m_forward.empty());
+}
+
+void SizeTreeWindow::goTo(SizeTree::Index root, bool remember) {
+    if (!m_tree || root == SizeTree::kNone || !m_tree->isFolder(root) || root == m_model->top())
+        return;
+    if (remember) {
+        m_back.push_back(m_model->top());
+        m_forward.clear();
+    }
+    showRoot(root);
+}
+
+void SizeTreeWindow::cmdUp_Click() {
+    if (m_tree && m_model->top() != SizeTree::kNone)
+        goTo(m_tree->parent(m_model->top()), true);
+}
+
+void SizeTreeWindow::cmdBack_Click() {
+    if (m_back.empty())
+        return;
+    m_forward.push_back(m_model->top());
+    const SizeTree::Index root = m_back.back();
+    m_back.pop_back();
+    goTo(root, false);
+}
+
+void SizeTreeWindow::cmdForward_Click() {
+    if (m_forward.empty())
+        return;
+    m_back.push_back(m_model->top());
+    const SizeTree::Index root = m_forward.back();
+    m_forward.pop_back();
+    goTo(root, false);
+}
+
+void SizeTreeWindow::chkAllocated_Click(bool allocated) {
+    m_model->setAllocated(allocated);
+    m_ui->wdgTreemap->show(m_tree, m_model->top(), allocated);
+}
+
+void SizeTreeWindow::trvSizeTree_DblClick(const QModelIndex& index) {
+    goTo(m_model->entryOf(index), true);
+}
+
+void SizeTreeWindow::treeSelectionChanged() {
+    m_ui->wdgTreemap->select(m_model->entryOf(m_ui->trvSizeTree->currentIndex()));
+}
+
+void SizeTreeWindow::wdgTreemap_Click(SizeTree::Index entry) {
+    const QModelIndex index = m_model->indexOf(entry);
+    if (!index.isValid())
+        return;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        m_ui->trvSizeTree->expand(up);
+    m_ui->trvSizeTree->setCurrentIndex(index);
+    m_ui->trvSizeTree->scrollTo(index);
+}

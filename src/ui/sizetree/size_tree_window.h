@@ -1,0 +1,49 @@
+#pragma once
+
+#include "sizetree/size_tree.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class frmSizeTree;
+}
+class SizeTreeModel;
+
+// frmSizeTree: the last Directory run's walk as a tree of folders and
+// files, largest first, beside its treemap. Double-click makes a folder the
+// root; Up (Backspace, Alt+Up) goes to its parent, Back and Forward (Alt+Left,
+// Alt+Right) through the roots shown. The tree's and the map's selections
+// follow each other.
+class SizeTreeWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit SizeTreeWindow(QWidget* parent = nullptr);
+    ~SizeTreeWindow() override;
+
+    // A new walk: shown from its start folder.
+    void showTree(std::shared_ptr<const SizeTree> tree);
+    SizeTreeModel& model() const { return *m_model; }
+
+public Q_SLOTS:
+    void cmdUp_Click();
+    void cmdBack_Click();
+    void cmdForward_Click();
+    void chkAllocated_Click(bool allocated);
+    void trvSizeTree_DblClick(const QModelIndex& index);
+    void wdgTreemap_Click(SizeTree::Index entry);
+
+private:
+    void connectKeys();
+    void goTo(SizeTree::Index root, bool remember);
+    void showRoot(SizeTree::Index root);
+    void treeSelectionChanged();
+
+    std::unique_ptr<Ui::frmSizeTree> m_ui;
+    SizeTreeModel* m_model;
+    std::shared_ptr<const SizeTree> m_tree;
+    std::vector<SizeTree::Index> m_back;
+    std::vector<SizeTree::Index> m_forward;
+};
