@@ -42,10 +42,11 @@ QStringList functionSwitches(ReportKind kind) {
         return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
                 QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")};
     case ReportKind::File:
-        return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")};
+        return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE"),
+                QStringLiteral("/IMPORT=")};
     case ReportKind::Date:
         return {QStringLiteral("/D="), QStringLiteral("/OPT="), QStringLiteral("/OLDERTHAN="),
-                QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN=")};
+                QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="), QStringLiteral("/IMPORT=")};
     }
     return {};
 }

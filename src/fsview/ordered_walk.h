@@ -171,6 +171,9 @@ private:
 // to its fileBytes: a file with several names in one directory counts once.
 void countLinkedOnce(WalkedDirectory& directory);
 
+// Adds the allocated bytes of a file with one name to its owner's in owners.
+void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint64_t bytes);
+
 // Case-insensitive name order of two entry names, as every listing uses:
 // names compared case-folded (non-ASCII letters too, where the name is
 // UTF-8), ties broken by the raw bytes so the order is total.
