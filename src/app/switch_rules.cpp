@@ -35,7 +35,7 @@ QStringList functionSwitches(ReportKind kind) {
     switch (kind) {
     case ReportKind::Owner:
         return {QStringLiteral("/S="), QStringLiteral("/V="), QStringLiteral("/C="),
-                QStringLiteral("/OWNER=")};
+                QStringLiteral("/OWNER="), QStringLiteral("/IMPORT=")};
     case ReportKind::Volume:
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:

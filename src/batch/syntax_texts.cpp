@@ -31,7 +31,10 @@ QStringList topicLines(int topic) {
                 "        /Owner=", "           ALL+SUB - All Owners, Include Subdirectories",
                 "           ALL-SUB - All Owners, Exclude Subdirectories",
                 "           <User ID> - The user id of the user to query",
-                "           GROUP= <Group Name> - Name of the Group to query", "", "Example:", "",
+                "           GROUP= <Group Name> - Name of the Group to query",
+                "        /IMPORT=<file> - Take the volume's space from a scan (see DIRECTORY)",
+                "\x01           (one with owners, as ncdu -x -e -o writes of the volume's root)", "",
+                "Example:", "",
                 "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 '/C=MyTree\\MyOrg\\MyOU' "
                 "/OWNER=GROUP=MyGroupofUsers '/OUTFILE=/srv/reports/owner.csv' /APPEND"};
     case 4:

@@ -4,6 +4,7 @@
 #include "netware/name_forms.h"
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
+#include "reports/scan_usage.h"
 
 #include <QHash>
 #include <QSet>
@@ -66,6 +67,16 @@ void refuseVolume(ReportEnv& env, const QString& server, const QString& volume) 
                            .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
 }
 
+// The scan /IMPORT= names stands for the volume: its figures, not the
+// volume's quotas or a walk, answer for the owners. False when it cannot.
+bool measureFromScan(ReportEnv& env, const VolumeTarget& target) {
+    if (env.app.importFilePath.isEmpty())
+        return true;
+    std::optional<VolumeUsage> usage = scanUsage(env, env.app.importFilePath);
+    return usage &&
+           env.client.useVolumeUsage(target.connection, target.volumeNumber, std::move(*usage)) == nw::SUCCESSFUL;
+}
+
 std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath) {
     VolumeTarget target;
     QString server, volume, dirPath;
@@ -74,7 +85,7 @@ std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath
         // Its figures are refused; saying why beats an empty report.
         const QString unmounted = env.client.whyNoRoot(server, volume);
         if (unmounted.isEmpty())
-            return target;
+            return measureFromScan(env, target) ? std::optional(target) : std::nullopt;
         refuseRun(env, unmounted);
         return std::nullopt;
     }

@@ -461,7 +461,8 @@ TEST_F(SiteRun, AnImportThatIsNoScanIsRefusedWithItsLineAndColumnAndNothingWritt
     scan.close();
     const QList<QStringList> forms = {{"/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS"},
                                       {"/F=FILE", "/D=\\\\FS1\\VOL1", "/PATTERN=*"},
-                                      {"/F=DATE", "/D=\\\\FS1\\VOL1", "/OPT=MODIFY", "/OLDERTHAN=1/1/2090"}};
+                                      {"/F=DATE", "/D=\\\\FS1\\VOL1", "/OPT=MODIFY", "/OLDERTHAN=1/1/2090"},
+                                      {"/F=OWNER", "/S=FS1", "/V=VOL1", "/OWNER=ALL+SUB"}};
     for (const QStringList& form : forms) {
         const Outcome o = run(QStringList{"/T=ACME_TREE", "/IMPORT=" + out("bad.json"), "/OUTFILE=" + previous} + form);
         EXPECT_EQ(o.status, 1) << form[0].toStdString();

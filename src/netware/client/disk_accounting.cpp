@@ -30,6 +30,10 @@ const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atom
     return m_usageByRoot.emplace(root, std::move(found)).first->second.get();
 }
 
+void DiskAccounting::adopt(const QByteArray& root, VolumeUsage usage) {
+    m_usageByRoot[root] = std::make_unique<VolumeUsage>(std::move(usage));
+}
+
 void DiskAccounting::clear() {
     m_usageByRoot.clear();
     m_failure.clear();

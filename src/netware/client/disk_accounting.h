@@ -38,6 +38,9 @@ public:
     using Walked = std::function<void(const WalkedDirectory&)>;
     const VolumeUsage* usage(const QByteArray& root, const std::atomic<bool>& cancel,
                              const std::function<void()>& poll = {}, const Walked& walked = {});
+    // Usage measured elsewhere (a scan of the volume read from a file),
+    // kept for root as its walk's would be, until clear().
+    void adopt(const QByteArray& root, VolumeUsage usage);
     void clear();
     // Why the last walk could not measure its volume; empty when none failed.
     const QString& failure() const { return m_failure; }

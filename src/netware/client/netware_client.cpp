@@ -241,6 +241,16 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
     return done(nw::SUCCESSFUL);
 }
 
+NWCCODE NetWareClient::useVolumeUsage(NWCONN_HANDLE connection, std::uint16_t volumeNumber, VolumeUsage usage) {
+    if (!serverOf(connection))
+        return done(nw::INVALID_CONNECTION);
+    const VolumeConfig* volume = volumeOf(connection, volumeNumber);
+    if (!volume)
+        return done(nw::VOLUME_DOES_NOT_EXIST);
+    m_accounting.adopt(volume->root, std::move(usage));
+    return done(nw::SUCCESSFUL);
+}
+
 NWCCODE NetWareClient::NWGetDriveStatus(std::uint16_t driveNumber, std::uint16_t,
                                         std::uint16_t& status, NWCONN_HANDLE& connection,
                                         QString& rootPath, QString& relativePath,

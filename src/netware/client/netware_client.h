@@ -53,6 +53,11 @@ public:
     NWCCODE NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
                                      std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse);
 
+    // Has NWGetObjDiskRestrictions answer for the volume from usage measured
+    // elsewhere (a scan read from a file), not from its quotas or a walk,
+    // until the next accounting run.
+    NWCCODE useVolumeUsage(NWCONN_HANDLE connection, std::uint16_t volumeNumber, VolumeUsage usage);
+
     // What long walks watch and call while they run: the run's cancel flag,
     // the host's event pump and what counts the run's progress. A walk that
     // was cancelled counts nothing.
