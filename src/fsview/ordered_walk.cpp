@@ -82,10 +82,11 @@ void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint
     for (OwnerBytes& owner : owners) {
         if (owner.uid == uid) {
             owner.allocated += bytes;
+            ++owner.files;
             return;
         }
     }
-    owners.push_back({uid, bytes});
+    owners.push_back({uid, bytes, 1});
 }
 
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {

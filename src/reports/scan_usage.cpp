@@ -24,6 +24,7 @@ std::optional<VolumeUsage> scanUsage(ReportEnv& env, const QString& path) {
         return std::nullopt;
     VolumeUsage usage;
     usage.bytesByUid = tally.bytesByUid();
+    usage.filesByUid = tally.filesByUid();
     usage.skipped = scan.skipped();
     return usage;
 }

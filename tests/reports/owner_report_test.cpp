@@ -74,6 +74,14 @@ protected:
         f->grid.reset(3);
     }
 
+    // Each row's files figure.
+    QList<std::int64_t> files() const {
+        QList<std::int64_t> figures;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row)
+            figures.append(f->grid.figures(row).files);
+        return figures;
+    }
+
     QStringList column(int col) const {
         QStringList cells;
         for (qsizetype row = 1; row < f->grid.rows(); ++row)
@@ -242,7 +250,9 @@ TEST_F(OwnerReports, AnImportGivesTheRowsOfAWalkOfTheTreeScanned) {
     subGetOwnerUsage(f->env, "FS1/SYS:");
     const QStringList owners = column(1);
     const QStringList figures = column(2);
+    const QList<std::int64_t> walkedFiles = files();
     ASSERT_EQ(owners.size(), 4);
+    EXPECT_EQ(walkedFiles.mid(1), (QList<std::int64_t>{1, 1, 1})); // a file each; root has the folders too
     const QString scan = acme.dir() + "/sys.json";
     const QString sys = QFile::decodeName(acme.root("SYS"));
     ASSERT_TRUE(TreeBuilder::ncduExport(sys, scan));
@@ -252,6 +262,7 @@ TEST_F(OwnerReports, AnImportGivesTheRowsOfAWalkOfTheTreeScanned) {
     subGetOwnerUsage(f->env, "FS1/SYS:");
     EXPECT_EQ(column(1), owners);
     EXPECT_EQ(column(2), figures);
+    EXPECT_EQ(files(), walkedFiles);
     EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
     f->grid.reset(3);
     f->run.ownerKind = "Group";

@@ -2,23 +2,15 @@
 
 
 #include "fsview/ordered_walk.h"
+#include "netware/client/volume_usage.h"
 
 #include <QByteArray>
-#include <QHash>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-
-// Space in use on one volume, per owner.
-struct VolumeUsage {
-    QHash<std::uint32_t, std::uint64_t> bytesByUid; // allocated bytes (st_blocks * 512) per uid
-    std::uint64_t skipped = 0;                      // entries that could not be read
-    std::uint64_t loopingFolders = 0;               // folders not entered again: each is one above it
-    bool fromQuotas = false;
-};
 
 // Per-owner in-use space of volumes (NWGetObjDiskRestrictions). Every inode
 // on the volume, directories and symbolic links included as du -s counts
