@@ -152,6 +152,7 @@ std::shared_ptr<const RowRecord> recordOf(const std::shared_ptr<const ListedFold
 RowFigures figuresOf(const SearchContext& s, const WalkedFile& file) {
     RowFigures figures;
     figures.bytes = std::int64_t(file.size);
+    figures.allocated = std::int64_t(file.allocated);
     if (s.timesKnown)
         figures.modified = file.mtime;
     return figures;

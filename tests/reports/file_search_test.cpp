@@ -55,8 +55,15 @@ protected:
         return rows;
     }
 
-    // Every cell of every row.
-    QStringList rows() const { return cells({0, 1, 2, 3, 4, 5, 6}); }
+    // Every cell of every row, and its figures.
+    QStringList rows() const {
+        QStringList all = cells({0, 1, 2, 3, 4, 5, 6});
+        for (qsizetype row = 1; row < f->grid.rows(); ++row) {
+            const RowFigures figures = f->grid.figures(row);
+            all[row - 1] += QString("|%1/%2/%3").arg(figures.bytes).arg(figures.allocated).arg(figures.modified);
+        }
+        return all;
+    }
 
     SiteBuilder builder;
     QString root;
@@ -186,6 +193,13 @@ TEST_F(FileSearch, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
         EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
     }
     EXPECT_EQ(walked[0].size(), 6);
+    // The blocks the dense file takes, as the walk's stat and ncdu's dsize both tell them.
+    struct stat st {};
+    ASSERT_EQ(::stat(TreeBuilder::native(top + "/sub/dense.txt").constData(), &st), 0);
+    const QStringList dense = walked[0].filter("dense.txt");
+    ASSERT_EQ(dense.size(), 1);
+    EXPECT_TRUE(dense[0].contains(QString("|5000/%1/").arg(std::int64_t(st.st_blocks) * 512))) << dense[0].toStdString();
+    EXPECT_GT(st.st_blocks, 0);
 }
 
 TEST_F(FileSearch, AScanWithoutOwnersOrTimesLeavesThoseCellsEmpty) {
@@ -193,7 +207,10 @@ TEST_F(FileSearch, AScanWithoutOwnersOrTimesLeavesThoseCellsEmpty) {
     importFrom = builder.dir() + "/docs.json";
     ASSERT_TRUE(TreeBuilder::ncduExport(root + "/docs", importFrom, false));
     files("*");
-    EXPECT_EQ(rows(), QStringList{"|\\\\FS1\\VOL1\\docs|a.txt||          1,234||"});
+    struct stat st {};
+    ASSERT_EQ(::stat(TreeBuilder::native(root + "/docs/a.txt").constData(), &st), 0);
+    EXPECT_EQ(rows(), QStringList{QString("|\\\\FS1\\VOL1\\docs|a.txt||          1,234|||1234/%1/-1")
+                                      .arg(std::int64_t(st.st_blocks) * 512)});
     EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
 }
 
