@@ -35,17 +35,18 @@ QStringList functionSwitches(ReportKind kind) {
     switch (kind) {
     case ReportKind::Owner:
         return {QStringLiteral("/S="), QStringLiteral("/V="), QStringLiteral("/C="),
-                QStringLiteral("/OWNER=")};
+                QStringLiteral("/OWNER="), QStringLiteral("/IMPORT=")};
     case ReportKind::Volume:
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:
         return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
                 QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")};
     case ReportKind::File:
-        return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE")};
+        return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE"),
+                QStringLiteral("/IMPORT=")};
     case ReportKind::Date:
         return {QStringLiteral("/D="), QStringLiteral("/OPT="), QStringLiteral("/OLDERTHAN="),
-                QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN=")};
+                QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="), QStringLiteral("/IMPORT=")};
     }
     return {};
 }

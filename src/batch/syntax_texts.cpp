@@ -31,7 +31,10 @@ QStringList topicLines(int topic) {
                 "        /Owner=", "           ALL+SUB - All Owners, Include Subdirectories",
                 "           ALL-SUB - All Owners, Exclude Subdirectories",
                 "           <User ID> - The user id of the user to query",
-                "           GROUP= <Group Name> - Name of the Group to query", "", "Example:", "",
+                "           GROUP= <Group Name> - Name of the Group to query",
+                "        /IMPORT=<file> - Take the volume's space from a scan (see DIRECTORY)",
+                "\x01           (one with owners, as ncdu -x -e -o writes of the volume's root)", "",
+                "Example:", "",
                 "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 '/C=MyTree\\MyOrg\\MyOU' "
                 "/OWNER=GROUP=MyGroupofUsers '/OUTFILE=/srv/reports/owner.csv' /APPEND"};
     case 4:
@@ -56,7 +59,10 @@ QStringList topicLines(int topic) {
                 "        /SIZE [LT] [GT] [EQ] <File Size>", "           GT - Greater than",
                 "           LT - Less than", "           EQ -Equal",
                 "           <File size> - Size of the files to search for",
-                "\x01           (/PATTERN= or /SIZE, not both)", "", "Example:", "",
+                "\x01           (/PATTERN= or /SIZE, not both)",
+                "        /IMPORT=<file> - Take the files from a scan (see DIRECTORY), not a walk",
+                "\x01           (owners and dates only from one that has them, as ncdu -e -o writes)", "",
+                "Example:", "",
                 "quarvo /T=MyTree /F=FILE '/D=\\\\MyServer\\VOL1\\MyDirectory' '/PATTERN=*' /HEADINGS "
                 "'/OUTFILE=/srv/reports/file.csv'"};
     case 7:
@@ -66,7 +72,9 @@ QStringList topicLines(int topic) {
                 "        /OLDERTHAN=<date> - Files Older than <date>",
                 "        /NEWERTHAN=<date> - Files Newer than <date>",
                 "        /BETWEEN=<startdate,enddate> - Files between startdate and enddate",
-                "\x01           (one of them, and only with /OPT=)", "",
+                "\x01           (one of them, and only with /OPT=)",
+                "        /IMPORT=<file> - Take the files from a scan (see DIRECTORY), not a walk",
+                "\x01           (only with /OPT=MODIFY, and a scan with dates, as ncdu -e -o writes)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DATE '/D=\\\\MyServer\\VOL1\\MyDirectory' /OPT=CREATE "
                 "/OLDERTHAN=09/29/2003 /HEADINGS '/OUTFILE=/srv/reports/date.csv'"};
@@ -153,7 +161,7 @@ QList<ExitStatus> exitStatuses() {
              {"a switch is missing, unknown, misplaced or in conflict with another,",
               "a name finds nothing, the site file cannot be used, or the tree's",
               "directory cannot be read for an Owner, File or Date run, or an",
-              "/IMPORT= file holds no scan"}},
+              "/IMPORT= file holds no scan, or not the dates or owners the run needs"}},
             {2, {"the output file or the export could not be written, or a walk ran", "out of file descriptors"}},
             {3, {"the run was cancelled or could not start"}},
             {4, {"the results were written, but the run could not be kept in the history", "or compared with it"}}};

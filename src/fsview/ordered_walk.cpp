@@ -78,6 +78,17 @@ void countLinkedOnce(WalkedDirectory& directory) {
         directory.fileBytes += file.size;
 }
 
+void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint64_t bytes) {
+    for (OwnerBytes& owner : owners) {
+        if (owner.uid == uid) {
+            owner.allocated += bytes;
+            ++owner.files;
+            return;
+        }
+    }
+    owners.push_back({uid, bytes, 1});
+}
+
 bool lessByNameCaseless(const QByteArray& a, const QByteArray& b) {
     const int c = compareFolded(a, b);
     return c != 0 ? c < 0 : a < b;

@@ -61,10 +61,11 @@ struct LinkedFile {
     std::uint32_t uid = 0;
 };
 
-// Allocated bytes of a directory's files with one name, per owner.
+// Allocated bytes of a directory's files with one name, per owner, and how many they are.
 struct OwnerBytes {
     std::uint32_t uid = 0;
     std::uint64_t allocated = 0;
+    std::uint64_t files = 0;
 };
 
 // One directory of the walk: its own files and its sub-directories.
@@ -170,6 +171,9 @@ private:
 // Keeps each file of directory.linked once (by inode) and adds their bytes
 // to its fileBytes: a file with several names in one directory counts once.
 void countLinkedOnce(WalkedDirectory& directory);
+
+// Adds a file with one name, and its allocated bytes, to its owner's in owners.
+void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint64_t bytes);
 
 // Case-insensitive name order of two entry names, as every listing uses:
 // names compared case-folded (non-ASCII letters too, where the name is

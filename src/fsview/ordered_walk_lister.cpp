@@ -36,16 +36,6 @@ std::uint64_t allocatedBytes(const struct statx& sx) {
     return std::uint64_t(sx.stx_blocks) * 512;
 }
 
-void addOwnerBytes(std::vector<OwnerBytes>& owners, std::uint32_t uid, std::uint64_t bytes) {
-    for (OwnerBytes& owner : owners) {
-        if (owner.uid == uid) {
-            owner.allocated += bytes;
-            return;
-        }
-    }
-    owners.push_back({uid, bytes});
-}
-
 OwnInode ownInodeOf(const struct statx& sx) {
     return {sx.stx_size, allocatedBytes(sx), sx.stx_uid, sx.stx_gid, sx.stx_mode, sx.stx_mtime.tv_sec};
 }

@@ -10,6 +10,7 @@
 #include "reports/date_filter.h"
 #include "reports/directory_trail.h"
 #include "reports/listed_folder_trail.h"
+#include "reports/scan_walk.h"
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
@@ -37,6 +38,9 @@ struct SearchContext {
     NWCONN_HANDLE connection = 0;
     QHash<std::uint32_t, QString> ownerOfUid; // owner names, looked up once per uid
     DateCells dateCells;
+    // What a scan read instead of a walk may not hold; a walk's stat always does.
+    bool ownersKnown = true;
+    bool timesKnown = true;
 };
 
 QString ownerName(SearchContext& s, std::uint32_t uid) {
@@ -105,6 +109,8 @@ QString sizeCell(std::uint64_t size) {
 
 QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
     const QString name = NameBytes::decode(file.name);
+    if (!s.timesKnown) // no sort key, date nor time to show
+        return {QString(), directory, name, owner, sizeCell(file.size), QString(), QString()};
     if (s.layout == Layout::Date) {
         const std::uint16_t packed = s.dates.packedDateOf(file);
         const QDate date = PackedDate::unpack(packed);
@@ -143,15 +149,17 @@ std::shared_ptr<const RowRecord> recordOf(const std::shared_ptr<const ListedFold
     return std::make_shared<const RowRecord>(RowRecord{folder, file.name, identity});
 }
 
-RowFigures figuresOf(const WalkedFile& file) {
+RowFigures figuresOf(const SearchContext& s, const WalkedFile& file) {
     RowFigures figures;
     figures.bytes = std::int64_t(file.size);
-    figures.modified = file.mtime;
+    figures.allocated = std::int64_t(file.allocated);
+    if (s.timesKnown)
+        figures.modified = file.mtime;
     return figures;
 }
 
 void addRow(SearchContext& s, const Listing& listing, const WalkedFile& file, const QString& owner) {
-    s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file), figuresOf(file));
+    s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file), figuresOf(s, file));
     s.env.run.sizeTotal += double(file.size);
     ++s.env.run.rowCounter;
 }
@@ -174,7 +182,7 @@ void subListFiles(SearchContext& s, const Listing& where, const WalkedDirectory&
         if (rowLimitReached(env))
             return;
         if (kept)
-            addRow(s, where, file, ownerName(s, file.uid));
+            addRow(s, where, file, s.ownersKnown ? ownerName(s, file.uid) : QString());
         env.host.pollEvents();
     }
 }
@@ -202,20 +210,12 @@ OrderedWalk::Options walkOptions(SearchContext& s, const WildcardPattern& patter
     return options;
 }
 
-} // namespace
-
-void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
-    const std::optional<VolumePathParts> parts = VolumePathParts::split(startDirectory);
-    VolumeView::Opened start = WalkStart::open(env, startDirectory, true);
-    if (!parts || !start.ok())
-        return;
-    SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
-                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}, {}};
-    env.client.NWAttachToFileServer(parts->server, 0, s.connection);
-    const WildcardPattern pattern(env.run.patternInUse);
-    OrderedWalk walk(start.fd.release(), walkOptions(s, pattern));
+// Every directory walk hands out, each with its files' rows, until the row limit.
+template <typename Walk>
+void listFilesOf(SearchContext& s, Walk& walk, const VolumePathParts& parts, const VolumeView::Opened& start) {
+    ReportEnv& env = s.env;
     DirectoryTrail trail(start.display);
-    ListedFolderTrail folders(parts->server, parts->volume, start.names);
+    ListedFolderTrail folders(parts.server, parts.volume, start.names);
     const auto poll = [&env] { env.host.pollEvents(); };
     while (const std::optional<WalkedDirectory> listing = walk.next(env.run.cancel, poll)) {
         const QString& directory = trail.enter(*listing);
@@ -230,4 +230,55 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
             break; // no further row could be added: the rest of the walk would only take time
     }
     noteWalkEnd(env.run, walk);
+}
+
+// What a Date run goes by that the scan does not hold: it records no access
+// or creation dates, and modification times only where written with them.
+QString missingDates(const SearchContext& s) {
+    if (s.layout != Layout::Date)
+        return {};
+    switch (s.env.search.dateOption) {
+    case DateOption::optAccessDate: return QStringLiteral("access dates");
+    case DateOption::optCreationDate: return QStringLiteral("creation dates");
+    case DateOption::optModifyDate:
+    case DateOption::None: break;
+    }
+    return s.timesKnown ? QString() : QStringLiteral("modification times (ncdu writes them with -e)");
+}
+
+// Whether the scan read can give the run's rows; the run fails saying why not.
+bool scanAnswers(SearchContext& s, const ScanWalk& scan) {
+    if (scan.failed())
+        return false;
+    s.ownersKnown = scan.recordsOwners();
+    s.timesKnown = scan.recordsTimes();
+    const QString missing = missingDates(s);
+    if (missing.isEmpty())
+        return true;
+    s.env.run.failure = QStringLiteral("%1 records no %2, so a Date run cannot be answered from it")
+                            .arg(s.env.app.importFilePath, missing);
+    s.env.run.failureStatus = 1;
+    return false;
+}
+
+} // namespace
+
+void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QString& ownerFilter) {
+    const std::optional<VolumePathParts> parts = VolumePathParts::split(startDirectory);
+    VolumeView::Opened start = WalkStart::open(env, startDirectory, true);
+    if (!parts || !start.ok())
+        return;
+    SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
+                    sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}, {}};
+    env.client.NWAttachToFileServer(parts->server, 0, s.connection);
+    const WildcardPattern pattern(env.run.patternInUse);
+    // The files of the scan /IMPORT= names, else of a walk of the start.
+    if (env.app.importFilePath.isEmpty()) {
+        OrderedWalk walk(start.fd.release(), walkOptions(s, pattern));
+        listFilesOf(s, walk, *parts, start);
+        return;
+    }
+    ScanWalk scan(env.run, env.app.importFilePath, walkOptions(s, pattern));
+    if (scanAnswers(s, scan))
+        listFilesOf(s, scan, *parts, start);
 }

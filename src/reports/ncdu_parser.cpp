@@ -134,8 +134,14 @@ void NcduParser::field(NcduScan::Entry& entry) {
     case Field::Allocated: entry.allocated = m_cursor.unsignedNumber("dsize"); break;
     case Field::Device: entry.device = m_cursor.unsignedNumber("dev"); break;
     case Field::Inode: entry.inode = m_cursor.unsignedNumber("ino"); break;
-    case Field::Mtime: entry.mtime = m_cursor.signedNumber("mtime"); break;
-    case Field::Uid: entry.uid = smallNumber("uid"); break;
+    case Field::Mtime:
+        entry.mtime = m_cursor.signedNumber("mtime");
+        entry.timed = true;
+        break;
+    case Field::Uid:
+        entry.uid = smallNumber("uid");
+        entry.owned = true;
+        break;
     case Field::Gid: entry.gid = smallNumber("gid"); break;
     case Field::Mode: entry.mode = smallNumber("mode"); break;
     case Field::Links: entry.links = smallNumber("nlink"); break;

@@ -27,6 +27,16 @@ std::uint64_t sumOnce(const std::vector<NcduScan::Entry>& entries, Field field) 
     return sum;
 }
 
+// Whether every entry looked at has what given tells.
+template <typename Given>
+bool everyLookedAt(const std::vector<NcduScan::Entry>& entries, Given given) {
+    for (const NcduScan::Entry& entry : entries) {
+        if (entry.excluded == NcduScan::Excluded::None && !entry.readError && !given(entry))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 NcduScan NcduScan::read(const QString& path) {
@@ -56,4 +66,12 @@ std::uint64_t NcduScan::apparentBytes() const {
 
 std::uint64_t NcduScan::allocatedBytes() const {
     return sumOnce(m_entries, [](const Entry& e) { return e.allocated; });
+}
+
+bool NcduScan::recordsTimes() const {
+    return everyLookedAt(m_entries, [](const Entry& e) { return e.timed; });
+}
+
+bool NcduScan::recordsOwners() const {
+    return everyLookedAt(m_entries, [](const Entry& e) { return e.owned; });
 }

@@ -35,6 +35,8 @@ public:
         bool hardLinked = false;     // hlnkc: counted once by device and inode
         bool notRegular = false;
         bool readError = false;
+        bool timed = false;          // mtime given (ncdu writes it only with -e)
+        bool owned = false;          // uid given (likewise)
         Excluded excluded = Excluded::None;
     };
 
@@ -52,6 +54,12 @@ public:
     // file with several names (hlnkc) once.
     std::uint64_t apparentBytes() const;
     std::uint64_t allocatedBytes() const;
+
+    // Whether every entry the scan looked at (not one it left out or could
+    // not read) has its modification time, or its owner: a scan written
+    // without them cannot say how old a file is or whose it is.
+    bool recordsTimes() const;
+    bool recordsOwners() const;
 
 private:
     friend class NcduParser;

@@ -4,6 +4,7 @@
 #include "netware/name_forms.h"
 #include "reports/cell_format.h"
 #include "reports/report_run.h"
+#include "reports/scan_usage.h"
 
 #include <QHash>
 #include <QSet>
@@ -16,6 +17,12 @@ namespace {
 struct VolumeTarget {
     NWCONN_HANDLE connection = 0;
     std::uint16_t volumeNumber = 0;
+};
+
+// What an owner holds on the volume.
+struct OwnerUse {
+    std::uint64_t blocks = 0; // 4096 bytes each
+    std::uint64_t files = 0;  // inodes, directories included
 };
 
 QString megabytes(std::uint64_t blocks) {
@@ -66,6 +73,16 @@ void refuseVolume(ReportEnv& env, const QString& server, const QString& volume) 
                            .arg(volume, server, volumeNames(env, connection).join(QStringLiteral(", "))));
 }
 
+// The scan /IMPORT= names stands for the volume: its figures, not the
+// volume's quotas or a walk, answer for the owners. False when it cannot.
+bool measureFromScan(ReportEnv& env, const VolumeTarget& target) {
+    if (env.app.importFilePath.isEmpty())
+        return true;
+    std::optional<VolumeUsage> usage = scanUsage(env, env.app.importFilePath);
+    return usage &&
+           env.client.useVolumeUsage(target.connection, target.volumeNumber, std::move(*usage)) == nw::SUCCESSFUL;
+}
+
 std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath) {
     VolumeTarget target;
     QString server, volume, dirPath;
@@ -74,7 +91,7 @@ std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath
         // Its figures are refused; saying why beats an empty report.
         const QString unmounted = env.client.whyNoRoot(server, volume);
         if (unmounted.isEmpty())
-            return target;
+            return measureFromScan(env, target) ? std::optional(target) : std::nullopt;
         refuseRun(env, unmounted);
         return std::nullopt;
     }
@@ -83,12 +100,13 @@ std::optional<VolumeTarget> openVolume(ReportEnv& env, const QString& volumePath
 }
 
 // Null when there is no figure: the walk gathering it was cancelled.
-std::optional<std::uint64_t> inUseOf(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
-    std::uint64_t restriction = 0, inUse = 0;
+std::optional<OwnerUse> inUseOf(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
+    std::uint64_t restriction = 0;
+    OwnerUse use;
     if (env.client.NWGetObjDiskRestrictions(target.connection, target.volumeNumber, objectId, restriction,
-                                            inUse) != nw::SUCCESSFUL)
+                                            use.blocks, &use.files) != nw::SUCCESSFUL)
         return std::nullopt;
-    return inUse;
+    return use;
 }
 
 bool directoryDidNotAnswer(ReportEnv& env, NWDSCCODE result) {
@@ -122,8 +140,8 @@ std::optional<std::uint32_t> objectIdOf(ReportEnv& env, const VolumeTarget& targ
 // Null when there is no figure. Unless a stop or the walk's own failure
 // (which the run reports) explains it, the directory did not answer, and the
 // run fails: a missing figure must never end a report that looks whole.
-std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
-    const std::optional<std::uint64_t> inUse = inUseOf(env, target, objectId);
+std::optional<OwnerUse> measuredInUse(ReportEnv& env, const VolumeTarget& target, std::uint32_t objectId) {
+    const std::optional<OwnerUse> inUse = inUseOf(env, target, objectId);
     if (inUse || env.run.cancelled() || !fcnRunFailure(env).isEmpty())
         return inUse;
     const NWCCODE result = env.client.lastResult();
@@ -135,13 +153,14 @@ std::optional<std::uint64_t> measuredInUse(ReportEnv& env, const VolumeTarget& t
 }
 
 // The totals line adds the exact figures, not the rounded cells.
-void addOwnerRow(ReportEnv& env, const QString& owner, std::uint64_t blocks, bool padded = true) {
-    const QString figure = megabytes(blocks);
+void addOwnerRow(ReportEnv& env, const QString& owner, const OwnerUse& use, bool padded = true) {
+    const QString figure = megabytes(use.blocks);
     RowFigures figures;
-    figures.bytes = std::int64_t(blocks) * 4096; // quotas and walks both count whole blocks
+    figures.bytes = std::int64_t(use.blocks) * 4096; // quotas and walks both count whole blocks
     figures.allocated = figures.bytes;
+    figures.files = std::int64_t(use.files);
     env.grid.addRow({QString(), owner, padded ? CellFormat::padLeft(figure) : figure}, {}, figures);
-    env.run.sizeTotal += double(blocks) * 4096.0 / 1048576.0;
+    env.run.sizeTotal += double(use.blocks) * 4096.0 / 1048576.0;
     ++env.run.rowCounter;
     env.host.pollEvents();
 }
@@ -199,8 +218,8 @@ bool OwnerRows::add(std::uint32_t objectId, const QString& owner) {
     }
     m_ownerOfId.insert(objectId, owner);
     m_reported.insert(objectId);
-    const std::optional<std::uint64_t> inUse = measuredInUse(m_env, m_target, objectId);
-    if (inUse && *inUse >= 1)
+    const std::optional<OwnerUse> inUse = measuredInUse(m_env, m_target, objectId);
+    if (inUse && inUse->blocks >= 1)
         addOwnerRow(m_env, owner, *inUse);
     return inUse.has_value();
 }
@@ -289,7 +308,7 @@ void subGetSingleOwnerUsage(ReportEnv& env, const QString& volumePath) {
     if (!objectId)
         return;
     // The one row is written only with a figure that was measured.
-    if (const std::optional<std::uint64_t> inUse = measuredInUse(env, *target, *objectId))
+    if (const std::optional<OwnerUse> inUse = measuredInUse(env, *target, *objectId))
         addOwnerRow(env, name.endsWith(QLatin1Char(']')) ? name : name.chopped(1), *inUse, false);
 }
 
@@ -343,7 +362,7 @@ bool subGetGroupUserUsage(ReportEnv& env, const QString& member, const QString& 
     check("NWDSMapNameToID");
     if (!objectId)
         return !missing;
-    const std::optional<std::uint64_t> inUse = measuredInUse(env, target, *objectId);
+    const std::optional<OwnerUse> inUse = measuredInUse(env, target, *objectId);
     check("NWGetObjDiskRestrictions");
     if (!inUse)
         return true;

@@ -13,9 +13,26 @@ OwnInode ownInodeOf(const NcduScan::Entry& entry) {
     return {entry.apparent, entry.allocated, entry.uid, entry.gid, entry.mode, entry.mtime};
 }
 
+// What a walk's stat of the file would have told, as far as the scan has it.
+WalkedFile walkedFileOf(const NcduScan::Entry& entry) {
+    WalkedFile file;
+    file.statted = !entry.readError;
+    file.size = entry.apparent;
+    file.uid = entry.uid;
+    file.mtime = entry.mtime;
+    file.inode = entry.inode;
+    file.links = std::max<std::uint32_t>(entry.links, 1);
+    file.gid = entry.gid;
+    file.mode = entry.mode;
+    file.allocated = entry.allocated;
+    file.device = entry.device;
+    return file;
+}
+
 } // namespace
 
-ScanWalk::ScanWalk(RunState& run, const QString& path) {
+ScanWalk::ScanWalk(RunState& run, const QString& path, OrderedWalk::Options options)
+    : m_options(std::move(options)) {
     try {
         m_scan = NcduScan::read(path);
     } catch (const JsonCursor::Error& error) {
@@ -60,21 +77,48 @@ WalkedDirectory ScanWalk::directoryAt(std::size_t index, int depth) {
             addFile(child, out);
         else if (inside.excluded == NcduScan::Excluded::None)
             subdirectories.push_back(child);
+        if (std::size_t(out.files.size()) > m_options.filesEnough) {
+            out.cut = true; // as a walk stops listing the folder there
+            break;
+        }
     }
     countLinkedOnce(out);
+    std::sort(out.files.begin(), out.files.end(),
+              [](const WalkedFile& a, const WalkedFile& b) { return lessByNameCaseless(a.name, b.name); });
     pushSubdirectories(subdirectories, depth + 1, out);
     return out;
 }
 
+// As a walk lists a file: the name filter first, then the sums, then the
+// file filter on what the stat told.
 void ScanWalk::addFile(std::size_t index, WalkedDirectory& out) {
-    const NcduScan::Entry& file = m_scan.entry(index);
+    const QByteArrayView name = m_scan.name(index);
+    if (m_options.nameFilter && !m_options.nameFilter(name.constData(), std::size_t(name.size())))
+        return;
+    const NcduScan::Entry& entry = m_scan.entry(index);
     ++out.fileCount;
-    if (file.readError)
+    if (entry.excluded != NcduScan::Excluded::None)
+        return;
+    if (entry.readError)
         ++m_skipped;
-    else if (file.hardLinked)
-        out.linked.push_back({file.inode, file.apparent, file.allocated, file.uid});
     else
-        out.fileBytes += file.apparent;
+        count(entry, out);
+    WalkedFile file = walkedFileOf(entry);
+    if (file.statted && m_options.fileFilter && !m_options.fileFilter(file)) {
+        ++out.filteredOut;
+        return;
+    }
+    file.name = name.toByteArray();
+    out.files.push_back(std::move(file));
+}
+
+void ScanWalk::count(const NcduScan::Entry& file, WalkedDirectory& out) const {
+    if (file.hardLinked) {
+        out.linked.push_back({file.inode, file.apparent, file.allocated, file.uid});
+        return;
+    }
+    out.fileBytes += file.apparent;
+    addOwnerBytes(out.ownerBytes, file.uid, file.allocated);
 }
 
 // In name order, the first on top of the pending ones.

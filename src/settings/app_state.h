@@ -20,7 +20,7 @@ struct AppState {
     bool append = false;
     bool headings = false;
     QString exportFilePath; // Directory runs: the tree walked, in ncdu's export format; empty: none
-    QString importFilePath; // Directory runs: a scan in that format, read instead of a walk; empty: none
+    QString importFilePath; // a scan in that format, read instead of a walk (or an Owner run's measure); empty: none
 
     // The history of runs: where it is kept (a file or a postgresql://
     // address), whether runs go in, how long they are kept, and which

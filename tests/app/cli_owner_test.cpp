@@ -3,6 +3,7 @@
 #include "root_safe_folder.h"
 #include "slapd_server.h"
 #include "text_files.h"
+#include "tree_builder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -110,6 +111,15 @@ TEST_F(OwnerCommandLine, TheRunsTreeOwnsTheFilesWhereverItIsNamed) {
     site.write(text);
     site.close();
     EXPECT_EQ(run("/OWNER=ALL+SUB"), expected) << errors.toStdString();
+}
+
+TEST_F(OwnerCommandLine, AnImportOfTheVolumesScanGivesTheRowsOfItsWalk) {
+    const QString scan = dir.path() + "/vol1.json";
+    ASSERT_TRUE(TreeBuilder::ncduExport(dir.path() + "/vol1", scan));
+    const QStringList walked = run("/C=ACME_TREE\\ACME /OWNER=ALL+SUB");
+    ASSERT_EQ(walked.size(), 5);
+    EXPECT_EQ(run("/C=ACME_TREE\\ACME /OWNER=ALL+SUB /IMPORT=" + scan), walked) << errors.toStdString();
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(OwnerCommandLine, AllOwnersWithoutSubContainers) {

@@ -429,11 +429,7 @@ TEST_F(SiteRun, AnExportThatCannotBeWrittenFailsTheRunAndLeavesTheOutput) {
 }
 
 TEST_F(SiteRun, AnImportGivesTheRowsOfTheWalkItWasExportedFrom) {
-    const QStringList walk = {"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/OUTFILE=" + out("walked.csv")};
-    ASSERT_EQ(run(walk + QStringList{"/EXPORT=" + out("vol1.json")}).status, 0);
-    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/IMPORT=" + out("vol1.json"),
-                           "/OUTFILE=" + out("imported.csv")});
-    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    ASSERT_EQ(run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/EXPORT=" + out("vol1.json")}).status, 0);
     // The lines but for their first field, the time of the run.
     const auto rows = [](const QString& path) {
         QStringList lines = readCrlfLines(path);
@@ -441,8 +437,21 @@ TEST_F(SiteRun, AnImportGivesTheRowsOfTheWalkItWasExportedFrom) {
             line = line.section(',', 1);
         return lines;
     };
-    EXPECT_EQ(rows(out("imported.csv")), rows(out("walked.csv")));
-    EXPECT_EQ(rows(out("imported.csv")).size(), 5);
+    const QList<QStringList> forms = {{"/F=DIRECTORY", "/ALLSUBS"},
+                                      {"/F=FILE", "/PATTERN=*"},
+                                      {"/F=DATE", "/OPT=MODIFY", "/NEWERTHAN=1/1/1990"}};
+    const auto common = [](const QStringList& form) {
+        return QStringList{"/T=ACME_TREE", "/D=\\\\FS1\\VOL1", "/HEADINGS"} + form;
+    };
+    for (qsizetype i = 0; i < forms.size(); ++i)
+        ASSERT_EQ(run(common(forms[i]) + QStringList{"/OUTFILE=" + out(QString("walked%1.csv").arg(i))}).status, 0);
+    TreeBuilder::file(vol1 + "/DATA/later.txt", 1048576); // not in the scan
+    for (qsizetype i = 0; i < forms.size(); ++i) {
+        const Outcome o = run(common(forms[i]) + QStringList{"/IMPORT=" + out("vol1.json"), "/OUTFILE=" + out("imported.csv")});
+        ASSERT_EQ(o.status, 0) << o.err.toStdString();
+        EXPECT_EQ(rows(out("imported.csv")), rows(out(QString("walked%1.csv").arg(i)))) << forms[i][0].toStdString();
+        EXPECT_EQ(rows(out("imported.csv")).size(), i == 0 ? 6 : 2) << forms[i][0].toStdString();
+    }
 }
 
 TEST_F(SiteRun, AnImportThatIsNoScanIsRefusedWithItsLineAndColumnAndNothingWritten) {
@@ -450,12 +459,17 @@ TEST_F(SiteRun, AnImportThatIsNoScanIsRefusedWithItsLineAndColumnAndNothingWritt
     ASSERT_TRUE(scan.open(QIODevice::WriteOnly));
     scan.write("[1,2,{},\n[{\"name\":\"/v\"},\n{\"name\":\"f\",\"asize\":\"12\"}]]\n");
     scan.close();
-    const Outcome o = run({"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS", "/IMPORT=" + out("bad.json"),
-                           "/OUTFILE=" + previous});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(o.err.contains(out("bad.json") + ": line 3, column 21: asize is not a number")) << o.err.toStdString();
-    EXPECT_EQ(previousContents(), "yesterday's report\r\n");
-    EXPECT_EQ(outputFolder(), (QStringList{"bad.json", "report.csv"}));
+    const QList<QStringList> forms = {{"/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/IMMSUBS"},
+                                      {"/F=FILE", "/D=\\\\FS1\\VOL1", "/PATTERN=*"},
+                                      {"/F=DATE", "/D=\\\\FS1\\VOL1", "/OPT=MODIFY", "/OLDERTHAN=1/1/2090"},
+                                      {"/F=OWNER", "/S=FS1", "/V=VOL1", "/OWNER=ALL+SUB"}};
+    for (const QStringList& form : forms) {
+        const Outcome o = run(QStringList{"/T=ACME_TREE", "/IMPORT=" + out("bad.json"), "/OUTFILE=" + previous} + form);
+        EXPECT_EQ(o.status, 1) << form[0].toStdString();
+        EXPECT_TRUE(o.err.contains(out("bad.json") + ": line 3, column 21: asize is not a number")) << o.err.toStdString();
+        EXPECT_EQ(previousContents(), "yesterday's report\r\n");
+        EXPECT_EQ(outputFolder(), (QStringList{"bad.json", "report.csv"}));
+    }
 }
 
 TEST_F(SiteRun, ACompleteRunReplacesTheFormerFileAndLeavesNothingElse) {

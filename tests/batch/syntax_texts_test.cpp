@@ -58,7 +58,7 @@ TEST(SyntaxTexts, HelpEndsWithExitStatusesAndTheProgramsOwnSwitches) {
     EXPECT_TRUE(help.contains("    1  a switch is missing, unknown, misplaced or in conflict with another,\n"
                               "       a name finds nothing, the site file cannot be used, or the tree's\n"
                               "       directory cannot be read for an Owner, File or Date run, or an\n"
-                              "       /IMPORT= file holds no scan\n"
+                              "       /IMPORT= file holds no scan, or not the dates or owners the run needs\n"
                               "    2  the output file or the export could not be written, or a walk ran\n"
                               "       out of file descriptors\n"
                               "    3  the run was cancelled or could not start\n"

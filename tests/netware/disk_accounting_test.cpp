@@ -46,8 +46,9 @@ void makeDir(const QString& path, uid_t owner = ::geteuid(), mode_t mode = 0755)
 }
 
 // The same question answered the plain way: a recursive lstat walk that
-// stays on the root's device, hard-linked files charged once. The contents
-// of notBelow are left out, as a walk that cannot read it must.
+// stays on the root's device, hard-linked files charged once, in bytes and
+// in inodes. The contents of notBelow are left out, as a walk that cannot
+// read it must.
 class PlainCount {
 public:
     PlainCount(const QString& root, const QString& notBelow = {}) : m_notBelow(native(notBelow)) {
@@ -58,11 +59,14 @@ public:
         descend(native(root));
     }
     const BytesByUid& bytes() const { return m_bytes; }
+    const BytesByUid& files() const { return m_files; }
 
 private:
     void charge(const struct stat& st) {
-        if (S_ISDIR(st.st_mode) || st.st_nlink < 2 || m_links.insert({st.st_dev, st.st_ino}).second)
+        if (S_ISDIR(st.st_mode) || st.st_nlink < 2 || m_links.insert({st.st_dev, st.st_ino}).second) {
             m_bytes[st.st_uid] += std::uint64_t(st.st_blocks) * 512;
+            ++m_files[st.st_uid];
+        }
     }
     void descend(const QByteArray& dir) {
         if (dir == m_notBelow)
@@ -87,6 +91,7 @@ private:
     QByteArray m_notBelow;
     dev_t m_device = 0;
     BytesByUid m_bytes;
+    BytesByUid m_files;
     std::set<std::pair<dev_t, ino_t>> m_links;
 };
 
@@ -138,6 +143,8 @@ TEST_F(Volume, OneWalkChargesEveryOwnerAsAPlainCountDoes) {
     EXPECT_EQ(usage->skipped, 0u);
     EXPECT_EQ(usage->bytesByUid, PlainCount(root()).bytes());
     EXPECT_TRUE(usage->bytesByUid.contains(ghost));
+    EXPECT_EQ(usage->filesByUid, PlainCount(root()).files());
+    EXPECT_EQ(usage->filesByUid.value(alice), 3u); // her folder, notes, and thesis once for its two names
     // The file the link points out to is not alice's on this volume.
     EXPECT_LT(usage->bytesByUid.value(alice), std::uint64_t(1) << 20);
 }
@@ -304,12 +311,12 @@ TEST(DiskBlocks, RoundUpToWholeBlocksOf4096Bytes) {
 
 TEST(Quotas, NothingWhereTheRootIsNoMountPointOrHasNoQuotas) {
     QTemporaryDir dir;
-    EXPECT_FALSE(QuotaReader::bytesByUid(native(dir.path())));
+    EXPECT_FALSE(QuotaReader::usage(native(dir.path())));
     QDir().mkpath(dir.path() + "/mnt");
     ScopedTmpfs tmpfs(native(dir.path() + "/mnt"));
     if (!tmpfs.mounted())
         GTEST_SKIP() << tmpfs.why().toStdString();
-    EXPECT_FALSE(QuotaReader::bytesByUid(native(dir.path() + "/mnt")));
+    EXPECT_FALSE(QuotaReader::usage(native(dir.path() + "/mnt")));
 }
 
 namespace {
@@ -375,6 +382,10 @@ TEST_F(QuotaVolume, UsageComesFromTheQuotasOfTheMount) {
     const BytesByUid plain = PlainCount(root()).bytes();
     EXPECT_EQ(usage->bytesByUid.value(alice), plain.value(alice));
     EXPECT_EQ(usage->bytesByUid.value(bob), plain.value(bob));
+    const BytesByUid files = PlainCount(root()).files();
+    EXPECT_EQ(usage->filesByUid.value(alice), files.value(alice));
+    EXPECT_EQ(usage->filesByUid.value(bob), files.value(bob));
+    EXPECT_EQ(files.value(alice), 2u);
     // Below the mount point quotas are not the volume's: the walk answers.
     const VolumeUsage* below = accounting.usage(native(root() + "/alice"), cancel);
     ASSERT_NE(below, nullptr);

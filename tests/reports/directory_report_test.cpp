@@ -47,6 +47,16 @@ protected:
         return rows;
     }
 
+    // Each row's figures: bytes/allocated/files.
+    QStringList figures() const {
+        QStringList all;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row) {
+            const RowFigures figures = f->grid.figures(row);
+            all.append(QString("%1/%2/%3").arg(figures.bytes).arg(figures.allocated).arg(figures.files));
+        }
+        return all;
+    }
+
     // top/a/f and top/a/private/secret, a megabyte each (sparse), and every
     // folder down to a/ open to others as mode says, but private/.
     void buildPrivateFolder(mode_t mode) {
@@ -441,11 +451,13 @@ TEST_F(DirectoryReports, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
     for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
         exportTo = builder.dir() + "/x.json";
         const QStringList walked = run("\\\\FS1\\VOL1\\x", option);
+        const QStringList walkedFigures = figures();
         const double total = f->run.sizeTotal;
         exportTo.clear();
         for (const QString& scan : {builder.dir() + "/x.json", builder.dir() + "/ncdu.json"}) {
             importFrom = scan;
             EXPECT_EQ(run("\\\\FS1\\VOL1\\x", option), walked) << scan.toStdString();
+            EXPECT_EQ(figures(), walkedFigures) << scan.toStdString();
             EXPECT_EQ(f->run.sizeTotal, total) << scan.toStdString();
             EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
         }

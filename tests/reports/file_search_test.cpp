@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +27,7 @@ protected:
         f->search.cmbServer.showOrAdd("FS1");
         f->search.cmbVolumeList.showOrAdd("VOL1");
         f->search.lblDirectory = directory;
+        f->app.importFilePath = importFrom;
     }
     // "directory|file" of every row, after a run of the File report.
     QStringList files(const QString& pattern, const QString& directory = "\\\\FS1\\VOL1\\docs") {
@@ -52,9 +55,20 @@ protected:
         return rows;
     }
 
+    // Every cell of every row, and its figures.
+    QStringList rows() const {
+        QStringList all = cells({0, 1, 2, 3, 4, 5, 6});
+        for (qsizetype row = 1; row < f->grid.rows(); ++row) {
+            const RowFigures figures = f->grid.figures(row);
+            all[row - 1] += QString("|%1/%2/%3").arg(figures.bytes).arg(figures.allocated).arg(figures.modified);
+        }
+        return all;
+    }
+
     SiteBuilder builder;
     QString root;
     std::unique_ptr<ReportFixture> f;
+    QString importFrom; // /IMPORT=
 };
 
 } // namespace
@@ -136,6 +150,68 @@ TEST_F(FileSearch, RowLimitEndsTheWalk) {
     EXPECT_TRUE(f->run.rowLimitReached);
     EXPECT_FALSE(f->host.statuses.contains("\\\\FS1\\VOL1\\many\\z")); // no row could come from there
     EXPECT_EQ(f->run.progress.directories, 2u); // many and many\a, none after the limit
+    // A scan of the tree ends the same way.
+    importFrom = builder.dir() + "/many.json";
+    ASSERT_TRUE(TreeBuilder::ncduExport(root + "/many", importFrom));
+    files("*", "\\\\FS1\\VOL1\\many");
+    EXPECT_EQ(f->grid.rows() - 1, kFileRowLimit);
+    EXPECT_EQ(f->host.messages, QStringList{"Please narrow your search, too many records returned"});
+    EXPECT_EQ(f->run.progress.directories, 2u);
+}
+
+// The files of the scan ncdu writes of a tree give the rows a walk of it gives.
+TEST_F(FileSearch, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
+    const QString top = root + "/sizes";
+    TreeBuilder::file(top + "/a.txt", 10);
+    TreeBuilder::file(top + "/B.TxT", 2 * 1048576);
+    TreeBuilder::file(top + "/sub/c.doc", 700000);
+    TreeBuilder::times(top + "/sub/c.doc", QDate(2001, 2, 3), QDate(2001, 2, 3));
+    ASSERT_TRUE(TreeBuilder::dense(top + "/sub/dense.txt", 5000));
+    ASSERT_EQ(::link(TreeBuilder::native(top + "/a.txt").constData(), TreeBuilder::native(top + "/sub/A2.txt").constData()), 0);
+    ASSERT_EQ(::symlink("a.txt", TreeBuilder::native(top + "/link").constData()), 0);
+    if (::geteuid() == 0) { // a uid no user has
+        ASSERT_EQ(::chown(TreeBuilder::native(top + "/sub/c.doc").constData(), 4242, 4242), 0);
+    }
+    const QString scan = builder.dir() + "/sizes.json";
+    ASSERT_TRUE(TreeBuilder::ncduExport(top, scan));
+    const std::function<void()> searches[] = {[this] { files("*", "\\\\FS1\\VOL1\\sizes"); },
+                                              [this] { files("*.TXT", "\\\\FS1\\VOL1\\sizes"); },
+                                              [this] { bySize(">", "0.5"); }};
+    QList<QStringList> walked;
+    QList<double> totals;
+    for (const auto& search : searches) {
+        search();
+        walked.append(rows());
+        totals.append(f->run.sizeTotal);
+    }
+    TreeBuilder::file(top + "/sub/later.txt", 1048576); // not in the scan
+    importFrom = scan;
+    for (std::size_t i = 0; i < std::size(searches); ++i) {
+        searches[i]();
+        EXPECT_EQ(rows(), walked[qsizetype(i)]) << i;
+        EXPECT_EQ(f->run.sizeTotal, totals[qsizetype(i)]) << i;
+        EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+    }
+    EXPECT_EQ(walked[0].size(), 6);
+    // The blocks the dense file takes, as the walk's stat and ncdu's dsize both tell them.
+    struct stat st {};
+    ASSERT_EQ(::stat(TreeBuilder::native(top + "/sub/dense.txt").constData(), &st), 0);
+    const QStringList dense = walked[0].filter("dense.txt");
+    ASSERT_EQ(dense.size(), 1);
+    EXPECT_TRUE(dense[0].contains(QString("|5000/%1/").arg(std::int64_t(st.st_blocks) * 512))) << dense[0].toStdString();
+    EXPECT_GT(st.st_blocks, 0);
+}
+
+TEST_F(FileSearch, AScanWithoutOwnersOrTimesLeavesThoseCellsEmpty) {
+    TreeBuilder::file(root + "/docs/a.txt", 1234);
+    importFrom = builder.dir() + "/docs.json";
+    ASSERT_TRUE(TreeBuilder::ncduExport(root + "/docs", importFrom, false));
+    files("*");
+    struct stat st {};
+    ASSERT_EQ(::stat(TreeBuilder::native(root + "/docs/a.txt").constData(), &st), 0);
+    EXPECT_EQ(rows(), QStringList{QString("|\\\\FS1\\VOL1\\docs|a.txt||          1,234|||1234/%1/-1")
+                                      .arg(std::int64_t(st.st_blocks) * 512)});
+    EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
 }
 
 TEST_F(FileSearch, AMissingStartDirectoryIsSaidAtOnceAndCancelsTheRun) {
@@ -198,6 +274,28 @@ TEST_F(DateSearch, AccessDateBasis) {
     EXPECT_EQ(f->grid.cell(0, 4), "Access Date");
     EXPECT_EQ(f->grid.cell(1, 4), "1/10/2011");
     EXPECT_EQ(f->grid.cell(1, 1), QString::number(QDate(1990, 1, 1).daysTo(QDate(2011, 1, 10))));
+}
+
+// A scan holds the modify dates (with -e), never the access or creation dates.
+TEST_F(DateSearch, AnImportAnswersByTheModifyDatesItHolds) {
+    const QString scan = builder.dir() + "/dated.json";
+    ASSERT_TRUE(TreeBuilder::ncduExport(root + "/dated", scan));
+    dated(DateOption::optModifyDate, "Between", "5/1/2020", "5/1/2010");
+    const QStringList walked = rows();
+    ASSERT_EQ(walked.size(), 2);
+    TreeBuilder::file(root + "/dated/later.txt", 300); // not in the scan
+    TreeBuilder::times(root + "/dated/later.txt", QDate(2015, 5, 1), QDate(2015, 5, 1));
+    importFrom = scan;
+    dated(DateOption::optModifyDate, "Between", "5/1/2020", "5/1/2010");
+    EXPECT_EQ(rows(), walked);
+    EXPECT_EQ(dated(DateOption::optAccessDate, "Older than", "1/1/2020"), QStringList{});
+    EXPECT_EQ(f->run.failure, scan + " records no access dates, so a Date run cannot be answered from it");
+    EXPECT_EQ(f->run.failureStatus, 1);
+    ASSERT_TRUE(TreeBuilder::ncduExport(root + "/dated", scan, false));
+    EXPECT_EQ(dated(DateOption::optModifyDate, "Older than", "1/1/2030"), QStringList{});
+    EXPECT_EQ(f->run.failure, scan + " records no modification times (ncdu writes them with -e), so a Date run "
+                                     "cannot be answered from it");
+    EXPECT_EQ(f->run.failureStatus, 1);
 }
 
 TEST_F(FileSearch, AFileThatCannotBeReadEndsOnlyItsDirectorysListing) {

@@ -1,5 +1,6 @@
 #include "acme_site.h"
 #include "report_fixture.h"
+#include "tree_builder.h"
 
 #include "reports/cell_format.h"
 #include "reports/owner_report.h"
@@ -71,6 +72,14 @@ protected:
         f->client.NWDSCreateContextHandle(ctx);
         f->run.dsContext = ctx;
         f->grid.reset(3);
+    }
+
+    // Each row's files figure.
+    QList<std::int64_t> files() const {
+        QList<std::int64_t> figures;
+        for (qsizetype row = 1; row < f->grid.rows(); ++row)
+            figures.append(f->grid.figures(row).files);
+        return figures;
     }
 
     QStringList column(int col) const {
@@ -233,6 +242,41 @@ TEST_F(OwnerReports, RowsMeasuredBeforeACancelStay) {
     subGetGroupUserUsage(f->env, "JSMITH.SALES.ACME", "FS1/SYS:");
     EXPECT_EQ(column(1), (QStringList{"JSMITH.SALES.ACME", "BJONES.SALES.ACME"}));
     EXPECT_EQ(column(2), (QStringList{CellFormat::padLeft(mb(expected[1001])), "           0.00"}));
+}
+
+// The scan ncdu wrote of the volume stands for it: the rows a walk gave
+// then, whatever the volume holds now.
+TEST_F(OwnerReports, AnImportGivesTheRowsOfAWalkOfTheTreeScanned) {
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    const QStringList owners = column(1);
+    const QStringList figures = column(2);
+    const QList<std::int64_t> walkedFiles = files();
+    ASSERT_EQ(owners.size(), 4);
+    EXPECT_EQ(walkedFiles.mid(1), (QList<std::int64_t>{1, 1, 1})); // a file each; root has the folders too
+    const QString scan = acme.dir() + "/sys.json";
+    const QString sys = QFile::decodeName(acme.root("SYS"));
+    ASSERT_TRUE(TreeBuilder::ncduExport(sys, scan));
+    writeFile(sys + "/home/jsmith/later.dat", 1048576, 1001);
+    useSite(acme.site());
+    f->app.importFilePath = scan;
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(column(1), owners);
+    EXPECT_EQ(column(2), figures);
+    EXPECT_EQ(files(), walkedFiles);
+    EXPECT_TRUE(f->run.failure.isEmpty()) << f->run.failure.toStdString();
+    f->grid.reset(3);
+    f->run.ownerKind = "Group";
+    subGetGroupofUsers(f->env, "ACME_TREE\\ACME\\SALES", "STAFF", "FS1/SYS:");
+    EXPECT_EQ(column(2), (QStringList{figures[2], figures[3]}));
+    // Without -e ncdu writes no owners: no figure could be anyone's.
+    ASSERT_TRUE(TreeBuilder::ncduExport(sys, scan, false));
+    useSite(acme.site());
+    f->app.importFilePath = scan;
+    subGetOwnerUsage(f->env, "FS1/SYS:");
+    EXPECT_EQ(f->grid.rows(), 1);
+    EXPECT_EQ(f->run.failure, scan + " records no owners (ncdu writes them with -e), so an Owner run cannot be "
+                                     "answered from it");
+    EXPECT_EQ(f->run.failureStatus, 1);
 }
 
 namespace {

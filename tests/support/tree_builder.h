@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 
 #include <fcntl.h>
@@ -41,6 +42,14 @@ inline void times(const QString& path, const QDate& modified, const QDate& acces
     const timespec t[2] = {{QDateTime(accessed, QTime(12, 0)).toSecsSinceEpoch(), 0},
                            {QDateTime(modified, QTime(12, 0)).toSecsSinceEpoch(), 0}};
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), t, AT_SYMLINK_NOFOLLOW);
+}
+
+// Writes what ncdu -x -o writes of the tree at top into the file to,
+// owners and times included when extended (-e); false when ncdu failed.
+inline bool ncduExport(const QString& top, const QString& to, bool extended = true) {
+    QProcess ncdu;
+    ncdu.start("ncdu", (extended ? QStringList{"-x", "-e"} : QStringList{"-x"}) + QStringList{"-o", to, top});
+    return ncdu.waitForFinished(60000) && ncdu.exitStatus() == QProcess::NormalExit && ncdu.exitCode() == 0;
 }
 
 } // namespace TreeBuilder

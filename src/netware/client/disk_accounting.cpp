@@ -18,16 +18,17 @@ const VolumeUsage* DiskAccounting::usage(const QByteArray& root, const std::atom
     if (const auto it = m_usageByRoot.find(root); it != m_usageByRoot.end())
         return it->second.get();
     std::unique_ptr<VolumeUsage> found;
-    if (std::optional<QHash<std::uint32_t, std::uint64_t>> quotas = QuotaReader::bytesByUid(root)) {
-        found = std::make_unique<VolumeUsage>();
-        found->bytesByUid = std::move(*quotas);
-        found->fromQuotas = true;
-    } else {
+    if (std::optional<VolumeUsage> quotas = QuotaReader::usage(root))
+        found = std::make_unique<VolumeUsage>(std::move(*quotas));
+    else
         found = walk(root, cancel, poll, walked);
-    }
     if (!found)
         return nullptr;
     return m_usageByRoot.emplace(root, std::move(found)).first->second.get();
+}
+
+void DiskAccounting::adopt(const QByteArray& root, VolumeUsage usage) {
+    m_usageByRoot[root] = std::make_unique<VolumeUsage>(std::move(usage));
 }
 
 void DiskAccounting::clear() {
@@ -56,6 +57,7 @@ std::unique_ptr<VolumeUsage> DiskAccounting::walk(const QByteArray& root,
         return nullptr;
     auto usage = std::make_unique<VolumeUsage>();
     usage->bytesByUid = tally.bytesByUid();
+    usage->filesByUid = tally.filesByUid();
     usage->skipped = walk.skipped();
     usage->loopingFolders = walk.loopsBack();
     return usage;

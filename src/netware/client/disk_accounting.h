@@ -2,23 +2,15 @@
 
 
 #include "fsview/ordered_walk.h"
+#include "netware/client/volume_usage.h"
 
 #include <QByteArray>
-#include <QHash>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-
-// Space in use on one volume, per owner.
-struct VolumeUsage {
-    QHash<std::uint32_t, std::uint64_t> bytesByUid; // allocated bytes (st_blocks * 512) per uid
-    std::uint64_t skipped = 0;                      // entries that could not be read
-    std::uint64_t loopingFolders = 0;               // folders not entered again: each is one above it
-    bool fromQuotas = false;
-};
 
 // Per-owner in-use space of volumes (NWGetObjDiskRestrictions). Every inode
 // on the volume, directories and symbolic links included as du -s counts
@@ -38,6 +30,9 @@ public:
     using Walked = std::function<void(const WalkedDirectory&)>;
     const VolumeUsage* usage(const QByteArray& root, const std::atomic<bool>& cancel,
                              const std::function<void()>& poll = {}, const Walked& walked = {});
+    // Usage measured elsewhere (a scan of the volume read from a file),
+    // kept for root as its walk's would be, until clear().
+    void adopt(const QByteArray& root, VolumeUsage usage);
     void clear();
     // Why the last walk could not measure its volume; empty when none failed.
     const QString& failure() const { return m_failure; }

@@ -190,31 +190,31 @@ void NetWareClient::startAccountingRun(const QString& runTree) {
     m_loopingFolders = 0;
 }
 
-std::optional<std::uint64_t> NetWareClient::bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
-                                                    const DirectoryBackend* directory) const {
+std::optional<std::uint64_t> NetWareClient::figureOf(const QHash<std::uint32_t, std::uint64_t>& byUid,
+                                                     std::uint32_t objectID, const DirectoryBackend* directory) const {
     if (objectID != 0)
-        return usage.bytesByUid.value(uidOfObjectId(objectID));
+        return byUid.value(uidOfObjectId(objectID));
     // Unowned: every uid but root's that no user of the tree owns. A uid
     // the directory could not be asked about is no figure at all.
     if (directory) {
-        directory->prefetchUids(usage.bytesByUid.keys());
+        directory->prefetchUids(byUid.keys());
         if (directory->lastFailure().code != 0)
             return std::nullopt;
     }
-    std::uint64_t bytes = 0;
-    for (auto it = usage.bytesByUid.constBegin(); it != usage.bytesByUid.constEnd(); ++it) {
+    std::uint64_t sum = 0;
+    for (auto it = byUid.constBegin(); it != byUid.constEnd(); ++it) {
         if (it.key() == 0 || (directory && directory->userOfUid(it.key())))
             continue;
         if (directory && directory->lastFailure().code != 0)
             return std::nullopt;
-        bytes += it.value();
+        sum += it.value();
     }
-    return bytes;
+    return sum;
 }
 
 NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
                                                 std::uint32_t objectID, std::uint64_t& restriction,
-                                                std::uint64_t& inUse) {
+                                                std::uint64_t& inUse, std::uint64_t* files) {
     restriction = 0x40000000; // no limit
     inUse = 0;
     const ServerConfig* server = serverOf(connection);
@@ -234,10 +234,23 @@ NWCCODE NetWareClient::NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::u
         m_loopingFolders += usage->loopingFolders;
     }
     const DirectoryBackend* owners = ownersOf(*server);
-    const std::optional<std::uint64_t> bytes = bytesOf(*usage, objectID, owners);
-    if (!bytes)
+    const std::optional<std::uint64_t> bytes = figureOf(usage->bytesByUid, objectID, owners);
+    const std::optional<std::uint64_t> inodes = figureOf(usage->filesByUid, objectID, owners);
+    if (!bytes || !inodes)
         return failureOf(*owners, nw::UNABLE_TO_ATTACH);
     inUse = DiskAccounting::blocksOf(*bytes);
+    if (files)
+        *files = *inodes;
+    return done(nw::SUCCESSFUL);
+}
+
+NWCCODE NetWareClient::useVolumeUsage(NWCONN_HANDLE connection, std::uint16_t volumeNumber, VolumeUsage usage) {
+    if (!serverOf(connection))
+        return done(nw::INVALID_CONNECTION);
+    const VolumeConfig* volume = volumeOf(connection, volumeNumber);
+    if (!volume)
+        return done(nw::VOLUME_DOES_NOT_EXIST);
+    m_accounting.adopt(volume->root, std::move(usage));
     return done(nw::SUCCESSFUL);
 }
 

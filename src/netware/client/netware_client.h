@@ -49,9 +49,17 @@ public:
     // files, the supervisor's (root's), or for object ID 0 the files of
     // owners that are no user of the server's tree. The restriction is
     // always "no limit". WALK_CANCELLED when the run's cancel flag stopped
-    // the walk that gathers the figures.
+    // the walk that gathers the figures. files, when given, gets the
+    // object's files from the same figures: inodes, directories included,
+    // as quotas count them.
     NWCCODE NWGetObjDiskRestrictions(NWCONN_HANDLE connection, std::uint16_t volumeNumber,
-                                     std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse);
+                                     std::uint32_t objectID, std::uint64_t& restriction, std::uint64_t& inUse,
+                                     std::uint64_t* files = nullptr);
+
+    // Has NWGetObjDiskRestrictions answer for the volume from usage measured
+    // elsewhere (a scan read from a file), not from its quotas or a walk,
+    // until the next accounting run.
+    NWCCODE useVolumeUsage(NWCONN_HANDLE connection, std::uint16_t volumeNumber, VolumeUsage usage);
 
     // What long walks watch and call while they run: the run's cancel flag,
     // the host's event pump and what counts the run's progress. A walk that
@@ -110,9 +118,10 @@ private:
     const VolumeConfig* volumeOf(NWCONN_HANDLE connection, std::uint16_t volumeNumber) const;
     const VolumeConfig* volumeNamed(const ServerConfig* server, const QString& volume) const;
 
-    // nullopt when the directory could not tell whose a uid is.
-    std::optional<std::uint64_t> bytesOf(const VolumeUsage& usage, std::uint32_t objectID,
-                                         const DirectoryBackend* directory) const;
+    // The object's share of a figure per uid; nullopt when the directory
+    // could not tell whose a uid is.
+    std::optional<std::uint64_t> figureOf(const QHash<std::uint32_t, std::uint64_t>& byUid, std::uint32_t objectID,
+                                          const DirectoryBackend* directory) const;
 
     std::uint32_t creatorOf(const ServerConfig& server, std::uint32_t uid);
     // The directory whose users own the server's files.

@@ -37,11 +37,11 @@ std::optional<MountEntry> mountAt(const QByteArray& root, int rootFd) {
 
 } // namespace
 
-std::optional<QHash<std::uint32_t, std::uint64_t>> QuotaReader::bytesByUid(const QByteArray& root) {
+std::optional<VolumeUsage> QuotaReader::usage(const QByteArray& root) {
     const int rootFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0)
         return std::nullopt;
-    std::optional<QHash<std::uint32_t, std::uint64_t>> result;
+    std::optional<VolumeUsage> result;
     if (const std::optional<MountEntry> mount = mountAt(root, rootFd)) {
         QuotaReader reader(rootFd, mount->source);
         if (reader.quotasOn())
@@ -63,17 +63,20 @@ bool QuotaReader::quotasOn() {
     return callByDevice(QCMD(Q_GETINFO, USRQUOTA), 0, &info) == 0;
 }
 
-std::optional<QHash<std::uint32_t, std::uint64_t>> QuotaReader::readAll() const {
-    QHash<std::uint32_t, std::uint64_t> bytes;
+std::optional<VolumeUsage> QuotaReader::readAll() const {
+    VolumeUsage usage;
+    usage.fromQuotas = true;
     std::uint32_t id = 0;
     for (;;) {
         if_nextdqblk entry{};
         if (call(QCMD(Q_GETNEXTQUOTA, USRQUOTA), id, &entry) != 0)
-            return errno == ENOENT ? std::optional(bytes) : std::nullopt;
+            return errno == ENOENT ? std::optional(std::move(usage)) : std::nullopt;
         if (entry.dqb_curspace > 0)
-            bytes.insert(entry.dqb_id, entry.dqb_curspace);
+            usage.bytesByUid.insert(entry.dqb_id, entry.dqb_curspace);
+        if (entry.dqb_curinodes > 0)
+            usage.filesByUid.insert(entry.dqb_id, entry.dqb_curinodes);
         if (entry.dqb_id == UINT32_MAX)
-            return bytes;
+            return usage;
         id = entry.dqb_id + 1;
     }
 }

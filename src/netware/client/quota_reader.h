@@ -1,7 +1,8 @@
 #pragma once
 
+#include "netware/client/volume_usage.h"
+
 #include <QByteArray>
-#include <QHash>
 
 #include <cstdint>
 #include <optional>
@@ -10,16 +11,17 @@
 // walk at all where quotas are on.
 class QuotaReader {
 public:
-    // Bytes in use per uid holding any, when root is the mount point of a
-    // file system with user quotas on; nothing otherwise, or when the quotas
-    // cannot be read in full (not root, an older kernel), so the caller walks.
-    static std::optional<QHash<std::uint32_t, std::uint64_t>> bytesByUid(const QByteArray& root);
+    // Bytes and inodes in use per uid holding any, when root is the mount
+    // point of a file system with user quotas on; nothing otherwise, or when
+    // the quotas cannot be read in full (not root, an older kernel), so the
+    // caller walks.
+    static std::optional<VolumeUsage> usage(const QByteArray& root);
 
 private:
     QuotaReader(int rootFd, QByteArray device) : m_rootFd(rootFd), m_device(std::move(device)) {}
 
     bool quotasOn();
-    std::optional<QHash<std::uint32_t, std::uint64_t>> readAll() const;
+    std::optional<VolumeUsage> readAll() const;
     int call(int command, std::uint32_t id, void* data) const;
     int callByFd(int command, std::uint32_t id, void* data) const;
     int callByDevice(int command, std::uint32_t id, void* data) const;
