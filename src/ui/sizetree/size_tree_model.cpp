@@ -1,6 +1,7 @@
 #include "ui/sizetree/size_tree_model.h"
 
 #include "reports/cell_format.h"
+#include "ui/main/result_grid_model.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -122,8 +123,8 @@ QVariant SizeTreeModel::data(const QModelIndex& index, int role) const {
         return cell(entry, index.column());
     if (role == Qt::TextAlignmentRole && index.column() != Name && index.column() != Owner)
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::UserRole)
-        return shareOfParent(entry);
+    if (role == ResultGridModel::ShareRole && index.column() == ShareOfParent)
+        return shareOfParent(entry) / 100.0;
     return {};
 }
 

@@ -1,6 +1,8 @@
 #include "ui/sizetree/size_tree_window.h"
 
 #include "reports/cell_format.h"
+#include "sizetree/file_types.h"
+#include "ui/main/share_bar_delegate.h"
 #include "ui/sizetree/size_tree_model.h"
 #include "ui_frmSizeTree.h"
 
@@ -12,7 +14,10 @@ SizeTreeWindow::SizeTreeWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmSizeTree>()), m_model(new SizeTreeModel(this)) {
     m_ui->setupUi(this);
     m_ui->trvSizeTree->setModel(m_model);
+    m_ui->trvSizeTree->setItemDelegate(new ShareBarDelegate(m_ui->trvSizeTree));
     m_ui->trvSizeTree->header()->setStretchLastSection(false);
+    m_ui->trvSizeTree->header()->resizeSection(SizeTreeModel::Name, 280);
+    m_ui->splTreeMap->setStretchFactor(0, 1);
     m_ui->splTreeMap->setStretchFactor(1, 1);
     connect(m_ui->cmdUp, &QPushButton::clicked, this, &SizeTreeWindow::cmdUp_Click);
     connect(m_ui->cmdBack, &QPushButton::clicked, this, &SizeTreeWindow::cmdBack_Click);
@@ -23,7 +28,21 @@ SizeTreeWindow::SizeTreeWindow(QWidget* parent)
             &SizeTreeWindow::treeSelectionChanged);
     connect(m_ui->wdgTreemap, &TreemapView::entryClicked, this, &SizeTreeWindow::wdgTreemap_Click);
     connectKeys();
+    showLegend();
     showRoot(SizeTree::kNone);
+}
+
+// What the treemap's colours stand for.
+void SizeTreeWindow::showLegend() {
+    QString legend;
+    for (const FileCategory category : {FileCategory::Documents, FileCategory::Images, FileCategory::AudioVideo,
+                                        FileCategory::Archives, FileCategory::Code, FileCategory::Executables,
+                                        FileCategory::Other}) {
+        legend += QStringLiteral("<span style=\"color:#%1\">&#9632;</span>&nbsp;%2&nbsp;&nbsp; ")
+                      .arg(FileTypes::colourOf(category), 6, 16, QLatin1Char('0'))
+                      .arg(FileTypes::nameOf(category).toHtmlEscaped());
+    }
+    m_ui->lblLegend->setText(legend);
 }
 
 SizeTreeWindow::~SizeTreeWindow() = default;
@@ -51,7 +70,6 @@ void SizeTreeWindow::showRoot(SizeTree::Index root) {
     m_ui->wdgTreemap->show(m_tree, root, m_model->allocated());
     m_ui->trvSizeTree->expand(m_model->index(0, 0));
     m_ui->trvSizeTree->setCurrentIndex(m_model->index(0, 0));
-    m_ui->trvSizeTree->resizeColumnToContents(SizeTreeModel::Name);
     m_ui->lblRoot->setText(root == SizeTree::kNone ? QString() : QFile::decodeName(m_tree->path(root)));
     m_ui->cmdUp->setEnabled(root != SizeTree::kNone && m_tree->parent(root) != SizeTree::kNone);
     m_ui->cmdBack->setEnabled(!m_back.empty());

@@ -37,6 +37,7 @@ public Q_SLOTS:
 
 private:
     void connectKeys();
+    void showLegend();
     void goTo(SizeTree::Index root, bool remember);
     void showRoot(SizeTree::Index root);
     void treeSelectionChanged();
