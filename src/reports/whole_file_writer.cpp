@@ -403,3 +403,13 @@ void WholeFileWriter::closeDescriptor() {
     m_owned = true;
     m_pipe = false;
 }
+
+QString WholeFileWriter::writeAll(const QString& path, const QByteArray& bytes) {
+    WholeFileWriter writer;
+    QString error = writer.open(path, Mode::Replace);
+    if (error.isEmpty())
+        error = writer.write(bytes);
+    if (error.isEmpty())
+        error = writer.commit();
+    return error;
+}

@@ -30,6 +30,10 @@ public:
     // killed while appending, a hand edit).
     enum class UnfinishedEnd { Refuse, EndLine };
 
+    // Writes bytes to path in one go, replacing it whole or leaving it as
+    // it was; empty, or why not.
+    static QString writeAll(const QString& path, const QByteArray& bytes);
+
     WholeFileWriter() = default;
     ~WholeFileWriter();
     WholeFileWriter(const WholeFileWriter&) = delete;

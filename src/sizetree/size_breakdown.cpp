@@ -6,7 +6,6 @@
 #include <ctime>
 #include <functional>
 #include <map>
-#include <optional>
 
 namespace SizeBreakdown {
 
@@ -20,21 +19,35 @@ std::pair<int, int> yearAndMonth(std::int64_t seconds) {
     return {local.tm_year + 1900, local.tm_mon + 1};
 }
 
-// Sums the files by the key keyOf gives (an empty optional leaves a file out).
-template <typename Key>
-std::map<Key, Row> summed(const SizeTree& tree, SizeTree::Index folder, bool allocated,
-                          const std::function<std::optional<Key>(SizeTree::Index)>& keyOf) {
-    std::map<Key, Row> rows;
+// The key of a file's row in a breakdown of that kind.
+QByteArray keyOf(const SizeTree& tree, SizeTree::Index file, Kind kind) {
+    if (kind == Kind::Type)
+        return FileTypes::extensionOf(tree.name(file));
+    const auto [year, month] = yearAndMonth(tree.item(file).mtime);
+    if (kind == Kind::Year)
+        return QByteArray::number(year);
+    return QByteArray::number(year) + (month < 10 ? "-0" : "-") + QByteArray::number(month);
+}
+
+// The files summed by key, in key order; keep leaves a key out when false.
+std::vector<Row> summed(const SizeTree& tree, SizeTree::Index folder, bool allocated, Kind kind,
+                        const std::function<bool(const QByteArray&)>& keep = {}) {
+    std::map<QByteArray, Row> rows;
     for (const SizeTree::Index file : filesBelow(tree, folder)) {
-        const std::optional<Key> key = keyOf(file);
-        if (!key)
+        const QByteArray key = keyOf(tree, file, kind);
+        if (keep && !keep(key))
             continue;
-        Row& row = rows[*key];
+        Row& row = rows[key];
         ++row.files;
         if (!tree.countedElsewhere(file))
             row.bytes += allocated ? tree.item(file).allocated : tree.item(file).size;
     }
-    return rows;
+    std::vector<Row> list;
+    for (auto& [key, row] : rows) {
+        list.push_back(row);
+        list.back().key = key;
+    }
+    return list;
 }
 
 std::vector<Row> withShares(std::vector<Row> rows) {
@@ -65,42 +78,29 @@ std::vector<SizeTree::Index> filesBelow(const SizeTree& tree, SizeTree::Index fo
 }
 
 std::vector<Row> byType(const SizeTree& tree, SizeTree::Index folder, bool allocated) {
-    const auto rows = summed<QByteArray>(tree, folder, allocated, [&tree](SizeTree::Index file) {
-        return std::optional<QByteArray>(FileTypes::extensionOf(tree.name(file)));
-    });
-    std::vector<Row> list;
-    for (const auto& [extension, row] : rows) {
-        list.push_back(row);
-        list.back().key = extension;
-        list.back().category = FileTypes::categoryOf(extension);
-    }
+    std::vector<Row> list = summed(tree, folder, allocated, Kind::Type);
+    for (Row& row : list)
+        row.category = FileTypes::categoryOf(row.key);
     std::stable_sort(list.begin(), list.end(), [](const Row& a, const Row& b) { return a.bytes > b.bytes; });
     return withShares(std::move(list));
 }
 
 std::vector<Row> byYear(const SizeTree& tree, SizeTree::Index folder, bool allocated) {
-    const auto rows = summed<int>(tree, folder, allocated, [&tree](SizeTree::Index file) {
-        return std::optional<int>(yearAndMonth(tree.item(file).mtime).first);
-    });
-    std::vector<Row> list;
-    for (const auto& [year, row] : rows) {
-        list.push_back(row);
-        list.back().key = QByteArray::number(year);
-    }
-    return withShares(std::move(list));
+    return withShares(summed(tree, folder, allocated, Kind::Year));
 }
 
 std::vector<Row> byMonth(const SizeTree& tree, SizeTree::Index folder, bool allocated, int year) {
-    const auto rows = summed<int>(tree, folder, allocated, [&tree, year](SizeTree::Index file) {
-        const auto [y, month] = yearAndMonth(tree.item(file).mtime);
-        return y == year ? std::optional<int>(month) : std::nullopt;
-    });
-    std::vector<Row> list;
-    for (const auto& [month, row] : rows) {
-        list.push_back(row);
-        list.back().key = QByteArray::number(year) + (month < 10 ? "-0" : "-") + QByteArray::number(month);
-    }
-    return withShares(std::move(list));
+    const QByteArray prefix = QByteArray::number(year) + '-';
+    return withShares(summed(tree, folder, allocated, Kind::Month,
+                             [&prefix](const QByteArray& key) { return key.startsWith(prefix); }));
+}
+
+std::vector<SizeTree::Index> filesOf(const SizeTree& tree, SizeTree::Index folder, Kind kind, const QByteArray& key) {
+    std::vector<SizeTree::Index> files = filesBelow(tree, folder);
+    std::erase_if(files, [&](SizeTree::Index file) { return keyOf(tree, file, kind) != key; });
+    std::stable_sort(files.begin(), files.end(),
+                     [&tree](SizeTree::Index a, SizeTree::Index b) { return tree.item(a).size > tree.item(b).size; });
+    return files;
 }
 
 } // namespace SizeBreakdown

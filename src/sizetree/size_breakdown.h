@@ -30,4 +30,9 @@ std::vector<Row> byMonth(const SizeTree& tree, SizeTree::Index folder, bool allo
 // Every file at or below folder, in no particular order.
 std::vector<SizeTree::Index> filesBelow(const SizeTree& tree, SizeTree::Index folder);
 
+// What a row of a breakdown is keyed by.
+enum class Kind { Type, Year, Month };
+// The files behind a row of a breakdown (its key), largest first.
+std::vector<SizeTree::Index> filesOf(const SizeTree& tree, SizeTree::Index folder, Kind kind, const QByteArray& key);
+
 } // namespace SizeBreakdown

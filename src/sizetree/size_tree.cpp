@@ -92,10 +92,12 @@ std::span<const SizeTree::Index> SizeTree::children(Index folder) const {
     return std::span<const Index>(m_children.data() + m_childrenAt[f], m_childrenAt[f + 1] - m_childrenAt[f]);
 }
 
-QByteArray SizeTree::path(Index i) const {
+QByteArray SizeTree::path(Index i, char separator) const {
     QByteArray joined = name(i);
-    for (Index up = m_parent[i]; up != kNone; up = m_parent[up])
-        joined = name(up) + (name(up).endsWith('/') ? "" : "/") + joined;
+    for (Index up = m_parent[i]; up != kNone; up = m_parent[up]) {
+        const QByteArray above = name(up);
+        joined = above.endsWith('/') || above.endsWith('\\') ? above + joined : above + separator + joined;
+    }
     return joined;
 }
 

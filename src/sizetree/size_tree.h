@@ -54,8 +54,9 @@ public:
     std::span<const Index> children(Index folder) const;
     // Where i is among its parent's children (after finish()).
     std::uint32_t rowInParent(Index i) const { return m_rowInParent[i]; }
-    // Names from the start folder down, joined with '/' (the start's own name first).
-    QByteArray path(Index i) const;
+    // Names from the start folder down, joined with separator (the start's
+    // own name first, which may end with one already).
+    QByteArray path(Index i, char separator = '/') const;
     // The n largest files, largest first.
     std::vector<Index> largestFiles(std::size_t n) const;
 

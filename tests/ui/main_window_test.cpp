@@ -11,6 +11,7 @@
 #include "ui/history/history_window.h"
 #include "ui/sizetree/size_tree_model.h"
 #include "ui/sizetree/size_tree_window.h"
+#include "ui/sizetree/breakdown_window.h"
 #include "ui/sizetree/treemap_view.h"
 #include "ui/window_program.h"
 
@@ -33,6 +34,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineSeries>
+#include <QBarSet>
+#include <QAbstractBarSeries>
 #include <QTableWidget>
 #include <QtCharts/QChart>
 #include <QAccessible>
@@ -1012,4 +1015,28 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     // Allocated sizes: the heading says so.
     window->findChild<QCheckBox*>("chkAllocated")->click();
     EXPECT_EQ(model.headerData(SizeTreeModel::Size, Qt::Horizontal).toString(), "Allocated(MB)");
+    window->findChild<QCheckBox*>("chkAllocated")->click();
+    // The whole volume by type: one row for the two .dat files, a bar for it, the files behind it.
+    QTest::keyClick(view, Qt::Key_Backspace);
+    window->findChild<QPushButton*>("cmdBreakdown")->click();
+    auto* breakdown = window->findChild<BreakdownWindow*>();
+    ASSERT_NE(breakdown, nullptr);
+    auto* table = breakdown->findChild<QTableWidget*>("grdBreakdown");
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 0)->text(), "dat");
+    EXPECT_EQ(table->item(0, 2)->text(), "2");
+    const QList<QAbstractSeries*> series = breakdown->chart()->series();
+    ASSERT_EQ(series.size(), 1);
+    const QList<QBarSet*> bars = static_cast<QAbstractBarSeries*>(series[0])->barSets();
+    ASSERT_EQ(bars.size(), 1);
+    EXPECT_EQ(bars[0]->count(), 1);
+    EXPECT_EQ(bars[0]->at(0), 3.5);
+    table->selectRow(0);
+    EXPECT_EQ(breakdown->findChild<QTableWidget*>("grdFiles")->rowCount(), 2);
+    QTemporaryDir saved;
+    breakdown->setSavePathChooser([&](const QString&, const QString&, const QString&) { return saved.filePath("types.csv"); });
+    breakdown->findChild<QPushButton*>("cmdSave")->click();
+    QFile csv(saved.filePath("types.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll(), "Extension,Category,Files,Size(MB),%\r\ndat,Other,2,3.50,100.0\r\n");
 }

@@ -26,17 +26,6 @@ QString megabytesOf(qint64 bytes) {
                      : CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.00"));
 }
 
-// Writes bytes to path whole, or leaves it as it was; empty, or why not.
-QString writeWhole(const QString& path, const QByteArray& bytes) {
-    WholeFileWriter writer;
-    QString error = writer.open(path, WholeFileWriter::Mode::Replace);
-    if (error.isEmpty())
-        error = writer.write(bytes);
-    if (error.isEmpty())
-        error = writer.commit();
-    return error;
-}
-
 } // namespace
 
 HistoryWindow::HistoryWindow(const QString& location, Host& host, QWidget* parent)
@@ -255,7 +244,7 @@ void HistoryWindow::save(const QString& title, const QString& filter, const QStr
     const QString path = savePath(title, filter, suggested);
     if (path.isEmpty())
         return;
-    if (const QString error = writeWhole(path, bytes); !error.isEmpty())
+    if (const QString error = WholeFileWriter::writeAll(path, bytes); !error.isEmpty())
         m_host.message(error, title, Host::Icon::Critical);
     else
         say(QStringLiteral("Saved %1.").arg(QDir::toNativeSeparators(path)));

@@ -3,6 +3,7 @@
 #include "reports/cell_format.h"
 #include "sizetree/file_types.h"
 #include "ui/main/share_bar_delegate.h"
+#include "ui/sizetree/breakdown_window.h"
 #include "ui/sizetree/size_tree_model.h"
 #include "ui_frmSizeTree.h"
 
@@ -23,10 +24,15 @@ SizeTreeWindow::SizeTreeWindow(QWidget* parent)
     connect(m_ui->cmdBack, &QPushButton::clicked, this, &SizeTreeWindow::cmdBack_Click);
     connect(m_ui->cmdForward, &QPushButton::clicked, this, &SizeTreeWindow::cmdForward_Click);
     connect(m_ui->chkAllocated, &QCheckBox::toggled, this, &SizeTreeWindow::chkAllocated_Click);
+    connect(m_ui->cmdBreakdown, &QPushButton::clicked, this, &SizeTreeWindow::cmdBreakdown_Click);
     connect(m_ui->trvSizeTree, &QTreeView::doubleClicked, this, &SizeTreeWindow::trvSizeTree_DblClick);
     connect(m_ui->trvSizeTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &SizeTreeWindow::treeSelectionChanged);
     connect(m_ui->wdgTreemap, &TreemapView::entryClicked, this, &SizeTreeWindow::wdgTreemap_Click);
+    // A double-click in the map zooms into the folder of the tile.
+    connect(m_ui->wdgTreemap, &TreemapView::entryDoubleClicked, this, [this](SizeTree::Index entry) {
+        goTo(m_tree->isFolder(entry) ? entry : m_tree->parent(entry), true);
+    });
     connectKeys();
     showLegend();
     showRoot(SizeTree::kNone);
@@ -70,8 +76,9 @@ void SizeTreeWindow::showRoot(SizeTree::Index root) {
     m_ui->wdgTreemap->show(m_tree, root, m_model->allocated());
     m_ui->trvSizeTree->expand(m_model->index(0, 0));
     m_ui->trvSizeTree->setCurrentIndex(m_model->index(0, 0));
-    m_ui->lblRoot->setText(root == SizeTree::kNone ? QString() : QFile::decodeName(m_tree->path(root)));
+    m_ui->lblRoot->setText(root == SizeTree::kNone ? QString() : QFile::decodeName(m_tree->path(root, '\\')));
     m_ui->cmdUp->setEnabled(root != SizeTree::kNone && m_tree->parent(root) != SizeTree::kNone);
+    m_ui->cmdBreakdown->setEnabled(root != SizeTree::kNone);
     m_ui->cmdBack->setEnabled(!m_back.empty());
     m_ui->cmdForward->setEnabled(!m_forward.empty());
 }
@@ -107,6 +114,17 @@ void SizeTreeWindow::cmdForward_Click() {
     const SizeTree::Index root = m_forward.back();
     m_forward.pop_back();
     goTo(root, false);
+}
+
+// The chosen folder (or the root, when a file is chosen) by type, age and largest files.
+void SizeTreeWindow::cmdBreakdown_Click() {
+    if (!m_tree)
+        return;
+    SizeTree::Index folder = m_model->entryOf(m_ui->trvSizeTree->currentIndex());
+    if (folder == SizeTree::kNone || !m_tree->isFolder(folder))
+        folder = m_model->top();
+    auto* breakdown = new BreakdownWindow(m_tree, folder, m_model->allocated(), this);
+    breakdown->show();
 }
 
 void SizeTreeWindow::chkAllocated_Click(bool allocated) {

@@ -32,6 +32,7 @@ public Q_SLOTS:
     void cmdBack_Click();
     void cmdForward_Click();
     void chkAllocated_Click(bool allocated);
+    void cmdBreakdown_Click();
     void trvSizeTree_DblClick(const QModelIndex& index);
     void wdgTreemap_Click(SizeTree::Index entry);
 

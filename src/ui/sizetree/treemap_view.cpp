@@ -101,6 +101,12 @@ void TreemapView::mousePressEvent(QMouseEvent* event) {
         Q_EMIT entryClicked(entry);
 }
 
+void TreemapView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const SizeTree::Index entry = entryAt(event->position());
+    if (entry != SizeTree::kNone)
+        Q_EMIT entryDoubleClicked(entry);
+}
+
 void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const SizeTree::Index entry = entryAt(event->position());
     if (entry == SizeTree::kNone || !m_tree) {
@@ -110,5 +116,5 @@ void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const QString size = CellFormat::formatNumber(double(m_tree->bytes(entry, m_allocated)) / 1048576.0,
                                                   QStringLiteral("###,###,##0.00"));
     QToolTip::showText(event->globalPosition().toPoint(),
-                       QStringLiteral("%1\n%2 MB").arg(QFile::decodeName(m_tree->path(entry)), size), this);
+                       QStringLiteral("%1\n%2 MB").arg(QFile::decodeName(m_tree->path(entry, '\\')), size), this);
 }

@@ -27,12 +27,14 @@ public:
 
 Q_SIGNALS:
     void entryClicked(SizeTree::Index entry);
+    void entryDoubleClicked(SizeTree::Index entry);
     void drawn();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
