@@ -2,6 +2,7 @@
 
 #include "history/stored_run.h"
 
+#include <QSqlDatabase>
 #include <QString>
 
 #include <optional>
@@ -47,6 +48,8 @@ public:
     // The run of that id; one with id 0 when the store holds none.
     std::optional<StoredRun> run(qint64 id, QString& error);
     std::optional<QList<StoredRow>> rows(qint64 runId, QString& error);
+    // The connection open() opened, for reads the store has no function for.
+    QSqlDatabase connection() const;
 
     static constexpr int kSchemaVersion = 1;
 

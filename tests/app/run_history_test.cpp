@@ -10,10 +10,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include <unistd.h>
 
@@ -93,6 +96,56 @@ QStringList rowOf(const QList<QStringList>& rows, const QString& folder) {
         if (row.size() > 3 && row[3] == "\\\\FS1\\VOL1" + folder)
             return row;
     return {};
+}
+
+// Rows whose names and figures a store could bend: quotes, backslashes,
+// line breaks, control characters, text that looks like JSON or an escape,
+// figures past a double's exact range, figures a report does not have.
+QList<StoredRow> awkwardRows() {
+    QList<StoredRow> rows;
+    const auto add = [&rows](qint64 parent, const QString& name, qint64 bytes) {
+        StoredRow row;
+        row.parent = parent;
+        row.name = name;
+        row.figures.bytes = bytes;
+        rows.append(row);
+        return &rows.last();
+    };
+    add(-1, "\\\\FS1\\VOL1\\", 0)->figures.files = 2;
+    add(0, "it's \"quoted\" \\ and \\\\ back", std::numeric_limits<qint64>::max());
+    add(0, "line\nbreak\r\ttab \x01\x1f end", (qint64(1) << 53) + 1)->figures.modified = -7;
+    add(1, "[1,\"]\"]}\\u0041 \\x80 ünï 名前 😀", 0)->owner = "O'Brien\\\"";
+    StoredRow& none = *add(-1, "\\\\FS1\\VOL1\\a\\file.log", RowFigures::kNone);
+    none.figures.total = std::numeric_limits<qint64>::min() + 2;
+    none.figures.free = 1;
+    return rows;
+}
+
+// The rows as recorded come back exactly.
+void expectRoundTrip(HistoryStore& history, const QList<StoredRow>& rows) {
+    QString error;
+    StoredRun run;
+    run.started = QDateTime::currentDateTimeUtc();
+    run.version = "test";
+    run.kind = "Directory";
+    run.place = "\\\\FS1\\VOL1\\";
+    const std::optional<qint64> id = history.record(run, rows, 400, error);
+    ASSERT_TRUE(id) << error.toStdString();
+    const std::optional<QList<StoredRow>> back = history.rows(*id, error);
+    ASSERT_TRUE(back) << error.toStdString();
+    ASSERT_EQ(back->size(), rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const StoredRow& a = rows[i];
+        const StoredRow& b = back->at(i);
+        EXPECT_EQ(b.parent, a.parent) << i;
+        EXPECT_EQ(b.name, a.name) << i;
+        EXPECT_EQ(b.owner, a.owner) << i;
+        const RowFigures& f = a.figures;
+        const RowFigures& g = b.figures;
+        EXPECT_EQ(QList<qint64>({g.bytes, g.allocated, g.files, g.modified, g.total, g.purgeable, g.pending, g.free}),
+                  QList<qint64>({f.bytes, f.allocated, f.files, f.modified, f.total, f.purgeable, f.pending, f.free}))
+            << i;
+    }
 }
 
 } // namespace
@@ -214,8 +267,8 @@ TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
     ASSERT_TRUE(before && before->size() == 1);
     const std::optional<QList<StoredRow>> rows = history.rows(before->first().id, error);
     ASSERT_TRUE(rows);
-    // A row that cannot be stored (no name) in the second batch of rows: the
-    // run and the first batch went in before it failed.
+    // A row that cannot be stored (no name) after 120 that can: the run and
+    // those rows went in before it failed.
     QList<StoredRow> broken;
     for (int i = 0; i < 150; ++i)
         broken.append(rows->first());
@@ -234,6 +287,7 @@ TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
     ASSERT_TRUE(kept);
     ASSERT_EQ(kept->size(), 1);
     EXPECT_NE(kept->first().id, before->first().id);
+    expectRoundTrip(history, awkwardRows());
 }
 
 TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
@@ -249,6 +303,8 @@ TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
     ASSERT_EQ(a.size(), 7);
     EXPECT_EQ(a[5].toDouble(), 1.0);
     EXPECT_EQ(a[6].trimmed(), "33.33");
+    HistoryStore history(server.address());
+    expectRoundTrip(history, awkwardRows());
     server.stop();
     QFile::remove(out("second.csv"));
     const Outcome down = directoryRun("second.csv");
