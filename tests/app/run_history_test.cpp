@@ -290,6 +290,54 @@ TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
     expectRoundTrip(history, awkwardRows());
 }
 
+TEST_F(History, AStoreOfTheFirstVersionIsBroughtUpToDateWithItsRuns) {
+    {
+        // The tables as the first version made them, with a run of \\FS1\VOL1 in them.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first");
+        db.setDatabaseName(store());
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE quarvo_schema (id INTEGER PRIMARY KEY, version INTEGER NOT NULL)",
+              "INSERT INTO quarvo_schema VALUES (1, 1)",
+              "CREATE TABLE runs (id INTEGER PRIMARY KEY, started BIGINT NOT NULL, ended BIGINT NOT NULL, host TEXT, "
+              "tree TEXT, server TEXT, volume TEXT, kind TEXT NOT NULL, place TEXT NOT NULL, options TEXT, outcome TEXT, "
+              "total_bytes BIGINT, row_count BIGINT NOT NULL, directories BIGINT NOT NULL, files BIGINT NOT NULL, "
+              "unreadable BIGINT NOT NULL, duration_ms BIGINT NOT NULL, program_version TEXT NOT NULL)",
+              "CREATE INDEX runs_by_place ON runs (kind, place, started)",
+              "CREATE INDEX runs_by_start ON runs (started)",
+              "CREATE TABLE run_rows (run_id BIGINT NOT NULL REFERENCES runs (id) ON DELETE CASCADE, row_no INTEGER "
+              "NOT NULL, parent_no INTEGER, name TEXT NOT NULL, owner TEXT, bytes BIGINT, allocated BIGINT, files "
+              "BIGINT, modified BIGINT, total BIGINT, purgeable BIGINT, pending BIGINT, free BIGINT, PRIMARY KEY "
+              "(run_id, row_no)) WITHOUT ROWID",
+              "INSERT INTO runs VALUES (1, strftime('%s') * 1000 - 60000, strftime('%s') * 1000 - 50000, 'h', "
+              "'ACME_TREE', 'FS1', 'VOL1', 'Directory', '\\\\FS1\\VOL1\\', '/ALLSUBS', '', 4194304, 3, 3, 2, 0, 1, '0.1.0')",
+              "INSERT INTO run_rows (run_id, row_no, parent_no, name, bytes) VALUES (1, 0, NULL, '\\\\FS1\\VOL1\\', 0), "
+              "(1, 1, 0, 'a', 1048576), (1, 2, 0, 'b', 1048576)"})
+            ASSERT_TRUE(q.exec(sql)) << sql << q.lastError().text().toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("first");
+    const Outcome second = directoryRun("second.csv", {"/COMPARE=1"});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const QStringList a = rowOf(rows("second.csv"), "\\a");
+    ASSERT_EQ(a.size(), 7);
+    EXPECT_EQ(a[5].toDouble(), 2.0);
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> runs = history.runs({}, error);
+    ASSERT_TRUE(runs) << error.toStdString();
+    ASSERT_EQ(runs->size(), 2);
+    EXPECT_EQ(runs->last().id, 1);
+    QSqlQuery q(history.connection());
+    ASSERT_TRUE(q.exec("SELECT version FROM quarvo_schema") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+    // A folder found by its name below its parent, as a window following it does.
+    ASSERT_TRUE(q.exec("EXPLAIN QUERY PLAN SELECT bytes FROM run_rows WHERE run_id = 1 AND parent_no = 0 AND name = 'a'") &&
+                q.next());
+    EXPECT_TRUE(q.value(3).toString().contains("run_rows_by_name")) << q.value(3).toString().toStdString();
+}
+
 TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
     PostgresServer server;
     const QString started = server.start();
