@@ -7,13 +7,14 @@
 # tests start slapd of their own on a loopback port); libcrypt-dev and
 # libpam0g-dev: tree logins; libpam-wrapper: PAM logins tested without
 # touching the system's accounts; acl: the tests give a replaced output an ACL;
-# the history of runs: Qt's SQLite and PostgreSQL drivers, and PostgreSQL for
+# the history of runs: Qt's SQLite and PostgreSQL drivers, SQLite's own
+# headers (rows go in through the driver's handle), and PostgreSQL for
 # its tests (they start a server of their own on a socket in their folder);
 # ncdu and gdu: the tests read /EXPORT= files with them.
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
     libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
     poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils acl
-    libqt6sql6-sqlite libqt6sql6-psql postgresql ncdu gdu qt6-charts-dev)
+    libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql ncdu gdu qt6-charts-dev)
 
 # clang, and its runtime libraries with libFuzzer: ./test --fuzz.
 quarvo_fuzz_packages=(clang libclang-rt-14-dev)

@@ -1,8 +1,9 @@
 #include "history/history_store.h"
 
 #include "history/history_schema.h"
-#include "history/row_batches.h"
+#include "history/postgres_rows.h"
 #include "history/row_lookup.h"
+#include "history/sqlite_rows.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -85,6 +86,10 @@ QString HistoryStore::name() const {
     return url.toString();
 }
 
+QSqlDatabase HistoryStore::connection() const {
+    return QSqlDatabase::database(m_connection, false);
+}
+
 QString HistoryStore::failure(const QString& what, const QString& reason) const {
     return QStringLiteral("the history %1 %2: %3").arg(name(), what, reason);
 }
@@ -130,14 +135,14 @@ QString HistoryStore::open() {
     if (!postgres())
         if (const QString error = HistorySchema::prepareFile(m_location); !error.isEmpty())
             return failure(QStringLiteral("cannot be opened"), error);
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = connection();
     if (!db.open())
         return failure(QStringLiteral("cannot be opened"), reasonOf(db.lastError()));
     return createOrMigrate();
 }
 
 QString HistoryStore::createOrMigrate() {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = connection();
     QString reason;
     const int found = HistorySchema::bringUpToDate(db, postgres(), reason);
     if (found < 0)
@@ -155,7 +160,7 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
                                            QString& error) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = connection();
     HistorySchema::Transaction transaction(db, postgres());
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT INTO runs (started, ended, host, tree, server, volume, kind, place, "
@@ -175,8 +180,8 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
     }
     const qint64 id = insert.value(0).toLongLong();
     insert.finish();
-    QSqlQuery batch(db);
-    if (const QString reason = RowBatches(id, rows).insert(batch); !reason.isEmpty()) {
+    if (const QString reason = postgres() ? PostgresRows(id, rows).insert(db) : SqliteRows(id, rows).insert(db);
+        !reason.isEmpty()) {
         error = failure(QStringLiteral("could not record the run's rows"), reason);
         return std::nullopt;
     }
@@ -222,7 +227,7 @@ std::optional<QList<StoredRun>> HistoryStore::runs(const RunFilter& filter, QStr
     sql += QStringLiteral(" ORDER BY started DESC, id DESC");
     if (filter.limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(connection());
     query.setForwardOnly(true);
     query.prepare(sql);
     for (const QVariant& value : std::as_const(values))
@@ -240,7 +245,7 @@ std::optional<QList<StoredRun>> HistoryStore::runs(const RunFilter& filter, QStr
 std::optional<StoredRun> HistoryStore::run(qint64 id, QString& error) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(connection());
     query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(QLatin1String(kRunColumns)));
     query.addBindValue(id);
     if (!query.exec()) {
@@ -255,7 +260,7 @@ std::optional<StoredRun> HistoryStore::run(qint64 id, QString& error) {
 std::optional<QList<StoredRow>> HistoryStore::rows(qint64 runId, QString& error) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(connection());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT parent_no, name, owner, %1 FROM run_rows WHERE run_id = ? ORDER BY row_no")
                       .arg(QLatin1String(kStoredFigureColumns)));
@@ -280,7 +285,7 @@ std::optional<QList<std::optional<RowFigures>>> HistoryStore::figuresOf(const QL
                                                                          QString& error) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
-    RowLookup lookup(QSqlDatabase::database(m_connection, false));
+    RowLookup lookup(connection());
     QList<std::optional<RowFigures>> found;
     found.reserve(runIds.size());
     for (const qint64 id : runIds) {

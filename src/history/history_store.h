@@ -2,6 +2,7 @@
 
 #include "history/stored_run.h"
 
+#include <QSqlDatabase>
 #include <QString>
 
 #include <optional>
@@ -52,8 +53,10 @@ public:
     // order; none for a run without such a row.
     std::optional<QList<std::optional<RowFigures>>> figuresOf(const QList<qint64>& runIds, const QString& key,
                                                               QString& error);
+    // The connection open() opened, for reads the store has no function for.
+    QSqlDatabase connection() const;
 
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
 private:
     bool postgres() const { return isPostgres(m_location); }

@@ -113,11 +113,16 @@ RowKeys::RowKeys(const ResultGrid& grid) : m_grid(grid) {
 }
 
 QString RowKeys::of(qsizetype row) const {
-    if (m_name < 0)
+    if (m_name < 0 || row < 0 || row >= m_grid.rows())
         return {};
-    if (m_file >= 0)
-        return NameBytes::shown(m_grid.cell(row, m_name) + QLatin1Char('\\') + m_grid.cell(row, m_file));
-    return NameBytes::shown(m_grid.cell(row, m_name));
+    // Read in place and joined in one allocation: a File run makes 65,000 of them.
+    const QStringList& cells = m_grid.row(row);
+    if (m_file < 0)
+        return NameBytes::shown(cells.at(m_name));
+    QString path;
+    path.reserve(cells.at(m_name).size() + 1 + cells.at(m_file).size());
+    path.append(cells.at(m_name)).append(QLatin1Char('\\')).append(cells.at(m_file));
+    return NameBytes::shown(path);
 }
 
 QList<StoredRow> rowsOf(const ResultGrid& grid) {

@@ -10,10 +10,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include <unistd.h>
 
@@ -93,6 +96,56 @@ QStringList rowOf(const QList<QStringList>& rows, const QString& folder) {
         if (row.size() > 3 && row[3] == "\\\\FS1\\VOL1" + folder)
             return row;
     return {};
+}
+
+// Rows whose names and figures a store could bend: quotes, backslashes,
+// line breaks, control characters, text that looks like JSON or an escape,
+// figures past a double's exact range, figures a report does not have.
+QList<StoredRow> awkwardRows() {
+    QList<StoredRow> rows;
+    const auto add = [&rows](qint64 parent, const QString& name, qint64 bytes) {
+        StoredRow row;
+        row.parent = parent;
+        row.name = name;
+        row.figures.bytes = bytes;
+        rows.append(row);
+        return &rows.last();
+    };
+    add(-1, "\\\\FS1\\VOL1\\", 0)->figures.files = 2;
+    add(0, "it's \"quoted\" \\ and \\\\ back", std::numeric_limits<qint64>::max());
+    add(0, "line\nbreak\r\ttab \x01\x1f end", (qint64(1) << 53) + 1)->figures.modified = -7;
+    add(1, "[1,\"]\"]}\\u0041 \\x80 ünï 名前 😀", 0)->owner = "O'Brien\\\"";
+    StoredRow& none = *add(-1, "\\\\FS1\\VOL1\\a\\file.log", RowFigures::kNone);
+    none.figures.total = std::numeric_limits<qint64>::min() + 2;
+    none.figures.free = 1;
+    return rows;
+}
+
+// The rows as recorded come back exactly.
+void expectRoundTrip(HistoryStore& history, const QList<StoredRow>& rows) {
+    QString error;
+    StoredRun run;
+    run.started = QDateTime::currentDateTimeUtc();
+    run.version = "test";
+    run.kind = "Directory";
+    run.place = "\\\\FS1\\VOL1\\";
+    const std::optional<qint64> id = history.record(run, rows, 400, error);
+    ASSERT_TRUE(id) << error.toStdString();
+    const std::optional<QList<StoredRow>> back = history.rows(*id, error);
+    ASSERT_TRUE(back) << error.toStdString();
+    ASSERT_EQ(back->size(), rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const StoredRow& a = rows[i];
+        const StoredRow& b = back->at(i);
+        EXPECT_EQ(b.parent, a.parent) << i;
+        EXPECT_EQ(b.name, a.name) << i;
+        EXPECT_EQ(b.owner, a.owner) << i;
+        const RowFigures& f = a.figures;
+        const RowFigures& g = b.figures;
+        EXPECT_EQ(QList<qint64>({g.bytes, g.allocated, g.files, g.modified, g.total, g.purgeable, g.pending, g.free}),
+                  QList<qint64>({f.bytes, f.allocated, f.files, f.modified, f.total, f.purgeable, f.pending, f.free}))
+            << i;
+    }
 }
 
 } // namespace
@@ -230,8 +283,8 @@ TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
     ASSERT_TRUE(before && before->size() == 1);
     const std::optional<QList<StoredRow>> rows = history.rows(before->first().id, error);
     ASSERT_TRUE(rows);
-    // A row that cannot be stored (no name) in the second batch of rows: the
-    // run and the first batch went in before it failed.
+    // A row that cannot be stored (no name) after 120 that can: the run and
+    // those rows went in before it failed.
     QList<StoredRow> broken;
     for (int i = 0; i < 150; ++i)
         broken.append(rows->first());
@@ -250,6 +303,55 @@ TEST_F(History, ARunWhoseRowsCannotGoInLeavesNoHalfRun) {
     ASSERT_TRUE(kept);
     ASSERT_EQ(kept->size(), 1);
     EXPECT_NE(kept->first().id, before->first().id);
+    expectRoundTrip(history, awkwardRows());
+}
+
+TEST_F(History, AStoreOfTheFirstVersionIsBroughtUpToDateWithItsRuns) {
+    {
+        // The tables as the first version made them, with a run of \\FS1\VOL1 in them.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first");
+        db.setDatabaseName(store());
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE quarvo_schema (id INTEGER PRIMARY KEY, version INTEGER NOT NULL)",
+              "INSERT INTO quarvo_schema VALUES (1, 1)",
+              "CREATE TABLE runs (id INTEGER PRIMARY KEY, started BIGINT NOT NULL, ended BIGINT NOT NULL, host TEXT, "
+              "tree TEXT, server TEXT, volume TEXT, kind TEXT NOT NULL, place TEXT NOT NULL, options TEXT, outcome TEXT, "
+              "total_bytes BIGINT, row_count BIGINT NOT NULL, directories BIGINT NOT NULL, files BIGINT NOT NULL, "
+              "unreadable BIGINT NOT NULL, duration_ms BIGINT NOT NULL, program_version TEXT NOT NULL)",
+              "CREATE INDEX runs_by_place ON runs (kind, place, started)",
+              "CREATE INDEX runs_by_start ON runs (started)",
+              "CREATE TABLE run_rows (run_id BIGINT NOT NULL REFERENCES runs (id) ON DELETE CASCADE, row_no INTEGER "
+              "NOT NULL, parent_no INTEGER, name TEXT NOT NULL, owner TEXT, bytes BIGINT, allocated BIGINT, files "
+              "BIGINT, modified BIGINT, total BIGINT, purgeable BIGINT, pending BIGINT, free BIGINT, PRIMARY KEY "
+              "(run_id, row_no)) WITHOUT ROWID",
+              "INSERT INTO runs VALUES (1, strftime('%s') * 1000 - 60000, strftime('%s') * 1000 - 50000, 'h', "
+              "'ACME_TREE', 'FS1', 'VOL1', 'Directory', '\\\\FS1\\VOL1\\', '/ALLSUBS', '', 4194304, 3, 3, 2, 0, 1, '0.1.0')",
+              "INSERT INTO run_rows (run_id, row_no, parent_no, name, bytes) VALUES (1, 0, NULL, '\\\\FS1\\VOL1\\', 0), "
+              "(1, 1, 0, 'a', 1048576), (1, 2, 0, 'b', 1048576)"})
+            ASSERT_TRUE(q.exec(sql)) << sql << q.lastError().text().toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("first");
+    const Outcome second = directoryRun("second.csv", {"/COMPARE=1"});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const QStringList a = rowOf(rows("second.csv"), "\\a");
+    ASSERT_EQ(a.size(), 7);
+    EXPECT_EQ(a[5].toDouble(), 2.0);
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> runs = history.runs({}, error);
+    ASSERT_TRUE(runs) << error.toStdString();
+    ASSERT_EQ(runs->size(), 2);
+    EXPECT_EQ(runs->last().id, 1);
+    QSqlQuery q(history.connection());
+    ASSERT_TRUE(q.exec("SELECT version FROM quarvo_schema") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+    // A folder found by its name below its parent, as a window following it does.
+    ASSERT_TRUE(q.exec("EXPLAIN QUERY PLAN SELECT bytes FROM run_rows WHERE run_id = 1 AND parent_no = 0 AND name = 'a'") &&
+                q.next());
+    EXPECT_TRUE(q.value(3).toString().contains("run_rows_by_name")) << q.value(3).toString().toStdString();
 }
 
 TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
@@ -270,6 +372,7 @@ TEST_F(History, APostgresStoreKeepsAndComparesRunsAndItsAbsenceIsSaid) {
     const auto followed = history.figuresOf({1, 2}, "\\\\FS1\\VOL1\\a", error);
     ASSERT_TRUE(followed && followed->size() == 2 && (*followed)[1]) << error.toStdString();
     EXPECT_EQ((*followed)[1]->bytes, 4 << 20);
+    expectRoundTrip(history, awkwardRows());
     server.stop();
     QFile::remove(out("second.csv"));
     const Outcome down = directoryRun("second.csv");
