@@ -205,6 +205,24 @@ TEST_F(History, TwoRunsOfAChangedTreeGiveEachFoldersChangeAsFindSeesIt) {
     EXPECT_EQ(figure("a\\none"), (QList<qint64>{-1, -1}));
 }
 
+TEST_F(History, AnOwnersChangeIsWhatDuCountsOfTheVolumeBetweenRuns) {
+    const QStringList owners{"/T=ACME_TREE", "/F=OWNER", "/S=FS1", "/V=VOL1", "/C=ACME_TREE", "/OWNER=ALL+SUB"};
+    ASSERT_EQ(run(owners + QStringList{"/OUTFILE=" + out("first.csv")}).status, 0);
+    const std::optional<std::uint64_t> before = commandFigure("du", {"-sB1", volume});
+    QFile grown(volume + "/b/written");
+    ASSERT_TRUE(grown.open(QIODevice::WriteOnly) && grown.write(QByteArray(2 << 20, 'x')) == 2 << 20);
+    grown.close();
+    const Outcome second = run(owners + QStringList{"/COMPARE=LAST", "/OUTFILE=" + out("second.csv")});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const std::optional<std::uint64_t> after = commandFigure("du", {"-sB1", volume});
+    ASSERT_TRUE(before && after);
+    // Every file here is root's: one owner, its change the volume's.
+    const QList<QStringList> lines = rows("second.csv");
+    ASSERT_EQ(lines.size(), 1);
+    ASSERT_EQ(lines[0].size(), 7);
+    EXPECT_EQ(lines[0][5], QString::number(double(*after - *before) / 1048576.0, 'f', 2));
+}
+
 TEST_F(History, ACompareThatNamesNoSuchRunFailsBeforeAnythingIsWritten) {
     ASSERT_EQ(directoryRun("first.csv").status, 0);
     for (const QString& compare : {QString("/COMPARE=99"), QString("/COMPARE=2001-01-01"), QString("/COMPARE=soon")}) {
