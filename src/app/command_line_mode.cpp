@@ -336,6 +336,7 @@ void subApplySwitches(const CommandLine& line, ReportEnv& env, const OwnerListFi
         required(line, QStringLiteral("/F="), QStringLiteral("a Function")).trimmed());
     SwitchRules::checkForFunction(line, kind);
     env.search.tabSearch = kind;
+    env.search.allocatedSizes = line.has(QStringLiteral("/ALLOCATED"));
     if (const QString problem = fcnDirectoryProblem(env); !problem.isEmpty())
         throw CommandLineError(problem);
     switch (kind) {

@@ -17,7 +17,7 @@ const QStringList& knownSwitches() {
         QStringLiteral("/OLDERTHAN="), QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="),
         QStringLiteral("/OUTFILE="),   QStringLiteral("/APPEND"),     QStringLiteral("/HEADINGS"),
         QStringLiteral("/NOHISTORY"),  QStringLiteral("/COMPARE="),   QStringLiteral("/EXPORT="),
-        QStringLiteral("/IMPORT=")};
+        QStringLiteral("/IMPORT="),    QStringLiteral("/ALLOCATED")};
     return names;
 }
 
@@ -35,15 +35,15 @@ QStringList functionSwitches(ReportKind kind) {
     switch (kind) {
     case ReportKind::Owner:
         return {QStringLiteral("/S="), QStringLiteral("/V="), QStringLiteral("/C="),
-                QStringLiteral("/OWNER="), QStringLiteral("/IMPORT=")};
+                QStringLiteral("/OWNER="), QStringLiteral("/IMPORT="), QStringLiteral("/ALLOCATED")};
     case ReportKind::Volume:
         return {QStringLiteral("/V=")};
     case ReportKind::Directory:
         return {QStringLiteral("/D="), QStringLiteral("/IMMSUBS"), QStringLiteral("/ALLSUBS"),
-                QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT=")};
+                QStringLiteral("/EXPORT="), QStringLiteral("/IMPORT="), QStringLiteral("/ALLOCATED")};
     case ReportKind::File:
         return {QStringLiteral("/D="), QStringLiteral("/PATTERN="), QStringLiteral("/SIZE"),
-                QStringLiteral("/IMPORT=")};
+                QStringLiteral("/IMPORT="), QStringLiteral("/ALLOCATED")};
     case ReportKind::Date:
         return {QStringLiteral("/D="), QStringLiteral("/OPT="), QStringLiteral("/OLDERTHAN="),
                 QStringLiteral("/NEWERTHAN="), QStringLiteral("/BETWEEN="), QStringLiteral("/IMPORT=")};

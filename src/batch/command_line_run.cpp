@@ -70,6 +70,8 @@ QStringList tabSwitches(const SearchSettings& s) {
 QStringList CommandLineRun::switches() const {
     QStringList words{QStringLiteral("/T=") + tree};
     words += tabSwitches(search);
+    if (search.allocatedSizes && search.tabSearch != ReportKind::Volume && search.tabSearch != ReportKind::Date)
+        words.append(QStringLiteral("/ALLOCATED"));
     if (chkPrintHeading)
         words.append(QStringLiteral("/HEADINGS"));
     words.append(QStringLiteral("/OUTFILE=") + txtOutputFile);

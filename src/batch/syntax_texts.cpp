@@ -33,7 +33,8 @@ QStringList topicLines(int topic) {
                 "           <User ID> - The user id of the user to query",
                 "           GROUP= <Group Name> - Name of the Group to query",
                 "        /IMPORT=<file> - Take the volume's space from a scan (see DIRECTORY)",
-                "\x01           (one with owners, as ncdu -x -e -o writes of the volume's root)", "",
+                "\x01           (one with owners, as ncdu -x -e -o writes of the volume's root)",
+                "        /ALLOCATED - Accepted: owners' figures are the blocks taken anyway", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=OWNER /S=MyServer /V=VOL1 '/C=MyTree\\MyOrg\\MyOU' "
                 "/OWNER=GROUP=MyGroupofUsers '/OUTFILE=/srv/reports/owner.csv' /APPEND"};
@@ -50,7 +51,8 @@ QStringList topicLines(int topic) {
                 "        /EXPORT=<file> - Also write the tree walked in ncdu's export format",
                 "\x01           (ncdu -f <file> and gdu -f <file> browse it)",
                 "        /IMPORT=<file> - Read the tree from such a file instead of walking it",
-                "\x01           (ncdu -o and gdu -o write them too; /D= names the directory it is of)", "",
+                "\x01           (ncdu -o and gdu -o write them too; /D= names the directory it is of)",
+                "        /ALLOCATED - Sizes as the blocks the files take (du -B1), not their lengths", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=DIRECTORY '/D=\\\\MyServer\\VOL1\\MyDirectory' /IMMSUBS /HEADINGS "
                 "'/OUTFILE=/srv/reports/dir.csv'"};
@@ -61,7 +63,9 @@ QStringList topicLines(int topic) {
                 "           <File size> - Size of the files to search for",
                 "\x01           (/PATTERN= or /SIZE, not both)",
                 "        /IMPORT=<file> - Take the files from a scan (see DIRECTORY), not a walk",
-                "\x01           (owners and dates only from one that has them, as ncdu -e -o writes)", "",
+                "\x01           (owners and dates only from one that has them, as ncdu -e -o writes)",
+                "        /ALLOCATED - Sizes as the blocks the files take, not their lengths",
+                "\x01           (/SIZE still compares the lengths)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=FILE '/D=\\\\MyServer\\VOL1\\MyDirectory' '/PATTERN=*' /HEADINGS "
                 "'/OUTFILE=/srv/reports/file.csv'"};

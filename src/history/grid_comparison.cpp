@@ -20,6 +20,17 @@ ChangeColumns addColumns(ResultGrid& grid) {
             grid.addColumn(QStringLiteral("Change %"), 900, ResultGrid::Align::Right)};
 }
 
+// The figure the grid's size column shows: the blocks taken under an
+// "Allocated" heading, else the files' lengths.
+bool showsAllocated(const ResultGrid& grid) {
+    return grid.fcnFindColumn(QStringLiteral("Allocated(MB)")) != ResultGrid::kNotFound ||
+           grid.fcnFindColumn(QStringLiteral("Allocated")) != ResultGrid::kNotFound;
+}
+
+qint64 shownFigure(const RowFigures& figures, bool allocated) {
+    return allocated ? figures.allocated : figures.bytes;
+}
+
 QString megabytes(qint64 bytes) {
     return CellFormat::padLeft(CellFormat::formatNumber(double(bytes) / 1048576.0, QStringLiteral("###,###,##0.00")));
 }
@@ -29,19 +40,21 @@ QString percent(qint64 change, qint64 before) {
                                8);
 }
 
-void showChange(ResultGrid& grid, qsizetype row, const ChangeColumns& columns, const RowFigures* before) {
-    const RowFigures& now = grid.figures(row);
+void showChange(ResultGrid& grid, qsizetype row, const ChangeColumns& columns, const RowFigures* before,
+                bool allocated) {
+    const RowFigures now = grid.figures(row);
     if (!now.counted())
         return;
     if (!before || !before->counted()) {
-        grid.setCell(row, columns.megabytes, megabytes(now.bytes));
+        grid.setCell(row, columns.megabytes, megabytes(shownFigure(now, allocated)));
         grid.setCell(row, columns.percent, QStringLiteral("New"));
         return;
     }
-    const qint64 change = now.bytes - before->bytes;
+    const qint64 earlier = shownFigure(*before, allocated);
+    const qint64 change = shownFigure(now, allocated) - earlier;
     grid.setCell(row, columns.megabytes, megabytes(change));
-    grid.setCell(row, columns.percent, before->bytes > 0 ? percent(change, before->bytes)
-                                                         : (change == 0 ? percent(0, 1) : QStringLiteral("New")));
+    grid.setCell(row, columns.percent, earlier > 0 ? percent(change, earlier)
+                                                   : (change == 0 ? percent(0, 1) : QStringLiteral("New")));
 }
 
 // A row the earlier run had: its name where this run's rows have theirs,
@@ -68,13 +81,15 @@ void addGoneRow(ResultGrid& grid, const QString& key, const StoredRow& row, cons
     for (int col = 0; col < columns.megabytes; ++col) {
         const QString heading = grid.cell(0, col);
         if (FigureColumns::isFigure(heading))
-            cells[col] = CellFormat::padLeft(heading == QLatin1String("Size") ? QStringLiteral("0")
-                                                                             : megabytes(0).trimmed());
+            cells[col] = CellFormat::padLeft(heading.endsWith(QLatin1String("(MB)")) || heading.startsWith(QLatin1Char('%'))
+                                                 ? megabytes(0).trimmed()
+                                                 : QStringLiteral("0"));
     }
-    cells[columns.megabytes] = megabytes(-row.figures.bytes);
+    cells[columns.megabytes] = megabytes(-shownFigure(row.figures, showsAllocated(grid)));
     cells[columns.percent] = QStringLiteral("Gone");
     RowFigures gone;
     gone.bytes = 0;
+    gone.allocated = 0;
     grid.addRow(cells, {}, gone);
 }
 
@@ -89,9 +104,10 @@ void compare(ResultGrid& grid, const QList<StoredRow>& earlier) {
         before.insert(keys[i], i);
     const qsizetype rows = grid.rows();
     const RunRecording::RowKeys now(grid);
+    const bool allocated = showsAllocated(grid);
     for (qsizetype row = 1; row < rows; ++row) {
         const auto found = before.find(now.of(row));
-        showChange(grid, row, columns, found == before.end() ? nullptr : &earlier[*found].figures);
+        showChange(grid, row, columns, found == before.end() ? nullptr : &earlier[*found].figures, allocated);
         if (found != before.end())
             before.erase(found);
     }

@@ -85,11 +85,11 @@ void addOwnFilesRow(ReportEnv& env, const QString& path, const WalkedDirectory& 
     const qsizetype row = env.grid.addRow({QString(), path, QStringLiteral("Calculating...")});
     env.host.pollEvents();
     keepRowInView(env);
-    const double megabytes = double(directory.fileBytes) / kMegabyte;
-    env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
-                                                                            QStringLiteral("###,###,###,##0.00"))));
     SubtreeBytes own;
     own.add(directory);
+    const double megabytes = double(env.search.allocatedSizes ? own.allocated() : directory.fileBytes) / kMegabyte;
+    env.grid.setCell(row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,
+                                                                            QStringLiteral("###,###,###,##0.00"))));
     env.grid.setFigures(row, ImmediateRows::figuresOf(own));
     ++env.run.rowCounter;
 }
@@ -110,7 +110,7 @@ void ownFilesRowsOf(ReportEnv& env, Walk& walk, const QString& start, const Dire
             tap(*directory);
         env.host.pollEvents();
     }
-    env.run.sizeTotal = double(total.bytes()) / kMegabyte;
+    env.run.sizeTotal = double(env.search.allocatedSizes ? total.allocated() : total.bytes()) / kMegabyte;
     noteWalkEnd(env.run, walk);
 }
 

@@ -41,6 +41,10 @@ struct SearchContext {
     // What a scan read instead of a walk may not hold; a walk's stat always does.
     bool ownersKnown = true;
     bool timesKnown = true;
+    // The size column is "Allocated": the rows give the blocks taken.
+    bool allocated = false;
+
+    std::uint64_t shownSize(const WalkedFile& file) const { return allocated ? file.allocated : file.size; }
 };
 
 QString ownerName(SearchContext& s, std::uint32_t uid) {
@@ -110,20 +114,20 @@ QString sizeCell(std::uint64_t size) {
 QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
     const QString name = NameBytes::decode(file.name);
     if (!s.timesKnown) // no sort key, date nor time to show
-        return {QString(), directory, name, owner, sizeCell(file.size), QString(), QString()};
+        return {QString(), directory, name, owner, sizeCell(s.shownSize(file)), QString(), QString()};
     if (s.layout == Layout::Date) {
         const std::uint16_t packed = s.dates.packedDateOf(file);
         const QDate date = PackedDate::unpack(packed);
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
-                s.dateCells.date(date), owner, sizeCell(file.size)};
+                s.dateCells.date(date), owner, sizeCell(s.shownSize(file))};
     }
     const CellFormat::LocalTime modified = CellFormat::localTime(file.mtime);
     const QString key = QString::number(fcnDaysSince1990(modified.date));
     const QString& date = s.dateCells.date(modified.date);
     const QString& time = s.dateCells.time(modified.time);
     if (s.layout == Layout::OwnerFile)
-        return {key, directory, name, sizeCell(file.size), date, time};
-    return {key, directory, name, owner, sizeCell(file.size), date, time};
+        return {key, directory, name, sizeCell(s.shownSize(file)), date, time};
+    return {key, directory, name, owner, sizeCell(s.shownSize(file)), date, time};
 }
 
 // The search ends at the row limit, and says so once.
@@ -160,7 +164,7 @@ RowFigures figuresOf(const SearchContext& s, const WalkedFile& file) {
 
 void addRow(SearchContext& s, const Listing& listing, const WalkedFile& file, const QString& owner) {
     s.env.grid.addRow(rowCells(s, listing.directory, file, owner), recordOf(listing.folder, file), figuresOf(s, file));
-    s.env.run.sizeTotal += double(file.size);
+    s.env.run.sizeTotal += double(s.shownSize(file));
     ++s.env.run.rowCounter;
 }
 
@@ -270,6 +274,7 @@ void subListDirsAndFiles(ReportEnv& env, const QString& startDirectory, const QS
         return;
     SearchContext s{env, ownerFilter, layoutOf(env, ownerFilter), DateFilter(env.search),
                     sizeLimit(env.search.txtSearchSize.trimmed()), 0, {}, {}};
+    s.allocated = env.grid.fcnFindColumn(QStringLiteral("Allocated")) != ResultGrid::kNotFound;
     env.client.NWAttachToFileServer(parts->server, 0, s.connection);
     const WildcardPattern pattern(env.run.patternInUse);
     // The files of the scan /IMPORT= names, else of a walk of the start.

@@ -14,7 +14,7 @@ void ImmediateRows::begin(const QString& path) {
 void ImmediateRows::finish() {
     if (m_row < 0)
         return;
-    const double megabytes = double(m_sum.bytes()) / 1048576.0;
+    const double megabytes = double(m_env.search.allocatedSizes ? m_sum.allocated() : m_sum.bytes()) / 1048576.0;
     // The exact figure rounded once, as All Sub-Directories rounds it and du -sb
     // agrees (adding 0.005 first showed an empty folder as 0.01, 1 MiB as 1.01).
     m_env.grid.setCell(m_row, 2, CellFormat::padLeft(CellFormat::formatNumber(megabytes,

@@ -106,6 +106,14 @@ void startListing(ReportEnv& env, const QString& layout, const QString& resultsK
     env.run.resultsPresent = true;
     showStartDirectory(env);
     subInitializeGrid(env.grid, layout);
+    // The heading says which size the rows give.
+    if (env.search.allocatedSizes) {
+        for (const char* apparent : {"Size(MB)", "Size"}) {
+            if (const int col = env.grid.fcnFindColumn(QLatin1String(apparent)); col != ResultGrid::kNotFound)
+                env.grid.setCell(0, col, QLatin1String(apparent) == QLatin1String("Size") ? QStringLiteral("Allocated")
+                                                                                          : QStringLiteral("Allocated(MB)"));
+        }
+    }
     env.run.ownerColumn = env.grid.fcnFindColumn(QStringLiteral("Owner"));
     env.run.resultsKind = resultsKind;
     env.run.rowCounter = 1;

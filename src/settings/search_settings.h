@@ -59,6 +59,10 @@ struct SearchSettings {
     // Directory tab
     SubDirOption subDirOption = SubDirOption::optImmediateSubDirs;
 
+    // Directory, File and Owner runs: sizes as the blocks taken (st_blocks x
+    // 512, what du -sB1 counts) rather than the files' lengths.
+    bool allocatedSizes = false;
+
     // File tab
     FileOption fileOption = FileOption::optFileType;
     QString txtFileType = QStringLiteral("*");

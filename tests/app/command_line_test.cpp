@@ -330,7 +330,7 @@ TEST(UnknownSwitches, LocalPathsAndDatesInValuesAreNotSwitches) {
 TEST(MisplacedSwitches, ASwitchOfAnotherFunctionIsRefused) {
     expectRefused("/T=ACME_TREE ", {
         {"/F=VOLUME /V=\\\\FS1\\SYS /PATTERN=*.DOC", "/PATTERN= does not belong to /F=VOLUME, which takes /V=."},
-        {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /SIZE GT 1", "/SIZE does not belong to /F=DIRECTORY, which takes /D=, /IMMSUBS, /ALLSUBS, /EXPORT=, /IMPORT=."},
+        {"/F=DIRECTORY /D=\\\\FS1\\VOL1\\USERS /SIZE GT 1", "/SIZE does not belong to /F=DIRECTORY, which takes /D=, /IMMSUBS, /ALLSUBS, /EXPORT=, /IMPORT=, /ALLOCATED."},
         {"/F=OWNER /S=FS1 /V=VOL1 /OWNER=ALL+SUB /D=\\\\FS1\\VOL1\\USERS", "/D= does not belong to /F=OWNER"},
         {"/F=FILE /D=\\\\FS1\\VOL1\\USERS /OPT=MODIFY", "/OPT= does not belong to /F=FILE"},
     });

@@ -10,6 +10,7 @@
 #include "reports/report_run.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,7 @@ protected:
         f->search.cmbVolumeList.showOrAdd("VOL1");
         f->search.lblDirectory = start;
         f->search.subDirOption = option;
+        f->search.allocatedSizes = allocated;
         f->app.exportFilePath = exportTo;
         f->app.importFilePath = importFrom;
         if (onPoll)
@@ -71,6 +73,7 @@ protected:
     QString root;
     std::unique_ptr<ReportFixture> f;
     std::function<void(ReportFixture&)> onPoll;
+    bool allocated = false;
     QString exportTo;   // /EXPORT=
     QString importFrom; // /IMPORT=
 };
@@ -463,4 +466,26 @@ TEST_F(DirectoryReports, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
         }
         importFrom.clear();
     }
+}
+
+TEST_F(DirectoryReports, AllocatedSizesAreTheBlocksTheFilesTakeAsFindCountsThem) {
+    const QString top = root + "/top";
+    QDir().mkpath(top + "/a/deep");
+    QDir().mkpath(top + "/b");
+    TreeBuilder::file(top + "/a/sparse.img", 10 << 20); // a length, no blocks
+    ASSERT_TRUE(TreeBuilder::dense(top + "/a/deep/notes.log", 5000));
+    ASSERT_TRUE(TreeBuilder::dense(top + "/b/photo.jpg", 70000));
+    const auto blocks = [](const QString& path) {
+        return *commandFigure("find", {path, "-type", "f", "-printf", "%b\\n"}, true) * 512;
+    };
+    const auto megabytes = [](std::uint64_t bytes) { return QLocale().toString(double(bytes) / 1048576.0, 'f', 2); };
+    allocated = true;
+    EXPECT_EQ(run("\\\\FS1\\VOL1\\top", SubDirOption::optImmediateSubDirs),
+              (QStringList{"\\\\FS1\\VOL1\\top\\a|" + megabytes(blocks(top + "/a")),
+                           "\\\\FS1\\VOL1\\top\\b|" + megabytes(blocks(top + "/b"))}));
+    EXPECT_EQ(f->grid.cell(0, 2), "Allocated(MB)");
+    EXPECT_EQ(f->run.sizeTotal, double(blocks(top)) / 1048576.0);
+    const QStringList individually = run("\\\\FS1\\VOL1\\top", SubDirOption::optAllSubDirs);
+    EXPECT_TRUE(individually.contains("\\\\FS1\\VOL1\\top\\a\\deep|" + megabytes(blocks(top + "/a/deep"))))
+        << individually.join(' ').toStdString();
 }

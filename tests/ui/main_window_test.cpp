@@ -1039,4 +1039,9 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     QFile csv(saved.filePath("types.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll(), "Extension,Category,Files,Size(MB),%\r\ndat,Other,2,3.50,100.0\r\n");
+    // View > Allocated Size: the tree follows at once, the next run gives the blocks taken.
+    child<QAction>(*program, "Menu_View_Allocated")->trigger();
+    EXPECT_TRUE(window->findChild<QCheckBox*>("chkAllocated")->isChecked());
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    EXPECT_EQ(program->window().env().grid.cell(0, 2), "Allocated(MB)");
 }

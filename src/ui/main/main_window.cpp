@@ -182,6 +182,7 @@ void MainWindow::connectPanel() {
     connect(ui.Menu_Options, &QAction::triggered, this, &MainWindow::Menu_Options_Click);
     connect(ui.Menu_History, &QAction::triggered, this, &MainWindow::Menu_History_Click);
     connect(ui.Menu_View_SizeTree, &QAction::triggered, this, &MainWindow::Menu_View_SizeTree_Click);
+    connect(ui.Menu_View_Allocated, &QAction::toggled, this, &MainWindow::Menu_View_Allocated_Click);
     connect(ui.btnShowTree, &QPushButton::clicked, this, &MainWindow::btnShowTree_Click);
     connect(ui.btnServerList, &QPushButton::clicked, this, &MainWindow::btnServerList_Click);
     connect(ui.btnServerList2, &QPushButton::clicked, this, &MainWindow::btnServerList2_Click);
@@ -875,9 +876,20 @@ void MainWindow::Menu_Save_Results_Click() {
 void MainWindow::Menu_View_SizeTree_Click() {
     if (!m_sizeTreeWindow)
         m_sizeTreeWindow = new SizeTreeWindow(this);
+    m_sizeTreeWindow->setAllocated(m_env.search.allocatedSizes);
     m_sizeTreeWindow->showTree(m_sizeTree);
     m_sizeTreeWindow->show();
     m_sizeTreeWindow->raise();
+}
+
+// Directory, File and Owner runs from now on give the blocks taken; the
+// size tree switches at once.
+void MainWindow::Menu_View_Allocated_Click(bool allocated) {
+    m_env.search.allocatedSizes = allocated;
+    if (m_sizeTreeWindow)
+        m_sizeTreeWindow->setAllocated(allocated);
+    m_host.setStatus(allocated ? QStringLiteral("Runs from now on show the space the files take on the disk.")
+                               : QStringLiteral("Runs from now on show the files' lengths."));
 }
 
 void MainWindow::Menu_History_Click() {

@@ -159,6 +159,7 @@ private:
     void Menu_Popup_ShowHistory_Click();
     void Menu_History_Click();
     void Menu_View_SizeTree_Click();
+    void Menu_View_Allocated_Click(bool allocated);
     QString logPath() const;
     void showServerLists();
 

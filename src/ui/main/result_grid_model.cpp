@@ -87,7 +87,7 @@ void ResultGridModel::gridReset() {
 void ResultGridModel::findShareColumn() {
     m_largest = 0;
     m_shareColumn = -1;
-    for (const char* heading : {"Used Space(MB)", "Size(MB)"}) {
+    for (const char* heading : {"Used Space(MB)", "Size(MB)", "Allocated(MB)"}) {
         const int col = m_grid.fcnFindColumn(QString::fromLatin1(heading));
         if (col != ResultGrid::kNotFound) {
             m_shareColumn = col;

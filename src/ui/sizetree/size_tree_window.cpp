@@ -127,6 +127,10 @@ void SizeTreeWindow::cmdBreakdown_Click() {
     breakdown->show();
 }
 
+void SizeTreeWindow::setAllocated(bool allocated) {
+    m_ui->chkAllocated->setChecked(allocated); // toggled: chkAllocated_Click
+}
+
 void SizeTreeWindow::chkAllocated_Click(bool allocated) {
     m_model->setAllocated(allocated);
     m_ui->wdgTreemap->show(m_tree, m_model->top(), allocated);

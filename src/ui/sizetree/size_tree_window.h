@@ -26,6 +26,7 @@ public:
     // A new walk: shown from its start folder.
     void showTree(std::shared_ptr<const SizeTree> tree);
     SizeTreeModel& model() const { return *m_model; }
+    void setAllocated(bool allocated);
 
 public Q_SLOTS:
     void cmdUp_Click();
