@@ -27,6 +27,9 @@ struct AppState {
     // earlier run a command line compares with (LAST, a date or a run's id).
     QString historyLocation;
     bool keepHistory = true;
+    // The window shows sizes in B, KB, MB, GB or TB as they fit, not all in
+    // MB; files, copies and the command line keep MB.
+    bool fittingSizes = false;
     int historyKeepDays = 400;
     QString compareWith;
 };

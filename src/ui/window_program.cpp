@@ -151,6 +151,7 @@ void WindowProgram::loadHistoryChoices() {
                                 : HistoryLocation::resolve(m_options.env, m_client->site().history, ::geteuid() == 0);
     m_app.historyKeepDays = m_client->site().historyKeepDays;
     m_app.keepHistory = m_settings.readUser(QStringLiteral("KeepHistory")).value_or(QString()) != QLatin1String("false");
+    m_app.fittingSizes = m_settings.readUser(QStringLiteral("SizeUnits")).value_or(QString()) == QLatin1String("fit");
 }
 
 bool WindowProgram::readUserSettings() {

@@ -2,6 +2,7 @@
 #include "scoped_time_zone.h"
 
 #include "reports/cell_format.h"
+#include "reports/fitting_sizes.h"
 
 #include <gtest/gtest.h>
 
@@ -181,4 +182,21 @@ TEST(Times, MediumAndLongTimeAndGeneralDate) {
     EXPECT_EQ(mediumTime(QTime(14, 5)), "02:05 PM");
     EXPECT_EQ(longTime(QTime(9, 7, 3)), "9:07:03 AM");
     EXPECT_EQ(generalDate(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58))), "12/7/2026 11:59:58 PM");
+}
+
+TEST(FittingSizes, EachSizeInTheUnitThatKeepsItUnder1024) {
+    EXPECT_EQ(FittingSizes::of(512), "512 B");
+    EXPECT_EQ(FittingSizes::of(1536), "1.50 KB");
+    EXPECT_EQ(FittingSizes::of(3.0 * 1048576), "3.00 MB");
+    EXPECT_EQ(FittingSizes::of(-2.5 * 1073741824.0), "-2.50 GB");
+    EXPECT_EQ(FittingSizes::of(1.1 * 1099511627776.0), "1.10 TB");
+    // A megabyte column's cell, a byte column's cell, and the exact figure when there is one.
+    EXPECT_EQ(FittingSizes::cell("Size(MB)", "      1,024.00"), "1.00 GB");
+    EXPECT_EQ(FittingSizes::cell("Size", "      2,048"), "2.00 KB");
+    EXPECT_EQ(FittingSizes::cell("Size(MB)", "      0.00", 700), "700 B");
+    EXPECT_EQ(FittingSizes::cell("Change %", "New"), "New");
+    EXPECT_EQ(FittingSizes::heading("Used Space(MB)"), "Used Space");
+    const ScopedLocale german(ScopedLocale::german());
+    EXPECT_EQ(FittingSizes::of(1536), "1,50 KB");
+    EXPECT_EQ(FittingSizes::cell("Size(MB)", "1.024,00"), "1,00 GB");
 }

@@ -1045,3 +1045,20 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
     EXPECT_EQ(program->window().env().grid.cell(0, 2), "Allocated(MB)");
 }
+
+TEST_F(Window, SizesShownAsTheyFitWhileTheGridKeepsItsMegabytes) {
+    auto program = runOnVolume1(2);
+    onDialog = [](QDialog& dialog) {
+        dialog.findChild<QRadioButton*>("optSizesFitting")->setChecked(true);
+        dialog.findChild<QPushButton*>("btnSave")->click();
+    };
+    child<QAction>(*program, "Menu_Options")->trigger();
+    QAbstractItemModel* model = child<QTableView>(*program, "grdDirSizes")->model();
+    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Size");
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(); ++row)
+        shown.append(model->index(row, 1).data().toString().section('\\', -1) + "=" + model->index(row, 2).data().toString());
+    EXPECT_EQ(shown, (QStringList{"a=3.00 MB", "b=512.00 KB", "c=0 B"}));
+    EXPECT_EQ(program->window().env().grid.cell(1, 2).trimmed(), "3.00"); // what is saved and copied
+    EXPECT_EQ(userValue("SizeUnits"), "fit");
+}

@@ -288,6 +288,7 @@ void MainWindow::showPanel() {
 // ResultsView and RunState → the labels, the button and the panel.
 void MainWindow::showView() {
     const ResultsView& view = m_env.view;
+    m_model->setFittingSizes(m_env.app.fittingSizes);
     m_ui->lblGraphStats->setText(view.lblGraphStats);
     m_ui->lblInfoLabel->setText(view.lblInfoLabel);
     m_ui->lblInformation->setText(NameBytes::shown(view.lblInformation));
@@ -910,6 +911,7 @@ void MainWindow::Menu_Popup_ShowHistory_Click() {
 void MainWindow::Menu_Options_Click() {
     OptionsDialog options(m_env.app, m_settings, m_host, this);
     m_runDialog(options);
+    showView(); // the sizes' units may have changed
 }
 
 TreeWindowParts MainWindow::treeParts() {

@@ -18,6 +18,7 @@ OptionsDialog::OptionsDialog(AppState& app, SettingsStore& settings, Host& host,
         m_ui->optOther->setChecked(true);
         m_ui->txtDelimiter->setText(delimiter);
     }
+    (m_app.fittingSizes ? m_ui->optSizesFitting : m_ui->optSizesInMegabytes)->setChecked(true);
     m_ui->chkKeepHistory->setChecked(m_app.keepHistory);
     m_ui->txtHistoryPlace->setText(m_settings.readUser(QStringLiteral("HistoryPlace")).value_or(QString()));
     m_ui->txtHistoryPlace->setPlaceholderText(m_app.historyLocation);
@@ -58,6 +59,8 @@ void OptionsDialog::btnSave_Click() {
     }
     m_settings.writeUser(QStringLiteral("SaveFileDelimiter"), delimiter);
     m_app.saveFileDelimiter = delimiter;
+    m_app.fittingSizes = m_ui->optSizesFitting->isChecked();
+    m_settings.writeUser(QStringLiteral("SizeUnits"), m_app.fittingSizes ? QStringLiteral("fit") : QStringLiteral("MB"));
     saveHistoryChoices();
     accept();
 }

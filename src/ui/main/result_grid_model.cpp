@@ -1,5 +1,7 @@
 #include "ui/main/result_grid_model.h"
 
+#include "reports/fitting_sizes.h"
+
 #include "fsview/name_bytes.h"
 #include "reports/cell_format.h"
 
@@ -31,6 +33,8 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_shown || index.column() >= m_grid.cols())
         return {};
     // A name that is not UTF-8 shows its odd bytes as \xHH.
+    if (role == Qt::DisplayRole && m_fitting && FittingSizes::isSizeHeading(m_grid.cell(0, index.column())))
+        return fittingCell(index.row() + 1, index.column());
     if (role == Qt::DisplayRole)
         return NameBytes::shown(m_grid.cell(index.row() + 1, index.column()));
     if (role == Qt::ToolTipRole) {
@@ -57,7 +61,33 @@ QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     if (orientation == Qt::Vertical)
         return section + 1;
-    return section < m_grid.cols() ? m_grid.cell(0, section) : QVariant();
+    if (section >= m_grid.cols())
+        return {};
+    return m_fitting ? FittingSizes::heading(m_grid.cell(0, section)) : m_grid.cell(0, section);
+}
+
+void ResultGridModel::setFittingSizes(bool fitting) {
+    if (fitting == m_fitting)
+        return;
+    m_fitting = fitting;
+    if (m_grid.cols() > 0)
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_grid.cols() - 1);
+    if (m_shown > 0)
+        Q_EMIT dataChanged(index(0, 0), index(m_shown - 1, m_grid.cols() - 1), {Qt::DisplayRole});
+}
+
+// A folder's or an owner's size from its exact figure; any other size from
+// its cell.
+QString ResultGridModel::fittingCell(int gridRow, int column) const {
+    const QString heading = m_grid.cell(0, column);
+    const RowFigures figures = m_grid.figures(gridRow);
+    const bool ofFolderOrOwner = m_grid.fcnFindColumn(QStringLiteral("File")) == ResultGrid::kNotFound &&
+                                 (m_grid.fcnFindColumn(QStringLiteral("Directory")) != ResultGrid::kNotFound ||
+                                  m_grid.fcnFindColumn(QStringLiteral("Owner")) != ResultGrid::kNotFound);
+    std::optional<std::int64_t> exact;
+    if (column == m_shareColumn && ofFolderOrOwner && figures.counted())
+        exact = heading.startsWith(QLatin1String("Allocated")) ? figures.allocated : figures.bytes;
+    return FittingSizes::cell(heading, m_grid.cell(gridRow, column), exact);
 }
 
 void ResultGridModel::flush() {

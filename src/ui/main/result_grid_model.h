@@ -35,12 +35,18 @@ public:
     void rowsRemoved(qsizetype first, qsizetype last) override;
     void rowsChanged(qsizetype first, qsizetype last) override;
 
+    // Sizes shown in the unit that fits them (the grid keeps its megabytes).
+    void setFittingSizes(bool fitting);
+
 private:
+    QString fittingCell(int gridRow, int column) const;
+
     void findShareColumn();
     double figure(int gridRow) const;
     void takeLargest(int firstGridRow, int lastGridRow);
 
     ResultGrid& m_grid;
+    bool m_fitting = false;
     int m_shareColumn = -1;  // the used space or size column; -1: no bars
     double m_largest = 0;
     int m_shown = 0;           // grid rows below the headings the view knows of
