@@ -999,6 +999,18 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     QTest::mouseClick(map, Qt::LeftButton, {}, file->rect.center().toPoint());
     auto* view = window->findChild<QTreeView*>("trvSizeTree");
     EXPECT_EQ(model.entryOf(view->currentIndex()), one);
+    // The tree's pop-up menu: the file's properties, by its volume path.
+    QList<QPair<QString, QString>> shown;
+    onDialog = [&](QDialog& dialog) {
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->buddy())
+                shown.append({label->text(), static_cast<QLabel*>(label->buddy())->text()});
+    };
+    window->setPopupRunner([](QMenu& menu, const QPoint&) { menu.findChild<QAction*>("Menu_Tree_Properties")->trigger(); });
+    Q_EMIT view->customContextMenuRequested(view->visualRect(view->currentIndex()).center());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown[0], (QPair<QString, QString>{"Volume path:", "\\\\FS1\\VOL1\\a\\deep\\one.dat"}));
+    onDialog = nullptr;
     // a becomes the root; Up, Back and Forward by their keys.
     Q_EMIT view->doubleClicked(model.index(0, 0, top));
     EXPECT_EQ(tree.name(model.top()), "a");

@@ -739,7 +739,11 @@ void MainWindow::addPopupEntries(QMenu& menu, const PopupEntries& entries) {
 
 // The row's folder in the desktop's file manager.
 void MainWindow::Menu_Popup_Explore_Click(int directoryCol) {
-    const QString directory = m_env.grid.cell(m_env.grid.Row, directoryCol);
+    exploreFolder(m_env.grid.cell(m_env.grid.Row, directoryCol));
+}
+
+// A folder named by its volume path, in the desktop's file manager.
+void MainWindow::exploreFolder(const QString& directory) {
     const VolumeView::Resolved folder = m_env.volumes.resolve(directory);
     if (!folder.ok()) {
         m_host.message(QStringLiteral("Unable to explore %1: %2").arg(directory, folder.error));
@@ -792,8 +796,12 @@ void MainWindow::Menu_Popup_Properties_Click() {
             path += QLatin1Char('\\');
         path += grid.cell(grid.Row, file);
     }
+    showProperties(path, volume != ResultGrid::kNotFound);
+}
+
+void MainWindow::showProperties(const QString& path, bool ofVolume) {
     m_host.setBusy(true);
-    const QList<QPair<QString, QString>> rows = ItemProperties::of(m_env, path, volume != ResultGrid::kNotFound);
+    const QList<QPair<QString, QString>> rows = ItemProperties::of(m_env, path, ofVolume);
     m_host.setBusy(false);
     PropertiesDialog properties(path, rows, this);
     m_runDialog(properties);
@@ -876,7 +884,12 @@ void MainWindow::Menu_Save_Results_Click() {
 
 void MainWindow::Menu_View_SizeTree_Click() {
     if (!m_sizeTreeWindow)
+    {
         m_sizeTreeWindow = new SizeTreeWindow(this);
+        connect(m_sizeTreeWindow, &SizeTreeWindow::exploreRequested, this, &MainWindow::exploreFolder);
+        connect(m_sizeTreeWindow, &SizeTreeWindow::propertiesRequested, this,
+                [this](const QString& path) { showProperties(path, false); });
+    }
     m_sizeTreeWindow->setAllocated(m_env.search.allocatedSizes);
     m_sizeTreeWindow->showTree(m_sizeTree);
     m_sizeTreeWindow->show();

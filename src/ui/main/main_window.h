@@ -156,6 +156,8 @@ private:
     void showGridSelection();
     void connectKeys();
     void Menu_Popup_Properties_Click();
+    void exploreFolder(const QString& directory);
+    void showProperties(const QString& path, bool ofVolume);
     void Menu_Popup_ShowHistory_Click();
     void Menu_History_Click();
     void Menu_View_SizeTree_Click();

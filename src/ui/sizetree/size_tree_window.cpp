@@ -7,7 +7,10 @@
 #include "ui/sizetree/size_tree_model.h"
 #include "ui_frmSizeTree.h"
 
+#include "fsview/name_bytes.h"
+
 #include <QFile>
+#include <QMenu>
 #include <QHeaderView>
 #include <QShortcut>
 
@@ -29,6 +32,8 @@ SizeTreeWindow::SizeTreeWindow(QWidget* parent)
     connect(m_ui->trvSizeTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &SizeTreeWindow::treeSelectionChanged);
     connect(m_ui->wdgTreemap, &TreemapView::entryClicked, this, &SizeTreeWindow::wdgTreemap_Click);
+    m_ui->trvSizeTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui->trvSizeTree, &QWidget::customContextMenuRequested, this, &SizeTreeWindow::trvSizeTree_Popup);
     // A double-click in the map zooms into the folder of the tile.
     connect(m_ui->wdgTreemap, &TreemapView::entryDoubleClicked, this, [this](SizeTree::Index entry) {
         goTo(m_tree->isFolder(entry) ? entry : m_tree->parent(entry), true);
@@ -152,4 +157,29 @@ void SizeTreeWindow::wdgTreemap_Click(SizeTree::Index entry) {
         m_ui->trvSizeTree->expand(up);
     m_ui->trvSizeTree->setCurrentIndex(index);
     m_ui->trvSizeTree->scrollTo(index);
+}
+
+// As the grid names it: the volume path, bytes that are not UTF-8 as the grid keeps them.
+QString SizeTreeWindow::volumePathOf(SizeTree::Index entry) const {
+    return NameBytes::decode(m_tree->path(entry, '\\'));
+}
+
+// Explore opens the row's folder (a file's own folder); Properties tells the row's.
+void SizeTreeWindow::trvSizeTree_Popup(const QPoint& at) {
+    const SizeTree::Index entry = m_model->entryOf(m_ui->trvSizeTree->indexAt(at));
+    if (!m_tree || entry == SizeTree::kNone)
+        return;
+    const SizeTree::Index folder = m_tree->isFolder(entry) ? entry : m_tree->parent(entry);
+    QMenu menu(this);
+    QAction* explore = menu.addAction(QStringLiteral("Explore Directory"));
+    explore->setObjectName(QStringLiteral("Menu_Tree_Explore"));
+    connect(explore, &QAction::triggered, this, [this, folder] { Q_EMIT exploreRequested(volumePathOf(folder)); });
+    QAction* properties = menu.addAction(QStringLiteral("Properties"));
+    properties->setObjectName(QStringLiteral("Menu_Tree_Properties"));
+    connect(properties, &QAction::triggered, this, [this, entry] { Q_EMIT propertiesRequested(volumePathOf(entry)); });
+    const QPoint global = m_ui->trvSizeTree->viewport()->mapToGlobal(at);
+    if (m_runPopup)
+        m_runPopup(menu, global);
+    else
+        menu.exec(global);
 }

@@ -4,12 +4,14 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace Ui {
 class frmSizeTree;
 }
+class QMenu;
 class SizeTreeModel;
 
 // frmSizeTree: the last Directory run's walk as a tree of folders and
@@ -26,6 +28,16 @@ public:
     // A new walk: shown from its start folder.
     void showTree(std::shared_ptr<const SizeTree> tree);
     SizeTreeModel& model() const { return *m_model; }
+    // Shows the tree's pop-up menu; a test picks an entry instead of a user.
+    using MenuRunner = std::function<void(QMenu& menu, const QPoint& at)>;
+    void setPopupRunner(MenuRunner runner) { m_runPopup = std::move(runner); }
+
+Q_SIGNALS:
+    // A folder's or file's volume path, for the main window to act on.
+    void exploreRequested(const QString& folder);
+    void propertiesRequested(const QString& path);
+
+public:
     void setAllocated(bool allocated);
 
 public Q_SLOTS:
@@ -43,10 +55,13 @@ private:
     void goTo(SizeTree::Index root, bool remember);
     void showRoot(SizeTree::Index root);
     void treeSelectionChanged();
+    void trvSizeTree_Popup(const QPoint& at);
+    QString volumePathOf(SizeTree::Index entry) const;
 
     std::unique_ptr<Ui::frmSizeTree> m_ui;
     SizeTreeModel* m_model;
     std::shared_ptr<const SizeTree> m_tree;
     std::vector<SizeTree::Index> m_back;
     std::vector<SizeTree::Index> m_forward;
+    MenuRunner m_runPopup;
 };
