@@ -65,7 +65,7 @@ QStringList topicLines(int topic) {
                 "        /IMPORT=<file> - Take the files from a scan (see DIRECTORY), not a walk",
                 "\x01           (owners and dates only from one that has them, as ncdu -e -o writes)",
                 "        /ALLOCATED - Sizes as the blocks the files take, not their lengths",
-                "\x01           (/SIZE still compares the lengths)", "",
+                "\x01           (/SIZE then compares those too)", "",
                 "Example:", "",
                 "quarvo /T=MyTree /F=FILE '/D=\\\\MyServer\\VOL1\\MyDirectory' '/PATTERN=*' /HEADINGS "
                 "'/OUTFILE=/srv/reports/file.csv'"};

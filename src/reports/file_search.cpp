@@ -89,7 +89,7 @@ bool keepsBySize(const SearchSettings& search, double limit, std::uint64_t size)
 bool keepsByStat(const SearchContext& s, const WalkedFile& file) {
     const SearchSettings& search = s.env.search;
     if (search.tabSearch == ReportKind::File)
-        return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, file.size);
+        return search.fileOption != FileOption::optFileSize || keepsBySize(search, s.sizeLimit, s.shownSize(file));
     if (search.tabSearch == ReportKind::Date)
         return s.dates.keepsFile(file);
     return true;

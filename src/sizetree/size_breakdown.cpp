@@ -95,6 +95,16 @@ std::vector<Row> byMonth(const SizeTree& tree, SizeTree::Index folder, bool allo
                              [&prefix](const QByteArray& key) { return key.startsWith(prefix); }));
 }
 
+std::vector<SizeTree::Index> largest(const SizeTree& tree, SizeTree::Index folder, bool allocated, std::size_t n) {
+    std::vector<SizeTree::Index> files = filesBelow(tree, folder);
+    std::erase_if(files, [&tree](SizeTree::Index file) { return tree.countedElsewhere(file); });
+    n = std::min(n, files.size());
+    std::partial_sort(files.begin(), files.begin() + std::ptrdiff_t(n), files.end(),
+                      [&](SizeTree::Index a, SizeTree::Index b) { return tree.bytes(a, allocated) > tree.bytes(b, allocated); });
+    files.resize(n);
+    return files;
+}
+
 std::vector<SizeTree::Index> filesOf(const SizeTree& tree, SizeTree::Index folder, Kind kind, const QByteArray& key) {
     std::vector<SizeTree::Index> files = filesBelow(tree, folder);
     std::erase_if(files, [&](SizeTree::Index file) { return keyOf(tree, file, kind) != key; });

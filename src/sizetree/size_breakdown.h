@@ -30,6 +30,10 @@ std::vector<Row> byMonth(const SizeTree& tree, SizeTree::Index folder, bool allo
 // Every file at or below folder, in no particular order.
 std::vector<SizeTree::Index> filesBelow(const SizeTree& tree, SizeTree::Index folder);
 
+// The n largest files at or below folder by the figure shown, largest first;
+// a file's second name (counted elsewhere) is left out.
+std::vector<SizeTree::Index> largest(const SizeTree& tree, SizeTree::Index folder, bool allocated, std::size_t n);
+
 // What a row of a breakdown is keyed by.
 enum class Kind { Type, Year, Month };
 // The files behind a row of a breakdown (its key), largest first.

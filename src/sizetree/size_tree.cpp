@@ -39,6 +39,8 @@ SizeTree::Sums SizeTree::sums(Index i) const {
 }
 
 std::uint64_t SizeTree::bytes(Index i, bool allocated) const {
+    if (!isFolder(i) && m_countedElsewhere[i])
+        return 0; // its space is where its other name was met
     if (!isFolder(i))
         return allocated ? m_item[i].allocated : m_item[i].size;
     const Sums& s = m_sums[m_folderNo[i]];
@@ -99,17 +101,4 @@ QByteArray SizeTree::path(Index i, char separator) const {
         joined = above.endsWith('/') || above.endsWith('\\') ? above + joined : above + separator + joined;
     }
     return joined;
-}
-
-std::vector<SizeTree::Index> SizeTree::largestFiles(std::size_t n) const {
-    std::vector<Index> files;
-    for (Index i = 0; i < m_parent.size(); ++i) {
-        if (!isFolder(i))
-            files.push_back(i);
-    }
-    const auto by = [this](Index a, Index b) { return m_item[a].size > m_item[b].size; };
-    n = std::min(n, files.size());
-    std::partial_sort(files.begin(), files.begin() + std::ptrdiff_t(n), files.end(), by);
-    files.resize(n);
-    return files;
 }

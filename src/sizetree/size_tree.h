@@ -48,7 +48,8 @@ public:
     bool countedElsewhere(Index i) const { return m_countedElsewhere[i]; }
     // A folder's sums; a file's own figures as sums of one file.
     Sums sums(Index i) const;
-    // The size shown: apparent or allocated, a folder's whole subtree.
+    // The size shown: apparent or allocated, a folder's whole subtree; 0 for
+    // a file's name counted elsewhere.
     std::uint64_t bytes(Index i, bool allocated) const;
     // Folders and files right below, largest first (after finish()).
     std::span<const Index> children(Index folder) const;
@@ -57,8 +58,6 @@ public:
     // Names from the start folder down, joined with separator (the start's
     // own name first, which may end with one already).
     QByteArray path(Index i, char separator = '/') const;
-    // The n largest files, largest first.
-    std::vector<Index> largestFiles(std::size_t n) const;
 
 private:
     Index add(Index parent, QByteArrayView name, const Item& item, Index folderNo);

@@ -26,7 +26,9 @@ protected:
         dir(at("c"));
         file(at("a/sparse.img"), 10 << 20);
         ASSERT_TRUE(dense(at("a/notes.log"), 300));
-        ASSERT_EQ(::link(TreeBuilder::native(at("a/notes.log")).constData(), TreeBuilder::native(at("a/notes-again.log")).constData()), 0);
+        ASSERT_EQ(::link(native(at("a/notes.log")).constData(), native(at("a/notes-again.log")).constData()), 0);
+        ASSERT_TRUE(dense(at("a/big.bin"), 2 << 20));
+        ASSERT_EQ(::link(native(at("a/big.bin")).constData(), native(at("a/big-again.bin")).constData()), 0);
         ASSERT_TRUE(dense(at("a/b/photo.JPG"), 70000));
         ASSERT_TRUE(dense(at("c/old.log"), 5000));
         ASSERT_TRUE(dense(at("c/README"), 12));
@@ -79,7 +81,8 @@ TEST_F(SizeTreeOfAWalk, EveryFoldersSumsAreWhatDuCounts) {
     const std::span<const SizeTree::Index> top = tree.children(0);
     ASSERT_EQ(top.size(), 2u);
     EXPECT_EQ(tree.name(top[0]), "a");
-    EXPECT_EQ(tree.name(tree.largestFiles(1).front()), "sparse.img");
+    EXPECT_EQ(tree.name(SizeBreakdown::largest(tree, 0, false, 1).front()), "sparse.img");
+    EXPECT_EQ(tree.name(SizeBreakdown::largest(tree, c, true, 1).front()), "old.log"); // 8 KiB of blocks
 }
 
 TEST_F(SizeTreeOfAWalk, TypesAndAgesCountEachFileOnce) {
@@ -106,7 +109,8 @@ TEST_F(SizeTreeOfAWalk, TypesAndAgesCountEachFileOnce) {
     std::uint64_t sum = 0;
     for (const SizeBreakdown::Row& row : types)
         sum += row.bytes;
-    EXPECT_EQ(sum, *commandFigure("find", {root.path(), "-type", "f", "-links", "1", "-printf", "%s\\n"}, true) + 300);
+    EXPECT_EQ(sum, *commandFigure("find", {root.path(), "-type", "f", "-links", "1", "-printf", "%s\\n"}, true) + 300 +
+                       (2 << 20));
     const std::vector<SizeBreakdown::Row> years = SizeBreakdown::byYear(tree, 0, false);
     ASSERT_GE(years.size(), 3u);
     EXPECT_EQ(years[0].key, "2019");
@@ -125,11 +129,18 @@ TEST_F(SizeTreeOfAWalk, AFilesTileLiesInItsFoldersTile) {
     for (const TreemapLayout::Tile& tile : tiles)
         where.insert(tile.entry, tile.rect);
     ASSERT_TRUE(where.contains(find(TreeBuilder::native(at("a/b/photo.JPG")))));
+    QHash<SizeTree::Index, double> areaInside;
     for (const TreemapLayout::Tile& tile : tiles) {
         if (tile.depth == 0)
             continue;
         const QRectF folder = where.value(tree.parent(tile.entry));
         EXPECT_TRUE(folder.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(tile.rect)) << tree.path(tile.entry).constData();
+        areaInside[tree.parent(tile.entry)] += tile.rect.width() * tile.rect.height();
+    }
+    // A file's second name takes no room: what lies in a folder fits in it.
+    for (auto it = areaInside.cbegin(); it != areaInside.cend(); ++it) {
+        const QRectF folder = where.value(it.key());
+        EXPECT_LE(it.value(), folder.width() * folder.height() * (1 + 1e-9)) << tree.path(it.key()).constData();
     }
 }
 

@@ -1050,7 +1050,7 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     breakdown->findChild<QPushButton*>("cmdSave")->click();
     QFile csv(saved.filePath("types.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(csv.readAll(), "Extension,Category,Files,Size(MB),%\r\ndat,Other,2,3.50,100.0\r\n");
+    EXPECT_EQ(csv.readAll(), "Extension,Category,Files,Size(bytes),%\r\ndat,Other,2,3670016,100.0\r\n");
     // View > Allocated Size: the tree follows at once, the next run gives the blocks taken.
     child<QAction>(*program, "Menu_View_Allocated")->trigger();
     EXPECT_TRUE(window->findChild<QCheckBox*>("chkAllocated")->isChecked());

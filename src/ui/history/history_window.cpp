@@ -131,9 +131,16 @@ void HistoryWindow::chooseRun(qsizetype index) {
         drawTrend();
         return;
     }
+    m_figures = trendFiguresOf(rows->isEmpty() ? RowFigures{} : rows->first().figures);
+    for (const TrendFigure& figure : std::as_const(m_figures))
+        m_ui->cmbFigure->addItem(figure.caption);
+    // A run that showed allocated sizes is drawn by them.
+    if (m_listed[index].options.contains(QLatin1String("/ALLOCATED")))
+        m_ui->cmbFigure->setCurrentIndex(std::max(0, m_ui->cmbFigure->findText(QStringLiteral("Allocated(MB)"))));
     // The largest row is drawn first: the one most likely asked about.
-    const auto largest = std::max_element(rows->cbegin(), rows->cend(), [](const StoredRow& a, const StoredRow& b) {
-        return a.figures.bytes < b.figures.bytes;
+    const auto field = m_figures.isEmpty() ? &RowFigures::bytes : m_figures[m_ui->cmbFigure->currentIndex()].field;
+    const auto largest = std::max_element(rows->cbegin(), rows->cend(), [field](const StoredRow& a, const StoredRow& b) {
+        return a.figures.*field < b.figures.*field;
     });
     const QStringList keys = storedRowKeys(*rows);
     for (qsizetype r = 0; r < keys.size(); ++r) {
@@ -141,9 +148,6 @@ void HistoryWindow::chooseRun(qsizetype index) {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(r == largest - rows->cbegin() ? Qt::Checked : Qt::Unchecked);
     }
-    m_figures = trendFiguresOf(rows->isEmpty() ? RowFigures{} : rows->first().figures);
-    for (const TrendFigure& figure : std::as_const(m_figures))
-        m_ui->cmbFigure->addItem(figure.caption);
     m_trendRuns = runsLike(m_listed[index]);
     txtFindRow_Change(m_ui->txtFindRow->text());
     drawTrend();

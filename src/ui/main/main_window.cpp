@@ -89,7 +89,6 @@ MainWindow::MainWindow(const Parts& parts, QWidget* parent)
       m_settings(parts.settings), m_desktop(parts.desktop), m_runDialog(parts.runDialog), m_logPath(parts.logPath),
       m_programPath(parts.programPath) {
     m_ui->setupUi(this);
-    m_env.sizeTree = m_sizeTree.get();
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     for (const char* caption : {"By Owner", "By Volume", "By Directory", "By File", "By Date"})
         m_ui->tabSearch->addTab(QString::fromLatin1(caption));
@@ -563,6 +562,8 @@ void MainWindow::btnShowUsage_Click() {
         m_env.sizeTree = m_sizeTree.get();
     }
     ::btnShowUsage_Click(m_env);
+    // Only this run fills it: a later drill-down walks without touching a tree on show.
+    m_env.sizeTree = nullptr;
     if (!starting)
         return; // Stop: the running call ends the run
     keepRun();

@@ -24,6 +24,7 @@ namespace {
 constexpr int kFigureRole = Qt::UserRole;
 constexpr int kDecimalsRole = Qt::UserRole + 1;
 constexpr int kKeyRole = Qt::UserRole + 2;
+constexpr int kBytesRole = Qt::UserRole + 3; // a size cell's exact bytes, for the saved file
 constexpr int kBars = 15;
 constexpr int kFilesShown = 65000;
 
@@ -105,7 +106,7 @@ void BreakdownWindow::showRows(const std::vector<SizeBreakdown::Row>& rows, bool
         if (types)
             line.append({FileTypes::nameOf(row.category)});
         line.append({locale.toString(qulonglong(row.files)), double(row.files), 0});
-        line.append({megabytes(row.bytes), double(row.bytes) / 1048576.0, 2});
+        line.append({megabytes(row.bytes), double(row.bytes) / 1048576.0, 2, qint64(row.bytes)});
         line.append({locale.toString(row.percent, 'f', 1), row.percent, 1});
         cells.append(line);
         keys.append(row.key);
@@ -123,10 +124,10 @@ void BreakdownWindow::showLargest() {
     const QLocale locale;
     QList<QList<Cell>> cells;
     QList<QByteArray> keys;
-    for (const SizeTree::Index file : m_tree->largestFiles(100)) {
-        const std::uint64_t bytes = m_allocated ? m_tree->item(file).allocated : m_tree->item(file).size;
+    for (const SizeTree::Index file : SizeBreakdown::largest(*m_tree, m_folder, m_allocated, 100)) {
+        const std::uint64_t bytes = m_tree->bytes(file, m_allocated);
         cells.append({{QFile::decodeName(m_tree->path(file, '\\'))},
-                      {megabytes(bytes), double(bytes) / 1048576.0, 2},
+                      {megabytes(bytes), double(bytes) / 1048576.0, 2, qint64(bytes)},
                       {locale.toString(QDateTime::fromSecsSinceEpoch(m_tree->item(file).mtime), QLocale::ShortFormat)}});
         keys.append(QByteArray::number(file));
     }
@@ -153,6 +154,8 @@ void BreakdownWindow::fillTable(const QStringList& headings, const QList<QList<C
                 item->setData(kDecimalsRole, cell.decimals);
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             }
+            if (cell.bytes >= 0)
+                item->setData(kBytesRole, cell.bytes);
             if (c == 0)
                 item->setData(kKeyRole, keys[r]);
             table->setItem(r, c, item);
@@ -182,7 +185,7 @@ void BreakdownWindow::drawChart() {
     QStringList labels;
     for (int r = end; r-- > first;) {
         bars->append(table->item(r, sizeColumn)->data(kFigureRole).toDouble());
-        labels.append(table->item(r, 0)->text().section(QLatin1Char('\\'), -1));
+        labels.append(table->item(r, 0)->text()); // whole: the axis keeps one of labels alike
     }
     auto* series = new QHorizontalBarSeries(chart);
     series->append(bars);
@@ -237,21 +240,30 @@ void BreakdownWindow::showFiles(const std::vector<SizeTree::Index>& files) {
                                  : QString());
 }
 
-// The table as it is ordered: the shown text, or the exact figures for a file.
+// The table as it is ordered: the shown text, or for a file the exact
+// figures, sizes in bytes.
 QString BreakdownWindow::tableText(const QString& delimiter, bool exact) const {
     const QTableWidget* table = m_ui->grdBreakdown;
     QStringList headings;
-    for (int c = 0; c < table->columnCount(); ++c)
-        headings.append(table->horizontalHeaderItem(c)->text());
+    for (int c = 0; c < table->columnCount(); ++c) {
+        QString heading = table->horizontalHeaderItem(c)->text();
+        if (exact)
+            heading.replace(QStringLiteral("(MB)"), QStringLiteral("(bytes)"));
+        headings.append(heading);
+    }
     QString text = ResultsFile::joinFields(headings, delimiter) + QLatin1String("\r\n");
     for (int r = 0; r < table->rowCount(); ++r) {
         QStringList fields;
         for (int c = 0; c < table->columnCount(); ++c) {
             const QTableWidgetItem* item = table->item(r, c);
             const QVariant figure = item->data(kFigureRole);
-            fields.append(exact && figure.isValid()
-                              ? QString::number(figure.toDouble(), 'f', item->data(kDecimalsRole).toInt())
-                              : item->text());
+            const QVariant bytes = item->data(kBytesRole);
+            if (exact && bytes.isValid())
+                fields.append(QString::number(bytes.toLongLong()));
+            else if (exact && figure.isValid())
+                fields.append(QString::number(figure.toDouble(), 'f', item->data(kDecimalsRole).toInt()));
+            else
+                fields.append(item->text());
         }
         text += ResultsFile::joinFields(fields, delimiter) + QLatin1String("\r\n");
     }

@@ -40,6 +40,7 @@ private:
         QString text;
         double figure = -1; // sorted and saved by it when not negative
         int decimals = 0;
+        qint64 bytes = -1;  // a size, saved exact in bytes
     };
     void fillYears();
     void showRows(const std::vector<SizeBreakdown::Row>& rows, bool types);

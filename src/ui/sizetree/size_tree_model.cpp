@@ -21,6 +21,7 @@ void SizeTreeModel::show(const SizeTree* tree, SizeTree::Index top) {
 }
 
 void SizeTreeModel::setAllocated(bool allocated) {
+    Q_EMIT layoutAboutToBeChanged();
     m_allocated = allocated;
     Q_EMIT headerDataChanged(Qt::Horizontal, Size, Allocated);
     if (m_tree)

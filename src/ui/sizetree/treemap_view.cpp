@@ -20,6 +20,12 @@ TreemapView::TreemapView(QWidget* parent) : QWidget(parent) {
 TreemapView::~TreemapView() = default;
 
 void TreemapView::show(std::shared_ptr<const SizeTree> tree, SizeTree::Index top, bool allocated) {
+    if (tree != m_tree) {
+        // The tiles and the selection name entries of the tree they were drawn from.
+        m_tiles.clear();
+        m_image = QImage();
+        m_selected = SizeTree::kNone;
+    }
     m_tree = std::move(tree);
     m_top = top;
     m_allocated = allocated;
