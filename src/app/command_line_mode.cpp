@@ -274,8 +274,8 @@ int keepWhatWasFound(CommandLineOutput& output, ReportEnv& env, Host& host) {
 }
 
 // A written run goes into the history; one that cannot is still written.
-int recordRun(RunHistory& history, const QString& outcome, Host& host) {
-    const QString failure = history.record(outcome);
+int recordRun(RunHistory& history, Host& host) {
+    const QString failure = history.record();
     if (failure.isEmpty())
         return 0;
     host.message(QStringLiteral("Written, not recorded: %1.").arg(failure));
@@ -402,8 +402,10 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
         host.message(QStringLiteral("The report could not be completed: %1. Nothing was written.").arg(failure));
         return env.run.failureStatus;
     }
-    if (!env.run.cancelled())
+    if (!env.run.cancelled()) {
+        history.startRecording(outcome);
         history.compare();
+    }
     int status = env.run.cancelled() ? keepWhatWasFound(output, env, host) : writeAll(output, env, host);
     // The closing line says what happened: no "Process Complete." after a failed write.
     if (status == 2)
@@ -412,6 +414,6 @@ int subRunCommandLine(const QString& argumentString, ReportEnv& env, const Owner
     if (!env.view.lblGraphStats.isEmpty())
         host.showFinal(env.view.lblGraphStats);
     if (status == 0)
-        status = recordRun(history, outcome, host);
+        status = recordRun(history, host);
     return status;
 }

@@ -83,7 +83,6 @@ QString RunHistory::findLatest(const QString& asked, const std::optional<QDateTi
 }
 
 void RunHistory::compare() {
-    m_rows = RunRecording::rowsOf(m_env.grid);
     if (!m_comparing)
         return;
     if (!m_earlier) {
@@ -105,10 +104,14 @@ void RunHistory::compare() {
     GridComparison::compare(m_env.grid, *earlier);
 }
 
-QString RunHistory::record(const QString& outcome) {
-    QString error;
+void RunHistory::startRecording(const QString& outcome) {
     if (m_env.app.keepHistory && !m_env.app.historyLocation.isEmpty())
-        store().record(RunRecording::runOf(m_env, outcome), m_rows, m_env.app.historyKeepDays, error);
+        m_recording = std::make_unique<BackgroundRecording>(
+            m_env.app.historyLocation, RunRecording::runOf(m_env, outcome), m_env.grid, m_env.app.historyKeepDays);
+}
+
+QString RunHistory::record() {
+    const QString error = m_recording ? m_recording->keep() : QString();
     // The first failure is the one to tell.
     return m_storeFailure.isEmpty() ? error : m_storeFailure;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/background_recording.h"
 #include "history/history_store.h"
 #include "reports/report_env.h"
 
@@ -20,12 +21,16 @@ public:
     // Before the run: empty, or why /COMPARE= names no run (exit 1). A
     // store that cannot be read is no such error: see storeFailure().
     QString findComparison();
-    // After a complete run, before its file is written: keeps its rows as
-    // found, then adds the change columns.
+    // After a complete run, before its file is written and before compare():
+    // the run and its rows as found go into the store while the file is
+    // written (not with /NOHISTORY, nor where no store is named, as in a
+    // run made inside another program).
+    void startRecording(const QString& outcome);
+    // Then: adds the change columns.
     void compare();
-    // After the file is written: records the run (not where no store is
-    // named, as in a run made inside another program); empty, or why not.
-    QString record(const QString& outcome);
+    // After the file is written: keeps the run startRecording() began; empty,
+    // or why not. A run whose file was not written is never kept.
+    QString record();
     // Why the store failed earlier in this run (the comparison's read), if it did.
     const QString& storeFailure() const { return m_storeFailure; }
 
@@ -40,6 +45,6 @@ private:
     std::unique_ptr<HistoryStore> m_store;
     std::optional<qint64> m_earlier; // the run compared with; none with LAST when there is none
     bool m_comparing = false;
-    QList<StoredRow> m_rows;         // this run's own rows, before the comparison
     QString m_storeFailure;
+    std::unique_ptr<BackgroundRecording> m_recording;
 };

@@ -157,7 +157,7 @@ QString HistoryStore::createOrMigrate() {
 }
 
 std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays,
-                                           QString& error) {
+                                           QString& error, const std::function<bool()>& confirm) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
     QSqlDatabase db = connection();
@@ -188,6 +188,10 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
     const QDateTime oldest = run.started.addDays(-keepDays);
     if (const QString reason = HistorySchema::dropRunsBefore(db, oldest.toMSecsSinceEpoch()); !reason.isEmpty()) {
         error = failure(QStringLiteral("could not drop old runs"), reason);
+        return std::nullopt;
+    }
+    if (confirm && !confirm()) {
+        error = failure(QStringLiteral("did not record the run"), QStringLiteral("it was not to be kept"));
         return std::nullopt;
     }
     if (const QString reason = transaction.commit(); !reason.isEmpty()) {

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Which stored runs a listing wants; an empty field matches every run.
@@ -41,8 +42,10 @@ public:
     static bool isPostgres(const QString& location);
 
     // Adds the run and its rows; drops runs begun more than keepDays ago.
-    // The run's id on success; the reason as error otherwise.
-    std::optional<qint64> record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays, QString& error);
+    // The run's id on success; the reason as error otherwise. With confirm,
+    // the transaction is committed only if it answers true once all is in.
+    std::optional<qint64> record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays, QString& error,
+                                 const std::function<bool()>& confirm = {});
     // The runs the filter matches, newest first.
     std::optional<QList<StoredRun>> runs(const RunFilter& filter, QString& error);
     // The run of that id; one with id 0 when the store holds none.

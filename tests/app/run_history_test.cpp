@@ -3,6 +3,7 @@
 #include "du_figure.h"
 #include "postgres_server.h"
 #include "root_safe_folder.h"
+#include "scoped_tmpfs.h"
 
 #include "history/history_store.h"
 
@@ -267,6 +268,28 @@ TEST_F(History, AStoreThatCannotBeUsedCostsTheRecordNotTheReport) {
     ASSERT_EQ(written.size(), 3);
     EXPECT_EQ(written[1].size(), 7);
     EXPECT_EQ(written[1][5], "");
+}
+
+TEST_F(History, ARunWhoseFileCannotBeWrittenIsNotKept) {
+    // The rows go into the store while the file is written: on a disk that fills up.
+    for (int i = 0; i < 300; ++i)
+        QDir().mkpath(volume + QString("/a/a folder with a name long enough to fill the disk %1").arg(i));
+    QDir().mkpath(out("full"));
+    ScopedTmpfs full(QFile::encodeName(out("full")), "16k");
+    if (!full.mounted())
+        GTEST_SKIP() << full.why().toStdString();
+    const Outcome failed = directoryRun("full/written.csv");
+    EXPECT_EQ(failed.status, 2) << failed.err.toStdString();
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> runs = history.runs({}, error);
+    ASSERT_TRUE(runs) << error.toStdString();
+    EXPECT_EQ(runs->size(), 0);
+    ASSERT_EQ(directoryRun("written.csv").status, 0);
+    const std::optional<QList<StoredRun>> kept = history.runs({}, error);
+    ASSERT_TRUE(kept) << error.toStdString();
+    ASSERT_EQ(kept->size(), 1);
+    EXPECT_EQ(kept->first().rows, 303);
 }
 
 TEST_F(History, EightRunsRecordingAtOnceAllLand) {
