@@ -729,7 +729,7 @@ TEST_F(Window, StopEndsADeleteAndTheWindowComesBack) {
     EXPECT_EQ(showUsage->text(), "&Show Usage");
     EXPECT_TRUE(child<QAction>(*program, "Menu_Save_Results")->isEnabled());
     qsizetype left = 0;
-    for (const QString& folder : {"a/deep", "b", "c"})
+    for (const char* folder : {"a/deep", "b", "c"})
         left += QDir(volume1() + "/" + folder).entryList(QDir::Files).size();
     EXPECT_GT(left, 0);
     EXPECT_EQ(env.grid.rows() - 1, left);
