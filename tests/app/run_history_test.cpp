@@ -19,6 +19,9 @@
 
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -290,6 +293,42 @@ TEST_F(History, ARunWhoseFileCannotBeWrittenIsNotKept) {
     ASSERT_TRUE(kept) << error.toStdString();
     ASSERT_EQ(kept->size(), 1);
     EXPECT_EQ(kept->first().rows, 303);
+}
+
+// Killed while its file is written, with its rows already going in: the
+// store keeps no part of it and takes the next run.
+TEST_F(History, ARunKilledWhileWritingLeavesNoRun) {
+    for (int i = 0; i < 1000; ++i)
+        QDir().mkpath(volume + QString("/a/a folder with a name long enough to fill a pipe %1").arg(i));
+    const QByteArray fifo = QFile::encodeName(out("results.csv"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int readEnd = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(readEnd, 0);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QUARVO_BINARY, {"/T=ACME_TREE", "/F=DIRECTORY", "/D=\\\\FS1\\VOL1", "/ALLSUBS", "/OUTFILE=" + out("results.csv")});
+    // Nobody reads: the run stops in its write once the pipe is full.
+    int waiting = 0;
+    for (int tries = 0; tries < 6000 && waiting < 60000; ++tries) {
+        ::usleep(10000);
+        ::ioctl(readEnd, FIONREAD, &waiting);
+    }
+    ASSERT_GE(waiting, 60000) << "the run never filled the pipe";
+    ::usleep(300000);
+    p.kill();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ::close(readEnd);
+    EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> runs = history.runs({}, error);
+    ASSERT_TRUE(runs) << error.toStdString();
+    EXPECT_EQ(runs->size(), 0);
+    ASSERT_EQ(directoryRun("written.csv").status, 0);
+    const std::optional<QList<StoredRun>> kept = history.runs({}, error);
+    ASSERT_TRUE(kept) << error.toStdString();
+    ASSERT_EQ(kept->size(), 1);
+    EXPECT_EQ(kept->first().rows, 1003);
 }
 
 TEST_F(History, EightRunsRecordingAtOnceAllLand) {
