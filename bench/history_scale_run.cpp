@@ -245,7 +245,7 @@ void printBytesPerRow(HistoryStore& store) {
                              .value_or(0);
     QStringList parts;
     qint64 total = 0;
-    for (const char* relation : {"run_rows", postgres ? "run_rows_pkey" : "", "run_rows_by_name"}) {
+    for (const char* relation : {"run_rows", "run_rows_by_name"}) {
         if (!*relation)
             continue; // SQLite's key is the table itself
         const QString sql = postgres ? QStringLiteral("SELECT pg_relation_size('%1')").arg(QLatin1String(relation))

@@ -22,6 +22,10 @@ namespace {
 QStringList versionOne(bool postgres) {
     const QString id = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
     const QString rowsKey = postgres ? QStringLiteral(")") : QStringLiteral(") WITHOUT ROWID");
+    // A run's number in each of its rows, and in each entry of their index:
+    // four bytes in PostgreSQL, not eight (SQLite stores a number in the
+    // bytes it needs whatever the type says).
+    const QString runId = postgres ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT");
     return {QStringLiteral("CREATE TABLE runs (id %1, started BIGINT NOT NULL, ended BIGINT NOT NULL, "
                            "host TEXT, tree TEXT, server TEXT, volume TEXT, "
                            "kind TEXT NOT NULL, place TEXT NOT NULL, options TEXT, outcome TEXT, "
@@ -31,11 +35,11 @@ QStringList versionOne(bool postgres) {
                 .arg(id),
             QStringLiteral("CREATE INDEX runs_by_place ON runs (kind, place, started)"),
             QStringLiteral("CREATE INDEX runs_by_start ON runs (started)"),
-            QStringLiteral("CREATE TABLE run_rows (run_id BIGINT NOT NULL REFERENCES runs (id) ON DELETE CASCADE, "
+            QStringLiteral("CREATE TABLE run_rows (run_id %2 NOT NULL REFERENCES runs (id) ON DELETE CASCADE, "
                            "row_no INTEGER NOT NULL, parent_no INTEGER, name TEXT NOT NULL, owner TEXT, "
                            "bytes BIGINT, allocated BIGINT, files BIGINT, modified BIGINT, total BIGINT, "
                            "purgeable BIGINT, pending BIGINT, free BIGINT, PRIMARY KEY (run_id, row_no)%1")
-                .arg(rowsKey)};
+                .arg(rowsKey, runId)};
 }
 
 // Version 2: a row found by its place in its run, as a window following one
@@ -55,6 +59,16 @@ QStringList versionTwo(bool postgres) {
         QStringLiteral("INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES ('run_rows', 'run_rows', '40000000 40000 1'), "
                        "('run_rows', 'run_rows_by_name', '40000000 40000 2 1')"),
         QStringLiteral("ANALYZE sqlite_schema")};
+}
+
+// Version 3: PostgreSQL's rows lose their primary key. Each of its entries
+// took 32 bytes a row for what the second index also finds (a run's rows by
+// run_id; their order is sorted on reading), where every row also carries a
+// 24-byte header. SQLite's table is its key and stays as it is.
+QStringList versionThree(bool postgres) {
+    if (!postgres)
+        return {};
+    return {QStringLiteral("ALTER TABLE run_rows DROP CONSTRAINT IF EXISTS run_rows_pkey")};
 }
 
 bool run(QSqlDatabase& db, const QString& sql, QString& reason) {
@@ -80,6 +94,8 @@ bool migrate(QSqlDatabase& db, bool postgres, int from, QString& reason) {
         steps += versionOne(postgres);
     if (from < 2)
         steps += versionTwo(postgres);
+    if (from < 3)
+        steps += versionThree(postgres);
     for (const QString& sql : std::as_const(steps)) {
         if (!run(db, sql, reason))
             return false;

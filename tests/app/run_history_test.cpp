@@ -427,7 +427,7 @@ TEST_F(History, AStoreOfTheFirstVersionIsBroughtUpToDateWithItsRuns) {
     EXPECT_EQ(runs->last().id, 1);
     QSqlQuery q(history.connection());
     ASSERT_TRUE(q.exec("SELECT version FROM quarvo_schema") && q.next());
-    EXPECT_EQ(q.value(0).toInt(), 2);
+    EXPECT_EQ(q.value(0).toInt(), 3);
     // A folder found by its name below its parent, as a window following it does.
     ASSERT_TRUE(q.exec("EXPLAIN QUERY PLAN SELECT bytes FROM run_rows WHERE run_id = 1 AND parent_no = 0 AND name = 'a'") &&
                 q.next());
