@@ -2,18 +2,27 @@
 // the walk with sums only (what a Directory run does without the tree)
 // against the same walk feeding a SizeTree, taken in turns; then the sums
 // and ordering after the walk, the treemap's layout and its painting at a
-// window's size, and the memory the tree holds per entry. Prints one line
-// per figure.
+// window's size, and the memory the tree holds per entry; then, in the
+// size tree window (offscreen): the time from the walk's end until the tree
+// is shown and the treemap drawn, expanding the largest folder (give a
+// folder of 100,000 files as BIG), and the longest the window's event loop
+// waited meanwhile. Prints one line per figure.
 //
-//   sizetree_run FOLDER [RUNS]
+//   sizetree_run FOLDER [RUNS] [BIG]
 #include "fsview/ordered_walk.h"
 #include "sizetree/size_tree_builder.h"
 #include "sizetree/treemap_layout.h"
 #include "ui/sizetree/cushion_painter.h"
+#include "ui/sizetree/size_tree_model.h"
+#include "ui/sizetree/size_tree_window.h"
+#include "ui/sizetree/treemap_view.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cstdio>
@@ -63,12 +72,83 @@ double seconds(const Work& work) {
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
+// The longest wait between turns of the event loop while it runs, in
+// seconds: a 5 ms timer that notes how late each turn comes.
+class StallWatch {
+public:
+    StallWatch() {
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_timer.start(5);
+        m_last = m_clock.nsecsElapsed();
+    }
+    double longest() const { return double(m_longest) / 1e9; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+// Runs the event loop until done() holds (or 60 s pass).
+template <typename Done>
+void waitFor(const Done& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The size tree window on a walked tree: until it shows the tree (and until
+// its treemap is drawn), then the largest folder expanded.
+void timeWindow(const QByteArray& root, const char* label) {
+    auto tree = std::make_shared<SizeTree>();
+    walkSeconds(root, tree.get());
+    SizeTreeWindow window;
+    window.resize(1600, 1000);
+    window.show();
+    QCoreApplication::processEvents();
+    auto* map = window.findChild<TreemapView*>();
+    bool drawn = false;
+    QObject::connect(map, &TreemapView::drawn, [&drawn] { drawn = true; });
+    StallWatch watch;
+    QElapsedTimer clock;
+    clock.start();
+    tree->finish();
+    window.showTree(tree);
+    QCoreApplication::processEvents();
+    const double shown = double(clock.nsecsElapsed()) / 1e9;
+    waitFor([&drawn] { return drawn; });
+    const double mapped = double(clock.nsecsElapsed()) / 1e9;
+    auto* view = window.findChild<QTreeView*>();
+    SizeTree::Index largest = 0;
+    for (SizeTree::Index i = 0; i < tree->size(); ++i) {
+        if (tree->isFolder(i) && tree->children(i).size() > tree->children(largest).size())
+            largest = i;
+    }
+    const QModelIndex folder = window.model().indexOf(largest);
+    const double expand = seconds([&] {
+        view->scrollTo(folder);
+        view->expand(folder);
+        view->repaint();
+        QCoreApplication::processEvents();
+    });
+    std::printf("%s: shown after the walk  %.3f s, treemap drawn %.3f s\n", label, shown, mapped);
+    std::printf("%s: expanding a folder of %zu entries  %.3f s\n", label, tree->children(largest).size(), expand);
+    std::printf("%s: longest wait of the window  %.3f s\n", label, watch.longest());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: sizetree_run FOLDER [RUNS]\n");
+        std::fprintf(stderr, "usage: sizetree_run FOLDER [RUNS] [BIG]\n");
         return 1;
     }
     const QByteArray root = argv[1];
@@ -98,5 +178,8 @@ int main(int argc, char** argv) {
         CushionPainter::paint(tree, TreemapLayout::of(tree, 0, QRectF(0, 0, 1200, 700), false), QSize(1200, 700));
     });
     std::printf("redrawn at a new size  %.3f s\n", resize);
+    timeWindow(root, "FOLDER");
+    if (argc > 3)
+        timeWindow(argv[3], "BIG");
     return 0;
 }

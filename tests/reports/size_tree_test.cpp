@@ -2,10 +2,13 @@
 #include "tree_builder.h"
 
 #include "fsview/ordered_walk.h"
+#include "reports/scan_size_tree.h"
 #include "sizetree/size_breakdown.h"
 #include "sizetree/size_tree_builder.h"
 #include "sizetree/treemap_layout.h"
 
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,6 +50,9 @@ protected:
             builder.add(*directory, TreeBuilder::native(root.path()));
         builder.finish();
     }
+
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    void TearDown() override { ::unlink((TreeBuilder::native(at("c")) + "/caf\xe9.bin").constData()); }
 
     QString at(const QString& relative) const { return root.filePath(relative); }
     SizeTree::Index find(const QByteArray& path) const {
@@ -142,6 +148,32 @@ TEST_F(SizeTreeOfAWalk, AFilesTileLiesInItsFoldersTile) {
         const QRectF folder = where.value(it.key());
         EXPECT_LE(it.value(), folder.width() * folder.height() * (1 + 1e-9)) << tree.path(it.key()).constData();
     }
+}
+
+// What ncdu's own scan of the same tree gives: the same entries, sums and
+// owners, the file with two names summed once.
+TEST_F(SizeTreeOfAWalk, AnNcduScanOfTheTreeGivesTheSameTree) {
+    const QString scanFile = root.filePath("../" + QFileInfo(root.path()).fileName() + ".ncdu.json");
+    QProcess ncdu;
+    ncdu.start("ncdu", {"-0", "-x", "-e", "-o", scanFile, root.path()});
+    ASSERT_TRUE(ncdu.waitForFinished(60000) && ncdu.exitCode() == 0) << ncdu.readAllStandardError().toStdString();
+    const std::shared_ptr<SizeTree> scanned = ScanSizeTree::of(NcduScan::read(scanFile));
+    QFile::remove(scanFile);
+    ASSERT_EQ(scanned->size(), tree.size());
+    QHash<QByteArray, SizeTree::Index> walked;
+    for (SizeTree::Index i = 0; i < tree.size(); ++i)
+        walked.insert(tree.path(i), i);
+    for (SizeTree::Index i = 0; i < scanned->size(); ++i) {
+        const SizeTree::Index same = walked.value(scanned->path(i), SizeTree::kNone);
+        ASSERT_NE(same, SizeTree::kNone) << scanned->path(i).constData();
+        EXPECT_EQ(scanned->isFolder(i), tree.isFolder(same));
+        EXPECT_EQ(scanned->bytes(i, false) + scanned->bytes(i, true), tree.bytes(same, false) + tree.bytes(same, true))
+            << scanned->path(i).constData();
+        EXPECT_EQ(scanned->sums(i).files, tree.sums(same).files);
+        EXPECT_EQ(scanned->item(i).uid, tree.item(same).uid);
+        EXPECT_EQ(scanned->item(i).mtime, tree.item(same).mtime);
+    }
+    EXPECT_EQ(scanned->bytes(0, true), commandFigure("du", {"-sB1", root.path()}));
 }
 
 // Many files of random sizes in nested folders whose own inodes take
