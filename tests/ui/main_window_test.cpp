@@ -1185,6 +1185,23 @@ TEST_F(Window, TheSizeTreeDeletesAndMovesFilesAndTheRowsFollow) {
     rowsMatchTheDisk();
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\c\\stays.dat TO "));
+
+    // All Sub-Directories: a row counts its own folder's files, the total every file.
+    child<QRadioButton>(*program, "optAllSubDirs")->click();
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    pick = "Menu_Tree_Delete";
+    press({"b\\two.dat"});
+    EXPECT_FALSE(QFile::exists(volume1() + "/b/two.dat"));
+    ASSERT_GT(env.grid.rows(), 4);
+    for (qsizetype row = 1; row < env.grid.rows(); ++row) {
+        const QString folder = volume1() + env.grid.cell(row, 1).mid(10).replace('\\', '/');
+        const std::uint64_t bytes =
+            commandFigure("find", {folder, "-maxdepth", "1", "-type", "f", "-printf", "%s\\n"}, true).value_or(0);
+        EXPECT_EQ(env.grid.figures(row).bytes, std::int64_t(bytes)) << folder.toStdString();
+        EXPECT_EQ(env.grid.cell(row, 2).trimmed(), CellFormat::formatNumber(double(bytes) / 1048576.0, "###,###,##0.00"));
+    }
+    const std::uint64_t all = commandFigure("find", {volume1(), "-type", "f", "-printf", "%s\\n"}, true).value_or(0);
+    EXPECT_EQ(env.view.lblGraphStats, fcnTotalsLine(env.grid, double(all) / 1048576.0));
 }
 
 TEST_F(Window, SizesShownAsTheyFitWhileTheGridKeepsItsMegabytes) {
