@@ -114,10 +114,18 @@ void ownFilesRowsOf(ReportEnv& env, Walk& walk, const QString& start, const Dire
     noteWalkEnd(env.run, walk);
 }
 
+// Where the tree's walk began, by raw names, so its files can be found
+// again as a File listing's rows find theirs.
+SizeTree::Start treeStart(const QString& volumePath, const VolumeView::Opened& start, bool subtreeRows) {
+    const std::optional<VolumePathParts> parts = VolumePathParts::split(volumePath);
+    return parts ? SizeTree::Start{parts->server, parts->volume, start.names, subtreeRows} : SizeTree::Start{};
+}
+
 // A walk whose every folder and file goes into env.sizeTree as well.
 template <typename RowsOf>
-void keptWalk(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rowsOf) {
+void keptWalk(ReportEnv& env, VolumeView::Opened& start, const SizeTree::Start& place, const RowsOf& rowsOf) {
     *env.sizeTree = SizeTree();
+    env.sizeTree->setStart(place);
     OrderedWalk::Options options = OrderedWalk::Options::sumsOnly();
     options.recordFile = SizeTreeBuilder::recordFile;
     SizeTreeBuilder builder(*env.sizeTree);
@@ -130,7 +138,7 @@ void keptWalk(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rowsOf) {
 // Fills the rows, rowsOf(walk, tap), from the run's source: the scan
 // /IMPORT= names, else a walk of the start, exported when /EXPORT= asks.
 template <typename RowsOf>
-void fromRunSource(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rowsOf) {
+void fromRunSource(ReportEnv& env, VolumeView::Opened& start, const SizeTree::Start& place, const RowsOf& rowsOf) {
     if (!env.app.importFilePath.isEmpty()) {
         ScanWalk scan(env.run, env.app.importFilePath);
         if (!scan.failed())
@@ -138,7 +146,7 @@ void fromRunSource(ReportEnv& env, VolumeView::Opened& start, const RowsOf& rows
         return;
     }
     if (env.sizeTree && env.app.exportFilePath.isEmpty()) {
-        keptWalk(env, start, rowsOf);
+        keptWalk(env, start, place, rowsOf);
         return;
     }
     WalkExport exported(env.run, env.app.exportFilePath, start.fd.get());
@@ -159,9 +167,10 @@ void subListDirsOnly(ReportEnv& env, const QString& netWarePath) {
     const ParsedPath p = parsePath(env, netWarePath);
     if (env.client.lastResult() != nw::SUCCESSFUL)
         env.host.message(QStringLiteral("Parse Path result: ") + QString::number(env.client.lastResult()));
-    VolumeView::Opened start = WalkStart::open(env, volumePathOf(p), false);
+    const QString volumePath = volumePathOf(p);
+    VolumeView::Opened start = WalkStart::open(env, volumePath, false);
     if (start.ok())
-        fromRunSource(env, start, [&](auto& walk, const DirectoryTap& tap) {
+        fromRunSource(env, start, treeStart(volumePath, start, true), [&](auto& walk, const DirectoryTap& tap) {
             immediateRowsOf(env, walk, start.display, tap);
         });
     env.client.NWDeleteDriveBase(std::uint16_t(drive), 0);
@@ -173,7 +182,7 @@ void subListDirs(ReportEnv& env, const QString& startDirectory) {
     VolumeView::Opened start = WalkStart::open(env, startDirectory, false);
     if (!start.ok())
         return;
-    fromRunSource(env, start, [&](auto& walk, const DirectoryTap& tap) {
+    fromRunSource(env, start, treeStart(startDirectory, start, false), [&](auto& walk, const DirectoryTap& tap) {
         ownFilesRowsOf(env, walk, start.display, tap);
     });
     env.host.setBusy(false);

@@ -20,10 +20,15 @@ std::shared_ptr<SizeTree> of(const NcduScan& scan) {
             continue;
         if (!start && open.empty())
             break; // the start folder's subtree ended: nothing below it is left
-        const SizeTree::Item item{entry.apparent, entry.allocated, entry.uid, entry.mtime};
+        SizeTree::Item item;
+        item.size = entry.apparent;
+        item.allocated = entry.allocated;
+        item.mtime = entry.mtime;
+        item.inode = entry.inode;
+        item.uid = entry.uid;
         const SizeTree::Index parent = open.empty() ? SizeTree::kNone : open.back().first;
         if (start || entry.directory) {
-            open.emplace_back(tree->addFolder(parent, scan.name(i), item), entry.end);
+            open.emplace_back(tree->addFolder(parent, scan.name(i), item, entry.device), entry.end);
             continue;
         }
         const bool again = entry.hardLinked && !linked.insert({entry.device, entry.inode}).second;

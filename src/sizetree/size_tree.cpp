@@ -10,19 +10,40 @@ SizeTree::Index SizeTree::add(Index parent, QByteArrayView name, const Item& ite
     m_item.push_back(item);
     m_folderNo.push_back(folderNo);
     m_countedElsewhere.push_back(false);
+    m_removed.push_back(false);
     return index;
 }
 
-SizeTree::Index SizeTree::addFolder(Index parent, QByteArrayView name, const Item& own) {
+SizeTree::Index SizeTree::addFolder(Index parent, QByteArrayView name, const Item& own, std::uint64_t device) {
     const Index index = add(parent, name, own, Index(m_folderEntry.size()));
     m_folderEntry.push_back(index);
+    m_folderDevice.push_back(device);
     return index;
 }
 
 SizeTree::Index SizeTree::addFile(Index folder, QByteArrayView name, const Item& item, bool countedElsewhere) {
     const Index index = add(folder, name, item, kNone);
     m_countedElsewhere[index] = countedElsewhere;
+    m_hasOtherNames = m_hasOtherNames || countedElsewhere;
     return index;
+}
+
+FileIdentity SizeTree::identity(Index file) const {
+    const Item& item = m_item[file];
+    return {device(file), item.inode, item.size, item.mtime, item.mtimeNsec, item.ctime, item.ctimeNsec};
+}
+
+std::vector<SizeTree::Index> SizeTree::otherNames(Index file) const {
+    std::vector<Index> names;
+    if (!m_hasOtherNames)
+        return names; // no file was met twice: the common case costs no search
+    const std::uint64_t inode = m_item[file].inode;
+    const std::uint64_t onDevice = device(file);
+    for (Index i = 0; i < m_parent.size(); ++i) {
+        if (i != file && !isFolder(i) && !m_removed[i] && m_item[i].inode == inode && device(i) == onDevice)
+            names.push_back(i);
+    }
+    return names;
 }
 
 QByteArray SizeTree::name(Index i) const {
@@ -78,12 +99,83 @@ void SizeTree::finish() {
             m_children[next[m_folderNo[m_parent[i]]]++] = i;
     }
     m_rowInParent.assign(m_parent.size(), 0);
-    for (std::size_t f = 0; f < m_folderEntry.size(); ++f) {
-        const auto begin = m_children.begin() + m_childrenAt[f];
-        const auto end = m_children.begin() + m_childrenAt[f + 1];
-        std::stable_sort(begin, end, [this](Index a, Index b) { return bytes(a, false) > bytes(b, false); });
-        for (auto it = begin; it != end; ++it)
-            m_rowInParent[*it] = std::uint32_t(it - begin);
+    for (Index f = 0; f < m_folderEntry.size(); ++f)
+        order(f);
+}
+
+void SizeTree::order(Index folderNo) {
+    const auto begin = m_children.begin() + m_childrenAt[folderNo];
+    const auto end = m_children.begin() + m_childrenAt[folderNo + 1];
+    std::stable_sort(begin, end, [this](Index a, Index b) { return bytes(a, false) > bytes(b, false); });
+    for (auto it = begin; it != end; ++it)
+        m_rowInParent[*it] = std::uint32_t(it - begin);
+}
+
+// With sign -1 the entry's name and what it counts leave every folder above
+// it; with +1 what it counts joins them (a name that is already there).
+void SizeTree::countAbove(Index i, int sign, std::vector<bool>& touched) {
+    const Sums own = sums(i);
+    for (Index up = m_parent[i]; up != kNone; up = m_parent[up]) {
+        Sums& into = m_sums[m_folderNo[up]];
+        into.bytes = sign > 0 ? into.bytes + own.bytes : into.bytes - own.bytes;
+        into.allocated = sign > 0 ? into.allocated + own.allocated : into.allocated - own.allocated;
+        if (sign < 0)
+            into.files -= own.files;
+        touched[m_folderNo[up]] = true;
+    }
+}
+
+// The file's space was counted under a name now gone: a name left counts it.
+void SizeTree::countInsteadOf(Index file, std::vector<bool>& touched) {
+    const std::vector<Index> others = otherNames(file);
+    if (others.empty())
+        return;
+    m_countedElsewhere[others.front()] = false;
+    countAbove(others.front(), +1, touched);
+}
+
+void SizeTree::refreshNewest(Index folderNo) {
+    const Index folder = m_folderEntry[folderNo];
+    std::int64_t newest = m_item[folder].mtime;
+    for (const Index child : children(folder))
+        newest = std::max(newest, sums(child).newest);
+    m_sums[folderNo].newest = newest;
+}
+
+// Each folder's children without the entries taken out, in the order they had.
+void SizeTree::dropRemovedChildren() {
+    std::uint32_t kept = 0;
+    std::uint32_t begin = 0;
+    for (std::size_t f = 0; f + 1 < m_childrenAt.size(); ++f) {
+        const std::uint32_t end = m_childrenAt[f + 1];
+        for (std::uint32_t at = begin; at < end; ++at) {
+            if (!m_removed[m_children[at]])
+                m_children[kept++] = m_children[at];
+        }
+        begin = end;
+        m_childrenAt[f + 1] = kept;
+    }
+    m_children.resize(kept);
+}
+
+void SizeTree::removeFiles(std::span<const Index> files) {
+    std::vector<bool> touched(m_folderEntry.size(), false);
+    for (const Index file : files) {
+        if (file >= m_parent.size() || isFolder(file) || m_removed[file])
+            continue;
+        countAbove(file, -1, touched);
+        m_removed[file] = true;
+        if (!m_countedElsewhere[file])
+            countInsteadOf(file, touched);
+    }
+    dropRemovedChildren();
+    // Children come after their parents: from the end, each folder's newest
+    // is refreshed after those of the folders below it.
+    for (Index f = Index(m_folderEntry.size()); f-- > 0;) {
+        if (touched[f]) {
+            refreshNewest(f);
+            order(f);
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include <random>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -174,6 +175,51 @@ TEST_F(SizeTreeOfAWalk, AnNcduScanOfTheTreeGivesTheSameTree) {
         EXPECT_EQ(scanned->item(i).mtime, tree.item(same).mtime);
     }
     EXPECT_EQ(scanned->bytes(0, true), commandFigure("du", {"-sB1", root.path()}));
+}
+
+// What the tree recorded of a file is what its stat says; files gone from
+// disk and taken out of the tree leave every folder's sums what du counts of
+// it afterwards, the other name of a file whose counted name went counts its
+// space now, each folder's children stay largest first, and the map has no
+// tile for them.
+TEST_F(SizeTreeOfAWalk, FilesTakenOutLeaveWhatDuCountsOnceTheyAreGone) {
+    const SizeTree::Index old = find(TreeBuilder::native(at("c/old.log")));
+    // Of the two names of big.bin, the one whose space the tree counts goes.
+    SizeTree::Index counted = find(TreeBuilder::native(at("a/big-again.bin")));
+    SizeTree::Index other = find(TreeBuilder::native(at("a/big.bin")));
+    if (tree.countedElsewhere(counted))
+        std::swap(counted, other);
+    ASSERT_NE(old, SizeTree::kNone);
+    ASSERT_TRUE(tree.countedElsewhere(other));
+    struct stat st {};
+    ASSERT_EQ(::stat(TreeBuilder::native(at("c/old.log")).constData(), &st), 0);
+    EXPECT_EQ(tree.identity(old).difference(st), QString());
+    EXPECT_EQ(tree.identity(old).device, std::uint64_t(st.st_dev));
+    const std::uint64_t filesBefore = tree.sums(0).files;
+    ASSERT_EQ(::unlink(TreeBuilder::native(at("c/old.log")).constData()), 0);
+    ASSERT_EQ(::unlink(tree.path(counted).constData()), 0);
+    const std::vector<SizeTree::Index> gone{old, counted};
+    tree.removeFiles(gone);
+    for (SizeTree::Index i = 0; i < tree.size(); ++i) {
+        if (!tree.isFolder(i))
+            continue;
+        const QString path = QFile::decodeName(tree.path(i));
+        EXPECT_EQ(tree.bytes(i, false), commandFigure("du", {"-sb", path})) << path.toStdString();
+        EXPECT_EQ(tree.bytes(i, true), commandFigure("du", {"-sB1", path})) << path.toStdString();
+        const std::span<const SizeTree::Index> children = tree.children(i);
+        for (std::size_t c = 0; c < children.size(); ++c) {
+            EXPECT_FALSE(tree.removed(children[c]));
+            EXPECT_EQ(tree.rowInParent(children[c]), c);
+            if (c > 0) {
+                EXPECT_GE(tree.bytes(children[c - 1], false), tree.bytes(children[c], false)) << path.toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(tree.countedElsewhere(other));
+    EXPECT_EQ(tree.sums(0).files, filesBefore - 2);
+    EXPECT_EQ(tree.sums(tree.parent(old)).files, 2u);
+    for (const TreemapLayout::Tile& tile : TreemapLayout::of(tree, 0, QRectF(0, 0, 800, 600), false, 0))
+        EXPECT_TRUE(tile.entry != old && tile.entry != counted) << tree.path(tile.entry).constData();
 }
 
 // Many files of random sizes in nested folders whose own inodes take

@@ -2,6 +2,7 @@
 #include "recording_host.h"
 #include "du_figure.h"
 
+#include "reports/cell_format.h"
 #include "reports/report_run.h"
 #include "reports/results_file.h"
 #include "ui/auxiliary/desktop.h"
@@ -1056,6 +1057,151 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     EXPECT_TRUE(window->findChild<QCheckBox*>("chkAllocated")->isChecked());
     QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
     EXPECT_EQ(program->window().env().grid.cell(0, 2), "Allocated(MB)");
+}
+
+// Delete and Move from the size tree's pop-up menu act as the grid's do, on
+// what the walk recorded of each file: afterwards the tree, its map and the
+// Directory run's rows count what is left on disk, and the log has each act.
+// A file replaced since the walk is refused and stays.
+TEST_F(Window, TheSizeTreeDeletesAndMovesFilesAndTheRowsFollow) {
+    writeFile("a/deep/small.dat", 1000);
+    writeFile("c/stays.dat", 3000);
+    writeFile("c/also.dat", 7000);
+    auto program = runOnVolume1(2); // a row each for a, b and c, summing its subtree
+    ReportEnv& env = program->window().env();
+    child<QAction>(*program, "Menu_View_SizeTree")->trigger();
+    auto* window = program->window().findChild<SizeTreeWindow*>();
+    ASSERT_NE(window, nullptr);
+    const SizeTreeModel& model = window->model();
+    auto* view = window->findChild<QTreeView*>("trvSizeTree");
+    auto* map = window->findChild<TreemapView*>("wdgTreemap");
+    const auto entryOf = [&](const QString& relative) {
+        const SizeTree& tree = *model.tree();
+        for (SizeTree::Index i = 0; i < tree.size(); ++i)
+            if (!tree.removed(i) && QFile::decodeName(tree.path(i, '\\')) == "\\\\FS1\\VOL1\\" + relative)
+                return i;
+        return SizeTree::kNone;
+    };
+    QString pick;
+    bool deleteEnabled = true;
+    window->setPopupRunner([&](QMenu& menu, const QPoint&) {
+        deleteEnabled = menu.findChild<QAction*>("Menu_Tree_Delete")->isEnabled();
+        if (!pick.isEmpty())
+            menu.findChild<QAction*>(pick)->trigger();
+    });
+    const auto press = [&](const QStringList& relatives) {
+        view->selectionModel()->clearSelection();
+        QModelIndex last;
+        for (const QString& relative : relatives) {
+            last = model.indexOf(entryOf(relative));
+            for (QModelIndex up = last.parent(); up.isValid(); up = up.parent())
+                view->expand(up);
+            view->selectionModel()->select(last, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        view->scrollTo(last);
+        Q_EMIT view->customContextMenuRequested(view->visualRect(last).center());
+    };
+    QStringList said;
+    program->window().host().setAnswerer([&](const QString& text, const QString&) {
+        said.append(text);
+        return true;
+    });
+    // Each row, and the total, as the files left on disk sum.
+    const auto rowsMatchTheDisk = [&] {
+        double total = 0;
+        for (qsizetype row = 1; row < env.grid.rows(); ++row) {
+            const QString folder = env.grid.cell(row, 1).section('\\', -1);
+            const std::optional<std::uint64_t> bytes =
+                commandFigure("find", {volume1() + "/" + folder, "-type", "f", "-printf", "%s\\n"}, true);
+            EXPECT_EQ(env.grid.figures(row).bytes, std::int64_t(bytes.value_or(0))) << folder.toStdString();
+            EXPECT_EQ(env.grid.cell(row, 2).trimmed(),
+                      CellFormat::formatNumber(double(bytes.value_or(0)) / 1048576.0, "###,###,##0.00"));
+            total += double(bytes.value_or(0)) / 1048576.0;
+        }
+        EXPECT_EQ(env.view.lblGraphStats, fcnTotalsLine(env.grid, total));
+    };
+    const auto treeMatchesTheDisk = [&](const QStringList& folders) {
+        for (const QString& folder : folders)
+            EXPECT_EQ(model.tree()->bytes(entryOf(folder), false),
+                      commandFigure("du", {"-sb", volume1() + "/" + QString(folder).replace('\\', '/')}))
+                << folder.toStdString();
+        EXPECT_EQ(model.tree()->bytes(model.top(), false), commandFigure("du", {"-sb", volume1()}));
+    };
+    const auto drawnWithout = [&](SizeTree::Index gone) {
+        return !map->tiles().empty() && std::none_of(map->tiles().cbegin(), map->tiles().cend(),
+                                                     [&](const TreemapLayout::Tile& tile) { return tile.entry == gone; });
+    };
+
+    // A folder is neither deleted nor moved from here.
+    press({"a"});
+    EXPECT_FALSE(deleteEnabled);
+    press({"a\\deep\\one.dat"});
+    EXPECT_TRUE(deleteEnabled);
+
+    pick = "Menu_Tree_Delete";
+    const SizeTree::Index one = entryOf("a\\deep\\one.dat");
+    press({"a\\deep\\one.dat"});
+    EXPECT_FALSE(QFile::exists(volume1() + "/a/deep/one.dat"));
+    EXPECT_TRUE(model.tree()->removed(one));
+    EXPECT_FALSE(model.indexOf(one).isValid());
+    treeMatchesTheDisk({"a", "a\\deep"});
+    EXPECT_EQ(model.tree()->sums(entryOf("a\\deep")).files, 1u);
+    rowsMatchTheDisk();
+    QTRY_VERIFY(drawnWithout(one));
+    QFile log(settingsDir.filePath("Quarvo.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains(", Deleted \\\\FS1\\VOL1\\a\\deep\\one.dat"));
+    log.close();
+
+    // Replaced under its name since the walk: refused, and it stays.
+    const QByteArray two = QFile::encodeName(volume1() + "/b/two.dat");
+    writeFile("b/new.tmp", 1048576 / 2);
+    ASSERT_EQ(::rename(QFile::encodeName(volume1() + "/b/new.tmp").constData(), two.constData()), 0);
+    said.clear();
+    press({"b\\two.dat"});
+    EXPECT_TRUE(QFile::exists(volume1() + "/b/two.dat"));
+    EXPECT_NE(entryOf("b\\two.dat"), SizeTree::kNone);
+    EXPECT_TRUE(said.join('\n').contains("it was replaced by another file")) << said.join('\n').toStdString();
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("; Unable to delete \\\\FS1\\VOL1\\b\\two.dat; "));
+    log.close();
+    rowsMatchTheDisk();
+
+    // Two files moved together, their folders rebuilt below the destination.
+    QTemporaryDir target;
+    onDialog = [&](QDialog& dialog) {
+        static_cast<MoveDialog&>(dialog).chooseDestination(target.path());
+        dialog.findChild<QPushButton*>("btnMoveFiles")->click();
+    };
+    pick = "Menu_Tree_Move";
+    press({"c\\stays.dat", "c\\also.dat"});
+    onDialog = nullptr;
+    EXPECT_TRUE(QFile::exists(target.path() + "/c/stays.dat"));
+    EXPECT_TRUE(QFile::exists(target.path() + "/c/also.dat"));
+    EXPECT_FALSE(QFile::exists(volume1() + "/c/stays.dat"));
+    EXPECT_EQ(entryOf("c\\also.dat"), SizeTree::kNone);
+    EXPECT_EQ(model.tree()->sums(entryOf("c")).files, 0u);
+    treeMatchesTheDisk({"c", "a"});
+    rowsMatchTheDisk();
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\c\\stays.dat TO "));
+
+    // All Sub-Directories: a row counts its own folder's files, the total every file.
+    child<QRadioButton>(*program, "optAllSubDirs")->click();
+    QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
+    pick = "Menu_Tree_Delete";
+    press({"b\\two.dat"});
+    EXPECT_FALSE(QFile::exists(volume1() + "/b/two.dat"));
+    ASSERT_GT(env.grid.rows(), 4);
+    for (qsizetype row = 1; row < env.grid.rows(); ++row) {
+        const QString folder = volume1() + env.grid.cell(row, 1).mid(10).replace('\\', '/');
+        const std::uint64_t bytes =
+            commandFigure("find", {folder, "-maxdepth", "1", "-type", "f", "-printf", "%s\\n"}, true).value_or(0);
+        EXPECT_EQ(env.grid.figures(row).bytes, std::int64_t(bytes)) << folder.toStdString();
+        EXPECT_EQ(env.grid.cell(row, 2).trimmed(), CellFormat::formatNumber(double(bytes) / 1048576.0, "###,###,##0.00"));
+    }
+    const std::uint64_t all = commandFigure("find", {volume1(), "-type", "f", "-printf", "%s\\n"}, true).value_or(0);
+    EXPECT_EQ(env.view.lblGraphStats, fcnTotalsLine(env.grid, double(all) / 1048576.0));
 }
 
 TEST_F(Window, SizesShownAsTheyFitWhileTheGridKeepsItsMegabytes) {

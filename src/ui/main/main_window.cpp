@@ -10,6 +10,8 @@
 #include "netware/volume_choice.h"
 #include "reports/cell_format.h"
 #include "fileops/file_delete.h"
+#include "fileops/tree_file_rows.h"
+#include "reports/directory_rows_removal.h"
 #include "reports/grid_sorting.h"
 #include "reports/popup_entries.h"
 #include "reports/show_files.h"
@@ -566,6 +568,7 @@ void MainWindow::btnShowUsage_Click() {
     m_env.sizeTree = nullptr;
     if (!starting)
         return; // Stop: the running call ends the run
+    m_gridShowsTree = m_env.search.tabSearch == ReportKind::Directory;
     keepRun();
     showRunEnd();
     fillCompareChoices();
@@ -676,6 +679,8 @@ void MainWindow::grdDirSizes_SelectionChange() {
 
 void MainWindow::btnShowFiles_Click() {
     const bool starting = !m_env.view.controlsFrozen;
+    if (starting && m_env.grid.Row >= 1)
+        m_gridShowsTree = false; // the drill-down's rows take the grid
     ::btnShowFiles_Click(m_env);
     if (starting)
         showRunEnd(); // else Stop: the running drill-down ends it
@@ -762,13 +767,17 @@ QString MainWindow::logPath() const {
 }
 
 void MainWindow::Menu_Popup_Move_Click() {
-    MoveDialog move(m_env, logPath(), this);
+    moveRows(m_env);
+    showGridSelection();
+}
+
+void MainWindow::moveRows(ReportEnv& env) {
+    MoveDialog move(env, logPath(), this);
     if (!m_lastMoveDestination.isEmpty())
         move.chooseDestination(m_lastMoveDestination);
     m_runDialog(move);
     if (move.result() == QDialog::Accepted)
         m_lastMoveDestination = move.destination();
-    showGridSelection();
 }
 
 // The rows a delete or move left chosen (those it could not act on) stay highlighted.
@@ -811,6 +820,13 @@ void MainWindow::showProperties(const QString& path, bool ofVolume) {
 // The files go off the window's thread; meanwhile the window waits, but for
 // Show Usage as "Stop" (Alt+S, Esc), which ends the delete before the next file.
 void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
+    deleteRows(m_env, directoryCol, fileCol);
+    showGridSelection();
+    if (m_closeAfterRun)
+        close();
+}
+
+void MainWindow::deleteRows(ReportEnv& env, int directoryCol, int fileCol) {
     OperationsLog log(logPath());
     ResultsView& view = m_env.view;
     const QString caption = view.btnShowUsageCaption;
@@ -823,15 +839,55 @@ void MainWindow::Menu_Popup_Delete_Click(int directoryCol, int fileCol) {
         m_deleting = true;
         showView();
     };
-    ::Menu_Popup_Delete_Click(m_env, directoryCol, fileCol, log, {&m_env.run.cancel, {}, freeze});
+    ::Menu_Popup_Delete_Click(env, directoryCol, fileCol, log, {&m_env.run.cancel, {}, freeze});
     m_deleting = false;
     m_env.run.cancel = cancelled; // the last run's, as its outcome said
     view.controlsFrozen = false;
     view.btnShowUsageCaption = caption;
     m_host.setBusy(false);
-    showGridSelection();
+}
+
+// Nothing acts on the tree's files while a run or another act is under way.
+bool MainWindow::treeActsAllowed() {
+    return !m_env.run.inProgress && !m_env.view.controlsFrozen && m_sizeTree->size() > 0;
+}
+
+// The tree's files, as the rows of a File listing would list them, go
+// through the grid's own delete; those deleted leave the tree and the rows.
+void MainWindow::Menu_Tree_Delete_Click(const std::vector<SizeTree::Index>& files) {
+    if (!treeActsAllowed())
+        return;
+    TreeFileRows rows(*m_sizeTree, files);
+    ReportEnv env = rows.env(m_env);
+    deleteRows(env, rows.directoryCol(), rows.fileCol());
+    takeOutOfTree(rows.done());
     if (m_closeAfterRun)
         close();
+}
+
+void MainWindow::Menu_Tree_Move_Click(const std::vector<SizeTree::Index>& files) {
+    if (!treeActsAllowed())
+        return;
+    TreeFileRows rows(*m_sizeTree, files);
+    ReportEnv env = rows.env(m_env);
+    moveRows(env);
+    takeOutOfTree(rows.done());
+}
+
+// A new tree without the files, so a treemap still drawing the old one
+// keeps it whole; the Directory run's rows lose what they counted of them.
+void MainWindow::takeOutOfTree(const std::vector<SizeTree::Index>& gone) {
+    if (gone.empty())
+        return;
+    auto tree = std::make_shared<SizeTree>(*m_sizeTree);
+    tree->removeFiles(gone);
+    if (m_gridShowsTree) {
+        DirectoryRowsRemoval(m_env, *tree).take(gone);
+        showView();
+    }
+    m_sizeTree = tree;
+    if (m_sizeTreeWindow)
+        m_sizeTreeWindow->updateTree(m_sizeTree);
 }
 
 void MainWindow::Menu_Copy_Click() {
@@ -890,6 +946,8 @@ void MainWindow::Menu_View_SizeTree_Click() {
         connect(m_sizeTreeWindow, &SizeTreeWindow::exploreRequested, this, &MainWindow::exploreFolder);
         connect(m_sizeTreeWindow, &SizeTreeWindow::propertiesRequested, this,
                 [this](const QString& path) { showProperties(path, false); });
+        connect(m_sizeTreeWindow, &SizeTreeWindow::deleteRequested, this, &MainWindow::Menu_Tree_Delete_Click);
+        connect(m_sizeTreeWindow, &SizeTreeWindow::moveRequested, this, &MainWindow::Menu_Tree_Move_Click);
     }
     m_sizeTreeWindow->setAllocated(m_env.search.allocatedSizes);
     m_sizeTreeWindow->showTree(m_sizeTree);

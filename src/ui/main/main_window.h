@@ -153,6 +153,13 @@ private:
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
     void Menu_Popup_Move_Click();
+    // The acts behind them, on the rows of env's grid (the window's, or a size tree's files).
+    void deleteRows(ReportEnv& env, int directoryCol, int fileCol);
+    void moveRows(ReportEnv& env);
+    void Menu_Tree_Delete_Click(const std::vector<SizeTree::Index>& files);
+    void Menu_Tree_Move_Click(const std::vector<SizeTree::Index>& files);
+    bool treeActsAllowed();
+    void takeOutOfTree(const std::vector<SizeTree::Index>& gone);
     void showGridSelection();
     void connectKeys();
     void Menu_Popup_Properties_Click();
@@ -172,6 +179,7 @@ private:
     // The last Directory run's walk, for the size tree window; a new one for
     // each run, so a window still drawing the last one keeps it whole.
     std::shared_ptr<SizeTree> m_sizeTree = std::make_shared<SizeTree>();
+    bool m_gridShowsTree = false; // the grid holds the rows of the run that filled m_sizeTree
     SettingsStore& m_settings;
     Desktop& m_desktop;
     std::function<int(QDialog&)> m_runDialog;

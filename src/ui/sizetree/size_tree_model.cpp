@@ -20,6 +20,20 @@ void SizeTreeModel::show(const SizeTree* tree, SizeTree::Index top) {
     endResetModel();
 }
 
+void SizeTreeModel::replace(const SizeTree* tree) {
+    Q_EMIT layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    m_tree = tree;
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        const QModelIndex now = indexOf(entryOf(index));
+        after.append(now.isValid() ? createIndex(now.row(), index.column(), now.internalId()) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged();
+}
+
 void SizeTreeModel::setAllocated(bool allocated) {
     Q_EMIT layoutAboutToBeChanged();
     m_allocated = allocated;
@@ -34,7 +48,7 @@ SizeTree::Index SizeTreeModel::entryOf(const QModelIndex& index) const {
 }
 
 QModelIndex SizeTreeModel::indexOf(SizeTree::Index entry) const {
-    if (!m_tree || entry == SizeTree::kNone)
+    if (!m_tree || entry == SizeTree::kNone || m_tree->removed(entry))
         return {};
     if (entry == m_top)
         return createIndex(0, 0, quintptr(entry));

@@ -17,6 +17,9 @@ public:
 
     // The tree (kept by its owner while shown) and the folder shown as the root.
     void show(const SizeTree* tree, SizeTree::Index top);
+    // The same walk with files taken out: the rows left keep their place
+    // in the views (what is open, what is chosen).
+    void replace(const SizeTree* tree);
     void setAllocated(bool allocated);
     bool allocated() const { return m_allocated; }
     SizeTree::Index top() const { return m_top; }

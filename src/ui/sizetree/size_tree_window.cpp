@@ -11,6 +11,8 @@
 
 #include <QFile>
 #include <QMenu>
+
+#include <algorithm>
 #include <QHeaderView>
 #include <QShortcut>
 
@@ -74,6 +76,17 @@ void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
     m_forward.clear();
     showRoot(m_tree ? 0 : SizeTree::kNone);
     m_ui->lblStatus->setText(m_tree ? QString() : QStringLiteral("Run a report By Directory to see its tree here."));
+}
+
+void SizeTreeWindow::updateTree(std::shared_ptr<const SizeTree> tree) {
+    if (!m_tree || !tree || tree->size() != m_tree->size()) {
+        showTree(std::move(tree));
+        return;
+    }
+    m_tree = std::move(tree);
+    m_model->replace(m_tree.get());
+    m_ui->wdgTreemap->show(m_tree, m_model->top(), m_model->allocated());
+    treeSelectionChanged();
 }
 
 void SizeTreeWindow::showRoot(SizeTree::Index root) {
@@ -164,13 +177,49 @@ QString SizeTreeWindow::volumePathOf(SizeTree::Index entry) const {
     return NameBytes::decode(m_tree->path(entry, '\\'));
 }
 
+// The highlighted rows' entries, in the tree's order.
+std::vector<SizeTree::Index> SizeTreeWindow::chosenEntries() const {
+    std::vector<SizeTree::Index> entries;
+    for (const QModelIndex& row : m_ui->trvSizeTree->selectionModel()->selectedRows())
+        entries.push_back(m_model->entryOf(row));
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// Delete and Move act on the highlighted files; a folder among them greys both.
+void SizeTreeWindow::addFileEntries(QMenu& menu) {
+    const std::vector<SizeTree::Index> files = chosenEntries();
+    const bool onlyFiles = !files.empty() && std::none_of(files.cbegin(), files.cend(), [this](SizeTree::Index i) {
+        return m_tree->isFolder(i);
+    });
+    const auto entry = [&](const QString& name, const QString& caption) {
+        QAction* action = menu.addAction(caption);
+        action->setObjectName(name);
+        action->setEnabled(onlyFiles);
+        return action;
+    };
+    // Captioned as the grid's entries are.
+    const bool single = files.size() == 1;
+    connect(entry(QStringLiteral("Menu_Tree_Delete"),
+                  single ? QStringLiteral("Delete selected File") : QStringLiteral("Delete selected Files")),
+            &QAction::triggered, this, [this, files] { Q_EMIT deleteRequested(files); });
+    connect(entry(QStringLiteral("Menu_Tree_Move"), single ? QStringLiteral("Move File") : QStringLiteral("Move Files")),
+            &QAction::triggered, this, [this, files] { Q_EMIT moveRequested(files); });
+    menu.addSeparator();
+}
+
 // Explore opens the row's folder (a file's own folder); Properties tells the row's.
 void SizeTreeWindow::trvSizeTree_Popup(const QPoint& at) {
-    const SizeTree::Index entry = m_model->entryOf(m_ui->trvSizeTree->indexAt(at));
+    const QModelIndex pressed = m_ui->trvSizeTree->indexAt(at);
+    const SizeTree::Index entry = m_model->entryOf(pressed);
     if (!m_tree || entry == SizeTree::kNone)
         return;
+    QItemSelectionModel* selection = m_ui->trvSizeTree->selectionModel();
+    if (!selection->isRowSelected(pressed.row(), pressed.parent())) // a press inside a selection keeps it
+        m_ui->trvSizeTree->setCurrentIndex(pressed);
     const SizeTree::Index folder = m_tree->isFolder(entry) ? entry : m_tree->parent(entry);
     QMenu menu(this);
+    addFileEntries(menu);
     QAction* explore = menu.addAction(QStringLiteral("Explore Directory"));
     explore->setObjectName(QStringLiteral("Menu_Tree_Explore"));
     connect(explore, &QAction::triggered, this, [this, folder] { Q_EMIT exploreRequested(volumePathOf(folder)); });

@@ -27,6 +27,9 @@ public:
 
     // A new walk: shown from its start folder.
     void showTree(std::shared_ptr<const SizeTree> tree);
+    // The same walk with files taken out: the root, the way back and
+    // forward and what is open stay.
+    void updateTree(std::shared_ptr<const SizeTree> tree);
     SizeTreeModel& model() const { return *m_model; }
     // Shows the tree's pop-up menu; a test picks an entry instead of a user.
     using MenuRunner = std::function<void(QMenu& menu, const QPoint& at)>;
@@ -36,6 +39,9 @@ Q_SIGNALS:
     // A folder's or file's volume path, for the main window to act on.
     void exploreRequested(const QString& folder);
     void propertiesRequested(const QString& path);
+    // Files of the tree to delete or move, as the grid's rows are.
+    void deleteRequested(const std::vector<SizeTree::Index>& files);
+    void moveRequested(const std::vector<SizeTree::Index>& files);
 
 public:
     void setAllocated(bool allocated);
@@ -56,6 +62,8 @@ private:
     void showRoot(SizeTree::Index root);
     void treeSelectionChanged();
     void trvSizeTree_Popup(const QPoint& at);
+    void addFileEntries(QMenu& menu);
+    std::vector<SizeTree::Index> chosenEntries() const;
     QString volumePathOf(SizeTree::Index entry) const;
 
     std::unique_ptr<Ui::frmSizeTree> m_ui;
