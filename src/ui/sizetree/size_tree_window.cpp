@@ -1,6 +1,8 @@
 #include "ui/sizetree/size_tree_window.h"
 
 #include "reports/cell_format.h"
+#include "reports/json_cursor.h"
+#include "reports/scan_size_tree.h"
 #include "sizetree/file_types.h"
 #include "ui/main/share_bar_delegate.h"
 #include "ui/sizetree/breakdown_window.h"
@@ -9,8 +11,14 @@
 
 #include "fsview/name_bytes.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
+#include <QPointer>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <QHeaderView>
@@ -30,6 +38,11 @@ SizeTreeWindow::SizeTreeWindow(QWidget* parent)
     connect(m_ui->cmdForward, &QPushButton::clicked, this, &SizeTreeWindow::cmdForward_Click);
     connect(m_ui->chkAllocated, &QCheckBox::toggled, this, &SizeTreeWindow::chkAllocated_Click);
     connect(m_ui->cmdBreakdown, &QPushButton::clicked, this, &SizeTreeWindow::cmdBreakdown_Click);
+    connect(m_ui->cmdOpenScan, &QPushButton::clicked, this, &SizeTreeWindow::cmdOpenScan_Click);
+    m_chooseScan = [](QWidget* parent) {
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("Open Scan"), QString(),
+                                            QStringLiteral("Scans (*.json);;All files (*)"));
+    };
     connect(m_ui->trvSizeTree, &QTreeView::doubleClicked, this, &SizeTreeWindow::trvSizeTree_DblClick);
     connect(m_ui->trvSizeTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &SizeTreeWindow::treeSelectionChanged);
@@ -71,11 +84,51 @@ void SizeTreeWindow::connectKeys() {
 }
 
 void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
+    m_scanFile.clear();
+    setWindowTitle(QStringLiteral("Size Tree"));
     m_tree = tree && tree->size() > 0 ? std::move(tree) : nullptr;
     m_back.clear();
     m_forward.clear();
     showRoot(m_tree ? 0 : SizeTree::kNone);
     m_ui->lblStatus->setText(m_tree ? QString() : QStringLiteral("Run a report By Directory to see its tree here."));
+}
+
+// A scan ncdu, gdu or /EXPORT= wrote, read off the window's thread: a
+// server where only ncdu runs browsed as a run's walk is.
+void SizeTreeWindow::cmdOpenScan_Click() {
+    const QString file = m_chooseScan(this);
+    if (file.isEmpty())
+        return;
+    m_ui->cmdOpenScan->setEnabled(false);
+    m_ui->lblStatus->setText(QStringLiteral("Reading %1 ...").arg(QDir::toNativeSeparators(file)));
+    QPointer<SizeTreeWindow> self(this);
+    QThreadPool::globalInstance()->start([self, file] {
+        std::shared_ptr<const SizeTree> tree;
+        QString error;
+        try {
+            tree = ScanSizeTree::of(NcduScan::read(file));
+        } catch (const JsonCursor::Error& failure) {
+            error = failure.text();
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("there is not memory enough to hold it");
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [self, file, tree, error] { if (self) self->showScan(file, tree, error); }, Qt::QueuedConnection);
+    });
+}
+
+// A scan read, or why not; what was shown stays when it could not be read.
+void SizeTreeWindow::showScan(const QString& file, std::shared_ptr<const SizeTree> tree, const QString& error) {
+    m_ui->cmdOpenScan->setEnabled(true);
+    if (!error.isEmpty() || !tree || tree->size() == 0) {
+        m_ui->lblStatus->setText(QStringLiteral("Cannot read the scan %1: %2")
+                                     .arg(file, error.isEmpty() ? QStringLiteral("it holds no entries") : error));
+        return;
+    }
+    showTree(std::move(tree));
+    m_scanFile = file;
+    setWindowTitle(QStringLiteral("Size Tree - %1").arg(QFileInfo(file).fileName()));
+    m_ui->lblStatus->setText(QStringLiteral("Scan %1").arg(file));
 }
 
 void SizeTreeWindow::updateTree(std::shared_ptr<const SizeTree> tree) {
@@ -195,7 +248,7 @@ void SizeTreeWindow::addFileEntries(QMenu& menu) {
     const auto entry = [&](const QString& name, const QString& caption) {
         QAction* action = menu.addAction(caption);
         action->setObjectName(name);
-        action->setEnabled(onlyFiles);
+        action->setEnabled(onlyFiles && m_scanFile.isEmpty()); // a scan's files may lie on another machine
         return action;
     };
     // Captioned as the grid's entries are.
@@ -226,6 +279,8 @@ void SizeTreeWindow::trvSizeTree_Popup(const QPoint& at) {
     QAction* properties = menu.addAction(QStringLiteral("Properties"));
     properties->setObjectName(QStringLiteral("Menu_Tree_Properties"));
     connect(properties, &QAction::triggered, this, [this, entry] { Q_EMIT propertiesRequested(volumePathOf(entry)); });
+    explore->setEnabled(m_scanFile.isEmpty());
+    properties->setEnabled(m_scanFile.isEmpty());
     const QPoint global = m_ui->trvSizeTree->viewport()->mapToGlobal(at);
     if (m_runPopup)
         m_runPopup(menu, global);

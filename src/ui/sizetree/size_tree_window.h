@@ -31,6 +31,11 @@ public:
     // forward and what is open stay.
     void updateTree(std::shared_ptr<const SizeTree> tree);
     SizeTreeModel& model() const { return *m_model; }
+    // The scan file shown; empty while a run's walk is.
+    const QString& scanFile() const { return m_scanFile; }
+    // Asks for the scan to open; a test answers instead of a user.
+    using ScanChooser = std::function<QString(QWidget* parent)>;
+    void setScanChooser(ScanChooser chooser) { m_chooseScan = std::move(chooser); }
     // Shows the tree's pop-up menu; a test picks an entry instead of a user.
     using MenuRunner = std::function<void(QMenu& menu, const QPoint& at)>;
     void setPopupRunner(MenuRunner runner) { m_runPopup = std::move(runner); }
@@ -52,6 +57,7 @@ public Q_SLOTS:
     void cmdForward_Click();
     void chkAllocated_Click(bool allocated);
     void cmdBreakdown_Click();
+    void cmdOpenScan_Click();
     void trvSizeTree_DblClick(const QModelIndex& index);
     void wdgTreemap_Click(SizeTree::Index entry);
 
@@ -65,6 +71,7 @@ private:
     void addFileEntries(QMenu& menu);
     std::vector<SizeTree::Index> chosenEntries() const;
     QString volumePathOf(SizeTree::Index entry) const;
+    void showScan(const QString& file, std::shared_ptr<const SizeTree> tree, const QString& error);
 
     std::unique_ptr<Ui::frmSizeTree> m_ui;
     SizeTreeModel* m_model;
@@ -72,4 +79,6 @@ private:
     std::vector<SizeTree::Index> m_back;
     std::vector<SizeTree::Index> m_forward;
     MenuRunner m_runPopup;
+    ScanChooser m_chooseScan;
+    QString m_scanFile;
 };
