@@ -1,4 +1,5 @@
 #include "du_figure.h"
+#include "scoped_tmpfs.h"
 #include "tree_builder.h"
 
 #include "fsview/ordered_walk.h"
@@ -220,6 +221,54 @@ TEST_F(SizeTreeOfAWalk, FilesTakenOutLeaveWhatDuCountsOnceTheyAreGone) {
     EXPECT_EQ(tree.sums(tree.parent(old)).files, 2u);
     for (const TreemapLayout::Tile& tile : TreemapLayout::of(tree, 0, QRectF(0, 0, 800, 600), false, 0))
         EXPECT_TRUE(tile.entry != old && tile.entry != counted) << tree.path(tile.entry).constData();
+}
+
+// A folder of 100,000 files beside a small one: sums as du counts them, the
+// files largest first, the folder's shares adding up to the whole.
+TEST(SizeTreeOfAWideFolder, AHundredThousandFilesAreSummedAndOrderedAsDuCountsThem) {
+    QTemporaryDir root;
+    // On a tmpfs: this disk takes 90 us to make a file, tmpfs 8.
+    ScopedTmpfs memory(TreeBuilder::native(root.path()), "64m");
+    if (!memory.mounted())
+        GTEST_SKIP() << memory.why().toStdString();
+    const QByteArray wide = TreeBuilder::native(root.filePath("wide"));
+    ASSERT_EQ(::mkdir(wide.constData(), 0755), 0);
+    TreeBuilder::dir(root.filePath("narrow"));
+    ASSERT_TRUE(TreeBuilder::dense(root.filePath("narrow/one"), 5000));
+    const int folder = ::open(wide.constData(), O_DIRECTORY | O_RDONLY);
+    ASSERT_GE(folder, 0);
+    for (int i = 0; i < 100000; ++i) {
+        const int fd = ::openat(folder, QByteArray::number(i).constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, i % 997), 0); // no blocks to write or free
+        ::close(fd);
+    }
+    ::close(folder);
+    SizeTree tree;
+    OrderedWalk::Options options = OrderedWalk::Options::sumsOnly(2);
+    options.recordFile = SizeTreeBuilder::recordFile;
+    OrderedWalk walk(TreeBuilder::native(root.path()), options);
+    SizeTreeBuilder builder(tree);
+    const std::atomic<bool> cancel{false};
+    while (const std::optional<WalkedDirectory> directory = walk.next(cancel))
+        builder.add(*directory, TreeBuilder::native(root.path()));
+    builder.finish();
+    ASSERT_EQ(tree.children(0).size(), 2u);
+    const SizeTree::Index wideEntry = tree.children(0)[0];
+    ASSERT_EQ(tree.path(wideEntry), wide);
+    EXPECT_EQ(tree.bytes(wideEntry, false), commandFigure("du", {"-sb", QFile::decodeName(wide)}));
+    EXPECT_EQ(tree.bytes(wideEntry, true), commandFigure("du", {"-sB1", QFile::decodeName(wide)}));
+    EXPECT_EQ(tree.bytes(0, false), commandFigure("du", {"-sb", root.path()}));
+    const std::span<const SizeTree::Index> files = tree.children(wideEntry);
+    ASSERT_EQ(files.size(), 100000u);
+    EXPECT_EQ(tree.sums(wideEntry).files, 100000u);
+    std::uint64_t below = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        below += tree.bytes(files[i], false);
+        if (i > 0 && tree.bytes(files[i - 1], false) < tree.bytes(files[i], false))
+            FAIL() << "not largest first at " << i;
+    }
+    EXPECT_EQ(below + tree.item(wideEntry).size, tree.bytes(wideEntry, false));
 }
 
 // Many files of random sizes in nested folders whose own inodes take
