@@ -278,9 +278,11 @@ TEST_F(Builder, EachTabsChoicesWriteTheirSwitchesAndTheAppendBoxDecidesReplaceOr
         create(b);
         choose(at<QComboBox>(b, "cmbDate"), "Older than");
         EXPECT_TRUE(at<QLineEdit>(b, "txtEndDate")->isHidden());
-        // Directory tab, all sub-directories.
+        EXPECT_FALSE(at<QCheckBox>(b, "chkAllocated")->isEnabled());
+        // Directory tab, all sub-directories, in allocated sizes.
         showTab(b, 3);
         at<QRadioButton>(b, "optAllSubDirs")->click();
+        at<QCheckBox>(b, "chkAllocated")->click();
         create(b);
         at<QLineEdit>(b, "txtBatchFile")->clear();
         EXPECT_FALSE(at<QPushButton>(b, "btnCreateBatchFile")->isEnabled());
@@ -294,7 +296,7 @@ TEST_F(Builder, EachTabsChoicesWriteTheirSwitchesAndTheAppendBoxDecidesReplaceOr
                            line(QStringList{"/T=ACME_TREE", "/F=FILE", dir, "/SIZE EQ 10"} + tail),
                            line(QStringList{"/T=ACME_TREE", "/F=DATE", dir, "/OPT=MODIFY", "/BETWEEN=1/2/2020,3/4/2021"} +
                                 tail),
-                           line(QStringList{"/T=ACME_TREE", "/F=DIRECTORY", dir, "/ALLSUBS"} + tail), ""})
+                           line(QStringList{"/T=ACME_TREE", "/F=DIRECTORY", dir, "/ALLSUBS", "/ALLOCATED"} + tail), ""})
                   .join('\n')
                   .toStdString());
 }

@@ -122,6 +122,7 @@ void CommandLineRunDialog::copyMainChoices(const SearchSettings& main) {
     showChoices(ui.cmbCLIServer, {main.cmbServer.entries, main.cmbServer.text});
     cmbCLIServer_Click();
     ui.txtStartingContainer->setText(main.lblStartContainer);
+    ui.chkAllocated->setChecked(main.allocatedSizes);
     const int volume = ui.cmbCLIVolume->findText(main.cmbVolumeList.text);
     if (volume >= 0 && volume != ui.cmbCLIVolume->currentIndex()) {
         ui.cmbCLIVolume->setCurrentIndex(volume);
@@ -226,6 +227,7 @@ const CommandLineRun& CommandLineRunDialog::run() {
     m_run.txtOutputFile = ui.txtOutputFile->text();
     m_run.chkAppend = ui.chkAppend->isChecked();
     m_run.chkPrintHeading = ui.chkPrintHeading->isChecked();
+    s.allocatedSizes = ui.chkAllocated->isChecked();
     return m_run;
 }
 
@@ -236,6 +238,8 @@ void CommandLineRunDialog::TabStrip1_Click(int index) {
     Ui::frmCreateCommandLineRun& ui = *m_ui;
     ui.fraServerVol->setVisible(tab >= 3);
     ui.dirDirlist->setEnabled(tab != 1);
+    // Volume and Date runs have no allocated figures to give.
+    ui.chkAllocated->setEnabled(ReportKind(tab) != ReportKind::Volume && ReportKind(tab) != ReportKind::Date);
     ui.stkSearch->setCurrentIndex(index);
     m_lastTab = tab;
     // The rule leaves the button as it is on an empty volume list: coming
