@@ -12,6 +12,7 @@
 #include "reports/walk_start.h"
 #include "reports/walk_progress.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <functional>
@@ -131,7 +132,15 @@ void keptWalk(ReportEnv& env, VolumeView::Opened& start, const SizeTree::Start& 
     SizeTreeBuilder builder(*env.sizeTree);
     const QByteArray startName = QFile::encodeName(start.display);
     OrderedWalk walk(start.fd.release(), options);
-    rowsOf(walk, [&](const WalkedDirectory& directory) { builder.add(directory, startName); });
+    QElapsedTimer told;
+    told.start();
+    rowsOf(walk, [&](const WalkedDirectory& directory) {
+        builder.add(directory, startName);
+        if (env.sizeTreeGrew && told.elapsed() >= env.sizeTreeGrewEvery) {
+            env.sizeTreeGrew();
+            told.restart();
+        }
+    });
     builder.finish();
 }
 

@@ -1052,11 +1052,21 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     QFile csv(saved.filePath("types.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll(), "Extension,Category,Files,Size(bytes),%\r\ndat,Other,2,3670016,100.0\r\n");
-    // View > Allocated Size: the tree follows at once, the next run gives the blocks taken.
+    // View > Allocated Size: the tree follows at once, the next run gives the blocks
+    // taken, and the open window shows that walk as it goes, then whole.
     child<QAction>(*program, "Menu_View_Allocated")->trigger();
     EXPECT_TRUE(window->findChild<QCheckBox*>("chkAllocated")->isChecked());
+    program->window().env().sizeTreeGrewEvery = 0;
+    std::vector<std::size_t> parts;
+    QObject::connect(window, &SizeTreeWindow::growingShown, window, [&parts](std::size_t entries) { parts.push_back(entries); });
     QTest::mouseClick(child<QPushButton>(*program, "btnShowUsage"), Qt::LeftButton);
     EXPECT_EQ(program->window().env().grid.cell(0, 2), "Allocated(MB)");
+    ASSERT_GE(parts.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(parts.cbegin(), parts.cend()));
+    EXPECT_LT(parts.front(), parts.back());
+    EXPECT_LE(parts.back(), model.tree()->size());
+    EXPECT_TRUE(window->findChild<QLabel*>("lblStatus")->text().isEmpty()); // the whole walk, no longer a part
+    EXPECT_EQ(model.tree()->bytes(0, true), commandFigure("du", {"-sB1", volume1()}));
     // A scan ncdu wrote of the volume, after one cut short: the same sizes, nothing to act on.
     QTemporaryDir scans;
     const QString scan = scans.filePath("vol1.json");

@@ -562,10 +562,13 @@ void MainWindow::btnShowUsage_Click() {
     if (starting && m_env.search.tabSearch == ReportKind::Directory) {
         m_sizeTree = std::make_shared<SizeTree>();
         m_env.sizeTree = m_sizeTree.get();
+        if (m_sizeTreeWindow && m_sizeTreeWindow->isVisible())
+            m_env.sizeTreeGrew = [this] { m_sizeTreeWindow->showGrowing(std::make_shared<SizeTree>(*m_sizeTree)); };
     }
     ::btnShowUsage_Click(m_env);
     // Only this run fills it: a later drill-down walks without touching a tree on show.
     m_env.sizeTree = nullptr;
+    m_env.sizeTreeGrew = nullptr;
     if (!starting)
         return; // Stop: the running call ends the run
     m_gridShowsTree = m_env.search.tabSearch == ReportKind::Directory;

@@ -84,6 +84,7 @@ void SizeTreeWindow::connectKeys() {
 }
 
 void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
+    ++m_shownTrees;
     m_scanFile.clear();
     setWindowTitle(QStringLiteral("Size Tree"));
     m_tree = tree && tree->size() > 0 ? std::move(tree) : nullptr;
@@ -91,6 +92,35 @@ void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
     m_forward.clear();
     showRoot(m_tree ? 0 : SizeTree::kNone);
     m_ui->lblStatus->setText(m_tree ? QString() : QStringLiteral("Run a report By Directory to see its tree here."));
+}
+
+void SizeTreeWindow::showGrowing(std::shared_ptr<SizeTree> partial) {
+    if (!partial || !isVisible())
+        return;
+    // A small part is summed at once; a large one would hold the window up.
+    constexpr std::size_t kSummedAtOnce = 20000;
+    if (partial->size() <= kSummedAtOnce) {
+        partial->finish();
+        showPart(partial);
+        return;
+    }
+    QPointer<SizeTreeWindow> self(this);
+    QThreadPool::globalInstance()->start([self, partial, shown = m_shownTrees] {
+        partial->finish();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, partial, shown] {
+                if (self && self->m_shownTrees == shown)
+                    self->showPart(partial);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SizeTreeWindow::showPart(std::shared_ptr<const SizeTree> partial) {
+    showTree(partial);
+    m_ui->lblStatus->setText(QStringLiteral("Walking: %L1 folders and files so far").arg(qulonglong(partial->size())));
+    Q_EMIT growingShown(partial->size());
 }
 
 // A scan ncdu, gdu or /EXPORT= wrote, read off the window's thread: a

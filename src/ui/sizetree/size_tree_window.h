@@ -27,6 +27,10 @@ public:
 
     // A new walk: shown from its start folder.
     void showTree(std::shared_ptr<const SizeTree> tree);
+    // A run's walk as far as it has come (a copy the window may finish and
+    // keep): sums and order made off the window's thread, then shown until
+    // the next part or the whole walk comes.
+    void showGrowing(std::shared_ptr<SizeTree> partial);
     // The same walk with files taken out: the root, the way back and
     // forward and what is open stay.
     void updateTree(std::shared_ptr<const SizeTree> tree);
@@ -43,6 +47,8 @@ public:
 Q_SIGNALS:
     // A folder's or file's volume path, for the main window to act on.
     void exploreRequested(const QString& folder);
+    // A part of a running walk is shown, of so many folders and files.
+    void growingShown(std::size_t entries);
     void propertiesRequested(const QString& path);
     // Files of the tree to delete or move, as the grid's rows are.
     void deleteRequested(const std::vector<SizeTree::Index>& files);
@@ -71,6 +77,7 @@ private:
     void addFileEntries(QMenu& menu);
     std::vector<SizeTree::Index> chosenEntries() const;
     QString volumePathOf(SizeTree::Index entry) const;
+    void showPart(std::shared_ptr<const SizeTree> partial);
     void showScan(const QString& file, std::shared_ptr<const SizeTree> tree, const QString& error);
 
     std::unique_ptr<Ui::frmSizeTree> m_ui;
@@ -81,4 +88,5 @@ private:
     MenuRunner m_runPopup;
     ScanChooser m_chooseScan;
     QString m_scanFile;
+    unsigned m_shownTrees = 0; // a part of a walk finished after a newer tree was shown is dropped
 };
