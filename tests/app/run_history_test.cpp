@@ -6,6 +6,7 @@
 #include "scoped_tmpfs.h"
 
 #include "history/history_store.h"
+#include "history/stored_run_tree.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,6 +208,19 @@ TEST_F(History, TwoRunsOfAChangedTreeGiveEachFoldersChangeAsFindSeesIt) {
     EXPECT_EQ(figure("a\\deep"), (QList<qint64>{1 << 20, 1 << 20}));
     EXPECT_EQ(figure("b"), (QList<qint64>{1 << 20, -1}));
     EXPECT_EQ(figure("a\\none"), (QList<qint64>{-1, -1}));
+    // The second run as a size tree: each folder sums what find counts below it.
+    const std::optional<QList<StoredRow>> kept = history.rows(2, error);
+    ASSERT_TRUE(kept) << error.toStdString();
+    const std::shared_ptr<SizeTree> tree = StoredRunTree::of(*kept, "\\\\FS1\\VOL1\\");
+    const auto findBytes = [this](const QString& folder) {
+        return commandFigure("find", {volume + folder, "-type", "f", "-printf", "%s\\n"}, true).value_or(0);
+    };
+    EXPECT_EQ(tree->bytes(0, false), findBytes(""));
+    for (SizeTree::Index i = 1; i < tree->size(); ++i) {
+        const QString path = QFile::decodeName(tree->path(i, '\\'));
+        EXPECT_EQ(tree->bytes(i, false), findBytes("/" + path.mid(11).replace('\\', '/'))) << path.toStdString();
+    }
+    EXPECT_EQ(tree->path(tree->children(tree->children(0)[0])[0], '\\'), "\\\\FS1\\VOL1\\a\\deep");
 }
 
 TEST_F(History, AnOwnersChangeIsWhatDuCountsOfTheVolumeBetweenRuns) {

@@ -972,6 +972,18 @@ TEST_F(Window, HistoryDrawsARowsFigureForEachKeptRunAndSavesIt) {
     child<QAction>(*program, "Menu_History")->trigger();
     EXPECT_GE(runsListed, 3); // other tests' runs too when they share the process
     EXPECT_EQ(points.size(), 3);
+    // Show Size Tree: the newest run's folders, each summing what the run counted below it.
+    onDialog = [](QDialog& dialog) { dialog.findChild<QPushButton*>("cmdShowTree")->click(); };
+    child<QAction>(*program, "Menu_History")->trigger();
+    auto* window = program->window().findChild<SizeTreeWindow*>();
+    ASSERT_NE(window, nullptr);
+    ASSERT_FALSE(window->source().isEmpty());
+    const SizeTree& kept = *window->model().tree();
+    EXPECT_EQ(kept.bytes(0, false), commandFigure("find", {volume1(), "-type", "f", "-printf", "%s\\n"}, true));
+    const std::span<const SizeTree::Index> top = kept.children(0);
+    const auto folderB = std::find_if(top.begin(), top.end(), [&kept](SizeTree::Index i) { return kept.name(i) == "b"; });
+    ASSERT_NE(folderB, top.end());
+    EXPECT_EQ(kept.bytes(*folderB, false), 2621440u);
 }
 
 TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
@@ -1085,10 +1097,10 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     EXPECT_TRUE(status->text().startsWith("Cannot read the scan " + cut.fileName() + ": line ") &&
                 status->text().contains(", column "))
         << status->text().toStdString();
-    EXPECT_TRUE(window->scanFile().isEmpty());
+    EXPECT_TRUE(window->source().isEmpty());
     chosen = scan;
     window->findChild<QPushButton*>("cmdOpenScan")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->scanFile() == scan; })) << status->text().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->source() == scan; })) << status->text().toStdString();
     EXPECT_EQ(window->windowTitle(), "Size Tree - vol1.json");
     EXPECT_EQ(model.tree()->bytes(0, false), commandFigure("du", {"-sb", volume1()}));
     EXPECT_EQ(model.tree()->bytes(0, true), commandFigure("du", {"-sB1", volume1()}));

@@ -1,5 +1,7 @@
 #include "ui/history/history_window.h"
 
+#include "history/stored_run_tree.h"
+
 #include "ui/history/trend_chart.h"
 #include "reports/cell_format.h"
 #include "reports/whole_file_writer.h"
@@ -49,6 +51,8 @@ HistoryWindow::HistoryWindow(const QString& location, Host& host, QWidget* paren
     connect(m_ui->cmdSavePicture, &QPushButton::clicked, this, &HistoryWindow::cmdSavePicture_Click);
     connect(m_ui->cmdSaveFigures, &QPushButton::clicked, this, &HistoryWindow::cmdSaveFigures_Click);
     connect(m_ui->cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->cmdShowTree, &QPushButton::clicked, this, &HistoryWindow::cmdShowTree_Click);
+    m_ui->cmdShowTree->setEnabled(false);
     m_ui->cmdSavePicture->setEnabled(false);
     m_ui->cmdSaveFigures->setEnabled(false);
     if (location.isEmpty()) {
@@ -107,6 +111,24 @@ void HistoryWindow::listRuns(const RunFilter& filter) {
     chooseRun(m_listed.isEmpty() ? -1 : 0);
 }
 
+// The chosen Directory run's folders, for the size tree window: this
+// window closes to make way for it.
+void HistoryWindow::cmdShowTree_Click() {
+    const qsizetype index = m_ui->grdRuns->currentRow();
+    if (index < 0 || index >= m_listed.size())
+        return;
+    QString error;
+    const std::optional<QList<StoredRow>> rows = m_store.rows(m_listed[index].id, error);
+    if (!rows) {
+        say(capitalised(error));
+        return;
+    }
+    const StoredRun& run = m_listed[index];
+    m_chosenTree = StoredRunTree::of(*rows, run.place);
+    m_chosenTreeTitle = QStringLiteral("%1 of %2").arg(run.place, QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat));
+    accept();
+}
+
 void HistoryWindow::grdRuns_Click() {
     chooseRun(m_ui->grdRuns->currentRow());
 }
@@ -120,6 +142,8 @@ void HistoryWindow::chooseRun(qsizetype index) {
     m_ui->cmbFigure->clear();
     m_figures.clear();
     m_trendRuns.clear();
+    m_ui->cmdShowTree->setEnabled(index >= 0 && index < m_listed.size() &&
+                                  m_listed[index].kind == QLatin1String("Directory"));
     if (index < 0 || index >= m_listed.size()) {
         drawTrend();
         return;

@@ -2,6 +2,7 @@
 
 #include "history/history_store.h"
 #include "history/row_trend.h"
+#include "sizetree/size_tree.h"
 #include "settings/host.h"
 
 #include <QDialog>
@@ -33,6 +34,10 @@ public:
     // choices (or the newest) and draws the row named key.
     void showRow(const QString& kind, const QString& place, const QString& options, const QString& key);
 
+    // The run Show Size Tree chose, as a tree, and what to call it; null otherwise.
+    std::shared_ptr<const SizeTree> chosenTree() const { return m_chosenTree; }
+    const QString& chosenTreeTitle() const { return m_chosenTreeTitle; }
+
     QChart* chart() const;
     const std::optional<RowTrend>& trend() const { return m_trend; }
 
@@ -43,6 +48,7 @@ public Q_SLOTS:
     void txtFindRow_Change(const QString& text);
     void cmdSavePicture_Click();
     void cmdSaveFigures_Click();
+    void cmdShowTree_Click();
 
 private:
     void listRuns(const RunFilter& filter);
@@ -58,6 +64,8 @@ private:
     std::unique_ptr<Ui::frmHistory> m_ui;
     std::unique_ptr<TrendChart> m_chart;
     PathChooser m_choosePath;
+    std::shared_ptr<const SizeTree> m_chosenTree;
+    QString m_chosenTreeTitle;
     QList<StoredRun> m_listed;     // grdRuns' runs, newest first
     QList<StoredRun> m_trendRuns;  // those like the chosen run, oldest first
     QList<TrendFigure> m_figures;  // cmbFigure's

@@ -943,6 +943,11 @@ void MainWindow::Menu_Save_Results_Click() {
 }
 
 void MainWindow::Menu_View_SizeTree_Click() {
+    openSizeTreeWindow().showTree(m_sizeTree);
+}
+
+// The size tree window, made the first time, shown and raised.
+SizeTreeWindow& MainWindow::openSizeTreeWindow() {
     if (!m_sizeTreeWindow)
     {
         m_sizeTreeWindow = new SizeTreeWindow(this);
@@ -953,9 +958,16 @@ void MainWindow::Menu_View_SizeTree_Click() {
         connect(m_sizeTreeWindow, &SizeTreeWindow::moveRequested, this, &MainWindow::Menu_Tree_Move_Click);
     }
     m_sizeTreeWindow->setAllocated(m_env.search.allocatedSizes);
-    m_sizeTreeWindow->showTree(m_sizeTree);
     m_sizeTreeWindow->show();
     m_sizeTreeWindow->raise();
+    return *m_sizeTreeWindow;
+}
+
+// Show Size Tree in the history window closes it on a kept run's tree.
+void MainWindow::showChosenTree(const HistoryWindow& history) {
+    if (history.chosenTree())
+        openSizeTreeWindow().showKept(history.chosenTree(), history.chosenTreeTitle(), history.chosenTreeTitle(),
+                                      QStringLiteral("Kept run: %1 (folders only)").arg(history.chosenTreeTitle()));
 }
 
 // Directory, File and Owner runs from now on give the blocks taken; the
@@ -972,6 +984,7 @@ void MainWindow::Menu_History_Click() {
     HistoryWindow history(m_env.app.historyLocation, m_host, this);
     history.setSavePathChooser(m_chooseSavePath);
     m_runDialog(history);
+    showChosenTree(history);
 }
 
 void MainWindow::Menu_Popup_ShowHistory_Click() {
@@ -981,6 +994,7 @@ void MainWindow::Menu_Popup_ShowHistory_Click() {
     history.setSavePathChooser(m_chooseSavePath);
     history.showRow(like.kind, like.place, like.options, key);
     m_runDialog(history);
+    showChosenTree(history);
 }
 
 void MainWindow::Menu_Options_Click() {

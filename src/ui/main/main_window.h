@@ -20,6 +20,7 @@ class Desktop;
 class HelpWindow;
 class CalendarPopup;
 class SizeTreeWindow;
+class HistoryWindow;
 class QMenu;
 struct PopupEntries;
 
@@ -152,6 +153,8 @@ private:
     void addPopupEntries(QMenu& menu, const PopupEntries& entries);
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
+    SizeTreeWindow& openSizeTreeWindow();
+    void showChosenTree(const HistoryWindow& history);
     void Menu_Popup_Move_Click();
     // The acts behind them, on the rows of env's grid (the window's, or a size tree's files).
     void deleteRows(ReportEnv& env, int directoryCol, int fileCol);

@@ -85,7 +85,7 @@ void SizeTreeWindow::connectKeys() {
 
 void SizeTreeWindow::showTree(std::shared_ptr<const SizeTree> tree) {
     ++m_shownTrees;
-    m_scanFile.clear();
+    m_source.clear();
     setWindowTitle(QStringLiteral("Size Tree"));
     m_tree = tree && tree->size() > 0 ? std::move(tree) : nullptr;
     m_back.clear();
@@ -155,10 +155,15 @@ void SizeTreeWindow::showScan(const QString& file, std::shared_ptr<const SizeTre
                                      .arg(file, error.isEmpty() ? QStringLiteral("it holds no entries") : error));
         return;
     }
+    showKept(std::move(tree), file, QFileInfo(file).fileName(), QStringLiteral("Scan %1").arg(file));
+}
+
+void SizeTreeWindow::showKept(std::shared_ptr<const SizeTree> tree, const QString& source, const QString& title,
+                              const QString& status) {
     showTree(std::move(tree));
-    m_scanFile = file;
-    setWindowTitle(QStringLiteral("Size Tree - %1").arg(QFileInfo(file).fileName()));
-    m_ui->lblStatus->setText(QStringLiteral("Scan %1").arg(file));
+    m_source = source;
+    setWindowTitle(QStringLiteral("Size Tree - %1").arg(title));
+    m_ui->lblStatus->setText(status);
 }
 
 void SizeTreeWindow::updateTree(std::shared_ptr<const SizeTree> tree) {
@@ -278,7 +283,7 @@ void SizeTreeWindow::addFileEntries(QMenu& menu) {
     const auto entry = [&](const QString& name, const QString& caption) {
         QAction* action = menu.addAction(caption);
         action->setObjectName(name);
-        action->setEnabled(onlyFiles && m_scanFile.isEmpty()); // a scan's files may lie on another machine
+        action->setEnabled(onlyFiles && m_source.isEmpty()); // a scan's or kept run's files may be elsewhere or gone
         return action;
     };
     // Captioned as the grid's entries are.
@@ -309,8 +314,8 @@ void SizeTreeWindow::trvSizeTree_Popup(const QPoint& at) {
     QAction* properties = menu.addAction(QStringLiteral("Properties"));
     properties->setObjectName(QStringLiteral("Menu_Tree_Properties"));
     connect(properties, &QAction::triggered, this, [this, entry] { Q_EMIT propertiesRequested(volumePathOf(entry)); });
-    explore->setEnabled(m_scanFile.isEmpty());
-    properties->setEnabled(m_scanFile.isEmpty());
+    explore->setEnabled(m_source.isEmpty());
+    properties->setEnabled(m_source.isEmpty());
     const QPoint global = m_ui->trvSizeTree->viewport()->mapToGlobal(at);
     if (m_runPopup)
         m_runPopup(menu, global);

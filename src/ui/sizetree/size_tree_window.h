@@ -35,8 +35,12 @@ public:
     // forward and what is open stay.
     void updateTree(std::shared_ptr<const SizeTree> tree);
     SizeTreeModel& model() const { return *m_model; }
-    // The scan file shown; empty while a run's walk is.
-    const QString& scanFile() const { return m_scanFile; }
+    // Where the tree shown comes from, a scan file or a kept run; empty
+    // while it is this window's run's walk, the only one that can be acted on.
+    const QString& source() const { return m_source; }
+    // A tree read from elsewhere (a scan, a kept run): browsed, never acted on.
+    void showKept(std::shared_ptr<const SizeTree> tree, const QString& source, const QString& title,
+                  const QString& status);
     // Asks for the scan to open; a test answers instead of a user.
     using ScanChooser = std::function<QString(QWidget* parent)>;
     void setScanChooser(ScanChooser chooser) { m_chooseScan = std::move(chooser); }
@@ -87,6 +91,6 @@ private:
     std::vector<SizeTree::Index> m_forward;
     MenuRunner m_runPopup;
     ScanChooser m_chooseScan;
-    QString m_scanFile;
+    QString m_source;
     unsigned m_shownTrees = 0; // a part of a walk finished after a newer tree was shown is dropped
 };
