@@ -156,11 +156,28 @@ QString HistoryStore::createOrMigrate() {
     return {};
 }
 
+bool HistoryStore::confirmed(const std::function<bool()>& confirm, QString& error) const {
+    if (!confirm || confirm())
+        return true;
+    error = failure(QStringLiteral("did not record the run"), QStringLiteral("it was not to be kept"));
+    return false;
+}
+
 std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<StoredRow>& rows, int keepDays,
                                            QString& error, const std::function<bool()>& confirm) {
     if (error = open(); !error.isEmpty())
         return std::nullopt;
     QSqlDatabase db = connection();
+    // SQLite's rows wait outside the store while the run's file is written:
+    // its write lock is held only to copy them in.
+    if (!postgres()) {
+        if (const QString reason = SqliteRows(0, rows).stage(db); !reason.isEmpty()) {
+            error = failure(QStringLiteral("could not record the run's rows"), reason);
+            return std::nullopt;
+        }
+        if (!confirmed(confirm, error))
+            return std::nullopt;
+    }
     HistorySchema::Transaction transaction(db, postgres());
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT INTO runs (started, ended, host, tree, server, volume, kind, place, "
@@ -180,18 +197,19 @@ std::optional<qint64> HistoryStore::record(const StoredRun& run, const QList<Sto
     }
     const qint64 id = insert.value(0).toLongLong();
     insert.finish();
-    if (const QString reason = postgres() ? PostgresRows(id, rows).insert(db) : SqliteRows(id, rows).insert(db);
+    if (const QString reason = postgres() ? PostgresRows(id, rows).insert(db) : SqliteRows::copyStaged(db, id);
         !reason.isEmpty()) {
         error = failure(QStringLiteral("could not record the run's rows"), reason);
         return std::nullopt;
     }
+    // PostgreSQL's rows go in while the file is written; the old runs are
+    // dropped only once this one is to be kept, so their rows are not held
+    // locked meanwhile.
+    if (postgres() && !confirmed(confirm, error))
+        return std::nullopt;
     const QDateTime oldest = run.started.addDays(-keepDays);
     if (const QString reason = HistorySchema::dropRunsBefore(db, oldest.toMSecsSinceEpoch()); !reason.isEmpty()) {
         error = failure(QStringLiteral("could not drop old runs"), reason);
-        return std::nullopt;
-    }
-    if (confirm && !confirm()) {
-        error = failure(QStringLiteral("did not record the run"), QStringLiteral("it was not to be kept"));
         return std::nullopt;
     }
     if (const QString reason = transaction.commit(); !reason.isEmpty()) {

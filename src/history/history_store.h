@@ -66,6 +66,8 @@ private:
     QString configure();
     QString createOrMigrate();
     QString failure(const QString& what, const QString& reason) const;
+    // Whether confirm (when given) keeps the run; else error says it was not kept.
+    bool confirmed(const std::function<bool()>& confirm, QString& error) const;
 
     QString m_location;
     QString m_connection; // the Qt SQL connection's name, private to this store

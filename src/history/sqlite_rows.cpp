@@ -54,14 +54,58 @@ void bindRow(sqlite3_stmt* statement, qsizetype rowNo, const StoredRow& row) {
 SqliteRows::SqliteRows(qint64 runId, const QList<StoredRow>& rows) : m_runId(runId), m_rows(rows) {}
 
 QString SqliteRows::insert(QSqlDatabase& db) const {
+    return insertInto(db, "run_rows");
+}
+
+QString SqliteRows::stage(QSqlDatabase& db) const {
+    sqlite3* handle = handleOf(db);
+    if (!handle)
+        return QStringLiteral("the connection is not SQLite's");
+    // In memory: a root run leaves no temporary file where others may write.
+    for (const char* sql : {"PRAGMA temp_store = MEMORY",
+                            "CREATE TEMP TABLE IF NOT EXISTS staged_rows AS SELECT * FROM main.run_rows WHERE 0",
+                            "DELETE FROM temp.staged_rows", "BEGIN"}) {
+        if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            return QString::fromUtf8(sqlite3_errmsg(handle));
+    }
+    const QString reason = insertInto(db, "temp.staged_rows");
+    if (!reason.isEmpty() || sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString why = reason.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(handle)) : reason;
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        return why;
+    }
+    return {};
+}
+
+QString SqliteRows::copyStaged(QSqlDatabase& db, qint64 runId) {
     sqlite3* handle = handleOf(db);
     if (!handle)
         return QStringLiteral("the connection is not SQLite's");
     sqlite3_stmt* prepared = nullptr;
     sqlite3_prepare_v2(handle,
-                       "INSERT INTO run_rows (run_id, row_no, parent_no, name, owner, bytes, allocated, files, "
-                       "modified, total, purgeable, pending, free) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                       "INSERT INTO main.run_rows (run_id, row_no, parent_no, name, owner, bytes, allocated, files, "
+                       "modified, total, purgeable, pending, free) SELECT ?, row_no, parent_no, name, owner, bytes, "
+                       "allocated, files, modified, total, purgeable, pending, free FROM temp.staged_rows "
+                       "ORDER BY row_no",
                        -1, &prepared, nullptr);
+    const Statement statement(prepared);
+    if (!statement)
+        return QString::fromUtf8(sqlite3_errmsg(handle));
+    sqlite3_bind_int64(prepared, 1, runId);
+    if (sqlite3_step(prepared) != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errmsg(handle));
+    return {};
+}
+
+QString SqliteRows::insertInto(QSqlDatabase& db, const char* table) const {
+    sqlite3* handle = handleOf(db);
+    if (!handle)
+        return QStringLiteral("the connection is not SQLite's");
+    const QByteArray sql = QByteArray("INSERT INTO ") + table +
+                           " (run_id, row_no, parent_no, name, owner, bytes, allocated, files, "
+                           "modified, total, purgeable, pending, free) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)";
+    sqlite3_stmt* prepared = nullptr;
+    sqlite3_prepare_v2(handle, sql.constData(), -1, &prepared, nullptr);
     const Statement statement(prepared);
     if (!statement)
         return QString::fromUtf8(sqlite3_errmsg(handle));
