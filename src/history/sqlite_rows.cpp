@@ -85,8 +85,7 @@ QString SqliteRows::copyStaged(QSqlDatabase& db, qint64 runId) {
     sqlite3_prepare_v2(handle,
                        "INSERT INTO main.run_rows (run_id, row_no, parent_no, name, owner, bytes, allocated, files, "
                        "modified, total, purgeable, pending, free) SELECT ?, row_no, parent_no, name, owner, bytes, "
-                       "allocated, files, modified, total, purgeable, pending, free FROM temp.staged_rows "
-                       "ORDER BY row_no",
+                       "allocated, files, modified, total, purgeable, pending, free FROM temp.staged_rows",
                        -1, &prepared, nullptr);
     const Statement statement(prepared);
     if (!statement)

@@ -32,7 +32,7 @@ std::shared_ptr<SizeTree> of(const NcduScan& scan) {
             continue;
         }
         const bool again = entry.hardLinked && !linked.insert({entry.device, entry.inode}).second;
-        tree->addFile(parent, scan.name(i), item, again);
+        tree->addFile(parent, scan.name(i), item, again, entry.hardLinked);
     }
     tree->finish();
     return tree;

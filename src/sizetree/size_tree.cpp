@@ -11,6 +11,7 @@ SizeTree::Index SizeTree::add(Index parent, QByteArrayView name, const Item& ite
     m_folderNo.push_back(folderNo);
     m_countedElsewhere.push_back(false);
     m_removed.push_back(false);
+    m_linked.push_back(false);
     return index;
 }
 
@@ -21,10 +22,11 @@ SizeTree::Index SizeTree::addFolder(Index parent, QByteArrayView name, const Ite
     return index;
 }
 
-SizeTree::Index SizeTree::addFile(Index folder, QByteArrayView name, const Item& item, bool countedElsewhere) {
+SizeTree::Index SizeTree::addFile(Index folder, QByteArrayView name, const Item& item, bool countedElsewhere,
+                                  bool linked) {
     const Index index = add(folder, name, item, kNone);
     m_countedElsewhere[index] = countedElsewhere;
-    m_hasOtherNames = m_hasOtherNames || countedElsewhere;
+    m_linked[index] = linked || countedElsewhere;
     return index;
 }
 
@@ -35,12 +37,13 @@ FileIdentity SizeTree::identity(Index file) const {
 
 std::vector<SizeTree::Index> SizeTree::otherNames(Index file) const {
     std::vector<Index> names;
-    if (!m_hasOtherNames)
-        return names; // no file was met twice: the common case costs no search
-    const std::uint64_t inode = m_item[file].inode;
-    const std::uint64_t onDevice = device(file);
-    for (Index i = 0; i < m_parent.size(); ++i) {
-        if (i != file && !isFolder(i) && !m_removed[i] && m_item[i].inode == inode && device(i) == onDevice)
+    if (!m_linked[file])
+        return names; // a file of one name: the common case costs no search
+    const auto found = m_namesOfLinked.find({device(file), m_item[file].inode});
+    if (found == m_namesOfLinked.end())
+        return names;
+    for (const Index i : found->second) {
+        if (i != file && !m_removed[i])
             names.push_back(i);
     }
     return names;
@@ -101,6 +104,11 @@ void SizeTree::finish() {
     m_rowInParent.assign(m_parent.size(), 0);
     for (Index f = 0; f < m_folderEntry.size(); ++f)
         order(f);
+    m_namesOfLinked.clear();
+    for (Index i = 0; i < m_parent.size(); ++i) {
+        if (m_linked[i] && !isFolder(i))
+            m_namesOfLinked[{device(i), m_item[i].inode}].push_back(i);
+    }
 }
 
 void SizeTree::order(Index folderNo) {
@@ -127,11 +135,15 @@ void SizeTree::countAbove(Index i, int sign, std::vector<bool>& touched) {
 
 // The file's space was counted under a name now gone: a name left counts it.
 void SizeTree::countInsteadOf(Index file, std::vector<bool>& touched) {
-    const std::vector<Index> others = otherNames(file);
-    if (others.empty())
-        return;
-    m_countedElsewhere[others.front()] = false;
-    countAbove(others.front(), +1, touched);
+    // Only a name that was not counted: two files that shared an inode
+    // number one after the other are each counted already.
+    for (const Index other : otherNames(file)) {
+        if (m_countedElsewhere[other]) {
+            m_countedElsewhere[other] = false;
+            countAbove(other, +1, touched);
+            return;
+        }
+    }
 }
 
 void SizeTree::refreshNewest(Index folderNo) {

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
+#include <utility>
 #include <span>
 #include <vector>
 
@@ -58,8 +60,10 @@ public:
     // which its files share.
     Index addFolder(Index parent, QByteArrayView name, const Item& own, std::uint64_t device = 0);
     // countedElsewhere: another name of the same file was added before; it
-    // is listed but adds nothing to the sums, as du counts it.
-    Index addFile(Index folder, QByteArrayView name, const Item& item, bool countedElsewhere = false);
+    // is listed but adds nothing to the sums, as du counts it. linked: the
+    // file has more than one name (st_nlink), here or elsewhere.
+    Index addFile(Index folder, QByteArrayView name, const Item& item, bool countedElsewhere = false,
+                  bool linked = false);
     // Sums every folder and orders each folder's children, largest first.
     void finish();
     // Takes files (not folders) out after finish(): every folder above
@@ -110,7 +114,9 @@ private:
     std::vector<Index> m_folderNo;        // kNone for a file
     std::vector<bool> m_countedElsewhere;
     std::vector<bool> m_removed;
-    bool m_hasOtherNames = false; // some file has two names in the tree
+    std::vector<bool> m_linked;
+    // The names of each file with several, by device and inode (after finish()).
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<Index>> m_namesOfLinked;
     QByteArray m_names;
     Start m_start;
     // Per folder number:

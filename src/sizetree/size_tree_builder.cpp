@@ -58,6 +58,6 @@ void SizeTreeBuilder::addFiles(SizeTree::Index folder, const QByteArray& record)
         const bool again = file.links > 1 && !m_linked.insert({file.device, file.inode}).second;
         const SizeTree::Item item{file.size, file.allocated, file.mtime,     file.inode,
                                   file.ctime, file.uid,      file.mtimeNsec, file.ctimeNsec};
-        m_tree.addFile(folder, name, item, again);
+        m_tree.addFile(folder, name, item, again, file.links > 1);
     }
 }
