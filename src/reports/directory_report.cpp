@@ -1,5 +1,6 @@
 #include "reports/directory_report.h"
 
+#include "fsview/name_bytes.h"
 #include "fsview/ordered_walk.h"
 #include "fsview/subtree_bytes.h"
 #include "reports/cell_format.h"
@@ -130,7 +131,8 @@ void keptWalk(ReportEnv& env, VolumeView::Opened& start, const SizeTree::Start& 
     OrderedWalk::Options options = OrderedWalk::Options::sumsOnly();
     options.recordFile = SizeTreeBuilder::recordFile;
     SizeTreeBuilder builder(*env.sizeTree);
-    const QByteArray startName = QFile::encodeName(start.display);
+    // As decode made it: bytes that are not UTF-8 come back as they were.
+    const QByteArray startName = NameBytes::encode(start.display);
     OrderedWalk walk(start.fd.release(), options);
     QElapsedTimer told;
     told.start();

@@ -886,6 +886,9 @@ void MainWindow::takeOutOfTree(const std::vector<SizeTree::Index>& gone) {
     tree->removeFiles(gone);
     if (m_gridShowsTree) {
         DirectoryRowsRemoval(m_env, *tree).take(gone);
+        // The growth since the chosen run, of the figures as they are now.
+        if (const int compared = m_ui->cmbCompareWith->currentIndex(); compared > 0)
+            cmbCompareWith_Click(compared);
         showView();
     }
     m_sizeTree = tree;
