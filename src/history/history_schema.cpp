@@ -61,22 +61,30 @@ QStringList versionTwo(bool postgres) {
         QStringLiteral("ANALYZE sqlite_schema")};
 }
 
-// Version 3: PostgreSQL's rows lose their primary key. Each of its entries
-// took 32 bytes a row for what the second index also finds (a run's rows by
-// run_id; their order is sorted on reading), where every row also carries a
-// 24-byte header. SQLite's table is its key and stays as it is.
-QStringList versionThree(bool postgres) {
-    if (!postgres)
-        return {};
-    return {QStringLiteral("ALTER TABLE run_rows DROP CONSTRAINT IF EXISTS run_rows_pkey")};
-}
-
 bool run(QSqlDatabase& db, const QString& sql, QString& reason) {
     QSqlQuery query(db);
     if (query.exec(sql))
         return true;
     reason = query.lastError().text().trimmed();
     return false;
+}
+
+// PostgreSQL's rows need no primary key: each of its entries took 32 bytes a
+// row for what run_rows_by_name also finds (a run's rows by run_id; their
+// order is sorted on reading). Dropped where found, without a new version,
+// so a Quarvo of version 2 tables still uses a store this one has opened.
+// SQLite's table is its key and stays as it is.
+bool dropRowsKey(QSqlDatabase& db, QString& reason) {
+    QSqlQuery found(db);
+    if (!found.exec(QStringLiteral("SELECT 1 FROM pg_constraint WHERE conname = 'run_rows_pkey' "
+                                   "AND conrelid = 'run_rows'::regclass"))) {
+        reason = found.lastError().text();
+        return false;
+    }
+    if (!found.next())
+        return true;
+    found.finish();
+    return run(db, QStringLiteral("ALTER TABLE run_rows DROP CONSTRAINT IF EXISTS run_rows_pkey"), reason);
 }
 
 // The version the tables are at; 0 when there are none yet; -1 on failure.
@@ -94,8 +102,6 @@ bool migrate(QSqlDatabase& db, bool postgres, int from, QString& reason) {
         steps += versionOne(postgres);
     if (from < 2)
         steps += versionTwo(postgres);
-    if (from < 3)
-        steps += versionThree(postgres);
     for (const QString& sql : std::as_const(steps)) {
         if (!run(db, sql, reason))
             return false;
@@ -115,9 +121,8 @@ QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-} // namespace
-
-int bringUpToDate(QSqlDatabase& db, bool postgres, QString& reason) {
+// The tables of this version, made or migrated; the version, -1 on failure.
+int migrateToCurrent(QSqlDatabase& db, bool postgres, QString& reason) {
     // A new file's pages are 16 KiB, not 4: a run of 65,000 rows goes in
     // with a quarter of the pages to split, log and copy back (it no longer
     // changes once the file is in WAL mode).
@@ -147,6 +152,15 @@ int bringUpToDate(QSqlDatabase& db, bool postgres, QString& reason) {
         return -1;
     reason = transaction.commit();
     return reason.isEmpty() ? HistoryStore::kSchemaVersion : -1;
+}
+
+} // namespace
+
+int bringUpToDate(QSqlDatabase& db, bool postgres, QString& reason) {
+    const int version = migrateToCurrent(db, postgres, reason);
+    if (postgres && version == HistoryStore::kSchemaVersion && !dropRowsKey(db, reason))
+        return -1;
+    return version;
 }
 
 QString prepareFile(const QString& path) {

@@ -59,7 +59,7 @@ public:
     // The connection open() opened, for reads the store has no function for.
     QSqlDatabase connection() const;
 
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 2;
 
 private:
     bool postgres() const { return isPostgres(m_location); }
