@@ -141,6 +141,8 @@ void SizeTreeWindow::cmdOpenScan_Click() {
             error = failure.text();
         } catch (const std::bad_alloc&) {
             error = QStringLiteral("there is not memory enough to hold it");
+        } catch (...) {
+            error = QStringLiteral("it could not be read");
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [self, file, tree, error] { if (self) self->showScan(file, tree, error); }, Qt::QueuedConnection);
@@ -167,6 +169,8 @@ void SizeTreeWindow::showKept(std::shared_ptr<const SizeTree> tree, const QStrin
 }
 
 void SizeTreeWindow::updateTree(std::shared_ptr<const SizeTree> tree) {
+    if (!m_source.isEmpty())
+        return; // a scan or kept run is shown now, not the walk files went from
     if (!m_tree || !tree || tree->size() != m_tree->size()) {
         showTree(std::move(tree));
         return;
