@@ -1245,6 +1245,17 @@ TEST_F(Window, TheSizeTreeDeletesAndMovesFilesAndTheRowsFollow) {
     rowsMatchTheDisk();
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains(", Moved \\\\FS1\\VOL1\\c\\stays.dat TO "));
+    log.close();
+    // Moved within the walked tree: said to be counted there by the next run.
+    onDialog = [&](QDialog& dialog) {
+        static_cast<MoveDialog&>(dialog).chooseDestination(volume1() + "/c");
+        dialog.findChild<QPushButton*>("btnMoveFiles")->click();
+    };
+    press({"a\\deep\\small.dat"});
+    onDialog = nullptr;
+    EXPECT_TRUE(QFile::exists(volume1() + "/c/a/deep/small.dat"));
+    EXPECT_EQ(program->window().statusBar()->currentMessage(),
+              "The files moved to " + volume1() + "/c are counted there after the next run.");
 
     // All Sub-Directories: a row counts its own folder's files, the total every file.
     child<QRadioButton>(*program, "optAllSubDirs")->click();

@@ -875,6 +875,22 @@ void MainWindow::Menu_Tree_Move_Click(const std::vector<SizeTree::Index>& files)
     ReportEnv env = rows.env(m_env);
     moveRows(env);
     takeOutOfTree(rows.done());
+    if (!rows.done().empty() && movedWithinTree(m_lastMoveDestination))
+        m_host.setStatus(QStringLiteral("The files moved to %1 are counted there after the next run.")
+                             .arg(m_lastMoveDestination));
+}
+
+// Whether a destination (a volume path or a local one) lies below the
+// tree's start: files moved there are still in the walked tree, but only a
+// new run counts them in their new folder.
+bool MainWindow::movedWithinTree(const QString& destination) const {
+    const auto local = [this](const QString& path) {
+        const bool volumePath = path.startsWith(QLatin1String("\\\\"));
+        const QByteArray bytes = volumePath ? m_env.volumes.resolve(path).path : QFile::encodeName(path);
+        return QDir::cleanPath(QFile::decodeName(bytes)) + QLatin1Char('/');
+    };
+    const QString start = local(NameBytes::decode(m_sizeTree->path(0, '\\')));
+    return start.size() > 1 && local(destination).startsWith(start);
 }
 
 // A new tree without the files, so a treemap still drawing the old one

@@ -154,6 +154,7 @@ private:
     void Menu_Popup_Explore_Click(int directoryCol);
     void Menu_Popup_Delete_Click(int directoryCol, int fileCol);
     SizeTreeWindow& openSizeTreeWindow();
+    bool movedWithinTree(const QString& destination) const;
     void showChosenTree(const HistoryWindow& history);
     void Menu_Popup_Move_Click();
     // The acts behind them, on the rows of env's grid (the window's, or a size tree's files).
