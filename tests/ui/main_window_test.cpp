@@ -1079,7 +1079,16 @@ TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
     EXPECT_LE(parts.back(), model.tree()->size());
     EXPECT_TRUE(window->findChild<QLabel*>("lblStatus")->text().isEmpty()); // the whole walk, no longer a part
     EXPECT_EQ(model.tree()->bytes(0, true), commandFigure("du", {"-sB1", volume1()}));
-    // A scan ncdu wrote of the volume, after one cut short: the same sizes, nothing to act on.
+}
+
+// A scan ncdu wrote of the volume, after one cut short: the same sizes, nothing to act on.
+TEST_F(Window, TheSizeTreeShowsAnNcduScanAndActsOnNothingInIt) {
+    auto program = runOnVolume1(2);
+    child<QAction>(*program, "Menu_View_SizeTree")->trigger();
+    auto* window = program->window().findChild<SizeTreeWindow*>();
+    ASSERT_NE(window, nullptr);
+    const SizeTreeModel& model = window->model();
+    auto* view = window->findChild<QTreeView*>("trvSizeTree");
     QTemporaryDir scans;
     const QString scan = scans.filePath("vol1.json");
     QProcess ncdu;
