@@ -21,6 +21,18 @@
 
 namespace {
 
+// What a Directory run's walk of top keeps, as the window gets it.
+void walkInto(SizeTree& tree, const QString& top) {
+    OrderedWalk::Options options = OrderedWalk::Options::sumsOnly(2);
+    options.recordFile = SizeTreeBuilder::recordFile;
+    OrderedWalk walk(TreeBuilder::native(top), options);
+    SizeTreeBuilder builder(tree);
+    const std::atomic<bool> cancel{false};
+    while (const std::optional<WalkedDirectory> directory = walk.next(cancel))
+        builder.add(*directory, TreeBuilder::native(top));
+    builder.finish();
+}
+
 // A tree of real files: sparse and dense ones, two names of one file, a
 // name that is not UTF-8, files of chosen ages.
 class SizeTreeOfAWalk : public ::testing::Test {
@@ -43,14 +55,7 @@ protected:
         ::close(latin1);
         times(at("c/old.log"), QDate(2019, 3, 1), QDate(2019, 3, 1));
         times(at("a/b/photo.JPG"), QDate(2024, 7, 9), QDate(2024, 7, 9));
-        OrderedWalk::Options options = OrderedWalk::Options::sumsOnly(2);
-        options.recordFile = SizeTreeBuilder::recordFile;
-        OrderedWalk walk(TreeBuilder::native(root.path()), options);
-        SizeTreeBuilder builder(tree);
-        const std::atomic<bool> cancel{false};
-        while (const std::optional<WalkedDirectory> directory = walk.next(cancel))
-            builder.add(*directory, TreeBuilder::native(root.path()));
-        builder.finish();
+        walkInto(tree, root.path());
     }
 
     // QTemporaryDir cannot remove a name that is not UTF-8.
@@ -245,14 +250,7 @@ TEST(SizeTreeOfAWideFolder, AHundredThousandFilesAreSummedAndOrderedAsDuCountsTh
     }
     ::close(folder);
     SizeTree tree;
-    OrderedWalk::Options options = OrderedWalk::Options::sumsOnly(2);
-    options.recordFile = SizeTreeBuilder::recordFile;
-    OrderedWalk walk(TreeBuilder::native(root.path()), options);
-    SizeTreeBuilder builder(tree);
-    const std::atomic<bool> cancel{false};
-    while (const std::optional<WalkedDirectory> directory = walk.next(cancel))
-        builder.add(*directory, TreeBuilder::native(root.path()));
-    builder.finish();
+    walkInto(tree, root.path());
     ASSERT_EQ(tree.children(0).size(), 2u);
     const SizeTree::Index wideEntry = tree.children(0)[0];
     ASSERT_EQ(tree.path(wideEntry), wide);
