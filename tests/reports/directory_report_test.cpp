@@ -5,7 +5,9 @@
 #include "tree_builder.h"
 #include "unprivileged_run.h"
 
+#include "fsview/name_bytes.h"
 #include "reports/directory_report.h"
+#include "reports/directory_rows_removal.h"
 #include "reports/ncdu_scan.h"
 #include "reports/report_run.h"
 
@@ -40,6 +42,7 @@ protected:
         f->search.allocatedSizes = allocated;
         f->app.exportFilePath = exportTo;
         f->app.importFilePath = importFrom;
+        f->env.sizeTree = kept;
         if (onPoll)
             f->host.onPoll = [this] { onPoll(*f); };
         btnShowUsage_Click(f->env);
@@ -76,6 +79,7 @@ protected:
     bool allocated = false;
     QString exportTo;   // /EXPORT=
     QString importFrom; // /IMPORT=
+    SizeTree* kept = nullptr; // what the walk saw, as a window keeps it
 };
 
 } // namespace
@@ -189,6 +193,31 @@ TEST_F(DirectoryReports, ANameThatIsNotUtf8IsMeasured) {
     ::rmdir(bad.constData());
     ASSERT_EQ(rows.size(), 1);
     EXPECT_TRUE(rows[0].endsWith("|1.00")) << rows[0].toStdString();
+}
+
+// Started in a folder whose name is not UTF-8, the walk's tree names its
+// start as the rows do: a file taken out of the tree leaves its row.
+TEST_F(DirectoryReports, AStartNotInUtf8KeepsItsRowsInTheSizeTree) {
+    const QByteArray bad = QFile::encodeName(root) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(bad.constData(), 0755), 0);
+    const int fd = ::open((bad + "/f").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 1048576), 0);
+    ::close(fd);
+    SizeTree tree;
+    kept = &tree;
+    // As the window's directory list names it: the byte kept in the text.
+    const QStringList rows = run(NameBytes::decode(QByteArray("\\\\FS1\\VOL1\\caf\xe9")), SubDirOption::optAllSubDirs);
+    ::unlink((bad + "/f").constData());
+    ::rmdir(bad.constData());
+    ASSERT_EQ(rows.size(), 1) << f->run.failure.toStdString() << f->host.messages.join('\n').toStdString();
+    EXPECT_EQ(tree.path(0), QByteArray("\\\\FS1\\VOL1\\caf\xe9"));
+    ASSERT_EQ(tree.children(0).size(), 1u);
+    const std::vector<SizeTree::Index> gone{tree.children(0)[0]};
+    tree.removeFiles(gone);
+    DirectoryRowsRemoval(f->env, tree).take(gone);
+    EXPECT_EQ(f->grid.figures(1).bytes, 0);
+    EXPECT_EQ(f->grid.cell(1, 2).trimmed(), "0.00");
 }
 
 TEST_F(DirectoryReports, AFileSystemMountedBelowIsLeftOutOfEveryForm) {
