@@ -13,7 +13,6 @@
 
 #include <QFileInfo>
 #include <QLocale>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -322,22 +321,17 @@ std::uint64_t du(const QString& path, const char* unit) {
 
 // gdu's total of an export, in bytes: on the disk, or apparent.
 std::uint64_t gduTotal(const QString& file, bool apparent) {
-    QProcess gdu;
     QStringList arguments{"-f", file, "-n", "-p", "-s", "--no-prefix"};
     if (apparent)
         arguments.append("-a");
-    gdu.start("gdu", arguments);
-    if (!gdu.waitForFinished(60000) || gdu.exitCode() != 0)
-        return 0;
-    return gdu.readAllStandardOutput().simplified().split(' ').first().toULongLong();
+    const SpawnedOutput gdu = spawnOutput("gdu", arguments);
+    return gdu.succeeded() ? gdu.out.simplified().split(' ').first().toULongLong() : 0;
 }
 
 // What ncdu writes back of an export it imported; empty when it refused it.
 QString ncduReexport(const QString& file) {
     const QString out = file + ".ncdu.json";
-    QProcess ncdu;
-    ncdu.start("ncdu", {"-f", file, "-o", out});
-    return ncdu.waitForFinished(60000) && ncdu.exitCode() == 0 ? out : QString();
+    return spawnOutput("ncdu", {"-f", file, "-o", out}).succeeded() ? out : QString();
 }
 
 // Each entry's path: the root's name, then names joined by /.
@@ -356,10 +350,7 @@ std::vector<QByteArray> pathsOf(const NcduScan& scan) {
 
 // What find -xdev lists, as bytes.
 std::vector<QByteArray> found(const QString& top) {
-    QProcess find;
-    find.start("find", {top, "-xdev", "-print0"});
-    find.waitForFinished(60000);
-    QList<QByteArray> listed = find.readAllStandardOutput().split('\0');
+    QList<QByteArray> listed = spawnOutput("find", {top, "-xdev", "-print0"}).out.split('\0');
     listed.removeAll(QByteArray());
     return {listed.begin(), listed.end()};
 }
@@ -477,9 +468,7 @@ TEST_F(DirectoryReports, AnImportGivesTheRowsOfAWalkOfTheSameTree) {
     ScopedTmpfs mounted(TreeBuilder::native(top + "/b/mnt"));
     if (mounted.mounted())
         TreeBuilder::file(top + "/b/mnt/elsewhere", 1048576);
-    QProcess ncdu;
-    ncdu.start("ncdu", {"-x", "-e", "-o", builder.dir() + "/ncdu.json", top});
-    ASSERT_TRUE(ncdu.waitForFinished(60000) && ncdu.exitCode() == 0);
+    ASSERT_TRUE(TreeBuilder::ncduExport(top, builder.dir() + "/ncdu.json"));
     for (const SubDirOption option : {SubDirOption::optAllSubDirs, SubDirOption::optImmediateSubDirs}) {
         exportTo = builder.dir() + "/x.json";
         const QStringList walked = run("\\\\FS1\\VOL1\\x", option);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "spawned_output.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,11 +13,10 @@
 // not run. A complaint on standard error (find's about a loop) is no failure.
 inline std::optional<std::uint64_t> commandFigure(const QString& program, const QStringList& arguments,
                                                   bool sumLines = false) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    const SpawnedOutput run = spawnOutput(program, arguments);
+    if (!run.exited)
         return std::nullopt;
-    const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    const QList<QByteArray> lines = run.out.split('\n');
     std::uint64_t sum = 0;
     for (const QByteArray& line : lines) {
         bool ok = false;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "spawned_output.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QString>
 
 #include <fcntl.h>
@@ -47,9 +48,8 @@ inline void times(const QString& path, const QDate& modified, const QDate& acces
 // Writes what ncdu -x -o writes of the tree at top into the file to,
 // owners and times included when extended (-e); false when ncdu failed.
 inline bool ncduExport(const QString& top, const QString& to, bool extended = true) {
-    QProcess ncdu;
-    ncdu.start("ncdu", (extended ? QStringList{"-x", "-e"} : QStringList{"-x"}) + QStringList{"-o", to, top});
-    return ncdu.waitForFinished(60000) && ncdu.exitStatus() == QProcess::NormalExit && ncdu.exitCode() == 0;
+    return spawnOutput("ncdu", (extended ? QStringList{"-x", "-e"} : QStringList{"-x"}) + QStringList{"-o", to, top})
+        .succeeded();
 }
 
 } // namespace TreeBuilder
