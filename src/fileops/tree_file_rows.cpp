@@ -8,6 +8,8 @@
 
 TreeFileRows::TreeFileRows(const SizeTree& tree, std::span<const SizeTree::Index> files) : m_tree(tree) {
     subInitializeGrid(m_grid, QStringLiteral("File"));
+    m_directoryCol = m_grid.fcnFindColumn(QStringLiteral("Directory"));
+    m_fileCol = m_grid.fcnFindColumn(QStringLiteral("File"));
     for (const SizeTree::Index file : files) {
         if (file < tree.size() && !tree.isFolder(file) && !tree.removed(file))
             addRow(file);
@@ -20,14 +22,6 @@ TreeFileRows::TreeFileRows(const SizeTree& tree, std::span<const SizeTree::Index
 
 ReportEnv TreeFileRows::env(const ReportEnv& main) {
     return ReportEnv{main.app, main.search, m_run, m_grid, m_view, main.host, main.client, main.volumes, nullptr};
-}
-
-int TreeFileRows::directoryCol() const {
-    return m_grid.fcnFindColumn(QStringLiteral("Directory"));
-}
-
-int TreeFileRows::fileCol() const {
-    return m_grid.fcnFindColumn(QStringLiteral("File"));
 }
 
 std::vector<SizeTree::Index> TreeFileRows::done() const {
@@ -48,8 +42,8 @@ void TreeFileRows::addRow(SizeTree::Index file) {
     const SizeTree::Index folder = m_tree.parent(file);
     auto record = std::make_shared<const RowRecord>(RowRecord{folderOf(folder), m_tree.name(file), m_tree.identity(file)});
     QStringList cells(m_grid.cols());
-    cells[directoryCol()] = NameBytes::decode(m_tree.path(folder, '\\'));
-    cells[fileCol()] = NameBytes::decode(record->name);
+    cells[m_directoryCol] = NameBytes::decode(m_tree.path(folder, '\\'));
+    cells[m_fileCol] = NameBytes::decode(record->name);
     m_records.push_back(record.get());
     m_files.push_back(file);
     m_grid.addRow(cells, std::move(record));

@@ -22,8 +22,8 @@ public:
     // chosen, and run figures and a totals line of their own, which the
     // acts rewrite.
     ReportEnv env(const ReportEnv& main);
-    int directoryCol() const;
-    int fileCol() const;
+    int directoryCol() const { return m_directoryCol; }
+    int fileCol() const { return m_fileCol; }
     // The files whose rows the act took away: those deleted or moved.
     std::vector<SizeTree::Index> done() const;
 
@@ -34,6 +34,8 @@ private:
 
     const SizeTree& m_tree;
     ResultGrid m_grid;
+    int m_directoryCol = -1;
+    int m_fileCol = -1;
     RunState m_run;
     ResultsView m_view;
     std::vector<SizeTree::Index> m_files;    // row i + 1's file

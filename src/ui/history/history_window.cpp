@@ -115,16 +115,10 @@ void HistoryWindow::listRuns(const RunFilter& filter) {
 // window closes to make way for it.
 void HistoryWindow::cmdShowTree_Click() {
     const qsizetype index = m_ui->grdRuns->currentRow();
-    if (index < 0 || index >= m_listed.size())
+    if (index < 0 || index >= m_listed.size() || m_chosenRows.isEmpty())
         return;
-    QString error;
-    const std::optional<QList<StoredRow>> rows = m_store.rows(m_listed[index].id, error);
-    if (!rows) {
-        say(capitalised(error));
-        return;
-    }
     const StoredRun& run = m_listed[index];
-    m_chosenTree = StoredRunTree::of(*rows, run.place);
+    m_chosenTree = StoredRunTree::of(m_chosenRows, run.place);
     m_chosenTreeTitle = QStringLiteral("%1 of %2").arg(run.place, QLocale().toString(run.started.toLocalTime(), QLocale::ShortFormat));
     accept();
 }
@@ -142,6 +136,7 @@ void HistoryWindow::chooseRun(qsizetype index) {
     m_ui->cmbFigure->clear();
     m_figures.clear();
     m_trendRuns.clear();
+    m_chosenRows.clear();
     m_ui->cmdShowTree->setEnabled(index >= 0 && index < m_listed.size() &&
                                   m_listed[index].kind == QLatin1String("Directory"));
     if (index < 0 || index >= m_listed.size()) {
@@ -155,6 +150,7 @@ void HistoryWindow::chooseRun(qsizetype index) {
         drawTrend();
         return;
     }
+    m_chosenRows = *rows;
     m_figures = trendFiguresOf(rows->isEmpty() ? RowFigures{} : rows->first().figures);
     for (const TrendFigure& figure : std::as_const(m_figures))
         m_ui->cmbFigure->addItem(figure.caption);

@@ -69,5 +69,6 @@ private:
     QList<StoredRun> m_listed;     // grdRuns' runs, newest first
     QList<StoredRun> m_trendRuns;  // those like the chosen run, oldest first
     QList<TrendFigure> m_figures;  // cmbFigure's
+    QList<StoredRow> m_chosenRows; // the chosen run's, read once
     std::optional<RowTrend> m_trend;
 };
