@@ -17,6 +17,7 @@ SizeTree::Item ownOf(const RowFigures& figures) {
     own.size = known(figures.bytes);
     own.allocated = known(figures.allocated);
     own.mtime = figures.modified == RowFigures::kNone ? 0 : figures.modified;
+    own.uid = SizeTree::kNoOwner; // a folder row keeps no owner
     return own;
 }
 

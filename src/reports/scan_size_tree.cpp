@@ -25,7 +25,7 @@ std::shared_ptr<SizeTree> of(const NcduScan& scan) {
         item.allocated = entry.allocated;
         item.mtime = entry.mtime;
         item.inode = entry.inode;
-        item.uid = entry.uid;
+        item.uid = entry.owned ? entry.uid : SizeTree::kNoOwner;
         const SizeTree::Index parent = open.empty() ? SizeTree::kNone : open.back().first;
         if (start || entry.directory) {
             open.emplace_back(tree->addFolder(parent, scan.name(i), item, entry.device), entry.end);

@@ -24,6 +24,9 @@ class SizeTree {
 public:
     using Index = std::uint32_t;
     static constexpr Index kNone = 0xFFFFFFFFu;
+    // The owner of an entry whose source did not say (a kept run, a scan
+    // without its extended fields): uid -1 names no user.
+    static constexpr std::uint32_t kNoOwner = 0xFFFFFFFFu;
 
     struct Item {
         std::uint64_t size = 0;      // apparent bytes

@@ -984,6 +984,10 @@ TEST_F(Window, HistoryDrawsARowsFigureForEachKeptRunAndSavesIt) {
     const auto folderB = std::find_if(top.begin(), top.end(), [&kept](SizeTree::Index i) { return kept.name(i) == "b"; });
     ASSERT_NE(folderB, top.end());
     EXPECT_EQ(kept.bytes(*folderB, false), 2621440u);
+    // A kept run holds no owner and, run Immediate, no times: the cells say nothing.
+    const QModelIndex keptB = window->model().indexOf(*folderB);
+    EXPECT_EQ(window->model().data(keptB.siblingAtColumn(SizeTreeModel::Owner)).toString(), "");
+    EXPECT_EQ(window->model().data(keptB.siblingAtColumn(SizeTreeModel::Modified)).toString(), "");
 }
 
 TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {

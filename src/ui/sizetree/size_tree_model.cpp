@@ -125,8 +125,13 @@ QString SizeTreeModel::cell(SizeTree::Index entry, int column) const {
                                                     QStringLiteral("###,###,##0.00"));
     case Files: return m_tree->isFolder(entry) ? locale.toString(qulonglong(sums.files)) : QString();
     case Folders: return m_tree->isFolder(entry) ? locale.toString(qulonglong(sums.folders)) : QString();
-    case Modified: return locale.toString(QDateTime::fromSecsSinceEpoch(sums.newest), QLocale::ShortFormat);
-    case Owner: return ownerName(m_tree->item(entry).uid);
+    case Modified: // 0: a source without times
+        return sums.newest == 0 ? QString()
+                                : locale.toString(QDateTime::fromSecsSinceEpoch(sums.newest), QLocale::ShortFormat);
+    case Owner: {
+        const std::uint32_t uid = m_tree->item(entry).uid;
+        return uid == SizeTree::kNoOwner ? QString() : ownerName(uid);
+    }
     }
     return {};
 }
