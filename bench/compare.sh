@@ -7,6 +7,10 @@
 #
 #   bench/compare.sh [tree-folder] [files] [directories]
 #   ONLY='file-*' bench/compare.sh    runs only the pairs whose name matches
+#   HISTORY=1 bench/compare.sh        keeps each run in the history as well
+#
+# Runs are made with /NOHISTORY unless HISTORY=1: what keeping a run adds is
+# measured on its own by bench/history_compare.sh.
 #
 # The tree is generated once (bench/make_tree.py) and kept for later runs.
 set -u
@@ -69,6 +73,7 @@ compare() {
     local quarvo_args="" word words
     read -ra words <<< "$2" # no globbing: the pattern stays a pattern
     for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
+    [ -n "${HISTORY:-}" ] || quarvo_args+=" /NOHISTORY"
     local json="$OUT/$name.json"
     hyperfine --style none --warmup 1 --runs "$RUNS" --export-json "$json" \
         -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n floor "$floor > /dev/null" \

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,11 @@ QStringList leadingFields(const ReportEnv& env, bool headingLine, const QString&
     return volumeRun
                ? QStringList{runDate}
                : QStringList{runDate, env.search.cmbServer.text, env.search.cmbVolumeList.text};
+}
+
+bool hasOutputCell(const QList<ResultsFile::ColumnOutput>& outputs) {
+    return std::any_of(outputs.begin(), outputs.end(),
+                       [](ResultsFile::ColumnOutput output) { return output != ResultsFile::ColumnOutput::Left; });
 }
 
 // Status texts while saving: every row would cost more than the row.
@@ -128,18 +135,25 @@ QString CommandLineOutput::writeTo(WholeFileWriter& file, const ReportEnv& env, 
     const bool terminal = !host && ::isatty(::fileno(m_stdout)) == 1;
     const QString& delimiter = m_target.delimiter;
     const QString runDate = CellFormat::generalDate(QDateTime::currentDateTime());
-    // The leading fields are the same on every row: joined once.
-    const QString rowStart = ResultsFile::joinFields(leadingFields(env, false, runDate), delimiter) + delimiter;
+    // The leading fields are the same on every row: joined once, with the
+    // delimiter after them (an empty last field).
+    QByteArray rowStart;
+    ResultsFile::appendJoined(rowStart, leadingFields(env, false, runDate) << QString(), delimiter);
     const QList<ResultsFile::ColumnOutput> outputs = ResultsFile::columnOutputs(env.grid);
     const qsizetype first = m_target.headings ? 0 : 1;
+    QByteArray line;
     for (qsizetype row = first; row < env.grid.rows(); ++row) {
-        const QStringList fields = ResultsFile::rowFields(env.grid, row, outputs);
-        const QString line = row > 0 && !fields.isEmpty()
-                                 ? rowStart + ResultsFile::joinFields(fields, delimiter)
-                                 : ResultsFile::joinFields(leadingFields(env, row == 0, runDate) + fields, delimiter);
-        if (const QString error =
-                file.write(NameBytes::encode(terminal ? TerminalText::escaped(line) : line) + kLineEnd);
-            !error.isEmpty())
+        line.resize(0);
+        if (terminal || row == 0 || !hasOutputCell(outputs)) {
+            const QString text = ResultsFile::joinFields(
+                leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row, outputs), delimiter);
+            line = NameBytes::encode(terminal ? TerminalText::escaped(text) : text);
+        } else {
+            line += rowStart;
+            ResultsFile::appendRow(line, env.grid.row(row), outputs, delimiter);
+        }
+        line += kLineEnd;
+        if (const QString error = file.write(line); !error.isEmpty())
             return error;
         if (!host)
             continue;

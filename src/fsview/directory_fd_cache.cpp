@@ -7,6 +7,8 @@
 #include <sys/resource.h>
 
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,11 +46,30 @@ DirectoryFdCache::~DirectoryFdCache() {
         ::close(entry.fd);
 }
 
-int DirectoryFdCache::open(const ScanDirectory& dir) {
+int DirectoryFdCache::open(const ScanDirectory& dir, bool& sameMount) {
+    sameMount = false;
     if (!dir.parent)
         return ::openat(m_rootFd, ".", readFlags);
     const int parent = parentFd(dir.parent);
-    return parent < 0 ? -1 : ::openat(parent, dir.name.c_str(), readFlags);
+    if (parent < 0)
+        return -1;
+    if (m_openWithinMount) {
+        open_how how{};
+        how.flags = readFlags;
+        how.resolve = RESOLVE_NO_XDEV;
+        const int fd = int(::syscall(SYS_openat2, parent, dir.name.c_str(), &how, sizeof how));
+        if (fd >= 0) {
+            sameMount = true;
+            return fd;
+        }
+        // EXDEV: a mount on its name (a bind of the same file system is
+        // entered all the same), opened plainly and checked whole.
+        if (errno == ENOSYS || errno == EPERM) // a kernel or a filter without openat2
+            m_openWithinMount = false;
+        else if (errno != EXDEV)
+            return -1;
+    }
+    return ::openat(parent, dir.name.c_str(), readFlags);
 }
 
 void DirectoryFdCache::clear() {

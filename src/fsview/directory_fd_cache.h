@@ -28,8 +28,11 @@ public:
     static int workerCount(int requested);
 
     // A new descriptor of dir for reading; -1 with errno set when it cannot be
-    // opened. The caller checks that it is the directory listed.
-    int open(const ScanDirectory& dir);
+    // opened. The caller checks that it is the directory listed. sameMount
+    // tells that it was opened without leaving its parent's mount (nothing
+    // was mounted onto its name since it was found), so its device is the
+    // one it was found on; then the inode alone is left to check.
+    int open(const ScanDirectory& dir, bool& sameMount);
     // Takes fd, an open descriptor of dir, for opening dir's subdirectories;
     // the least recently used one is closed when the cache is full.
     void keep(ScanDirectoryPtr dir, int fd);
@@ -57,4 +60,5 @@ private:
     std::size_t m_capacity;
     std::vector<Entry> m_entries;           // most recently used last
     std::vector<const std::string*> m_path; // openDown's names, kept to spare allocations
+    bool m_openWithinMount = true;          // until the kernel turns openat2 down
 };

@@ -76,10 +76,10 @@ OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t c
 // own are let go (this lister's at once, the others' as they finish) and the
 // open tried again. Still none after that, the walk fails rather than
 // passing the directory off as unreadable.
-int OrderedWalkLister::openListed(const ScanDirectory& dir) {
+int OrderedWalkLister::openListed(const ScanDirectory& dir, bool& sameMount) {
     constexpr int kAttempts = 12; // about half a second of waiting in all
     for (int attempt = 0;; ++attempt) {
-        const int fd = m_fds.open(dir);
+        const int fd = m_fds.open(dir, sameMount);
         if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
             return fd;
         const int error = errno;
@@ -102,22 +102,30 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
     subdirs.clear();
     m_found.clear();
     m_linked.clear();
-    const int fd = openListed(*dir);
+    bool sameMount = false;
+    const int fd = openListed(*dir, sameMount);
     if (fd < 0 && m_failure.load() != 0)
         return false;
     // The directory opened must be the one listed: not one renamed or
-    // mounted into its place since.
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_dev != dir->device || st.st_ino != dir->inode) {
+    // mounted into its place since. Opened within its parent's mount, its
+    // own entry "." tells its inode without a stat of its own.
+    if (fd < 0 || (!sameMount && !isListed(fd, *dir))) {
         if (fd >= 0)
             ::close(fd);
         ++m_skipped;
         unreadable(out, subdirs);
         return true;
     }
-    out.device = st.st_dev;
-    out.inode = st.st_ino;
+    m_dotInode = 0;
     const Read read = readEntries(fd, out);
+    if (read == Read::Done && sameMount && m_dotInode != dir->inode && !isListed(fd, *dir)) {
+        ::close(fd);
+        ++m_skipped;
+        unreadable(out, subdirs);
+        return true;
+    }
+    out.device = dir->device;
+    out.inode = dir->inode;
     if (read != Read::Done) {
         ::close(fd);
         if (read == Read::Stopped)
@@ -136,6 +144,11 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
     else
         m_fds.keep(dir, fd);
     return true;
+}
+
+bool OrderedWalkLister::isListed(int fd, const ScanDirectory& dir) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && st.st_dev == dir.device && st.st_ino == dir.inode;
 }
 
 void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& out,
@@ -191,9 +204,13 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
             const unsigned char type =
                 static_cast<unsigned char>(buffer[offset + long(offsetof(DirentRecords::Head, type))]);
             const char* name = buffer + offset + DirentRecords::kNameOffset;
-            offset += length;
-            if (DirentRecords::isDotOrDotDot(name))
+            if (DirentRecords::isDotOrDotDot(name)) {
+                if (name[1] == '\0')
+                    std::memcpy(&m_dotInode, buffer + offset + offsetof(DirentRecords::Head, ino), sizeof m_dotInode);
+                offset += length;
                 continue;
+            }
+            offset += length;
             if (stopAsked())
                 return Read::Stopped;
             addEntry(fd, name, std::strlen(name), type, out);

@@ -54,7 +54,8 @@ private:
     enum class Read { Done, Failed, Stopped };
 
     Read readEntries(int fd, WalkedDirectory& out);
-    int openListed(const ScanDirectory& dir);
+    int openListed(const ScanDirectory& dir, bool& sameMount);
+    static bool isListed(int fd, const ScanDirectory& dir);
     void addEntry(int fd, const char* name, std::size_t length, unsigned char type,
                   WalkedDirectory& out);
     void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
@@ -80,6 +81,7 @@ private:
     std::vector<Found> m_found; // subdirectories of the directory being read
     const ScanDirectory* m_listing = nullptr; // that directory, during list() only
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
+    std::uint64_t m_dotInode = 0; // what the entry "." of the directory being read says
     unsigned m_sinceCheck = 0;
     const std::function<bool()>* m_interrupted = nullptr; // during list() only
 };

@@ -102,6 +102,15 @@ bool matchUnits(const unsigned char* pattern, const unsigned char* patternEnd, c
     return p == patternEnd;
 }
 
+// Whether the folded ASCII segment equals name's bytes at, folded.
+bool segmentAt(const QByteArray& segment, const unsigned char* name) {
+    for (qsizetype i = 0; i < segment.size(); ++i) {
+        if (asciiLower(name[i]) != static_cast<unsigned char>(segment[i]))
+            return false;
+    }
+    return true;
+}
+
 bool isValidUtf8(const unsigned char* p, const unsigned char* end) {
     while (p < end) {
         char32_t cp = 0;
@@ -126,6 +135,50 @@ WildcardPattern::WildcardPattern(const QString& pattern) : m_pattern(pattern.toU
         for (char c : m_pattern)
             m_everything = m_everything && c == '*';
     }
+    m_segmented = !m_everything && !m_pattern.contains('?');
+    for (char c : m_pattern)
+        m_segmented = m_segmented && static_cast<unsigned char>(c) < 0x80;
+    if (!m_segmented)
+        return;
+    m_starFirst = m_pattern.startsWith('*');
+    m_starLast = m_pattern.endsWith('*');
+    for (const QByteArray& segment : m_pattern.split('*')) {
+        if (!segment.isEmpty())
+            m_segments.append(segment);
+    }
+}
+
+bool WildcardPattern::matchesSegments(const unsigned char* name, std::size_t length) const {
+    qsizetype from = 0;
+    qsizetype end = qsizetype(length);
+    qsizetype first = 0;
+    qsizetype last = m_segments.size();
+    if (!m_starFirst) { // no star at all: the one segment is the whole name
+        const QByteArray& head = m_segments.first();
+        if (head.size() > end || (!m_starLast && m_segments.size() == 1 && head.size() != end) ||
+            !segmentAt(head, name))
+            return false;
+        from = head.size();
+        ++first;
+    }
+    if (!m_starLast && first < last) {
+        const QByteArray& tail = m_segments.last();
+        if (tail.size() > end - from || !segmentAt(tail, name + end - tail.size()))
+            return false;
+        end -= tail.size();
+        --last;
+    }
+    // Each run in the middle taken where it first fits: a later place could
+    // only leave less room for the runs after it.
+    for (qsizetype i = first; i < last; ++i) {
+        const QByteArray& segment = m_segments[i];
+        while (from + segment.size() <= end && !segmentAt(segment, name + from))
+            ++from;
+        if (from + segment.size() > end)
+            return false;
+        from += segment.size();
+    }
+    return true;
 }
 
 bool WildcardPattern::matches(const char* name, std::size_t length) const {
@@ -140,6 +193,8 @@ bool WildcardPattern::matches(const char* name, std::size_t length) const {
         ascii = *c < 0x80;
     // Names outside ASCII compare by characters when they are proper UTF-8,
     // else by bytes (a mangled name still matches "*" and its own bytes).
+    if (ascii && m_segmented)
+        return matchesSegments(n, length);
     if (ascii || !isValidUtf8(n, nEnd))
         return matchUnits<Unit::Byte>(p, pEnd, n, nEnd);
     return matchUnits<Unit::CodePoint>(p, pEnd, n, nEnd);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstddef>
@@ -19,6 +20,15 @@ public:
     bool matches(const QByteArray& name) const { return matches(name.constData(), std::size_t(name.size())); }
 
 private:
+    bool matchesSegments(const unsigned char* name, std::size_t length) const;
+
     QByteArray m_pattern; // UTF-8, ASCII letters folded to lower case
     bool m_everything = false;
+    // An ASCII pattern without "?" is its runs between stars, matched
+    // against an ASCII name without going back: the first run must begin
+    // the name, the last end it, the others follow in order between.
+    bool m_segmented = false;
+    bool m_starFirst = false;
+    bool m_starLast = false;
+    QList<QByteArray> m_segments;
 };

@@ -43,6 +43,7 @@ struct SearchContext {
     bool timesKnown = true;
     // The size column is "Allocated": the rows give the blocks taken.
     bool allocated = false;
+    QLocale locale; // the run's, made once: a QLocale per row costs more than its cell
 
     std::uint64_t shownSize(const WalkedFile& file) const { return allocated ? file.allocated : file.size; }
 };
@@ -107,27 +108,27 @@ bool keeps(SearchContext& s, const WalkedFile& file) {
 
 // In whole bytes, grouped as the locale groups them: an integer, never
 // rounded through a double (a size past 2^53 keeps its last digits).
-QString sizeCell(std::uint64_t size) {
-    return CellFormat::padLeft(QLocale().toString(qulonglong(size)));
+QString sizeCell(const SearchContext& s, std::uint64_t size) {
+    return CellFormat::padLeft(s.locale.toString(qulonglong(size)));
 }
 
 QStringList rowCells(SearchContext& s, const QString& directory, const WalkedFile& file, const QString& owner) {
     const QString name = NameBytes::decode(file.name);
     if (!s.timesKnown) // no sort key, date nor time to show
-        return {QString(), directory, name, owner, sizeCell(s.shownSize(file)), QString(), QString()};
+        return {QString(), directory, name, owner, sizeCell(s, s.shownSize(file)), QString(), QString()};
     if (s.layout == Layout::Date) {
         const std::uint16_t packed = s.dates.packedDateOf(file);
         const QDate date = PackedDate::unpack(packed);
         return {QString::number(packed), QString::number(fcnDaysSince1990(date)), directory, name,
-                s.dateCells.date(date), owner, sizeCell(s.shownSize(file))};
+                s.dateCells.date(date), owner, sizeCell(s, s.shownSize(file))};
     }
     const CellFormat::LocalTime modified = CellFormat::localTime(file.mtime);
     const QString key = QString::number(fcnDaysSince1990(modified.date));
     const QString& date = s.dateCells.date(modified.date);
     const QString& time = s.dateCells.time(modified.time);
     if (s.layout == Layout::OwnerFile)
-        return {key, directory, name, sizeCell(s.shownSize(file)), date, time};
-    return {key, directory, name, owner, sizeCell(s.shownSize(file)), date, time};
+        return {key, directory, name, sizeCell(s, s.shownSize(file)), date, time};
+    return {key, directory, name, owner, sizeCell(s, s.shownSize(file)), date, time};
 }
 
 // The search ends at the row limit, and says so once.

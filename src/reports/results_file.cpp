@@ -21,7 +21,31 @@ const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 // character beyond U+FFFF is two UTF-16 units and counts whole: U+1F601 is
 // no character of the delimiter U+1F600, though both begin with the same unit.
 // One pass over the field: a directory cell can be tens of kilobytes long.
+// Character by character, for a delimiter wholly in the basic plane (all
+// but the oddest): a field's surrogate halves can then match none of it.
+bool needsQuotesBasic(QStringView field, QStringView delimiter) {
+    for (const QChar c : field) {
+        if (c == u'"' || c == u'\n' || c == u'\r')
+            return true;
+        for (const QChar d : delimiter) {
+            if (c == d)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool hasSurrogates(QStringView text) {
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
 bool needsQuotes(const QString& field, const QString& delimiter) {
+    if (!hasSurrogates(delimiter))
+        return needsQuotesBasic(field, delimiter);
     for (qsizetype i = 0; i < field.size(); ++i) {
         const QChar c = field[i];
         if (c == u'"' || c == u'\n' || c == u'\r')
@@ -40,6 +64,53 @@ QString quoted(QString field) {
 }
 
 constexpr qsizetype kRowsPerStatus = 256;
+
+// The bytes NameBytes::encode gives for text, added to out: a run of ASCII
+// (most of every row) is copied as it is.
+void appendEncoded(QByteArray& out, QStringView text) {
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    qsizetype ascii = 0;
+    while (ascii < text.size() && units[ascii] < 0x80)
+        ++ascii;
+    const qsizetype at = out.size();
+    out.resize(at + ascii);
+    char* to = out.data() + at;
+    for (qsizetype i = 0; i < ascii; ++i)
+        to[i] = char(units[i]);
+    if (ascii < text.size()) // what follows an ASCII character encodes alike on its own
+        out += NameBytes::encode(text.mid(ascii));
+}
+
+// A field of ASCII that needs no quotes, with a delimiter of one ASCII
+// character (most rows of most files), copied in one pass; false, with out
+// as it was, for any other.
+bool appendPlainAscii(QByteArray& out, const QString& field, const QString& delimiter) {
+    if (delimiter.size() != 1 || delimiter[0].unicode() >= 0x80)
+        return false;
+    const char16_t separator = delimiter[0].unicode();
+    const auto* units = reinterpret_cast<const char16_t*>(field.utf16());
+    const qsizetype at = out.size();
+    out.resize(at + field.size());
+    char* to = out.data() + at;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char16_t c = units[i];
+        if (c >= 0x80 || c == u'"' || c == u'\n' || c == u'\r' || c == separator) {
+            out.resize(at);
+            return false;
+        }
+        to[i] = char(c);
+    }
+    return true;
+}
+
+void appendField(QByteArray& out, const QString& field, const QString& delimiter) {
+    if (appendPlainAscii(out, field, delimiter))
+        return;
+    if (needsQuotes(field, delimiter))
+        appendEncoded(out, quoted(field));
+    else
+        appendEncoded(out, field);
+}
 
 
 } // namespace
@@ -75,6 +146,29 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row) {
     return rowFields(grid, row, columnOutputs(grid));
 }
 
+void appendRow(QByteArray& out, const QStringList& cells, const QList<ColumnOutput>& outputs,
+               const QString& delimiter) {
+    bool first = true;
+    static const QString kNone;
+    for (qsizetype col = 0; col < outputs.size(); ++col) {
+        if (outputs[col] == ColumnOutput::Left)
+            continue;
+        if (!first)
+            appendEncoded(out, delimiter);
+        first = false;
+        const QString& cell = col < cells.size() ? cells[col] : kNone;
+        appendField(out, outputs[col] == ColumnOutput::Figure ? CellFormat::plainFigure(cell) : cell, delimiter);
+    }
+}
+
+void appendJoined(QByteArray& out, const QStringList& fields, const QString& delimiter) {
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            appendEncoded(out, delimiter);
+        appendField(out, fields[i], delimiter);
+    }
+}
+
 QString joinFields(const QStringList& fields, const QString& delimiter) {
     QString line;
     qsizetype length = 0;
@@ -100,9 +194,13 @@ bool subSaveResultsFile(const ResultGrid& shown, const QString& path, const QStr
     WholeFileWriter file;
     QString error = file.open(path, WholeFileWriter::Mode::Replace);
     const QList<ColumnOutput> outputs = columnOutputs(grid);
+    QByteArray line;
     for (qsizetype row = 0; error.isEmpty() && row < grid.rows(); ++row) {
         // The names as the very bytes they are on disk, the rest as UTF-8.
-        error = file.write(NameBytes::encode(joinFields(rowFields(grid, row, outputs), delimiter)) + kLineEnd);
+        line.resize(0);
+        appendRow(line, grid.row(row), outputs, delimiter);
+        line += kLineEnd;
+        error = file.write(line);
         // Every row's status would cost more than the row.
         if (row % kRowsPerStatus == 0 || row + 1 == grid.rows())
             host.setStatus(QStringLiteral("Saving row ") + QString::number(row));

@@ -29,6 +29,14 @@ QStringList rowFields(const ResultGrid& grid, qsizetype row);
 // quotes doubled, so the file reads back into the same fields.
 QString joinFields(const QStringList& fields, const QString& delimiter);
 
+// The same line as the bytes NameBytes::encode gives for it (names as the
+// very bytes they are on disk, the rest as UTF-8), added to out: of fields,
+// or of a row's cells converted as rowFields converts them. No text of the
+// line is made on the way.
+void appendJoined(QByteArray& out, const QStringList& fields, const QString& delimiter);
+void appendRow(QByteArray& out, const QStringList& cells, const QList<ColumnOutput>& outputs,
+               const QString& delimiter);
+
 // Writes rows 0 to the last, as they are when it starts, to path, showing
 // "Saving row <n>" as it goes and "Save Complete" or "Save Cancelled" at the
 // end. True when all was written.

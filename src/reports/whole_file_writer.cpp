@@ -20,7 +20,8 @@
 
 namespace {
 
-constexpr qsizetype kBufferBytes = 64 * 1024;
+// Rows are gathered into writes this large: few system calls for a whole run.
+constexpr qsizetype kBufferBytes = 1024 * 1024;
 constexpr qsizetype kCopyBytes = 1024 * 1024;
 constexpr int kWaitSliceMs = 100;
 constexpr time_t kLeftoverAgeSeconds = 24 * 60 * 60;
@@ -180,7 +181,7 @@ QString WholeFileWriter::write(const QByteArray& bytes) {
 
 QString WholeFileWriter::flushBuffer() {
     const QString error = writeOut(m_fd, m_buffer.constData(), m_buffer.size());
-    m_buffer.clear();
+    m_buffer.resize(0); // its room stays for the next rows
     return error;
 }
 

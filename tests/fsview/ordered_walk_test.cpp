@@ -528,15 +528,38 @@ TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
     EXPECT_EQ(walk.skipped(), 1u);
 }
 
+TEST_F(Walk, DirectoryReplacedOrMountedOverAheadOfTheReaderComesBackUnreadable) {
+    mkdir("a");
+    mkdir("b");
+    touch("b/old");
+    mkdir("d");
+    touch("d/old");
+    OrderedWalk walk(rootPath(), withThreads(2, 1));
+    const std::optional<WalkedDirectory> top = walk.next(cancel);
+    ASSERT_TRUE(top.has_value());
+    // Another folder under the same name, and a file system mounted onto one.
+    ASSERT_EQ(::rename(native(root() + "/b").constData(), native(root() + "/gone").constData()), 0);
+    mkdir("b");
+    touch("b/new");
+    ScopedTmpfs tmpfs(native(root() + "/d"));
+    writeFile(root() + "/d/new");
+
+    std::vector<WalkedDirectory> rest;
+    while (std::optional<WalkedDirectory> dir = walk.next(cancel))
+        rest.push_back(std::move(*dir));
+
+    EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_FALSE(rest[1].readable);
+    EXPECT_TRUE(rest[1].files.isEmpty());
+    if (tmpfs.mounted()) {
+        EXPECT_FALSE(rest[2].readable);
+        EXPECT_TRUE(rest[2].files.isEmpty());
+    }
+    EXPECT_EQ(walk.skipped(), tmpfs.mounted() ? 2u : 1u);
+}
+
 // Depth ---------------------------------------------------------------------------
-
-namespace {
-
-
-
-
-
-} // namespace
 
 TEST_F(Walk, TreeFiveThousandLevelsDeepWithFewDescriptors) {
     constexpr int levels = 5000;

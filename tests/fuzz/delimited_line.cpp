@@ -4,7 +4,9 @@
 // fields holding a quote, a line break or any character of the delimiter
 // are the quoted ones. Input: one byte choosing the delimiter's length, then
 // UTF-8 text whose first characters are the delimiter and whose rest is the
-// fields, separated by 0 characters (a cell never holds one).
+// fields, separated by 0 characters (a cell never holds one). The bytes
+// written straight from the fields must be the line's.
+#include "fsview/name_bytes.h"
 #include "reports/results_file.h"
 
 #include <QList>
@@ -113,6 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList fields = rest.split(QChar(0));
 
     const QString line = ResultsFile::joinFields(fields, delimiter);
+    // The bytes written straight from the fields are the line's bytes.
+    QByteArray bytes;
+    ResultsFile::appendJoined(bytes, fields, delimiter);
+    if (bytes != NameBytes::encode(line))
+        fail("the bytes written differ from the line's", fields, delimiter, line);
     // The file holds UTF-8; what is read is what was written.
     const std::optional<Record> record = readRecord(QString::fromUtf8(line.toUtf8()), delimiter);
     if (!record)
