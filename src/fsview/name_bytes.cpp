@@ -91,6 +91,16 @@ QString decode(const QByteArray& bytes) {
     return decode(bytes.constData(), bytes.size());
 }
 
+void appendDecoded(QString& text, const QByteArray& bytes) {
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            text += decode(bytes);
+            return;
+        }
+    }
+    text += QLatin1StringView(bytes.constData(), bytes.size());
+}
+
 QByteArray encode(QStringView text) {
     if (!hasMarker(text))
         return text.toUtf8();

@@ -14,6 +14,8 @@ namespace NameBytes {
 
 QString decode(const char* bytes, qsizetype length);
 QString decode(const QByteArray& bytes);
+// Adds what decode gives to text, with no text of its own for an ASCII name.
+void appendDecoded(QString& text, const QByteArray& bytes);
 // The bytes the text stands for: markers as their bytes, the rest as UTF-8.
 QByteArray encode(QStringView text);
 

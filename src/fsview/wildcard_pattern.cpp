@@ -2,6 +2,9 @@
 
 #include <QChar>
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 inline unsigned char asciiLower(unsigned char c) {
@@ -102,6 +105,22 @@ bool matchUnits(const unsigned char* pattern, const unsigned char* patternEnd, c
     return p == patternEnd;
 }
 
+bool isAscii(const unsigned char* p, std::size_t length) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & kHighBits)
+            return false;
+    }
+    for (; i < length; ++i) {
+        if (p[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 // Whether the folded ASCII segment equals name's bytes at, folded.
 bool segmentAt(const QByteArray& segment, const unsigned char* name) {
     for (qsizetype i = 0; i < segment.size(); ++i) {
@@ -188,9 +207,18 @@ bool WildcardPattern::matches(const char* name, std::size_t length) const {
     const auto* nEnd = n + length;
     const auto* p = reinterpret_cast<const unsigned char*>(m_pattern.constData());
     const auto* pEnd = p + m_pattern.size();
-    bool ascii = true;
-    for (const unsigned char* c = n; c < nEnd && ascii; ++c)
-        ascii = *c < 0x80;
+    if (m_segmented && !m_starFirst) {
+        // The run the name must begin with: while the name's characters are
+        // ASCII they compare alike as bytes and as characters, so a
+        // difference there is no match whatever follows (most names of a
+        // rare pattern end here).
+        const QByteArray& head = m_segments.first();
+        for (qsizetype i = 0; i < head.size() && n + i < nEnd && n[i] < 0x80; ++i) {
+            if (asciiLower(n[i]) != static_cast<unsigned char>(head[i]))
+                return false;
+        }
+    }
+    const bool ascii = isAscii(n, length);
     // Names outside ASCII compare by characters when they are proper UTF-8,
     // else by bytes (a mangled name still matches "*" and its own bytes).
     if (ascii && m_segmented)

@@ -9,10 +9,21 @@ const QString& DirectoryTrail::enter(const WalkedDirectory& directory) {
     if (depth == 0 || depth > m_lengths.size())
         return m_path; // the start, or a walk that skipped a level: nothing to add
     m_lengths.resize(depth);
-    m_path.truncate(m_lengths.back());
-    if (!m_path.endsWith(QLatin1Char('\\')))
+    const qsizetype kept = m_lengths.back();
+    const bool slash = kept > 0 && m_path[kept - 1] == QLatin1Char('\\');
+    if (m_path.isDetached()) {
+        m_path.truncate(kept);
+    } else {
+        // Rows or the status line still hold the path as it was: the new
+        // one is made in one piece rather than copied and then grown.
+        QString path;
+        path.reserve(kept + 1 + directory.name.size());
+        path.append(QStringView(m_path).left(kept));
+        m_path = std::move(path);
+    }
+    if (!slash)
         m_path += QLatin1Char('\\');
-    m_path += NameBytes::decode(directory.name);
+    NameBytes::appendDecoded(m_path, directory.name);
     m_lengths.push_back(m_path.size());
     return m_path;
 }
