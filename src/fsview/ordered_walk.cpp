@@ -57,6 +57,7 @@ struct WalkNode {
     WalkedDirectory result; // name and depth from the start, the rest once listed
     State state = State::Waiting;
     bool passed = false; // a search for waiting work has gone past it
+    bool leftOut = false; // found to be a mount, or one above it, only when opened: never handed out
     std::list<std::shared_ptr<WalkNode>>::iterator place; // in the pre-order list
 };
 using WalkNodePtr = std::shared_ptr<WalkNode>;
@@ -249,7 +250,9 @@ bool OrderedWalk::Impl::listTaken(OrderedWalkLister& lister, const WalkNodePtr& 
                                   const std::function<bool()>& interrupted) {
     lock.unlock();
     // Only this lister touches the node's result until it is listed.
-    const bool listed = lister.list(node->dir, node->result, subdirs, interrupted);
+    const OrderedWalkLister::Outcome outcome = lister.list(node->dir, node->result, subdirs, interrupted);
+    const bool listed = outcome != OrderedWalkLister::Outcome::Stopped;
+    node->leftOut = outcome == OrderedWalkLister::Outcome::LeftOut;
     std::vector<WalkNodePtr> found = listed ? children(*node, subdirs) : std::vector<WalkNodePtr>{};
     lock.lock();
     if (!listed) {
@@ -372,26 +375,27 @@ std::optional<WalkedDirectory> OrderedWalk::Impl::next(const std::atomic<bool>& 
         return std::nullopt;
     }
     Lock lock(m_mutex);
-    if (m_order.empty()) {
-        m_ended = true;
-        return std::nullopt;
-    }
-    while (m_order.front()->state != WalkNode::State::Listed) {
-        if (m_failure.load() != 0 || !helpOrWait(lock, cancel, poll)) {
-            lock.unlock();
-            stop();
+    for (;;) {
+        if (m_order.empty()) {
+            m_ended = true;
             return std::nullopt;
         }
+        while (m_order.front()->state != WalkNode::State::Listed) {
+            if (m_failure.load() != 0 || !helpOrWait(lock, cancel, poll)) {
+                lock.unlock();
+                stop();
+                return std::nullopt;
+            }
+        }
+        const WalkNodePtr node = m_order.front();
+        if (m_searchFrom == m_order.begin())
+            ++m_searchFrom;
+        m_order.pop_front();
+        if (--m_ahead == m_lowWater)
+            m_workCv.notify_all();
+        if (!node->leftOut)
+            return std::move(node->result);
     }
-    const WalkNodePtr node = m_order.front();
-    if (m_searchFrom == m_order.begin())
-        ++m_searchFrom;
-    m_order.pop_front();
-    const bool room = --m_ahead == m_lowWater;
-    lock.unlock();
-    if (room)
-        m_workCv.notify_all();
-    return std::move(node->result);
 }
 
 OrderedWalk::OrderedWalk(const QByteArray& root, Options options)

@@ -121,6 +121,13 @@ public:
         // no WalkedFile of each handed out, nor their sorting. Runs on the
         // worker threads, several at once: it must be thread-safe.
         std::function<void(const WalkedFile& file, QByteArrayView name, QByteArray& record)> recordFile;
+        // Whether a directory's own inode (WalkedDirectory::own) and the
+        // mount points it holds (mountsLeftOut) are wanted. Without them a
+        // subdirectory is not statted where it is listed: it is known by its
+        // entry's inode, opened without crossing a mount and checked by its
+        // own "." entry, and one on another file system is left out, like
+        // du -x, where it would have been opened.
+        bool subdirectoryInodes = true;
         std::size_t lookahead = 256; // directories listed ahead of the reader at most
         // Once a directory holds more files to hand out than this, its
         // listing stops there (WalkedDirectory::cut): a reader that ends at a

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -59,6 +60,16 @@ void fillFile(WalkedFile& file, const struct statx& sx) {
     file.device = deviceOf(sx);
 }
 
+// Whether only a mount leads to another device below fd: not so on file
+// systems whose subvolumes have devices of their own (btrfs, bcachefs),
+// where a folder found by its entry alone could not be told from one.
+bool devicesFollowMounts(int fd) {
+    constexpr long kBtrfs = 0x9123683e;
+    constexpr long kBcachefs = 0xca451a4e;
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) == 0 && long(fs.f_type) != kBtrfs && long(fs.f_type) != kBcachefs;
+}
+
 bool fileLess(const WalkedFile& a, const WalkedFile& b) {
     return lessByNameCaseless(a.name, b.name);
 }
@@ -70,7 +81,8 @@ OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t c
                                      const Tallies& tallies)
     : m_rootDevice(rootDevice), m_options(options), m_stop(stop), m_skipped(tallies.skipped),
       m_loopsBack(tallies.loopsBack), m_failure(tallies.failure), m_fds(rootFd, cachedFds),
-      m_buffer(new char[DirentRecords::kBufferSize]) {}
+      m_buffer(new char[DirentRecords::kBufferSize]),
+      m_byEntry(!options.subdirectoryInodes && devicesFollowMounts(rootFd)) {}
 
 // Running out of descriptors says nothing about the directory: the walk's
 // own are let go (this lister's at once, the others' as they finish) and the
@@ -94,9 +106,9 @@ int OrderedWalkLister::openListed(const ScanDirectory& dir, bool& sameMount) {
     }
 }
 
-bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
-                             std::vector<FoundSubdirectory>& subdirs,
-                             const std::function<bool()>& interrupted) {
+OrderedWalkLister::Outcome OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
+                                                   std::vector<FoundSubdirectory>& subdirs,
+                                                   const std::function<bool()>& interrupted) {
     m_interrupted = interrupted ? &interrupted : nullptr;
     m_listing = dir.get();
     subdirs.clear();
@@ -105,35 +117,28 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
     bool sameMount = false;
     const int fd = openListed(*dir, sameMount);
     if (fd < 0 && m_failure.load() != 0)
-        return false;
+        return Outcome::Stopped;
     // The directory opened must be the one listed: not one renamed or
     // mounted into its place since. Opened within its parent's mount, its
     // own entry "." tells its inode without a stat of its own.
-    if (fd < 0 || (!sameMount && !isListed(fd, *dir))) {
+    Crossed who{Outcome::Listed, fd >= 0, dir->device, dir->inode};
+    if (fd >= 0 && !sameMount)
+        who = dir->byEntry ? acrossMount(fd, *dir) : Crossed{Outcome::Listed, isListed(fd, *dir), dir->device, dir->inode};
+    m_dotInode = 0;
+    const Read read = who.readable && who.outcome == Outcome::Listed ? readEntries(fd, out) : Read::Failed;
+    if (read == Read::Done && sameMount && m_dotInode != dir->inode)
+        who = dir->byEntry ? acrossMount(fd, *dir) : Crossed{Outcome::Listed, isListed(fd, *dir), dir->device, dir->inode};
+    if (who.outcome == Outcome::LeftOut || read != Read::Done || !who.readable) {
         if (fd >= 0)
             ::close(fd);
+        if (who.outcome == Outcome::LeftOut || read == Read::Stopped)
+            return who.outcome == Outcome::LeftOut ? Outcome::LeftOut : Outcome::Stopped;
         ++m_skipped;
         unreadable(out, subdirs);
-        return true;
+        return Outcome::Listed;
     }
-    m_dotInode = 0;
-    const Read read = readEntries(fd, out);
-    if (read == Read::Done && sameMount && m_dotInode != dir->inode && !isListed(fd, *dir)) {
-        ::close(fd);
-        ++m_skipped;
-        unreadable(out, subdirs);
-        return true;
-    }
-    out.device = dir->device;
-    out.inode = dir->inode;
-    if (read != Read::Done) {
-        ::close(fd);
-        if (read == Read::Stopped)
-            return false;
-        ++m_skipped;
-        unreadable(out, subdirs);
-        return true;
-    }
+    out.device = who.device;
+    out.inode = who.inode;
     out.linked = m_linked;
     countLinkedOnce(out);
     std::sort(out.files.begin(), out.files.end(), fileLess);
@@ -143,7 +148,27 @@ bool OrderedWalkLister::list(const ScanDirectoryPtr& dir, WalkedDirectory& out,
         ::close(fd);
     else
         m_fds.keep(dir, fd);
-    return true;
+    return Outcome::Listed;
+}
+
+// A directory known by its entry alone, opened across a mount or without
+// "." vouching for it: what a stat where it was listed would have told
+// comes from the open directory. One on another file system, or one of the
+// folders above it (bind-mounted below itself), is left out; any other is
+// listed as what it is now.
+OrderedWalkLister::Crossed OrderedWalkLister::acrossMount(int fd, const ScanDirectory& dir) {
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_TYPE | STATX_INO, &sx) != 0)
+        return {Outcome::Listed, false, dir.device, dir.inode};
+    const dev_t device = deviceOf(sx);
+    if (device != m_rootDevice)
+        return {Outcome::LeftOut, false, device, ino_t(sx.stx_ino)};
+    const bool told = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
+    if ((!told || (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) && isAbove(device, ino_t(sx.stx_ino))) {
+        ++m_loopsBack;
+        return {Outcome::LeftOut, false, device, ino_t(sx.stx_ino)};
+    }
+    return {Outcome::Listed, true, device, ino_t(sx.stx_ino)};
 }
 
 bool OrderedWalkLister::isListed(int fd, const ScanDirectory& dir) {
@@ -164,6 +189,7 @@ void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& 
         sub->name.assign(found.name.constData(), std::size_t(found.name.size()));
         sub->device = found.device;
         sub->inode = found.inode;
+        sub->byEntry = found.byEntry;
         subdirs.push_back({std::move(sub), found.own});
         out.subdirectories.push_back(std::move(found.name));
     }
@@ -213,7 +239,9 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
             offset += length;
             if (stopAsked())
                 return Read::Stopped;
-            addEntry(fd, name, std::strlen(name), type, out);
+            std::uint64_t inode = 0;
+            std::memcpy(&inode, buffer + offset - length + long(offsetof(DirentRecords::Head, ino)), sizeof inode);
+            addEntry(fd, name, std::strlen(name), type, inode, out);
             if (std::size_t(out.files.size()) > m_options.filesEnough) {
                 out.cut = true;
                 return Read::Done;
@@ -223,11 +251,15 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
 }
 
 void OrderedWalkLister::addEntry(int fd, const char* name, std::size_t length, unsigned char type,
-                                 WalkedDirectory& out) {
+                                 std::uint64_t inode, WalkedDirectory& out) {
     if (type != DT_DIR && type != DT_UNKNOWN) {
         // Filtered before the stat: a name that does not pass costs nothing more.
         if (passes(name, length))
             addFile(fd, name, length, out);
+        return;
+    }
+    if (type == DT_DIR && m_byEntry) {
+        m_found.push_back(Found{QByteArray(name, qsizetype(length)), m_listing->device, ino_t(inode), {}, true});
         return;
     }
     struct statx sx {};
@@ -332,8 +364,13 @@ bool OrderedWalkLister::loopsBack(const struct statx& sx) const {
     const bool told = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
     if (told && !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
         return false;
+    return isAbove(deviceOf(sx), ino_t(sx.stx_ino));
+}
+
+// Whether the directory being listed, or one above it, is this one.
+bool OrderedWalkLister::isAbove(dev_t device, ino_t inode) const {
     for (const ScanDirectory* above = m_listing; above; above = above->parent.get()) {
-        if (above->device == deviceOf(sx) && above->inode == ino_t(sx.stx_ino))
+        if (above->device == device && above->inode == inode)
             return true;
     }
     return false;

@@ -35,14 +35,19 @@ public:
     OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t cachedFds,
                       const OrderedWalk::Options& options, const std::atomic<bool>& stop, const Tallies& tallies);
 
+    enum class Outcome {
+        Listed,  // out holds it (readable or not)
+        LeftOut, // found by its entry alone, it is a mount or one of the folders above it: not walked
+        Stopped, // see list()
+    };
     // Fills out's files and subdirectories (and readable) and subdirs with
     // what opens each subdirectory, in the same order as out.subdirectories.
-    // False when stopped before the end (out is then incomplete): by the
-    // walk's stop flag, or by interrupted, which is asked every few entries
-    // when given, or because the process ran out of descriptors (failure
-    // then holds the errno: the walk cannot be complete).
-    bool list(const ScanDirectoryPtr& dir, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs,
-              const std::function<bool()>& interrupted = {});
+    // Stopped before the end (out is then incomplete): by the walk's stop
+    // flag, or by interrupted, which is asked every few entries when given,
+    // or because the process ran out of descriptors (failure then holds the
+    // errno: the walk cannot be complete).
+    Outcome list(const ScanDirectoryPtr& dir, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs,
+                 const std::function<bool()>& interrupted = {});
 
 private:
     struct Found {
@@ -50,13 +55,23 @@ private:
         dev_t device;
         ino_t inode;
         OwnInode own;
+        bool byEntry = false;
     };
     enum class Read { Done, Failed, Stopped };
+    // Who a directory found by its entry alone turned out to be, opened across a mount.
+    struct Crossed {
+        Outcome outcome = Outcome::Listed;
+        bool readable = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
 
     Read readEntries(int fd, WalkedDirectory& out);
     int openListed(const ScanDirectory& dir, bool& sameMount);
     static bool isListed(int fd, const ScanDirectory& dir);
-    void addEntry(int fd, const char* name, std::size_t length, unsigned char type,
+    Crossed acrossMount(int fd, const ScanDirectory& dir);
+    bool isAbove(dev_t device, ino_t inode) const;
+    void addEntry(int fd, const char* name, std::size_t length, unsigned char type, std::uint64_t inode,
                   WalkedDirectory& out);
     void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
     void pushFile(const char* name, std::size_t length, const struct statx* sx,
@@ -81,6 +96,8 @@ private:
     std::vector<Found> m_found; // subdirectories of the directory being read
     const ScanDirectory* m_listing = nullptr; // that directory, during list() only
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
+    // Subdirectories are known by their entries, not statted where listed.
+    bool m_byEntry = false;
     std::uint64_t m_dotInode = 0; // what the entry "." of the directory being read says
     unsigned m_sinceCheck = 0;
     const std::function<bool()>* m_interrupted = nullptr; // during list() only

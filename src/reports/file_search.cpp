@@ -43,7 +43,7 @@ struct SearchContext {
     bool timesKnown = true;
     // The size column is "Allocated": the rows give the blocks taken.
     bool allocated = false;
-    QLocale locale; // the run's, made once: a QLocale per row costs more than its cell
+    QLocale locale = QLocale(); // the run's, made once: a QLocale per row costs more than its cell
 
     std::uint64_t shownSize(const WalkedFile& file) const { return allocated ? file.allocated : file.size; }
 };
@@ -202,6 +202,8 @@ Layout layoutOf(const ReportEnv& env, const QString& ownerFilter) {
 OrderedWalk::Options walkOptions(SearchContext& s, const WildcardPattern& pattern) {
     const SearchSettings& search = s.env.search;
     OrderedWalk::Options options;
+    // Rows are files: a folder's own inode is never shown, nor the mounts left out.
+    options.subdirectoryInodes = false;
     if (!pattern.matchesEverything())
         options.nameFilter = [&pattern](const char* name, std::size_t length) { return pattern.matches(name, length); };
     // Size and date filters need nothing but the stat: they run on the walk's threads.

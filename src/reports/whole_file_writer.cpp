@@ -175,6 +175,9 @@ void WholeFileWriter::adopt(int fd, const QString& name) {
 QString WholeFileWriter::write(const QByteArray& bytes) {
     if (m_fd < 0)
         return QStringLiteral("Cannot write %1: it is not open").arg(m_path);
+    // Its room taken once: growing it step by step would copy it as often.
+    if (m_buffer.capacity() < kBufferBytes && m_buffer.size() + bytes.size() > kBufferBytes / 16)
+        m_buffer.reserve(kBufferBytes + bytes.size());
     m_buffer += bytes;
     return m_buffer.size() >= kBufferBytes ? flushBuffer() : QString();
 }

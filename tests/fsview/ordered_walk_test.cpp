@@ -91,10 +91,11 @@ std::vector<WalkedDirectory> walkAll(const QByteArray& root, OrderedWalk::Option
     return dirs;
 }
 
-OrderedWalk::Options withThreads(int threads, std::size_t lookahead = 256) {
+OrderedWalk::Options withThreads(int threads, std::size_t lookahead = 256, bool subdirectoryInodes = true) {
     OrderedWalk::Options options;
     options.threads = threads;
     options.lookahead = lookahead;
+    options.subdirectoryInodes = subdirectoryInodes;
     return options;
 }
 
@@ -430,21 +431,27 @@ TEST_F(Walk, NestedMountIsNotEntered) {
     writeFile(root() + "/mnt/inner");
     QDir().mkpath(root() + "/mnt/sub");
 
-    OrderedWalk walk(rootPath(), withThreads(2));
-    std::vector<WalkedDirectory> dirs;
-    while (std::optional<WalkedDirectory> next = walk.next(cancel))
-        dirs.push_back(std::move(*next));
+    for (const bool subdirectoryInodes : {true, false}) {
+        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        OrderedWalk walk(rootPath(), withThreads(2, 256, subdirectoryInodes));
+        std::vector<WalkedDirectory> dirs;
+        while (std::optional<WalkedDirectory> next = walk.next(cancel))
+            dirs.push_back(std::move(*next));
 
-    // Like du -x, the mount point itself is left out too, and named as left out.
-    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a"}));
-    ASSERT_EQ(dirs.size(), 2u);
-    ASSERT_EQ(dirs[0].mountsLeftOut.size(), 1u);
-    EXPECT_EQ(dirs[0].mountsLeftOut[0].name, "mnt");
-    EXPECT_NE(dirs[0].mountsLeftOut[0].device, dirs[0].device);
-    EXPECT_EQ(joined(dirs[0].subdirectories), "a");
-    EXPECT_EQ(fileNames(dirs[0]), "");
-    EXPECT_EQ(fileNames(dirs[1]), "one");
-    EXPECT_EQ(walk.skipped(), 0u);
+        // Like du -x, the mount point itself is left out too, and named as
+        // left out where it was statted.
+        EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a"}));
+        ASSERT_EQ(dirs.size(), 2u);
+        if (subdirectoryInodes) {
+            ASSERT_EQ(dirs[0].mountsLeftOut.size(), 1u);
+            EXPECT_EQ(dirs[0].mountsLeftOut[0].name, "mnt");
+            EXPECT_NE(dirs[0].mountsLeftOut[0].device, dirs[0].device);
+            EXPECT_EQ(joined(dirs[0].subdirectories), "a");
+        }
+        EXPECT_EQ(fileNames(dirs[0]), "");
+        EXPECT_EQ(fileNames(dirs[1]), "one");
+        EXPECT_EQ(walk.skipped(), 0u);
+    }
 }
 
 TEST_F(Walk, AFolderBindMountedBelowItselfIsEnteredOnce) {
@@ -458,16 +465,18 @@ TEST_F(Walk, AFolderBindMountedBelowItselfIsEnteredOnce) {
     if (!first.mounted() || !second.mounted())
         GTEST_SKIP() << first.why().toStdString() << second.why().toStdString();
 
-    OrderedWalk walk(rootPath(), withThreads(2));
-    std::vector<WalkedDirectory> dirs;
-    while (std::optional<WalkedDirectory> next = walk.next(cancel))
-        dirs.push_back(std::move(*next));
+    for (const bool subdirectoryInodes : {true, false}) {
+        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        OrderedWalk walk(rootPath(), withThreads(2, 256, subdirectoryInodes));
+        std::vector<WalkedDirectory> dirs;
+        while (std::optional<WalkedDirectory> next = walk.next(cancel))
+            dirs.push_back(std::move(*next));
 
-    EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a", "a/b"}));
-    ASSERT_EQ(dirs.size(), 3u);
-    EXPECT_EQ(joined(dirs[1].subdirectories), "b");
-    EXPECT_EQ(walk.loopsBack(), 1u);
-    EXPECT_EQ(walk.skipped(), 0u);
+        EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a", "a/b"}));
+        ASSERT_EQ(dirs.size(), 3u);
+        EXPECT_EQ(walk.loopsBack(), 1u);
+        EXPECT_EQ(walk.skipped(), 0u);
+    }
 }
 
 // What cannot be read ------------------------------------------------------------------
@@ -528,35 +537,50 @@ TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
     EXPECT_EQ(walk.skipped(), 1u);
 }
 
-TEST_F(Walk, DirectoryReplacedOrMountedOverAheadOfTheReaderComesBackUnreadable) {
-    mkdir("a");
-    mkdir("b");
-    touch("b/old");
-    mkdir("d");
-    touch("d/old");
-    OrderedWalk walk(rootPath(), withThreads(2, 1));
-    const std::optional<WalkedDirectory> top = walk.next(cancel);
-    ASSERT_TRUE(top.has_value());
-    // Another folder under the same name, and a file system mounted onto one.
-    ASSERT_EQ(::rename(native(root() + "/b").constData(), native(root() + "/gone").constData()), 0);
-    mkdir("b");
-    touch("b/new");
-    ScopedTmpfs tmpfs(native(root() + "/d"));
-    writeFile(root() + "/d/new");
+// Statted where they were listed, a folder put in another's place and one
+// mounted over are not the ones found; known by their entries alone, the
+// first is listed as what it now is and the second is left out as a mount.
+TEST_F(Walk, DirectoryReplacedOrMountedOverAheadOfTheReaderIsNotTakenForTheOneFound) {
+    for (const bool subdirectoryInodes : {true, false}) {
+        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        ASSERT_TRUE(QDir(root()).removeRecursively() && QDir().mkpath(root()));
+        mkdir("a");
+        mkdir("b");
+        touch("b/old");
+        mkdir("d");
+        touch("d/old");
+        OrderedWalk walk(rootPath(), withThreads(2, 1, subdirectoryInodes));
+        const std::optional<WalkedDirectory> top = walk.next(cancel);
+        ASSERT_TRUE(top.has_value());
+        // Another folder under the same name, and a file system mounted onto one.
+        ASSERT_EQ(::rename(native(root() + "/b").constData(), native(root() + "/gone").constData()), 0);
+        mkdir("b");
+        touch("b/new");
+        ScopedTmpfs tmpfs(native(root() + "/d"));
+        writeFile(root() + "/d/new");
 
-    std::vector<WalkedDirectory> rest;
-    while (std::optional<WalkedDirectory> dir = walk.next(cancel))
-        rest.push_back(std::move(*dir));
+        std::vector<WalkedDirectory> rest;
+        while (std::optional<WalkedDirectory> dir = walk.next(cancel))
+            rest.push_back(std::move(*dir));
 
-    EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
-    ASSERT_EQ(rest.size(), 3u);
-    EXPECT_FALSE(rest[1].readable);
-    EXPECT_TRUE(rest[1].files.isEmpty());
-    if (tmpfs.mounted()) {
-        EXPECT_FALSE(rest[2].readable);
-        EXPECT_TRUE(rest[2].files.isEmpty());
+        const bool mounted = tmpfs.mounted();
+        if (subdirectoryInodes) {
+            EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
+            ASSERT_EQ(rest.size(), 3u);
+            EXPECT_FALSE(rest[1].readable);
+            EXPECT_TRUE(rest[1].files.isEmpty());
+            EXPECT_NE(rest[2].readable, mounted);
+            EXPECT_EQ(walk.skipped(), mounted ? 2u : 1u);
+        } else {
+            EXPECT_EQ(pathsOf(rest), mounted ? (QList<QByteArray>{"a", "b"}) : (QList<QByteArray>{"a", "b", "d"}));
+            ASSERT_GE(rest.size(), 2u);
+            EXPECT_EQ(fileNames(rest[1]), "new");
+            struct stat st {};
+            ASSERT_EQ(::stat(native(root() + "/b").constData(), &st), 0);
+            EXPECT_EQ(rest[1].inode, st.st_ino);
+            EXPECT_EQ(walk.skipped(), 0u);
+        }
     }
-    EXPECT_EQ(walk.skipped(), tmpfs.mounted() ? 2u : 1u);
 }
 
 // Depth ---------------------------------------------------------------------------

@@ -1,4 +1,6 @@
 #include "report_fixture.h"
+#include "scoped_bind_mount.h"
+#include "scoped_tmpfs.h"
 #include "tree_builder.h"
 #include "unprivileged_run.h"
 
@@ -82,6 +84,23 @@ TEST_F(FileSearch, PatternsMatchWithoutRegardToCaseAndTheWalkDescendsEverywhere)
                                            "\\\\FS1\\VOL1\\docs\\sub.doc|d.txt"}));
     EXPECT_EQ(files("*.*").size(), 4);
     EXPECT_EQ(f->run.patternInUse, "*.*");
+}
+
+// Folders are not statted where a search lists them: a mount is found to be
+// one, and a folder bound below itself to loop, only as they are opened.
+TEST_F(FileSearch, AMountBelowIsLeftOutAndAFolderBoundBelowItselfIsListedOnce) {
+    TreeBuilder::file(root + "/docs/a/f.txt", 10);
+    TreeBuilder::dir(root + "/docs/a/loop");
+    TreeBuilder::dir(root + "/docs/mnt");
+    ScopedTmpfs mounted(TreeBuilder::native(root + "/docs/mnt"));
+    ScopedBindMount loop(TreeBuilder::native(root + "/docs/a"), TreeBuilder::native(root + "/docs/a/loop"));
+    if (!mounted.mounted() || !loop.mounted())
+        GTEST_SKIP() << mounted.why().toStdString() << loop.why().toStdString();
+    TreeBuilder::file(root + "/docs/mnt/g.txt", 10);
+    EXPECT_EQ(files("*.*"), QStringList{"\\\\FS1\\VOL1\\docs\\a|f.txt"});
+    EXPECT_EQ(f->run.progress.directories, 2u);
+    EXPECT_TRUE(f->host.statuses.last().contains("1 folder that loops back to one above it was not entered again"))
+        << f->host.statuses.last().toStdString();
 }
 
 TEST_F(FileSearch, RowsCarrySizeDateTimeAndSortKey) {
