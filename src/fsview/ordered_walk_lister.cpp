@@ -70,6 +70,11 @@ bool devicesFollowMounts(int fd) {
     return ::fstatfs(fd, &fs) == 0 && long(fs.f_type) != kBtrfs && long(fs.f_type) != kBcachefs;
 }
 
+bool isNoFiles(const std::function<bool(const WalkedFile&)>& filter) {
+    const auto* target = filter.target<bool (*)(const WalkedFile&)>();
+    return target && *target == &OrderedWalk::Options::noFiles;
+}
+
 bool fileLess(const WalkedFile& a, const WalkedFile& b) {
     return lessByNameCaseless(a.name, b.name);
 }
@@ -82,7 +87,8 @@ OrderedWalkLister::OrderedWalkLister(int rootFd, dev_t rootDevice, std::size_t c
     : m_rootDevice(rootDevice), m_options(options), m_stop(stop), m_skipped(tallies.skipped),
       m_loopsBack(tallies.loopsBack), m_failure(tallies.failure), m_fds(rootFd, cachedFds),
       m_buffer(new char[DirentRecords::kBufferSize]),
-      m_byEntry(!options.subdirectoryInodes && devicesFollowMounts(rootFd)) {}
+      m_byEntry(!options.subdirectoryInodes && devicesFollowMounts(rootFd)),
+      m_sumsOnly(!options.recordFile && isNoFiles(options.fileFilter)) {}
 
 // Running out of descriptors says nothing about the directory: the walk's
 // own are let go (this lister's at once, the others' as they finish) and the
@@ -314,6 +320,11 @@ void OrderedWalkLister::addFile(int fd, const char* name, std::size_t length,
 void OrderedWalkLister::pushFile(const char* name, std::size_t length, const struct statx* sx,
                                  WalkedDirectory& out) {
     ++out.fileCount;
+    if (sx && m_sumsOnly) { // counted, never seen: no WalkedFile to make
+        count(*sx, out);
+        ++out.filteredOut;
+        return;
+    }
     WalkedFile file;
     if (sx) {
         fillFile(file, *sx);

@@ -98,6 +98,8 @@ private:
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
     // Subdirectories are known by their entries, not statted where listed.
     bool m_byEntry = false;
+    // No file is handed out nor recorded: each is only counted.
+    bool m_sumsOnly = false;
     std::uint64_t m_dotInode = 0; // what the entry "." of the directory being read says
     unsigned m_sinceCheck = 0;
     const std::function<bool()>* m_interrupted = nullptr; // during list() only
