@@ -3,7 +3,9 @@
 # would use instead, and against the floor (bench/floor_walk.cpp: only the
 # listing and stats a report cannot avoid, on as many threads), on one
 # generated tree, in one run, and prints the medians, the ratios of the
-# medians (quarvo / floor, quarvo / peer) and quarvo's peak memory.
+# medians (quarvo / floor, quarvo / peer) and quarvo's peak memory. The
+# three run in turns (bench/in_turns.py), so a machine whose speed drifts
+# meanwhile slows all three alike.
 #
 #   bench/compare.sh [tree-folder] [files] [directories]
 #   ONLY='file-*' bench/compare.sh    runs only the pairs whose name matches
@@ -22,7 +24,7 @@ DIRS=${3:-40000}
 RUNS=${RUNS:-5}
 
 . "$QUARVO_ROOT/scripts/setup.sh"
-quarvo_install_packages hyperfine time python3 || exit 1
+quarvo_install_packages time python3 || exit 1
 quarvo_install_packages gdu 2>/dev/null || echo "gdu is not available here; its comparison is left out" >&2
 quarvo_build --target quarvo || exit 1
 QUARVO="$QUARVO_ROOT/build/quarvo"
@@ -75,9 +77,8 @@ compare() {
     for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
     [ -n "${HISTORY:-}" ] || quarvo_args+=" /NOHISTORY"
     local json="$OUT/$name.json"
-    hyperfine --style none --warmup 1 --runs "$RUNS" --export-json "$json" \
-        -n quarvo "$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" -n floor "$floor > /dev/null" \
-        -n peer "$peer > /dev/null" > /dev/null 2>&1 || {
+    python3 "$BENCH/in_turns.py" "$RUNS" "quarvo=$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" \
+        "floor=$floor" "peer=$peer" > "$json" || {
         echo "$name: a command failed" >&2
         return
     }
@@ -86,7 +87,7 @@ compare() {
     python3 - "$json" "$name" "$peer" "$peak" <<'PY'
 import json, sys
 path, name, peer, peak = sys.argv[1:5]
-results = {r["command"]: r for r in json.load(open(path))["results"]}
+results = json.load(open(path))
 q, f, p = (results[c]["median"] for c in ("quarvo", "floor", "peer"))
 print("%-20s quarvo %6.3f s  floor %6.3f s  peer %6.3f s  quarvo/floor %.2f  quarvo/peer %.2f  peak %5.1f MB  peer: %s"
       % (name, q, f, p, q / f, q / p, int(peak) / 1024, peer[:60]))
