@@ -10,6 +10,8 @@
 #   bench/compare.sh [tree-folder] [files] [directories]
 #   ONLY='file-*' bench/compare.sh    runs only the pairs whose name matches
 #   HISTORY=1 bench/compare.sh        keeps each run in the history as well
+#   BASELINE=/path/to/quarvo bench/compare.sh   times another build in turns
+#                                     with these, and prints its ratio to the floor too
 #
 # Runs are made with /NOHISTORY unless HISTORY=1: what keeping a run adds is
 # measured on its own by bench/history_compare.sh.
@@ -77,8 +79,10 @@ compare() {
     for word in "${words[@]}"; do quarvo_args+=" '$word'"; done
     [ -n "${HISTORY:-}" ] || quarvo_args+=" /NOHISTORY"
     local json="$OUT/$name.json"
+    local baseline=()
+    [ -n "${BASELINE:-}" ] && baseline=("baseline=$BASELINE $quarvo_args /OUTFILE=$OUT/$name-baseline.csv")
     python3 "$BENCH/in_turns.py" "$RUNS" "quarvo=$QUARVO $quarvo_args /OUTFILE=$OUT/$name.csv" \
-        "floor=$floor" "peer=$peer" > "$json" || {
+        "floor=$floor" "peer=$peer" "${baseline[@]}" > "$json" || {
         echo "$name: a command failed" >&2
         return
     }
@@ -89,8 +93,9 @@ import json, sys
 path, name, peer, peak = sys.argv[1:5]
 results = json.load(open(path))
 q, f, p = (results[c]["median"] for c in ("quarvo", "floor", "peer"))
-print("%-20s quarvo %6.3f s  floor %6.3f s  peer %6.3f s  quarvo/floor %.2f  quarvo/peer %.2f  peak %5.1f MB  peer: %s"
-      % (name, q, f, p, q / f, q / p, int(peak) / 1024, peer[:60]))
+baseline = "  baseline/floor %.2f" % (results["baseline"]["median"] / f) if "baseline" in results else ""
+print("%-20s quarvo %6.3f s  floor %6.3f s  peer %6.3f s  quarvo/floor %.2f  quarvo/peer %.2f%s  peak %5.1f MB  peer: %s"
+      % (name, q, f, p, q / f, q / p, baseline, int(peak) / 1024, peer[:60]))
 PY
 }
 

@@ -123,9 +123,21 @@ protected:
         writeFile(root() + '/' + relative, bytes);
     }
 
+    // What walk hands out from here on.
+    std::vector<WalkedDirectory> rest(OrderedWalk& walk) {
+        std::vector<WalkedDirectory> dirs;
+        while (std::optional<WalkedDirectory> next = walk.next(cancel))
+            dirs.push_back(std::move(*next));
+        return dirs;
+    }
+
     QTemporaryDir dir;
     std::atomic<bool> cancel{false};
 };
+
+const char* howFound(bool subdirectoryInodes) {
+    return subdirectoryInodes ? "statted where listed" : "known by their entries";
+}
 
 } // namespace
 
@@ -432,11 +444,9 @@ TEST_F(Walk, NestedMountIsNotEntered) {
     QDir().mkpath(root() + "/mnt/sub");
 
     for (const bool subdirectoryInodes : {true, false}) {
-        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        SCOPED_TRACE(howFound(subdirectoryInodes));
         OrderedWalk walk(rootPath(), withThreads(2, 256, subdirectoryInodes));
-        std::vector<WalkedDirectory> dirs;
-        while (std::optional<WalkedDirectory> next = walk.next(cancel))
-            dirs.push_back(std::move(*next));
+        const std::vector<WalkedDirectory> dirs = rest(walk);
 
         // Like du -x, the mount point itself is left out too, and named as
         // left out where it was statted.
@@ -466,11 +476,9 @@ TEST_F(Walk, AFolderBindMountedBelowItselfIsEnteredOnce) {
         GTEST_SKIP() << first.why().toStdString() << second.why().toStdString();
 
     for (const bool subdirectoryInodes : {true, false}) {
-        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        SCOPED_TRACE(howFound(subdirectoryInodes));
         OrderedWalk walk(rootPath(), withThreads(2, 256, subdirectoryInodes));
-        std::vector<WalkedDirectory> dirs;
-        while (std::optional<WalkedDirectory> next = walk.next(cancel))
-            dirs.push_back(std::move(*next));
+        const std::vector<WalkedDirectory> dirs = rest(walk);
 
         EXPECT_EQ(pathsOf(dirs), (QList<QByteArray>{"", "a", "a/b"}));
         ASSERT_EQ(dirs.size(), 3u);
@@ -522,10 +530,7 @@ TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
     EXPECT_EQ(joined(top->subdirectories), "a,b,d");
     ASSERT_TRUE(QDir(root() + "/b").removeRecursively());
 
-    std::vector<WalkedDirectory> rest;
-    while (std::optional<WalkedDirectory> dir = walk.next(cancel))
-        rest.push_back(std::move(*dir));
-
+    const std::vector<WalkedDirectory> rest = this->rest(walk);
     // "b" keeps its place; what lay below it was never found.
     EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
     ASSERT_EQ(rest.size(), 3u);
@@ -542,7 +547,7 @@ TEST_F(Walk, DirectoryRemovedAheadOfTheReaderComesBackUnreadable) {
 // first is listed as what it now is and the second is left out as a mount.
 TEST_F(Walk, DirectoryReplacedOrMountedOverAheadOfTheReaderIsNotTakenForTheOneFound) {
     for (const bool subdirectoryInodes : {true, false}) {
-        SCOPED_TRACE(subdirectoryInodes ? "statted where listed" : "known by their entries");
+        SCOPED_TRACE(howFound(subdirectoryInodes));
         ASSERT_TRUE(QDir(root()).removeRecursively() && QDir().mkpath(root()));
         mkdir("a");
         mkdir("b");
@@ -559,10 +564,7 @@ TEST_F(Walk, DirectoryReplacedOrMountedOverAheadOfTheReaderIsNotTakenForTheOneFo
         ScopedTmpfs tmpfs(native(root() + "/d"));
         writeFile(root() + "/d/new");
 
-        std::vector<WalkedDirectory> rest;
-        while (std::optional<WalkedDirectory> dir = walk.next(cancel))
-            rest.push_back(std::move(*dir));
-
+        const std::vector<WalkedDirectory> rest = this->rest(walk);
         const bool mounted = tmpfs.mounted();
         if (subdirectoryInodes) {
             EXPECT_EQ(pathsOf(rest), (QList<QByteArray>{"a", "b", "d"}));
