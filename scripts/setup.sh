@@ -14,7 +14,8 @@
 quarvo_packages=(g++ cmake ninja-build qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
     libldap-dev slapd ldap-utils openssl libcrypt-dev libpam0g-dev libpam-wrapper
     poppler-utils desktop-file-utils man-db groff-base xvfb xauth x11-utils acl
-    libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql ncdu gdu qt6-charts-dev)
+    libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql ncdu gdu qt6-charts-dev
+    libtcmalloc-minimal4)
 
 # clang, and its runtime libraries with libFuzzer: ./test --fuzz.
 quarvo_fuzz_packages=(clang libclang-rt-14-dev)
