@@ -129,20 +129,13 @@ OrderedWalkLister::Outcome OrderedWalkLister::list(const ScanDirectoryPtr& dir, 
     // own entry "." tells its inode without a stat of its own.
     Crossed who{Outcome::Listed, fd >= 0, dir->device, dir->inode};
     if (fd >= 0 && !sameMount)
-        who = dir->byEntry ? acrossMount(fd, *dir) : Crossed{Outcome::Listed, isListed(fd, *dir), dir->device, dir->inode};
+        who = checked(fd, *dir);
     m_dotInode = 0;
     const Read read = who.readable && who.outcome == Outcome::Listed ? readEntries(fd, out) : Read::Failed;
     if (read == Read::Done && sameMount && m_dotInode != dir->inode)
-        who = dir->byEntry ? acrossMount(fd, *dir) : Crossed{Outcome::Listed, isListed(fd, *dir), dir->device, dir->inode};
-    if (who.outcome == Outcome::LeftOut || read != Read::Done || !who.readable) {
-        if (fd >= 0)
-            ::close(fd);
-        if (who.outcome == Outcome::LeftOut || read == Read::Stopped)
-            return who.outcome == Outcome::LeftOut ? Outcome::LeftOut : Outcome::Stopped;
-        ++m_skipped;
-        unreadable(out, subdirs);
-        return Outcome::Listed;
-    }
+        who = checked(fd, *dir);
+    if (who.outcome == Outcome::LeftOut || read != Read::Done || !who.readable)
+        return notListed(fd, who.outcome == Outcome::LeftOut, read, out, subdirs);
     out.device = who.device;
     out.inode = who.inode;
     out.linked = m_linked;
@@ -154,6 +147,29 @@ OrderedWalkLister::Outcome OrderedWalkLister::list(const ScanDirectoryPtr& dir, 
         ::close(fd);
     else
         m_fds.keep(dir, fd);
+    return Outcome::Listed;
+}
+
+// Who the open directory is, by a stat of its own: the one listed or not,
+// or for one known by its entry alone, whatever it now is.
+OrderedWalkLister::Crossed OrderedWalkLister::checked(int fd, const ScanDirectory& dir) {
+    if (dir.byEntry)
+        return acrossMount(fd, dir);
+    return {Outcome::Listed, isListed(fd, dir), dir.device, dir.inode};
+}
+
+// The end of a listing that gives no directory: one left out, one stopped
+// part way, or one that could not be read (counted, and handed out empty).
+OrderedWalkLister::Outcome OrderedWalkLister::notListed(int fd, bool leftOut, Read read, WalkedDirectory& out,
+                                                        std::vector<FoundSubdirectory>& subdirs) {
+    if (fd >= 0)
+        ::close(fd);
+    if (leftOut)
+        return Outcome::LeftOut;
+    if (read == Read::Stopped)
+        return Outcome::Stopped;
+    ++m_skipped;
+    unreadable(out, subdirs);
     return Outcome::Listed;
 }
 

@@ -69,7 +69,9 @@ private:
     Read readEntries(int fd, WalkedDirectory& out);
     int openListed(const ScanDirectory& dir, bool& sameMount);
     static bool isListed(int fd, const ScanDirectory& dir);
+    Crossed checked(int fd, const ScanDirectory& dir);
     Crossed acrossMount(int fd, const ScanDirectory& dir);
+    Outcome notListed(int fd, bool leftOut, Read read, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs);
     bool isAbove(dev_t device, ino_t inode) const;
     void addEntry(int fd, const char* name, std::size_t length, unsigned char type, std::uint64_t inode,
                   WalkedDirectory& out);
