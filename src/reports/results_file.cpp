@@ -16,11 +16,6 @@ namespace {
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
-// Any character of the delimiter, not only the whole of it: with "||", the
-// rows {"a|", "b"} and {"a", "|b"} would otherwise both be "a|||b". A
-// character beyond U+FFFF is two UTF-16 units and counts whole: U+1F601 is
-// no character of the delimiter U+1F600, though both begin with the same unit.
-// One pass over the field: a directory cell can be tens of kilobytes long.
 // Character by character, for a delimiter wholly in the basic plane (all
 // but the oddest): a field's surrogate halves can then match none of it.
 bool needsQuotesBasic(QStringView field, QStringView delimiter) {
@@ -43,6 +38,11 @@ bool hasSurrogates(QStringView text) {
     return false;
 }
 
+// Any character of the delimiter, not only the whole of it: with "||", the
+// rows {"a|", "b"} and {"a", "|b"} would otherwise both be "a|||b". A
+// character beyond U+FFFF is two UTF-16 units and counts whole: U+1F601 is
+// no character of the delimiter U+1F600, though both begin with the same unit.
+// One pass over the field: a directory cell can be tens of kilobytes long.
 bool needsQuotes(const QString& field, const QString& delimiter) {
     if (!hasSurrogates(delimiter))
         return needsQuotesBasic(field, delimiter);
@@ -111,7 +111,6 @@ void appendField(QByteArray& out, const QString& field, const QString& delimiter
     else
         appendEncoded(out, field);
 }
-
 
 } // namespace
 
