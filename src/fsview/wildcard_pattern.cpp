@@ -172,7 +172,7 @@ bool WildcardPattern::matchesSegments(const unsigned char* name, std::size_t len
     qsizetype end = qsizetype(length);
     qsizetype first = 0;
     qsizetype last = m_segments.size();
-    if (!m_starFirst) { // no star at all: the one segment is the whole name
+    if (!m_starFirst) { // the first run begins the name; without a star at all it is the name
         const QByteArray& head = m_segments.first();
         if (head.size() > end || (!m_starLast && m_segments.size() == 1 && head.size() != end) ||
             !segmentAt(head, name))
