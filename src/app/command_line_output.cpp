@@ -141,10 +141,11 @@ QString CommandLineOutput::writeTo(WholeFileWriter& file, const ReportEnv& env, 
     ResultsFile::appendJoined(rowStart, leadingFields(env, false, runDate) << QString(), delimiter);
     const QList<ResultsFile::ColumnOutput> outputs = ResultsFile::columnOutputs(env.grid);
     const qsizetype first = m_target.headings ? 0 : 1;
+    const bool cellsOut = hasOutputCell(outputs);
     QByteArray line;
     for (qsizetype row = first; row < env.grid.rows(); ++row) {
         line.resize(0);
-        if (terminal || row == 0 || !hasOutputCell(outputs)) {
+        if (terminal || row == 0 || !cellsOut) {
             const QString text = ResultsFile::joinFields(
                 leadingFields(env, row == 0, runDate) + ResultsFile::rowFields(env.grid, row, outputs), delimiter);
             line = NameBytes::encode(terminal ? TerminalText::escaped(text) : text);

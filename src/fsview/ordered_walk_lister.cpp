@@ -127,7 +127,7 @@ OrderedWalkLister::Outcome OrderedWalkLister::list(const ScanDirectoryPtr& dir, 
     // The directory opened must be the one listed: not one renamed or
     // mounted into its place since. Opened within its parent's mount, its
     // own entry "." tells its inode without a stat of its own.
-    Crossed who{Outcome::Listed, fd >= 0, dir->device, dir->inode};
+    OpenedAs who{Outcome::Listed, fd >= 0, dir->device, dir->inode};
     if (fd >= 0 && !sameMount)
         who = checked(fd, *dir);
     m_dotInode = 0;
@@ -152,8 +152,8 @@ OrderedWalkLister::Outcome OrderedWalkLister::list(const ScanDirectoryPtr& dir, 
 
 // Who the open directory is, by a stat of its own: the one listed or not,
 // or for one known by its entry alone, whatever it now is.
-OrderedWalkLister::Crossed OrderedWalkLister::checked(int fd, const ScanDirectory& dir) {
-    if (dir.byEntry)
+OrderedWalkLister::OpenedAs OrderedWalkLister::checked(int fd, const ScanDirectory& dir) {
+    if (m_byEntry && dir.parent)
         return acrossMount(fd, dir);
     return {Outcome::Listed, isListed(fd, dir), dir.device, dir.inode};
 }
@@ -178,15 +178,14 @@ OrderedWalkLister::Outcome OrderedWalkLister::notListed(int fd, bool leftOut, Re
 // comes from the open directory. One on another file system, or one of the
 // folders above it (bind-mounted below itself), is left out; any other is
 // listed as what it is now.
-OrderedWalkLister::Crossed OrderedWalkLister::acrossMount(int fd, const ScanDirectory& dir) {
+OrderedWalkLister::OpenedAs OrderedWalkLister::acrossMount(int fd, const ScanDirectory& dir) {
     struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_TYPE | STATX_INO, &sx) != 0)
+    if (::statx(fd, "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0)
         return {Outcome::Listed, false, dir.device, dir.inode};
     const dev_t device = deviceOf(sx);
     if (device != m_rootDevice)
         return {Outcome::LeftOut, false, device, ino_t(sx.stx_ino)};
-    const bool told = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
-    if ((!told || (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) && isAbove(device, ino_t(sx.stx_ino))) {
+    if (loopsBack(sx)) {
         ++m_loopsBack;
         return {Outcome::LeftOut, false, device, ino_t(sx.stx_ino)};
     }
@@ -211,7 +210,6 @@ void OrderedWalkLister::sortFound(const ScanDirectoryPtr& dir, WalkedDirectory& 
         sub->name.assign(found.name.constData(), std::size_t(found.name.size()));
         sub->device = found.device;
         sub->inode = found.inode;
-        sub->byEntry = found.byEntry;
         subdirs.push_back({std::move(sub), found.own});
         out.subdirectories.push_back(std::move(found.name));
     }
@@ -247,23 +245,18 @@ OrderedWalkLister::Read OrderedWalkLister::readEntries(int fd, WalkedDirectory& 
             return Read::Failed;
         }
         for (long offset = 0; offset < got;) {
-            std::uint16_t length = 0;
-            std::memcpy(&length, buffer + offset + offsetof(DirentRecords::Head, reclen), sizeof length);
-            const unsigned char type =
-                static_cast<unsigned char>(buffer[offset + long(offsetof(DirentRecords::Head, type))]);
+            DirentRecords::Head head{};
+            std::memcpy(&head, buffer + offset, sizeof head);
             const char* name = buffer + offset + DirentRecords::kNameOffset;
+            offset += head.reclen;
             if (DirentRecords::isDotOrDotDot(name)) {
                 if (name[1] == '\0')
-                    std::memcpy(&m_dotInode, buffer + offset + offsetof(DirentRecords::Head, ino), sizeof m_dotInode);
-                offset += length;
+                    m_dotInode = head.ino;
                 continue;
             }
-            offset += length;
             if (stopAsked())
                 return Read::Stopped;
-            std::uint64_t inode = 0;
-            std::memcpy(&inode, buffer + offset - length + long(offsetof(DirentRecords::Head, ino)), sizeof inode);
-            addEntry(fd, name, std::strlen(name), type, inode, out);
+            addEntry(fd, name, std::strlen(name), head.type, head.ino, out);
             if (std::size_t(out.files.size()) > m_options.filesEnough) {
                 out.cut = true;
                 return Read::Done;
@@ -281,7 +274,7 @@ void OrderedWalkLister::addEntry(int fd, const char* name, std::size_t length, u
         return;
     }
     if (type == DT_DIR && m_byEntry) {
-        m_found.push_back(Found{QByteArray(name, qsizetype(length)), m_listing->device, ino_t(inode), {}, true});
+        m_found.push_back(Found{QByteArray(name, qsizetype(length)), m_listing->device, ino_t(inode), {}});
         return;
     }
     struct statx sx {};
@@ -391,13 +384,8 @@ bool OrderedWalkLister::loopsBack(const struct statx& sx) const {
     const bool told = sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
     if (told && !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
         return false;
-    return isAbove(deviceOf(sx), ino_t(sx.stx_ino));
-}
-
-// Whether the directory being listed, or one above it, is this one.
-bool OrderedWalkLister::isAbove(dev_t device, ino_t inode) const {
     for (const ScanDirectory* above = m_listing; above; above = above->parent.get()) {
-        if (above->device == device && above->inode == inode)
+        if (above->device == deviceOf(sx) && above->inode == ino_t(sx.stx_ino))
             return true;
     }
     return false;

@@ -55,11 +55,10 @@ private:
         dev_t device;
         ino_t inode;
         OwnInode own;
-        bool byEntry = false;
     };
     enum class Read { Done, Failed, Stopped };
-    // Who a directory found by its entry alone turned out to be, opened across a mount.
-    struct Crossed {
+    // What the directory opened turned out to be, and whether it is listed.
+    struct OpenedAs {
         Outcome outcome = Outcome::Listed;
         bool readable = false;
         dev_t device = 0;
@@ -69,10 +68,9 @@ private:
     Read readEntries(int fd, WalkedDirectory& out);
     int openListed(const ScanDirectory& dir, bool& sameMount);
     static bool isListed(int fd, const ScanDirectory& dir);
-    Crossed checked(int fd, const ScanDirectory& dir);
-    Crossed acrossMount(int fd, const ScanDirectory& dir);
+    OpenedAs checked(int fd, const ScanDirectory& dir);
+    OpenedAs acrossMount(int fd, const ScanDirectory& dir);
     Outcome notListed(int fd, bool leftOut, Read read, WalkedDirectory& out, std::vector<FoundSubdirectory>& subdirs);
-    bool isAbove(dev_t device, ino_t inode) const;
     void addEntry(int fd, const char* name, std::size_t length, unsigned char type, std::uint64_t inode,
                   WalkedDirectory& out);
     void addFile(int fd, const char* name, std::size_t length, WalkedDirectory& out);
@@ -98,7 +96,8 @@ private:
     std::vector<Found> m_found; // subdirectories of the directory being read
     const ScanDirectory* m_listing = nullptr; // that directory, during list() only
     std::vector<LinkedFile> m_linked; // its files with several names, maybe twice
-    // Subdirectories are known by their entries, not statted where listed.
+    // Subdirectories are known by their entries, not statted where listed:
+    // every one but the start is checked as such when it is opened.
     bool m_byEntry = false;
     // No file is handed out nor recorded: each is only counted.
     bool m_sumsOnly = false;

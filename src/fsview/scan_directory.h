@@ -17,9 +17,6 @@ struct ScanDirectory {
     // not one renamed or mounted into its place since.
     dev_t device = 0;
     ino_t inode = 0;
-    // Known by its entry alone, not statted where it was listed: whether it
-    // lies across a mount is found out when it is opened.
-    bool byEntry = false;
 
     ~ScanDirectory();
 };
