@@ -26,7 +26,11 @@ int column(const ResultGrid& grid, const char* heading) {
 }
 
 qint64 totalBytesOf(const ReportEnv& env) {
-    if (env.search.tabSearch != ReportKind::Volume)
+    const ReportKind kind = env.search.tabSearch;
+    // File and Date runs add up their files in bytes, Owner and Directory runs in megabytes.
+    if (kind == ReportKind::File || kind == ReportKind::Date)
+        return qint64(std::llround(env.run.sizeTotal));
+    if (kind != ReportKind::Volume)
         return qint64(std::llround(env.run.sizeTotal * 1048576.0));
     qint64 used = 0;
     for (qsizetype row = 1; row < env.grid.rows(); ++row)

@@ -241,6 +241,22 @@ TEST_F(History, AnOwnersChangeIsWhatDuCountsOfTheVolumeBetweenRuns) {
     EXPECT_EQ(lines[0][5], QString::number(double(*after - *before) / 1048576.0, 'f', 2));
 }
 
+// File and Date runs count their total in bytes, Directory runs theirs in
+// megabytes: each kept run's total is what find counts, in bytes.
+TEST_F(History, EachKindOfRunKeepsItsTotalInBytesAsFindCountsIt) {
+    const QStringList runs[] = {{"/F=FILE", "/PATTERN=*"}, {"/F=DATE", "/OPT=MODIFY", "/OLDERTHAN=2100-01-01"}, {"/F=DIRECTORY", "/ALLSUBS"}};
+    for (const QStringList& kind : runs)
+        ASSERT_EQ(run(QStringList{"/T=ACME_TREE", "/D=\\\\FS1\\VOL1", "/OUTFILE=" + out("run.csv")} + kind).status, 0);
+    const std::optional<std::uint64_t> found = commandFigure("find", {volume, "-type", "f", "-printf", "%s\\n"}, true);
+    HistoryStore history(store());
+    QString error;
+    const std::optional<QList<StoredRun>> stored = history.runs({}, error);
+    ASSERT_TRUE(stored && found) << error.toStdString();
+    ASSERT_EQ(stored->size(), 3);
+    for (const StoredRun& kept : *stored)
+        EXPECT_EQ(kept.totalBytes, qint64(*found)) << kept.kind.toStdString();
+}
+
 TEST_F(History, ACompareThatNamesNoSuchRunFailsBeforeAnythingIsWritten) {
     ASSERT_EQ(directoryRun("first.csv").status, 0);
     for (const QString& compare : {QString("/COMPARE=99"), QString("/COMPARE=2001-01-01"), QString("/COMPARE=soon")}) {
