@@ -43,7 +43,7 @@ std::shared_ptr<SizeTree> of(const QList<StoredRow>& rows, const QString& place)
     const bool startIsRow =
         !rows.isEmpty() && rows[0].parent < 0 && withoutEndingSlash(rows[0].name).compare(start, Qt::CaseInsensitive) == 0;
     const SizeTree::Index root = tree->addFolder(SizeTree::kNone, QFile::encodeName(startIsRow ? rows[0].name : place),
-                                                 startIsRow ? ownOf(rows[0].figures) : SizeTree::Item{});
+                                                 ownOf(startIsRow ? rows[0].figures : RowFigures{}));
     std::vector<SizeTree::Index> entryOf(rows.size(), SizeTree::kNone);
     if (startIsRow)
         entryOf[0] = root;

@@ -988,6 +988,8 @@ TEST_F(Window, HistoryDrawsARowsFigureForEachKeptRunAndSavesIt) {
     const QModelIndex keptB = window->model().indexOf(*folderB);
     EXPECT_EQ(window->model().data(keptB.siblingAtColumn(SizeTreeModel::Owner)).toString(), "");
     EXPECT_EQ(window->model().data(keptB.siblingAtColumn(SizeTreeModel::Modified)).toString(), "");
+    const QModelIndex keptStart = window->model().indexOf(0);
+    EXPECT_EQ(window->model().data(keptStart.siblingAtColumn(SizeTreeModel::Owner)).toString(), "");
 }
 
 TEST_F(Window, TheSizeTreeShowsTheWalkAndItsTreemapFollowsTheSelection) {
